@@ -1,0 +1,60 @@
+# The two commands of the README: `make run` and `make test`. Each installs
+# what is missing, configures, builds and runs.
+
+BUILD     ?= build
+GENERATOR ?= Ninja
+JOBS      ?= 2
+
+# Debian packages the build, the tests and the tools need.
+PACKAGES = cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev \
+           zlib1g-dev libdeflate-dev qt6-base-dev clang libclang-rt-14-dev \
+           desktop-file-utils groff-base
+
+SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
+
+.PHONY: all deps configure build test run bench clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
+	fi
+
+configure: deps
+	@[ -f $(BUILD)/build.ninja ] || cmake -G $(GENERATOR) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
+	cmake --build $(BUILD) -j$(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+
+# Builds the sample documents from the text in samples/, converts them into a
+# fresh folder and shows what was written.
+run: build
+	@rm -rf $(BUILD)/samples $(BUILD)/samples-text && mkdir -p $(BUILD)/samples $(BUILD)/samples-text
+	@$(BUILD)/qrvtool make --out $(BUILD)/samples/RIVER.QRV \
+	  --note 1:"Margin: ":"the mill was rebuilt in 1871." \
+	  samples/river-1.txt samples/river-2.txt
+	@$(BUILD)/qrvtool make --compress --compress-notes --out $(BUILD)/samples/LETTERS.QRV \
+	  --note 2:"Note to page 2: ":"posted on a Tuesday." \
+	  samples/letters-1.txt samples/letters-2.txt samples/letters-3.txt
+	@$(BUILD)/qrvtool make --compress --out $(BUILD)/samples/RECIPES.QRV samples/recipes-1.txt
+	@cd $(BUILD)/samples && ../exqrv '*.QRV' /$(abspath $(BUILD))/samples-text
+	@echo "Converted into $(BUILD)/samples-text:"
+	@cd $(BUILD)/samples-text && for f in *.TXT; do printf '  %-12s %6s bytes\n' "$$f" "$$(stat -c %s "$$f")"; done
+
+bench: deps
+	cmake -G $(GENERATOR) -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DEXQRV_BENCH=ON -DEXQRV_TESTS=OFF -DEXQRV_WITH_QT=OFF
+	cmake --build $(BUILD)-bench -j$(JOBS)
+	for b in $(BUILD)-bench/bench_*; do $$b; done
+
+clean:
+	rm -rf $(BUILD) $(BUILD)-bench

@@ -1,0 +1,160 @@
+// Start-up, the command-line grammar and command-line mode.
+#include "app/converter_app.h"
+
+#include <cstdio>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/prompter.h"
+
+namespace exqrv {
+namespace {
+
+constexpr size_t kCommandLineBuffer = platform::kMaxPath;
+constexpr char kUsage[] = "ExQRV QRVFileName [/TXTDirectory]";
+
+// On POSIX "/" separates directories as "\" does, except for the one slash
+// that introduces the target directory.
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+size_t FindLastSeparator(const std::string& text) { return text.find_last_of("\\/"); }
+
+std::string Join(const std::string& directory, const std::string& name) {
+  if (!directory.empty() && IsSeparator(directory.back())) return directory + name;
+  return directory + "\\" + name;
+}
+
+void RemoveTrailingSeparator(std::string& directory) {
+  // An empty path names nothing; "/" stays the root.
+  if (directory.size() > 1 && IsSeparator(directory.back())) directory.pop_back();
+}
+
+std::string Format(const char* pattern, const std::string& value) {
+  std::string text = pattern;
+  text.replace(text.find("%s"), 2, value);
+  return text;
+}
+
+}  // namespace
+
+std::string TextFileNameFor(const std::string& documentName) {
+  const size_t keep = documentName.size() >= 3 ? documentName.size() - 3 : 0;
+  return documentName.substr(0, keep) + "TXT";
+}
+
+ConverterApp::~ConverterApp() { ClearEntryLists(0); }
+
+int ConverterApp::StartUp(const std::string& commandLine) {
+  startUpDirectory_ = platform::CurrentPlatform().CurrentDirectory();
+  SourceDirectory = startUpDirectory_;
+  TargetDirectory = startUpDirectory_;
+  if (!commandLine.empty()) return RunCommandLine(commandLine);
+  if (dialogHook_) return dialogHook_(*this);
+  std::fprintf(stderr, "usage: %s\n", kUsage);
+  return kExitUsage;
+}
+
+bool ConverterApp::ParseCommandLine(const std::string& commandLine) {
+  // The working buffer holds 259 characters and the terminator.
+  if (commandLine.size() >= kCommandLineBuffer) return false;
+
+  // Every space but a final one separates; at most one separator is allowed.
+  std::vector<size_t> separators;
+  for (size_t i = 0; i + 1 < commandLine.size(); ++i) {
+    if (commandLine[i] == ' ') separators.push_back(i);
+  }
+  if (separators.size() > 1) return false;
+  std::string buffer = commandLine;
+  for (char& c : buffer) {
+    if (c == ' ') c = '\0';
+  }
+  const std::string document = buffer.substr(0, buffer.find('\0'));
+
+  const std::string& startUp = startUpDirectory_;
+  if (separators.size() == 1) {
+    const size_t begin = document.size() + 1;
+    const std::string second = buffer.substr(begin, buffer.find('\0', begin) - begin);
+    const size_t slash = second.find('/');
+    if (slash == std::string::npos) return false;
+    const std::string directory = second.substr(slash + 1);
+    if (directory.find_first_of(":\\/") == std::string::npos) {
+      TargetDirectory = Join(startUp, directory);
+      if (TargetDirectory.empty()) return false;
+    } else {
+      TargetDirectory = directory;
+    }
+  }
+
+  const size_t colon = document.find(':');
+  const std::string drive = colon == std::string::npos ? std::string() : document.substr(0, colon + 1);
+  const size_t last = FindLastSeparator(document);
+  if (last != std::string::npos) {
+    const std::string directoryPart = document.substr(0, last + 1);
+    FilePattern = document.substr(last + 1);
+    if (!drive.empty()) {
+      SourceDirectory = directoryPart;
+    } else if (IsSeparator(directoryPart.front())) {
+      SourceDirectory = startUp.substr(0, 2) + directoryPart;
+    } else {
+      SourceDirectory = Join(startUp, directoryPart);
+    }
+  } else if (!drive.empty()) {
+    FilePattern = document.substr(colon + 1);
+    SourceDirectory = drive;
+  } else {
+    FilePattern = document;
+    SourceDirectory = startUp;
+  }
+
+  if (SourceDirectory.size() == 2 && SourceDirectory[1] == ':') {
+    const std::string roots = platform::CurrentPlatform().LogicalDriveStrings();
+    for (size_t at = 0; at < roots.size() && roots[at] != '\0';) {
+      const std::string root = roots.substr(at, roots.find('\0', at) - at);
+      if (root.find(SourceDirectory[0]) != std::string::npos) {
+        const int drive_number = std::toupper(static_cast<unsigned char>(root[0])) - 64;
+        const std::string current = platform::CurrentPlatform().DriveCurrentDirectory(drive_number);
+        if (!current.empty()) SourceDirectory = current;
+        break;
+      }
+      at += root.size() + 1;
+    }
+  }
+
+  RemoveTrailingSeparator(SourceDirectory);
+  RemoveTrailingSeparator(TargetDirectory);
+  return true;
+}
+
+int ConverterApp::RunCommandLine(const std::string& commandLine) {
+  platform::Prompter& prompter = platform::CurrentPrompter();
+  platform::Platform& system = platform::CurrentPlatform();
+  if (!ParseCommandLine(commandLine)) {
+    prompter.Show(std::string("Arguments ERROR!\r\n") + kUsage, platform::Buttons::Ok,
+                  platform::Icon::Stop);
+    return kExitUsage;
+  }
+  if (!system.GetStatus(TargetDirectory)) {
+    const platform::Answer answer =
+        prompter.Show(Format("%s Directory not exist!\r\nCreate it?", TargetDirectory),
+                      platform::Buttons::YesNo, platform::Icon::Question);
+    if (answer != platform::Answer::Yes) return kExitUsage;
+    if (!system.CreateDirectory(TargetDirectory)) {
+      prompter.Show(Format("Create Directory %s Failed!", TargetDirectory), platform::Buttons::Ok,
+                    platform::Icon::Stop);
+      return kExitUsage;
+    }
+  }
+  system.SetCurrentDirectory(SourceDirectory);
+  const std::vector<platform::FoundEntry> matches = system.FindFiles(FilePattern);
+  bool allConverted = !matches.empty();
+  for (const platform::FoundEntry& entry : matches) {
+    if (!ConvertFile(entry.name, TextFileNameFor(entry.name))) allConverted = false;
+  }
+  return allConverted ? kExitSuccess : kExitFailure;
+}
+
+bool ConverterApp::ConvertFile(const std::string& documentName, const std::string& textName) {
+  return ConvertDocument(Join(SourceDirectory, documentName), Join(TargetDirectory, textName)) == 1;
+}
+
+}  // namespace exqrv

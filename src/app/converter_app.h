@@ -1,0 +1,66 @@
+// The application object: start-up, the command-line mode, the conversion of
+// one document into one text file, and the entry lists behind the dialog.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "app/list_entry.h"
+
+namespace exqrv {
+
+class ConverterApp;
+
+// Runs the dialog modally; returns the process's exit status. Set by main when
+// the program is built with the dialog.
+using DialogHook = std::function<int(ConverterApp&)>;
+
+// Exit status of the process.
+inline constexpr int kExitSuccess = 0;
+inline constexpr int kExitFailure = 1;  // a document failed, or nothing matched
+inline constexpr int kExitUsage = 2;    // bad command line, no target, no display
+
+class ConverterApp {
+ public:
+  ConverterApp() = default;
+  ~ConverterApp();
+  ConverterApp(const ConverterApp&) = delete;
+  ConverterApp& operator=(const ConverterApp&) = delete;
+
+  // commandLine is the one command-line string (arguments joined by single
+  // spaces). Returns the exit status.
+  int StartUp(const std::string& commandLine);
+  bool ParseCommandLine(const std::string& commandLine);
+  int RunCommandLine(const std::string& commandLine);
+
+  bool ConvertFile(const std::string& documentName, const std::string& textName);
+  int ConvertDocument(const std::string& documentPath, const std::string& textPath);
+
+  // Entry lists (dialog mode).
+  void ClearEntryLists(int which);
+  int ScanDirectory(int side);
+  void InsertFileEntry(const std::string& name, int picture, unsigned start, int side);
+  int BuildDirectoryList(int side);
+  int FindDriveEntry(const std::string& root, int side) const;
+
+  void SetDialogHook(DialogHook hook) { dialogHook_ = std::move(hook); }
+
+  std::string SourceDirectory;
+  std::string TargetDirectory;
+  std::string FilePattern;
+
+  EntryList DocumentFileList;
+  EntryList TextFileList;
+  EntryList DocumentDirectoryList;
+  EntryList TextDirectoryList;
+
+ private:
+  DialogHook dialogHook_;
+  std::string startUpDirectory_;
+};
+
+// The text file name of a document: its name without the last three
+// characters, then "TXT" (BOOK.QRV gives BOOK.TXT, BOOK gives BTXT).
+std::string TextFileNameFor(const std::string& documentName);
+
+}  // namespace exqrv

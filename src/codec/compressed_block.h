@@ -1,0 +1,47 @@
+// A compressed block: a 24-byte header ("QvorPKCP", reserved, uncompressed
+// length, compressed length, CRC-32 of the uncompressed data) followed by an
+// implode stream. CompressedBlock moves one block between two open files.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "codec/codec.h"
+#include "platform/file.h"
+
+namespace exqrv::codec {
+
+inline constexpr char kBlockMagic[8] = {'Q', 'v', 'o', 'r', 'P', 'K', 'C', 'P'};
+inline constexpr uint32_t kBlockHeaderSize = 24;
+
+enum class BlockMode : int32_t { Expand = 0, Compress = 1 };
+
+using ProgressCallback = void (*)(int32_t percent);
+
+class CompressedBlock {
+ public:
+  CompressedBlock();
+  ~CompressedBlock();
+  CompressedBlock(const CompressedBlock&) = delete;
+  CompressedBlock& operator=(const CompressedBlock&) = delete;
+
+  // Expand: the block whose header starts at sourceOffset is expanded into
+  // destination from destinationOffset on (length is not used). Compress:
+  // length bytes from sourceOffset become a block at destinationOffset, and
+  // destination is left just past it.
+  //
+  // Expansion never carries the destination past 4 GiB (offsets in a
+  // document are 32-bit): such a block ends with DataError.
+  BlockResult Run(platform::File& source, uint32_t sourceOffset, int32_t length,
+                  platform::File& destination, uint32_t destinationOffset, BlockMode mode,
+                  ProgressCallback progress);
+
+  // The complemented CRC-32 of the data of the last operation.
+  uint32_t crc() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+}  // namespace exqrv::codec

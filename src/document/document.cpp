@@ -1,0 +1,247 @@
+// The container: header, chunk directory, and the working copy into which a
+// document with a compressed page table is expanded.
+#include "document/document.h"
+
+#include <cstring>
+
+#include "codec/compressed_block.h"
+#include "platform/little_endian.h"
+#include "platform/platform.h"
+
+namespace exqrv {
+namespace {
+
+constexpr char kWorkingCopyPrefix[] = "tst";
+constexpr uint32_t kTagSize = 4;
+constexpr uint32_t kEntryFieldsSize = kDirectoryEntrySize - kTagSize;
+
+platform::Platform& System() { return platform::CurrentPlatform(); }
+
+bool IsExpandedAtOpen(const ChunkEntry& entry) {
+  return entry.HasTag("stru") || entry.HasTag("font") || entry.HasTag("pape");
+}
+
+}  // namespace
+
+DocumentHeader DocumentHeader::Parse(const uint8_t* bytes) {
+  DocumentHeader header;
+  std::memcpy(header.magic.data(), bytes, header.magic.size());
+  header.reserved = ReadLe16(bytes + 4);
+  header.chunkCount = ReadLe16(bytes + 6);
+  return header;
+}
+
+ChunkEntry ChunkEntry::Parse(const uint8_t* bytes) {
+  ChunkEntry entry;
+  std::memcpy(entry.tag.data(), bytes, kTagSize);
+  entry.compressed = ReadLe32(bytes + 4);
+  entry.offset = ReadLe32(bytes + 8);
+  entry.length = ReadLe32(bytes + 12);
+  return entry;
+}
+
+void ChunkEntry::Serialize(uint8_t* bytes) const {
+  std::memcpy(bytes, tag.data(), kTagSize);
+  WriteLe32(bytes + 4, compressed);
+  WriteLe32(bytes + 8, offset);
+  WriteLe32(bytes + 12, length);
+}
+
+bool ChunkEntry::HasTag(const char (&wanted)[5]) const {
+  return std::memcmp(tag.data(), wanted, kTagSize) == 0;
+}
+
+Document::~Document() {
+  Close();
+  if (!workingCopyName_.empty()) System().DeleteFile(workingCopyName_);
+}
+
+OpenResult Document::Open(const std::string& path) {
+  ReserveWorkingCopyName();
+  if (!file_.Open(path, platform::OpenMode::Read) && !file_.Open(path, platform::OpenMode::Read)) {
+    return FileError;
+  }
+  if (!VerifyMagic()) return FormatError;
+  path_ = path;
+  if (IsPageTableCompressed()) {
+    const OpenResult made = MakeWorkingCopy();
+    if (made != Opened) return made;
+  } else {
+    file_.Close();
+    if (!file_.Open(path, platform::OpenMode::Read)) return FileError;
+    hasWorkingCopy_ = 0;
+  }
+  if (!ReadDirectory() || !ReadPageTable() || !ReadNameTable()) {
+    file_.Close();
+    return FileError;
+  }
+  return Opened;
+}
+
+bool Document::ReserveWorkingCopyName() {
+  const std::string directory = System().TempDirectory();
+  workingCopyName_ = directory.empty() ? std::string()
+                                       : System().UniqueTempName(directory, kWorkingCopyPrefix, 0);
+  if (workingCopyName_.empty()) return false;
+  System().DeleteFile(workingCopyName_);
+  return true;
+}
+
+bool Document::CreateWorkingCopyFile() {
+  if (!workingCopyName_.empty()) {
+    workingCopyName_.back() = '$';
+    if (file_.Open(workingCopyName_, platform::OpenMode::ReadWrite)) return true;
+  }
+  const std::string directory = System().TempDirectory();
+  if (directory.empty()) return false;
+  const unsigned number = static_cast<unsigned>(System().Random());
+  workingCopyName_ = System().UniqueTempName(directory, kWorkingCopyPrefix, number);
+  return !workingCopyName_.empty() &&
+         file_.Open(workingCopyName_, platform::OpenMode::ReadWrite);
+}
+
+OpenResult Document::MakeWorkingCopy() {
+  file_.Close();
+  if (!CreateWorkingCopyFile()) return FileError;
+  platform::File source;
+  if (!source.Open(path_, platform::OpenMode::Read)) return FileError;
+
+  // The header and the directory go over as they are; the entries of the
+  // chunks expanded below are rewritten afterwards.
+  uint8_t header[kDocumentHeaderSize] = {};
+  source.Seek(0, platform::SeekOrigin::Begin);
+  file_.Seek(0, platform::SeekOrigin::Begin);
+  const uint32_t got = source.Read(header, kDocumentHeaderSize);
+  file_.Write(header, got);
+  const uint16_t count = DocumentHeader::Parse(header).chunkCount;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint8_t entry[kDirectoryEntrySize];
+    const uint32_t entry_got = source.Read(entry, kDirectoryEntrySize);
+    file_.Write(entry, entry_got);
+    if (entry_got < kDirectoryEntrySize) break;
+  }
+
+  codec::CompressedBlock block;
+  source.Seek(kDocumentHeaderSize, platform::SeekOrigin::Begin);
+  for (uint32_t i = 0; i < count; ++i) {
+    uint8_t bytes[kDirectoryEntrySize] = {};
+    if (source.Read(bytes, kDirectoryEntrySize) < kDirectoryEntrySize) break;
+    const ChunkEntry entry = ChunkEntry::Parse(bytes);
+    if (!IsExpandedAtOpen(entry)) continue;
+    const int64_t start = file_.Seek(0, platform::SeekOrigin::End);
+    const int64_t resume = source.Position();
+    if (start < 0 || start > UINT32_MAX) return FormatError;
+    const codec::BlockResult result =
+        block.Run(source, entry.offset, static_cast<int32_t>(entry.length), file_,
+                  static_cast<uint32_t>(start), codec::BlockMode::Expand, nullptr);
+    if (result != codec::BlockResult::Ok) return FormatError;
+    source.Seek(resume, platform::SeekOrigin::Begin);
+    const int64_t end = file_.Seek(0, platform::SeekOrigin::End);
+    if (end < start || end > UINT32_MAX) return FormatError;
+    RewriteWorkingCopyEntry(entry, static_cast<uint32_t>(start),
+                            static_cast<uint32_t>(end - start));
+  }
+  hasWorkingCopy_ = 1;
+  return Opened;
+}
+
+// Points the first entry with this tag in the working copy at the expanded
+// data: compressed flag 0, the new offset and length.
+bool Document::RewriteWorkingCopyEntry(const ChunkEntry& entry, uint32_t offset, uint32_t length) {
+  uint8_t header[kDocumentHeaderSize];
+  if (file_.Seek(0, platform::SeekOrigin::Begin) < 0 ||
+      file_.Read(header, kDocumentHeaderSize) < kDocumentHeaderSize) {
+    return false;
+  }
+  const uint16_t count = DocumentHeader::Parse(header).chunkCount;
+  for (uint32_t i = 0; i < count; ++i) {
+    char tag[kTagSize];
+    if (file_.Read(tag, kTagSize) < kTagSize) return false;
+    if (std::memcmp(tag, entry.tag.data(), kTagSize) != 0) {
+      file_.Seek(kEntryFieldsSize, platform::SeekOrigin::Current);
+      continue;
+    }
+    uint8_t fields[kEntryFieldsSize];
+    WriteLe32(fields, 0);
+    WriteLe32(fields + 4, offset);
+    WriteLe32(fields + 8, length);
+    return file_.Write(fields, kEntryFieldsSize);
+  }
+  return false;
+}
+
+bool Document::VerifyMagic() {
+  if (!file_.IsOpen()) return false;
+  const int64_t position = file_.Position();
+  char magic[sizeof kDocumentMagic];
+  file_.Seek(0, platform::SeekOrigin::Begin);
+  if (file_.Read(magic, sizeof magic) < sizeof magic) return false;
+  if (std::memcmp(magic, kDocumentMagic, sizeof magic) != 0) {
+    Close();
+    return false;
+  }
+  file_.Seek(position, platform::SeekOrigin::Begin);
+  return true;
+}
+
+bool Document::IsPageTableCompressed() {
+  uint8_t header[kDocumentHeaderSize];
+  file_.Seek(0, platform::SeekOrigin::Begin);
+  if (file_.Read(header, kDocumentHeaderSize) < kDocumentHeaderSize) return false;
+  const uint16_t count = DocumentHeader::Parse(header).chunkCount;
+  for (uint32_t i = 0; i < count; ++i) {
+    uint8_t bytes[kDirectoryEntrySize];
+    if (file_.Read(bytes, kDirectoryEntrySize) < kDirectoryEntrySize) return false;
+    const ChunkEntry entry = ChunkEntry::Parse(bytes);
+    if (entry.HasTag("pape")) return entry.compressed != 0;
+  }
+  return false;
+}
+
+bool Document::ReadDirectory() {
+  const int64_t position = file_.Position();
+  uint8_t header[kDocumentHeaderSize];
+  file_.Seek(0, platform::SeekOrigin::Begin);
+  if (file_.Read(header, kDocumentHeaderSize) < kDocumentHeaderSize) return false;
+  directory_.clear();
+  const uint16_t count = DocumentHeader::Parse(header).chunkCount;
+  std::vector<uint8_t> bytes(static_cast<size_t>(count) * kDirectoryEntrySize);
+  if (file_.Read(bytes.data(), static_cast<uint32_t>(bytes.size())) < bytes.size()) return false;
+  directory_.reserve(count);
+  for (uint32_t i = 0; i < count; ++i) {
+    directory_.push_back(ChunkEntry::Parse(bytes.data() + i * kDirectoryEntrySize));
+  }
+  file_.Seek(position, platform::SeekOrigin::Begin);
+  return true;
+}
+
+uint32_t Document::FindChunk(const char* tag) {
+  if (directory_.empty() || !file_.IsOpen()) return 0;
+  const int64_t position = file_.Position();
+  uint8_t header[kDocumentHeaderSize];
+  file_.Seek(0, platform::SeekOrigin::Begin);
+  const bool header_read = file_.Read(header, kDocumentHeaderSize) == kDocumentHeaderSize;
+  uint32_t offset = 0;
+  if (header_read) {
+    const uint16_t count = DocumentHeader::Parse(header).chunkCount;
+    for (uint32_t i = 0; i < count && i < directory_.size(); ++i) {
+      // The stored tag is a string of up to four characters.
+      const std::string stored(directory_[i].tag.data(),
+                               strnlen(directory_[i].tag.data(), kTagSize));
+      if (stored == tag) {
+        offset = directory_[i].offset;
+        break;
+      }
+    }
+  }
+  file_.Seek(position, platform::SeekOrigin::Begin);
+  return offset;
+}
+
+void Document::Close() { file_.Close(); }
+
+bool Document::OpenSeparateHandle(platform::File& handle) const {
+  return handle.Open(path_, platform::OpenMode::Read);
+}
+
+}  // namespace exqrv

@@ -1,0 +1,120 @@
+// One open Quillor document: the container (header, chunk directory, working
+// copy), the page and name tables, page loading, and the page text writer
+// (defined in the pagetext library).
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/file.h"
+
+namespace exqrv {
+
+enum OpenResult : int32_t {
+  Opened = 0,
+  FileError = -2,
+  FormatError = -3,
+};
+
+inline constexpr char kDocumentMagic[4] = {'Q', 'l', 'r', 'd'};
+inline constexpr uint32_t kDocumentHeaderSize = 8;
+inline constexpr uint32_t kDirectoryEntrySize = 16;
+inline constexpr uint32_t kPageEntrySize = 26;
+inline constexpr uint32_t kNameRecordSize = 10;
+
+struct DocumentHeader {
+  std::array<uint8_t, 4> magic{};
+  uint16_t reserved = 0;
+  uint16_t chunkCount = 0;  // N
+
+  static DocumentHeader Parse(const uint8_t* bytes);
+};
+
+struct ChunkEntry {
+  std::array<char, 4> tag{};
+  uint32_t compressed = 0;
+  uint32_t offset = 0;
+  uint32_t length = 0;
+
+  static ChunkEntry Parse(const uint8_t* bytes);
+  void Serialize(uint8_t* bytes) const;
+  bool HasTag(const char (&wanted)[5]) const;  // all four bytes compared
+};
+
+struct PageEntry {
+  std::array<uint8_t, 10> leading{};
+  uint32_t contentOffset = 0;
+  uint32_t contentLength = 0;
+  std::array<uint8_t, 8> trailing{};
+
+  static PageEntry Parse(const uint8_t* bytes);
+};
+
+class Document {
+ public:
+  Document() = default;
+  ~Document();
+  Document(const Document&) = delete;
+  Document& operator=(const Document&) = delete;
+
+  OpenResult Open(const std::string& path);
+  void Close();
+
+  bool VerifyMagic();
+  bool IsPageTableCompressed();
+  bool ReadDirectory();
+  uint32_t FindChunk(const char* tag);
+
+  bool ReadPageTable();
+  bool ReadNameTable();
+  int32_t LoadPage(uint16_t page);
+
+  // Pagetext: writes the page's text at output's position. 1 when the page's
+  // stream was run to its end, 0 when the page was refused.
+  int32_t WritePageText(platform::File& output, uint16_t page);
+  int32_t ExecuteCommand(platform::File& output, uint16_t code);
+
+  uint16_t PageCount() const { return pageCount_; }
+  bool HasWorkingCopy() const { return hasWorkingCopy_ != 0; }
+  platform::File& file() { return file_; }
+  const std::string& path() const { return path_; }
+  const std::string& workingCopyName() const { return workingCopyName_; }
+  const std::vector<ChunkEntry>& directory() const { return directory_; }
+  const std::vector<PageEntry>& pageTable() const { return pageTable_; }
+  const std::vector<PageEntry>& storedPageTable() const { return storedPageTable_; }
+  const std::array<uint8_t, 8>& nameTableHeader() const { return nameTableHeader_; }
+  const std::vector<uint8_t>& nameRecords() const { return nameRecords_; }
+
+ private:
+  bool ReserveWorkingCopyName();
+  OpenResult MakeWorkingCopy();
+  bool CreateWorkingCopyFile();
+  bool RewriteWorkingCopyEntry(const ChunkEntry& entry, uint32_t offset, uint32_t length);
+  bool OpenSeparateHandle(platform::File& handle) const;
+
+  // Pagetext internals.
+  bool RunText(platform::File& output);
+  bool Skip(uint32_t count);
+  bool ReadField(void* buffer, uint32_t count);
+  bool SkipCounted();
+  bool SkipInlineImage();
+
+  platform::File file_;
+  std::string path_;
+  std::string workingCopyName_;
+  int32_t hasWorkingCopy_ = 0;
+  std::vector<ChunkEntry> directory_;
+
+  uint16_t pageCount_ = 0;
+  std::vector<PageEntry> pageTable_;
+  std::vector<PageEntry> storedPageTable_;
+  std::array<uint8_t, 8> nameTableHeader_{};
+  std::vector<uint8_t> nameRecords_;
+
+  // Set by the page interpreter when the stream ran out of data.
+  bool pageEnded_ = false;
+};
+
+}  // namespace exqrv

@@ -1,0 +1,89 @@
+// The page table, the name table, and the expansion of a page into the
+// working copy on first use.
+#include <cstring>
+
+#include "codec/compressed_block.h"
+#include "document/document.h"
+#include "platform/little_endian.h"
+
+namespace exqrv {
+
+PageEntry PageEntry::Parse(const uint8_t* bytes) {
+  PageEntry entry;
+  std::memcpy(entry.leading.data(), bytes, entry.leading.size());
+  entry.contentOffset = ReadLe32(bytes + 10);
+  entry.contentLength = ReadLe32(bytes + 14);
+  std::memcpy(entry.trailing.data(), bytes + 18, entry.trailing.size());
+  return entry;
+}
+
+bool Document::ReadPageTable() {
+  const int64_t position = file_.Position();
+  const uint32_t offset = FindChunk("pape");
+  if (offset == 0) return false;
+  uint8_t count[2];
+  file_.Seek(offset, platform::SeekOrigin::Begin);
+  if (file_.Read(count, sizeof count) < sizeof count) return false;
+  pageCount_ = ReadLe16(count);
+  pageTable_.clear();
+  storedPageTable_.clear();
+  std::vector<uint8_t> bytes(static_cast<size_t>(pageCount_) * kPageEntrySize);
+  if (file_.Read(bytes.data(), static_cast<uint32_t>(bytes.size())) < bytes.size()) {
+    pageCount_ = 0;
+    return false;
+  }
+  pageTable_.reserve(pageCount_);
+  for (uint32_t i = 0; i < pageCount_; ++i) {
+    pageTable_.push_back(PageEntry::Parse(bytes.data() + i * kPageEntrySize));
+  }
+  if (hasWorkingCopy_) {
+    // The live table starts with every page unexpanded.
+    storedPageTable_ = pageTable_;
+    for (PageEntry& entry : pageTable_) {
+      entry.contentOffset = 0;
+      entry.contentLength = 0;
+    }
+  }
+  file_.Seek(position, platform::SeekOrigin::Begin);
+  return true;
+}
+
+bool Document::ReadNameTable() {
+  platform::File names;
+  if (!OpenSeparateHandle(names)) return false;
+  const uint32_t offset = FindChunk("name");
+  if (offset == 0) return false;
+  names.Seek(offset, platform::SeekOrigin::Begin);
+  if (names.Read(nameTableHeader_.data(), 8) < 8) return false;
+  const uint16_t count = ReadLe16(nameTableHeader_.data() + 2);
+  nameRecords_.assign(static_cast<size_t>(count) * kNameRecordSize, 0);
+  names.Seek(static_cast<int64_t>(offset) + 4, platform::SeekOrigin::Begin);
+  const uint32_t got = names.Read(nameRecords_.data(), static_cast<uint32_t>(nameRecords_.size()));
+  return got == nameRecords_.size();
+}
+
+int32_t Document::LoadPage(uint16_t page) {
+  if (!hasWorkingCopy_) return 0;
+  const int64_t position = file_.Position();
+  PageEntry& live = pageTable_[page - 1];
+  if (live.contentOffset != 0 && live.contentLength != 0) return 0;
+  const PageEntry& stored = storedPageTable_[page - 1];
+
+  platform::File source;
+  if (!OpenSeparateHandle(source)) return FormatError;
+  codec::CompressedBlock block;
+  const int64_t start = file_.Seek(0, platform::SeekOrigin::End);
+  if (start < 0 || start > UINT32_MAX) return FormatError;
+  const codec::BlockResult result =
+      block.Run(source, stored.contentOffset, static_cast<int32_t>(stored.contentLength), file_,
+                static_cast<uint32_t>(start), codec::BlockMode::Expand, nullptr);
+  if (result != codec::BlockResult::Ok) return FormatError;
+  const int64_t end = file_.Seek(0, platform::SeekOrigin::End);
+  if (end < start || end > UINT32_MAX) return FormatError;
+  live.contentLength = static_cast<uint32_t>(end - start);
+  live.contentOffset = static_cast<uint32_t>(start);
+  file_.Seek(position, platform::SeekOrigin::Begin);
+  return 0;
+}
+
+}  // namespace exqrv

@@ -1,0 +1,244 @@
+#include "platform/file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "platform/platform.h"
+
+namespace exqrv::platform {
+namespace {
+
+int64_t g_write_fault_budget = -1;
+
+// Consumes the test seam's budget; false when this write must fail.
+bool WriteBudgetAllows(size_t count, size_t* allowed) {
+  *allowed = count;
+  if (g_write_fault_budget < 0) return true;
+  if (static_cast<int64_t>(count) <= g_write_fault_budget) {
+    g_write_fault_budget -= static_cast<int64_t>(count);
+    return true;
+  }
+  *allowed = static_cast<size_t>(g_write_fault_budget);
+  g_write_fault_budget = 0;
+  return false;
+}
+
+int OpenFlags(OpenMode mode) {
+  switch (mode) {
+    case OpenMode::Read: return O_RDONLY;
+    case OpenMode::ReadWrite: return O_RDWR | O_CREAT | O_TRUNC;
+    case OpenMode::Write: return O_WRONLY | O_CREAT | O_TRUNC;
+  }
+  return O_RDONLY;
+}
+
+}  // namespace
+
+void SetWriteFaultAfter(int64_t bytes) { g_write_fault_budget = bytes; }
+
+File::File(Handle handle, bool owning) : handle_(handle), owning_(owning) {
+  if (handle_ != kInvalidHandle) {
+    const off_t at = ::lseek(handle_, 0, SEEK_CUR);
+    seekable_ = at >= 0;
+    position_ = seekable_ ? at : 0;
+  }
+}
+
+File::~File() { Close(); }
+
+bool File::Open(std::string_view path, OpenMode mode) {
+  Close();
+  write_failed_ = false;
+  error_text_.clear();
+  const std::optional<std::string> native = NativePath(path);
+  if (!native) {
+    SetError(ENOENT);
+    return false;
+  }
+  const int fd = ::open(native->c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    SetError(errno);
+    return false;
+  }
+  // A directory is not a file, as on the system whose rules we follow.
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    SetError(EISDIR);
+    return false;
+  }
+  handle_ = fd;
+  owning_ = true;
+  seekable_ = true;
+  position_ = 0;
+  state_ = BufferState::Empty;
+  buffer_length_ = 0;
+  return true;
+}
+
+bool File::Close() {
+  if (handle_ == kInvalidHandle) return true;
+  Flush();
+  if (owning_) ::close(handle_);
+  handle_ = kInvalidHandle;
+  owning_ = false;
+  state_ = BufferState::Empty;
+  buffer_length_ = 0;
+  position_ = 0;
+  return !write_failed_;
+}
+
+void File::SetError(int error_number) { error_text_ = std::strerror(error_number); }
+
+int64_t File::Seek(int64_t offset, SeekOrigin origin) {
+  if (!IsOpen() || !seekable_) return -1;
+  int64_t base = 0;
+  switch (origin) {
+    case SeekOrigin::Begin: base = 0; break;
+    case SeekOrigin::Current: base = position_; break;
+    case SeekOrigin::End: base = Size(); break;
+  }
+  if (base < 0) return -1;
+  if ((offset < 0 && base + offset < 0) || (offset > 0 && base > INT64_MAX - offset)) return -1;
+  const int64_t target = base + offset;
+  if (state_ == BufferState::Writing && target != position_) {
+    // Writes are only buffered while they stay contiguous.
+    if (!Flush()) return -1;
+  }
+  position_ = target;
+  return position_;
+}
+
+int64_t File::Size() {
+  if (!IsOpen()) return -1;
+  struct stat st {};
+  if (::fstat(handle_, &st) != 0) return -1;
+  int64_t size = st.st_size;
+  if (state_ == BufferState::Writing) {
+    size = std::max<int64_t>(size, buffer_start_ + static_cast<int64_t>(buffer_length_));
+  }
+  return size;
+}
+
+bool File::FillBuffer() {
+  if (!buffer_) buffer_ = std::make_unique<uint8_t[]>(kBufferSize);
+  ssize_t got;
+  do {
+    got = seekable_ ? ::pread(handle_, buffer_.get(), kBufferSize, position_)
+                    : ::read(handle_, buffer_.get(), kBufferSize);
+  } while (got < 0 && errno == EINTR);
+  state_ = BufferState::Reading;
+  buffer_start_ = position_;
+  buffer_length_ = got > 0 ? static_cast<size_t>(got) : 0;
+  return got > 0;
+}
+
+uint32_t File::Read(void* buffer, uint32_t count) {
+  if (!IsOpen() || count == 0) return 0;
+  if (state_ == BufferState::Writing && !Flush()) return 0;
+  auto* out = static_cast<uint8_t*>(buffer);
+  uint32_t delivered = 0;
+  while (delivered < count) {
+    const bool inside = state_ == BufferState::Reading && position_ >= buffer_start_ &&
+                        position_ < buffer_start_ + static_cast<int64_t>(buffer_length_);
+    if (!inside) {
+      if (!FillBuffer()) break;
+    }
+    const size_t offset = static_cast<size_t>(position_ - buffer_start_);
+    const size_t take = std::min<size_t>(count - delivered, buffer_length_ - offset);
+    std::memcpy(out + delivered, buffer_.get() + offset, take);
+    delivered += static_cast<uint32_t>(take);
+    position_ += static_cast<int64_t>(take);
+  }
+  return delivered;
+}
+
+bool File::WriteThrough(const uint8_t* data, size_t count, int64_t at) {
+  size_t allowed = count;
+  const bool budget_ok = WriteBudgetAllows(count, &allowed);
+  size_t done = 0;
+  while (done < allowed) {
+    const ssize_t put = seekable_ ? ::pwrite(handle_, data + done, allowed - done,
+                                             at + static_cast<int64_t>(done))
+                                  : ::write(handle_, data + done, allowed - done);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      SetError(errno);
+      write_failed_ = true;
+      return false;
+    }
+    done += static_cast<size_t>(put);
+  }
+  if (!budget_ok) {
+    SetError(ENOSPC);
+    write_failed_ = true;
+    return false;
+  }
+  return true;
+}
+
+bool File::Write(const void* data, uint32_t count) {
+  if (!IsOpen()) {
+    SetError(EBADF);
+    return false;
+  }
+  if (write_failed_) return false;
+  if (count == 0) return true;
+  const auto* in = static_cast<const uint8_t*>(data);
+  if (state_ == BufferState::Reading) {
+    state_ = BufferState::Empty;
+    buffer_length_ = 0;
+  }
+  if (state_ == BufferState::Writing &&
+      buffer_start_ + static_cast<int64_t>(buffer_length_) != position_ && !Flush()) {
+    return false;
+  }
+  if (state_ == BufferState::Writing && buffer_length_ + count > kBufferSize && !Flush()) {
+    return false;
+  }
+  if (count >= kBufferSize) {
+    if (!WriteThrough(in, count, position_)) return false;
+    position_ += count;
+    return true;
+  }
+  if (!buffer_) buffer_ = std::make_unique<uint8_t[]>(kBufferSize);
+  if (state_ != BufferState::Writing) {
+    state_ = BufferState::Writing;
+    buffer_start_ = position_;
+    buffer_length_ = 0;
+  }
+  std::memcpy(buffer_.get() + buffer_length_, in, count);
+  buffer_length_ += count;
+  position_ += count;
+  return true;
+}
+
+bool File::Flush() {
+  if (state_ != BufferState::Writing) return !write_failed_;
+  const size_t length = buffer_length_;
+  state_ = BufferState::Empty;
+  buffer_length_ = 0;
+  if (length > 0 && !write_failed_) WriteThrough(buffer_.get(), length, buffer_start_);
+  return !write_failed_;
+}
+
+bool RawWrite(Handle handle, const void* data, size_t count) {
+  const auto* in = static_cast<const uint8_t*>(data);
+  size_t done = 0;
+  while (done < count) {
+    const ssize_t put = ::write(handle, in + done, count - done);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    done += static_cast<size_t>(put);
+  }
+  return true;
+}
+
+}  // namespace exqrv::platform

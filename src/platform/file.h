@@ -1,0 +1,92 @@
+// The file object every layer reads and writes through.
+//
+// A File owns one descriptor and one buffer. Documents are read field by field
+// and text files are written item by item, so both directions are buffered;
+// everybody who works on the same open file goes through the same File object
+// (passed by reference where the design speaks of a "handle"), which keeps the
+// buffer and the file position coherent.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace exqrv::platform {
+
+using Handle = int;
+inline constexpr Handle kInvalidHandle = -1;
+
+enum class OpenMode {
+  Read,       // existing file, reading, others may read and write
+  ReadWrite,  // create or truncate, reading and writing, others may only read
+  Write,      // create or truncate, writing only, not shared
+};
+
+enum class SeekOrigin { Begin, Current, End };
+
+// Test seam: makes every File write fail once this many more bytes have been
+// written (a full device on demand). A negative value turns it off.
+void SetWriteFaultAfter(int64_t bytes);
+
+class File {
+ public:
+  static constexpr size_t kBufferSize = 64 * 1024;
+
+  File() = default;
+  // Wraps an existing descriptor; an owning File closes it.
+  File(Handle handle, bool owning);
+  ~File();
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  // Paths are the system's paths (C:\dir\name or a POSIX path). Opening a
+  // directory fails. False when the file cannot be opened; ErrorText says why.
+  bool Open(std::string_view path, OpenMode mode);
+  // Flushes pending writes and closes. False when a write failed at any time
+  // since the file was opened.
+  bool Close();
+  bool IsOpen() const { return handle_ != kInvalidHandle; }
+  Handle handle() const { return handle_; }
+
+  // New position from the start of the file, or -1 (position unchanged) when
+  // it would be negative or the file is not open. Seeking past the end is fine.
+  int64_t Seek(int64_t offset, SeekOrigin origin);
+  int64_t Position() const { return position_; }
+  // Size of the file including data not yet flushed; -1 when not open.
+  int64_t Size();
+
+  // Reads up to count bytes at the position; returns the number delivered
+  // (fewer at the end of the file, 0 on error or when not open).
+  uint32_t Read(void* buffer, uint32_t count);
+  // Writes count bytes at the position. False when the write failed, now or
+  // in an earlier flush; ErrorText holds the system's message.
+  bool Write(const void* data, uint32_t count);
+  bool Flush();
+
+  bool WriteFailed() const { return write_failed_; }
+  const std::string& ErrorText() const { return error_text_; }
+
+ private:
+  enum class BufferState { Empty, Reading, Writing };
+
+  bool FillBuffer();
+  bool WriteThrough(const uint8_t* data, size_t count, int64_t at);
+  void SetError(int error_number);
+
+  Handle handle_ = kInvalidHandle;
+  bool owning_ = false;
+  bool seekable_ = true;
+  int64_t position_ = 0;
+  std::unique_ptr<uint8_t[]> buffer_;
+  BufferState state_ = BufferState::Empty;
+  int64_t buffer_start_ = 0;  // file offset of buffer_[0]
+  size_t buffer_length_ = 0;  // valid (Reading) or dirty (Writing) bytes
+  bool write_failed_ = false;
+  std::string error_text_;
+};
+
+// A raw write of count bytes on a descriptor, bypassing any File buffer.
+bool RawWrite(Handle handle, const void* data, size_t count);
+
+}  // namespace exqrv::platform

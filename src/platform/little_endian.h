@@ -1,0 +1,34 @@
+// Little-endian field access: every file format of a document is little-endian,
+// and these are the only places that assemble or split such fields.
+#pragma once
+
+#include <cstdint>
+
+namespace exqrv {
+
+inline uint16_t ReadLe16(const void* data) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  return static_cast<uint16_t>(p[0] | (p[1] << 8));
+}
+
+inline uint32_t ReadLe32(const void* data) {
+  const auto* p = static_cast<const uint8_t*>(data);
+  return static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) | (static_cast<uint32_t>(p[3]) << 24);
+}
+
+inline void WriteLe16(void* data, uint16_t value) {
+  auto* p = static_cast<uint8_t*>(data);
+  p[0] = static_cast<uint8_t>(value);
+  p[1] = static_cast<uint8_t>(value >> 8);
+}
+
+inline void WriteLe32(void* data, uint32_t value) {
+  auto* p = static_cast<uint8_t*>(data);
+  p[0] = static_cast<uint8_t>(value);
+  p[1] = static_cast<uint8_t>(value >> 8);
+  p[2] = static_cast<uint8_t>(value >> 16);
+  p[3] = static_cast<uint8_t>(value >> 24);
+}
+
+}  // namespace exqrv

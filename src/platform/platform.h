@@ -1,0 +1,80 @@
+// The operating system's services, as the converter sees them: Windows-style
+// paths with drive letters, one drive C: whose root is "/", wildcard search,
+// unique temporary names. The POSIX implementation translates; tests may
+// install a scripted platform of their own.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace exqrv::platform {
+
+inline constexpr size_t kMaxPath = 260;  // including the terminator
+
+enum class DriveKind : int {
+  Unknown = 0,
+  NoRootDirectory = 1,
+  Removable = 2,
+  Fixed = 3,
+  Remote = 4,
+  CdRom = 5,
+  RamDisk = 6,
+};
+
+struct PathStatus {
+  bool isDirectory = false;
+  uint64_t size = 0;
+};
+
+struct FoundEntry {
+  std::string name;  // without directory
+  bool isDirectory = false;
+};
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  virtual std::string CurrentDirectory();  // "C:\home\ann", "C:\" at the root
+  virtual bool SetCurrentDirectory(std::string_view path);
+  // Drive roots, each followed by a NUL, then one more NUL ("C:\\\0\0").
+  virtual std::string LogicalDriveStrings();
+  virtual DriveKind GetDriveKind(std::string_view root);
+  // Current directory of drive number (A = 1); empty when the drive is absent.
+  virtual std::string DriveCurrentDirectory(int drive);
+  virtual bool CreateDirectory(std::string_view path);
+  virtual std::optional<PathStatus> GetStatus(std::string_view path);
+  // Entries matching a pattern ("*.QRV", "dir\*.*"), "." and ".." included,
+  // in the order the directory delivers them.
+  virtual std::vector<FoundEntry> FindFiles(std::string_view pattern);
+  virtual bool DeleteFile(std::string_view path);
+
+  // The private temporary directory, with a trailing backslash; empty when it
+  // cannot be made.
+  virtual std::string TempDirectory();
+  // <dir><prefix><4 hex digits>.TMP. Number 0: a fresh number, and the file is
+  // created exclusively (empty result when that fails). Nonzero: the name is
+  // only formed from the low 16 bits.
+  virtual std::string UniqueTempName(std::string_view directory, std::string_view prefix,
+                                     unsigned number);
+  // The runtime's pseudo-random number, 0 to 32767.
+  virtual int Random();
+};
+
+// The platform in use; the POSIX one unless a test installed another.
+Platform& CurrentPlatform();
+// Installs a platform (not owned); nullptr restores the POSIX one.
+void SetPlatform(Platform* platform);
+
+// A system path (C:\x, \x, x\y, /x) as a POSIX path; nullopt for a drive
+// other than C:.
+std::optional<std::string> NativePath(std::string_view path);
+// A POSIX absolute path as the system path on drive C:.
+std::string SystemPath(std::string_view native_path);
+// Windows wildcard matching: case-insensitive, "*" and "?", "*.*" matches all.
+bool MatchesPattern(std::string_view name, std::string_view pattern);
+
+}  // namespace exqrv::platform

@@ -1,0 +1,64 @@
+#include "platform/prompter.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+namespace exqrv::platform {
+namespace {
+
+Prompter* g_installed = nullptr;
+
+// Message texts carry the dialog's "\r\n" line breaks; a terminal wants "\n".
+std::string ForTerminal(std::string_view text) {
+  std::string out;
+  out.reserve(text.size() + 1);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
+    out += text[i];
+  }
+  if (out.empty() || out.back() != '\n') out += '\n';
+  return out;
+}
+
+}  // namespace
+
+Answer ConsolePrompter::Show(std::string_view text, Buttons buttons, Icon /*icon*/) {
+  std::fputs(ForTerminal(text).c_str(), stderr);
+  if (buttons == Buttons::Ok) return Answer::Ok;
+  const bool yes_no = buttons == Buttons::YesNo;
+  if (!::isatty(STDIN_FILENO)) {
+    std::fputs(yes_no ? "No terminal to answer on: taking No.\n"
+                      : "No terminal to answer on: taking Cancel.\n",
+               stderr);
+    return yes_no ? Answer::No : Answer::Cancel;
+  }
+  std::fputs(yes_no ? "[y/N] " : "[o/C] ", stderr);
+  std::fflush(stderr);
+  std::string line;
+  if (!std::getline(std::cin, line) || line.empty()) return yes_no ? Answer::No : Answer::Cancel;
+  const char c = line[0];
+  if (yes_no) return (c == 'y' || c == 'Y') ? Answer::Yes : Answer::No;
+  return (c == 'o' || c == 'O') ? Answer::Ok : Answer::Cancel;
+}
+
+Answer ScriptedPrompter::Show(std::string_view text, Buttons buttons, Icon icon) {
+  shown.push_back({std::string(text), buttons, icon});
+  if (!answers.empty()) {
+    const Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+}
+
+Prompter& CurrentPrompter() {
+  static ConsolePrompter console;
+  return g_installed ? *g_installed : console;
+}
+
+void SetPrompter(Prompter* prompter) { g_installed = prompter; }
+
+}  // namespace exqrv::platform

@@ -1,0 +1,51 @@
+// Message boxes. The converter shows its few messages and asks its one
+// question through a Prompter: the console in command-line mode, a Qt message
+// box in the dialog, a script in tests.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace exqrv::platform {
+
+inline constexpr std::string_view kApplicationName = "Quillor Extract Text";
+
+enum class Buttons { Ok, OkCancel, YesNo };
+enum class Icon { Stop, Question, Exclamation };
+enum class Answer { Ok, Cancel, Yes, No };
+
+class Prompter {
+ public:
+  virtual ~Prompter() = default;
+  virtual Answer Show(std::string_view text, Buttons buttons, Icon icon) = 0;
+};
+
+// Writes to standard error; asks its Yes/No question on the terminal, and
+// with no terminal takes No and says so.
+class ConsolePrompter : public Prompter {
+ public:
+  Answer Show(std::string_view text, Buttons buttons, Icon icon) override;
+};
+
+// Records every message and answers from a script (then with the first
+// button: Ok or Yes).
+class ScriptedPrompter : public Prompter {
+ public:
+  struct Shown {
+    std::string text;
+    Buttons buttons;
+    Icon icon;
+  };
+  Answer Show(std::string_view text, Buttons buttons, Icon icon) override;
+
+  std::deque<Answer> answers;
+  std::vector<Shown> shown;
+};
+
+// The prompter in use (the console one unless another was installed).
+Prompter& CurrentPrompter();
+void SetPrompter(Prompter* prompter);
+
+}  // namespace exqrv::platform

@@ -1,0 +1,81 @@
+#include "store_fixture.h"
+
+#include "platform/little_endian.h"
+#include "platform/platform.h"
+
+namespace exqrv::testing {
+namespace {
+
+constexpr size_t kHeaderSize = 8;
+constexpr size_t kEntrySize = 16;
+
+std::string ReserveName(const char* prefix) {
+  platform::Platform& system = platform::CurrentPlatform();
+  const std::string name = system.UniqueTempName(system.TempDirectory(), prefix, 0);
+  system.DeleteFile(name);
+  return name;
+}
+
+}  // namespace
+
+std::string Container(const std::vector<ChunkSpec>& chunks, int chunkCount) {
+  std::string bytes(kHeaderSize + kEntrySize * chunks.size(), '\0');
+  bytes.replace(0, 4, "Qlrd");
+  WriteLe16(bytes.data() + 6,
+            static_cast<uint16_t>(chunkCount >= 0 ? chunkCount : static_cast<int>(chunks.size())));
+  for (size_t i = 0; i < chunks.size(); ++i) {
+    const ChunkSpec& chunk = chunks[i];
+    char* entry = bytes.data() + kHeaderSize + kEntrySize * i;
+    chunk.tag.copy(entry, 4);
+    WriteLe32(entry + 4, chunk.compressed);
+    if (chunk.raw) {
+      WriteLe32(entry + 8, chunk.offset);
+      WriteLe32(entry + 12, chunk.length);
+      continue;
+    }
+    WriteLe32(entry + 8, static_cast<uint32_t>(bytes.size()));
+    WriteLe32(entry + 12, static_cast<uint32_t>(chunk.data.size()));
+    bytes += chunk.data;
+  }
+  return bytes;
+}
+
+ChunkSpec Chunk(std::string tag, std::string data, uint32_t compressed) {
+  return {std::move(tag), std::move(data), compressed, 0, 0, false};
+}
+
+ChunkSpec RawEntry(std::string tag, uint32_t offset, uint32_t length) {
+  return {std::move(tag), {}, 0, offset, length, true};
+}
+
+bool FileExists(const std::string& path) {
+  return platform::CurrentPlatform().GetStatus(path).has_value();
+}
+
+void AnnotationStoreTest::SetUp() {
+  documentPath_ = ReserveName("qrv");
+  uniqueName_ = ReserveName("EXT");
+  ASSERT_FALSE(documentPath_.empty());
+  ASSERT_FALSE(uniqueName_.empty());
+}
+
+void AnnotationStoreTest::TearDown() {
+  set_.Reset();
+  document_.Close();
+  platform::CurrentPlatform().DeleteFile(documentPath_);
+}
+
+int AnnotationStoreTest::LoadDocument(const std::string& documentBytes) {
+  platform::File out;
+  EXPECT_TRUE(out.Open(documentPath_, platform::OpenMode::Write));
+  EXPECT_TRUE(out.Write(documentBytes.data(), static_cast<uint32_t>(documentBytes.size())));
+  EXPECT_TRUE(out.Close());
+  EXPECT_TRUE(document_.Open(documentPath_, platform::OpenMode::Read));
+  return set_.Load(document_, uniqueName_);
+}
+
+int AnnotationStoreTest::LoadStore(const std::string& store) {
+  return LoadDocument(Container({Chunk("indx", store)}));
+}
+
+}  // namespace exqrv::testing

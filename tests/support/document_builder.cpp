@@ -1,0 +1,211 @@
+#include "support/document_builder.h"
+
+#include <algorithm>
+
+#include "codec/compressed_block.h"
+#include "platform/file.h"
+#include "platform/little_endian.h"
+#include "platform/platform.h"
+
+namespace exqrv::build {
+namespace {
+
+constexpr uint32_t kHeaderSize = 8;
+constexpr uint32_t kEntrySize = 16;
+constexpr uint32_t kPageEntrySize = 26;
+
+void AppendLe16(std::string& out, uint16_t value) {
+  char bytes[2];
+  WriteLe16(bytes, value);
+  out.append(bytes, 2);
+}
+
+void AppendLe32(std::string& out, uint32_t value) {
+  char bytes[4];
+  WriteLe32(bytes, value);
+  out.append(bytes, 4);
+}
+
+struct Chunk {
+  std::string tag;
+  std::string data;  // as stored (a block when compressed)
+  bool compressed = false;
+};
+
+// Font and structure chunks are carried along unread; any bytes do.
+const char kFontData[] = "font: Serif 10";
+const char kStructureData[] = "structure";
+
+std::string NameTable() {
+  std::string table;
+  AppendLe16(table, 0);
+  AppendLe16(table, 0);  // no name records
+  table.append(4, '\0');  // the 8-byte header must be present all the same
+  return table;
+}
+
+}  // namespace
+
+PageStream& PageStream::Code(std::string_view twoLetters) {
+  bytes_.append(twoLetters.substr(0, 2));
+  return *this;
+}
+
+PageStream& PageStream::U8(uint8_t value) {
+  bytes_.push_back(static_cast<char>(value));
+  return *this;
+}
+
+PageStream& PageStream::U16(uint16_t value) {
+  AppendLe16(bytes_, value);
+  return *this;
+}
+
+PageStream& PageStream::U32(uint32_t value) {
+  AppendLe32(bytes_, value);
+  return *this;
+}
+
+PageStream& PageStream::Bytes(std::string_view bytes) {
+  bytes_.append(bytes);
+  return *this;
+}
+
+std::string PageStream::Item(std::string_view chars, uint8_t flags) {
+  std::string item = "\x01\x02\x03\x04";
+  AppendLe16(item, static_cast<uint16_t>(chars.size()));
+  item.push_back(static_cast<char>(flags));
+  item.append(chars);
+  if (flags & 0x01) item.append(8, '\x08');
+  if (flags & 0x02) item.append(2 * chars.size(), '\x16');
+  return item;
+}
+
+PageStream& PageStream::TextRun(const std::vector<std::string>& items, std::string_view code) {
+  size_t total = 0;
+  for (const std::string& item : items) total += item.size();
+  return TextRunWithTotal(static_cast<uint16_t>(total), items, code);
+}
+
+PageStream& PageStream::TextRunWithTotal(uint16_t total, const std::vector<std::string>& items,
+                                         std::string_view code) {
+  Code(code).U16(total);
+  for (const std::string& item : items) bytes_.append(item);
+  return *this;
+}
+
+PageStream& PageStream::End() { return Code("CT"); }
+
+std::string TextPage(const std::vector<std::string>& runs) {
+  // An item carries at most 65535 characters and a run's total is 16 bits, so
+  // long texts become several items and runs.
+  constexpr size_t kItemChars = 4000;
+  constexpr size_t kRunBytes = 60000;
+  PageStream stream;
+  for (const std::string& run : runs) {
+    std::vector<std::string> items;
+    size_t size = 0;
+    size_t at = 0;
+    do {
+      const size_t take = std::min(run.size() - at, kItemChars);
+      items.push_back(PageStream::Item(std::string_view(run).substr(at, take)));
+      size += items.back().size();
+      at += take;
+      if (size > kRunBytes) {
+        stream.TextRun(items);
+        items.clear();
+        size = 0;
+      }
+    } while (at < run.size());
+    if (!items.empty()) stream.TextRun(items);
+  }
+  return stream.End().bytes();
+}
+
+std::string CompressBlock(std::string_view data) {
+  platform::Platform& system = platform::CurrentPlatform();
+  const std::string directory = system.TempDirectory();
+  const std::string inName = system.UniqueTempName(directory, "bin", 0);
+  const std::string outName = system.UniqueTempName(directory, "bot", 0);
+  std::string block;
+  {
+    platform::File in, out;
+    if (in.Open(inName, platform::OpenMode::ReadWrite) &&
+        out.Open(outName, platform::OpenMode::ReadWrite) &&
+        in.Write(data.data(), static_cast<uint32_t>(data.size())) && in.Flush()) {
+      codec::CompressedBlock compressor;
+      compressor.Run(in, 0, static_cast<int32_t>(data.size()), out, 0, codec::BlockMode::Compress,
+                     nullptr);
+      const int64_t size = out.Position();
+      block.resize(static_cast<size_t>(size));
+      out.Seek(0, platform::SeekOrigin::Begin);
+      block.resize(out.Read(block.data(), static_cast<uint32_t>(size)));
+    }
+  }
+  system.DeleteFile(inName);
+  system.DeleteFile(outName);
+  return block;
+}
+
+std::string BuildDocument(const DocumentSpec& spec) {
+  std::vector<Chunk> chunks;
+  chunks.push_back({"pape", {}, spec.compress});  // filled once the pages are placed
+  chunks.push_back({"name", NameTable(), false});
+  chunks.push_back({"font", kFontData, spec.compress});
+  chunks.push_back({"stru", kStructureData, spec.compress});
+  if (!spec.notes.empty() || spec.compressNotes) {
+    chunks.push_back({"indx", BuildAnnotationStore(spec.notes), spec.compressNotes});
+  }
+  for (const ExtraChunk& extra : spec.extraChunks) {
+    chunks.push_back({extra.tag, extra.data, extra.compressed});
+  }
+  for (Chunk& chunk : chunks) {
+    if (chunk.compressed && chunk.tag != "pape") chunk.data = CompressBlock(chunk.data);
+  }
+
+  // Layout: header, directory, the pages, then the chunks.
+  const uint32_t directoryEnd = kHeaderSize + kEntrySize * static_cast<uint32_t>(chunks.size());
+  std::string pages;
+  std::string table;
+  AppendLe16(table, static_cast<uint16_t>(spec.pages.size()));
+  for (const std::string& page : spec.pages) {
+    const std::string stored = spec.compress ? CompressBlock(page) : page;
+    table.append(10, '\0');
+    AppendLe32(table, directoryEnd + static_cast<uint32_t>(pages.size()));
+    AppendLe32(table, static_cast<uint32_t>(stored.size()));
+    table.append(8, '\0');
+    pages += stored;
+  }
+  chunks[0].data = spec.compress ? CompressBlock(table) : table;
+
+  std::string document = "Qlrd";
+  AppendLe16(document, 1);
+  AppendLe16(document, static_cast<uint16_t>(chunks.size()));
+  uint32_t offset = directoryEnd + static_cast<uint32_t>(pages.size());
+  for (const Chunk& chunk : chunks) {
+    document.append(chunk.tag.substr(0, 4));
+    AppendLe32(document, chunk.compressed ? 1 : 0);
+    AppendLe32(document, offset);
+    AppendLe32(document, static_cast<uint32_t>(chunk.data.size()));
+    offset += static_cast<uint32_t>(chunk.data.size());
+  }
+  document += pages;
+  for (const Chunk& chunk : chunks) document += chunk.data;
+  return document;
+}
+
+bool WriteFileBytes(const std::string& path, std::string_view bytes) {
+  platform::File file;
+  return file.Open(path, platform::OpenMode::Write) &&
+         file.Write(bytes.data(), static_cast<uint32_t>(bytes.size())) && file.Close();
+}
+
+std::string ReadFileBytes(const std::string& path) {
+  platform::File file;
+  if (!file.Open(path, platform::OpenMode::Read)) return {};
+  std::string bytes(static_cast<size_t>(file.Size()), '\0');
+  bytes.resize(file.Read(bytes.data(), static_cast<uint32_t>(bytes.size())));
+  return bytes;
+}
+
+}  // namespace exqrv::build

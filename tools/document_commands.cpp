@@ -1,0 +1,130 @@
+// qrvtool info and make.
+#include <cinttypes>
+#include <cstring>
+#include <cstdio>
+#include <string>
+
+#include "document/document.h"
+#include "platform/file.h"
+#include "platform/little_endian.h"
+#include "platform/platform.h"
+#include "support/document_builder.h"
+#include "tools/commands.h"
+
+namespace exqrv::tools {
+namespace {
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "qrvtool: %s\n", message.c_str());
+  return 1;
+}
+
+std::string Printable(const std::array<char, 4>& tag) {
+  std::string text;
+  for (char c : tag) text += (c >= 0x20 && c < 0x7F) ? c : '.';
+  return text;
+}
+
+bool ParseNote(const std::string& text, build::NoteSpec& note) {
+  const size_t first = text.find(':');
+  if (first == std::string::npos) return false;
+  const size_t second = text.find(':', first + 1);
+  if (second == std::string::npos) return false;
+  char* end = nullptr;
+  const unsigned long page = std::strtoul(text.substr(0, first).c_str(), &end, 10);
+  if (first == 0 || *end != '\0' || page > UINT16_MAX) return false;
+  note.page = static_cast<uint16_t>(page);
+  note.text1 = text.substr(first + 1, second - first - 1);
+  note.text2 = text.substr(second + 1);
+  return true;
+}
+
+std::string DefaultOutput(const std::string& firstPage) {
+  const size_t dot = firstPage.rfind('.');
+  const size_t slash = firstPage.rfind('/');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return (hasExtension ? firstPage.substr(0, dot) : firstPage) + ".QRV";
+}
+
+}  // namespace
+
+int InfoCommand(const Args& args) {
+  if (args.size() != 1) return Fail("usage: qrvtool info DOC");
+  const std::string path = args[0];
+  platform::File file;
+  if (!file.Open(path, platform::OpenMode::Read)) {
+    return Fail("cannot open " + args[0] + ": " + file.ErrorText());
+  }
+  uint8_t header[kDocumentHeaderSize];
+  if (file.Read(header, sizeof header) < sizeof header ||
+      std::memcmp(header, kDocumentMagic, sizeof kDocumentMagic) != 0) {
+    return Fail(args[0] + " is not a Quillor document");
+  }
+  const DocumentHeader parsed = DocumentHeader::Parse(header);
+  std::printf("document %s\nheader: magic Qlrd, field 0x%04X, %u chunks\n", args[0].c_str(),
+              parsed.reserved, parsed.chunkCount);
+  std::printf("%-6s %-10s %-10s %-10s\n", "tag", "compressed", "offset", "length");
+  for (uint32_t i = 0; i < parsed.chunkCount; ++i) {
+    uint8_t bytes[kDirectoryEntrySize];
+    if (file.Read(bytes, sizeof bytes) < sizeof bytes) return Fail("chunk directory cut short");
+    const ChunkEntry entry = ChunkEntry::Parse(bytes);
+    std::printf("%-6s %-10" PRIu32 " %-10" PRIu32 " %-10" PRIu32 "\n", Printable(entry.tag).c_str(),
+                entry.compressed, entry.offset, entry.length);
+  }
+  file.Close();
+
+  Document document;
+  const OpenResult opened = document.Open(path);
+  if (opened != Opened) {
+    return Fail(std::string("cannot read the pages: ") +
+                (opened == FormatError ? "a chunk does not expand" : "a table is cut short"));
+  }
+  const bool stored = document.HasWorkingCopy();
+  const auto& table = stored ? document.storedPageTable() : document.pageTable();
+  std::printf("pages: %u%s\n", document.PageCount(), stored ? " (compressed blocks)" : "");
+  for (size_t i = 0; i < table.size(); ++i) {
+    std::printf("page %zu: content offset %" PRIu32 ", length %" PRIu32 "\n", i + 1,
+                table[i].contentOffset, table[i].contentLength);
+  }
+  return 0;
+}
+
+int MakeCommand(const Args& args) {
+  build::DocumentSpec spec;
+  std::string output;
+  std::vector<std::string> pages;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--out" && i + 1 < args.size()) {
+      output = args[++i];
+    } else if (arg == "--compress") {
+      spec.compress = true;
+    } else if (arg == "--compress-notes") {
+      spec.compressNotes = true;
+    } else if (arg == "--note" && i + 1 < args.size()) {
+      build::NoteSpec note;
+      if (!ParseNote(args[++i], note)) return Fail("--note wants PAGE:TEXT1:TEXT2, got " + args[i]);
+      spec.notes.push_back(note);
+    } else if (!arg.empty() && arg[0] == '-') {
+      return Fail("unknown option " + arg);
+    } else {
+      pages.push_back(arg);
+    }
+  }
+  if (pages.empty()) return Fail("make wants at least one PAGE.txt");
+  if (pages.size() > UINT16_MAX) return Fail("a document holds at most 65535 pages");
+  for (const std::string& page : pages) {
+    platform::File file;
+    if (!file.Open(page, platform::OpenMode::Read)) {
+      return Fail("cannot read " + page + ": " + file.ErrorText());
+    }
+    spec.pages.push_back(build::TextPage({build::ReadFileBytes(page)}));
+  }
+  if (output.empty()) output = DefaultOutput(pages.front());
+  if (!build::WriteFileBytes(output, build::BuildDocument(spec))) {
+    return Fail("cannot write " + output);
+  }
+  return 0;
+}
+
+}  // namespace exqrv::tools
