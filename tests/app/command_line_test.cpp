@@ -1,0 +1,177 @@
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/converter_app.h"
+#include "platform/platform.h"
+#include "platform/prompter.h"
+#include "support/document_builder.h"
+#include "support/scratch_dir.h"
+
+namespace exqrv {
+namespace {
+
+// Drives C: and D:, started in C:\HOME; D:'s current directory is D:\WORK.
+class TwoDrives : public platform::Platform {
+ public:
+  std::string CurrentDirectory() override { return startUp; }
+  std::string LogicalDriveStrings() override { return std::string("C:\\\0D:\\\0\0", 9); }
+  std::string DriveCurrentDirectory(int drive) override {
+    return drive == 4 ? "D:\\WORK" : drive == 3 ? startUp : "";
+  }
+  std::string startUp = "C:\\HOME";
+};
+
+struct GrammarCase {
+  const char* startUp;
+  const char* commandLine;
+  bool accepted;
+  const char* source;
+  const char* target;
+  const char* pattern;
+};
+
+class CommandLineGrammar : public ::testing::TestWithParam<GrammarCase> {};
+
+TEST_P(CommandLineGrammar, SplitsIntoDirectoriesAndPattern) {
+  const GrammarCase& c = GetParam();
+  TwoDrives drives;
+  drives.startUp = c.startUp;
+  platform::SetPlatform(&drives);
+  platform::ScriptedPrompter prompter;
+  platform::SetPrompter(&prompter);
+  ConverterApp app;
+  app.SetDialogHook([](ConverterApp&) { return 0; });
+  app.StartUp("");
+  const bool accepted = app.ParseCommandLine(c.commandLine);
+  platform::SetPlatform(nullptr);
+  platform::SetPrompter(nullptr);
+  ASSERT_EQ(accepted, c.accepted) << c.commandLine;
+  if (!accepted) return;
+  EXPECT_EQ(app.SourceDirectory, c.source) << c.commandLine;
+  EXPECT_EQ(app.TargetDirectory, c.target) << c.commandLine;
+  EXPECT_EQ(app.FilePattern, c.pattern) << c.commandLine;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CommandLineGrammar,
+    ::testing::Values(
+        GrammarCase{"C:\\HOME", "BOOK.QRV", true, "C:\\HOME", "C:\\HOME", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "BOOK.QRV /OUT", true, "C:\\HOME", "C:\\HOME\\OUT", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "D:\\DOCS\\*.QRV /E:\\TXT", true, "D:\\DOCS", "E:\\TXT", "*.QRV"},
+        GrammarCase{"C:\\HOME", "\\DOCS\\BOOK.QRV", true, "C:\\DOCS", "C:\\HOME", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "DOCS\\BOOK.QRV", true, "C:\\HOME\\DOCS", "C:\\HOME", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "D:BOOK.QRV", true, "D:\\WORK", "C:\\HOME", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "d:BOOK.QRV", true, "d:", "C:\\HOME", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "BOOK.QRV OUT", false, "", "", ""},
+        GrammarCase{"C:\\HOME", "A.QRV B.QRV /OUT", false, "", "", ""},
+        GrammarCase{"C:\\HOME", "BOOK.QRV  /OUT", false, "", "", ""},
+        GrammarCase{"C:\\HOME", "BOOK.QRV /OUT ", true, "C:\\HOME", "C:\\HOME\\OUT", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "BOOK.QRV  ", false, "", "", ""},
+        GrammarCase{"C:\\HOME", "BOOK.QRV ", true, "C:\\HOME", "C:\\HOME", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "BOOK.QRV x/OUT", true, "C:\\HOME", "C:\\HOME\\OUT", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "BOOK.QRV /E:\\", true, "C:\\HOME", "E:", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "BOOK.QRV /", true, "C:\\HOME", "C:\\HOME", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "BOOK.QRV /out\\texts", true, "C:\\HOME", "out\\texts", "BOOK.QRV"},
+        GrammarCase{"C:\\", "BOOK.QRV /OUT", true, "C:", "C:\\OUT", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "\"A B\".QRV", false, "", "", ""},
+        GrammarCase{"C:\\HOME", "\"AB\".QRV", true, "C:\\HOME", "C:\\HOME", "\"AB\".QRV"},
+        // Slashes separate directories too, except the one before the target.
+        GrammarCase{"C:\\HOME", "books/*.QRV //tmp/out", true, "C:\\HOME\\books", "/tmp/out", "*.QRV"},
+        GrammarCase{"C:\\HOME", "/srv/docs/*.QRV /out", true, "C:/srv/docs", "C:\\HOME\\out", "*.QRV"},
+        GrammarCase{"C:\\HOME", "BOOK.QRV //", true, "C:\\HOME", "/", "BOOK.QRV"}));
+
+TEST(CommandLine, RefusesLinesLongerThanItsBuffer) {
+  ConverterApp app;
+  EXPECT_TRUE(app.ParseCommandLine(std::string(259, 'A')));
+  EXPECT_FALSE(app.ParseCommandLine(std::string(260, 'A')));
+}
+
+TEST(TextFileName, ReplacesTheLastThreeCharacters) {
+  EXPECT_EQ(TextFileNameFor("BOOK.QRV"), "BOOK.TXT");
+  EXPECT_EQ(TextFileNameFor("book.qrv"), "book.TXT");
+  EXPECT_EQ(TextFileNameFor("BOOK"), "BTXT");
+  EXPECT_EQ(TextFileNameFor("AB"), "TXT");
+}
+
+// Command-line mode on real folders.
+class CommandLineMode : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+    platform::SetPrompter(&prompter_);
+    std::filesystem::create_directory(dir_ / "docs");
+    ASSERT_TRUE(build::WriteFileBytes(dir_ / "docs/A.QRV",
+                                      build::BuildDocument({.pages = {build::TextPage({"alpha"})}})));
+    ASSERT_TRUE(build::WriteFileBytes(dir_ / "docs/b.qrv",
+                                      build::BuildDocument({.pages = {build::TextPage({"beta"})}})));
+  }
+  void TearDown() override {
+    platform::SetPrompter(nullptr);
+    std::filesystem::current_path(previous_);
+  }
+  int Run(const std::string& commandLine) {
+    ConverterApp app;
+    return app.StartUp(commandLine);
+  }
+
+  build::ScratchDir dir_;
+  std::filesystem::path previous_;
+  platform::ScriptedPrompter prompter_;
+};
+
+TEST_F(CommandLineMode, ConvertsEveryMatchIntoTheTarget) {
+  std::filesystem::create_directory(dir_ / "out");
+  EXPECT_EQ(Run("docs\\*.QRV /out"), kExitSuccess);
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "out/A.TXT"), "alpha");
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "out/b.TXT"), "beta");
+  EXPECT_TRUE(prompter_.shown.empty());
+  // The source directory is left current.
+  EXPECT_EQ(std::filesystem::current_path(), std::filesystem::path(dir_ / "docs"));
+}
+
+TEST_F(CommandLineMode, OffersToCreateAMissingTarget) {
+  prompter_.answers = {platform::Answer::Yes};
+  EXPECT_EQ(Run("docs/A.QRV /new"), kExitSuccess);
+  ASSERT_EQ(prompter_.shown.size(), 1u);
+  EXPECT_EQ(prompter_.shown[0].text,
+            platform::SystemPath(dir_.path()) + "\\new Directory not exist!\r\nCreate it?");
+  EXPECT_EQ(prompter_.shown[0].buttons, platform::Buttons::YesNo);
+  EXPECT_EQ(prompter_.shown[0].icon, platform::Icon::Question);
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "new/A.TXT"), "alpha");
+}
+
+TEST_F(CommandLineMode, RefusedOrFailedCreationConvertsNothing) {
+  prompter_.answers = {platform::Answer::No};
+  EXPECT_EQ(Run("docs/A.QRV /new"), kExitUsage);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "new"));
+
+  prompter_.shown.clear();
+  prompter_.answers = {platform::Answer::Yes};
+  EXPECT_EQ(Run("docs/A.QRV /missing\\deeper"), kExitUsage);
+  ASSERT_EQ(prompter_.shown.size(), 2u);
+  EXPECT_EQ(prompter_.shown[1].text, "Create Directory missing\\deeper Failed!");
+  EXPECT_EQ(prompter_.shown[1].icon, platform::Icon::Stop);
+}
+
+TEST_F(CommandLineMode, MalformedLineShowsTheUsageMessage) {
+  EXPECT_EQ(Run("A.QRV B.QRV /OUT"), kExitUsage);
+  ASSERT_EQ(prompter_.shown.size(), 1u);
+  EXPECT_EQ(prompter_.shown[0].text, "Arguments ERROR!\r\nExQRV QRVFileName [/TXTDirectory]");
+  EXPECT_EQ(prompter_.shown[0].buttons, platform::Buttons::Ok);
+  EXPECT_EQ(prompter_.shown[0].icon, platform::Icon::Stop);
+}
+
+TEST_F(CommandLineMode, NothingMatchedOrAFailedDocumentGivesStatusOne) {
+  EXPECT_EQ(Run("docs\\*.NONE"), kExitFailure);
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "docs/BAD.QRV", "not a document"));
+  EXPECT_EQ(Run("docs\\*.QRV"), kExitFailure);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "docs/BAD.TXT"));
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "docs/A.TXT"), "alpha");
+  EXPECT_TRUE(prompter_.shown.empty());
+}
+
+}  // namespace
+}  // namespace exqrv

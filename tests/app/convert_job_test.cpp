@@ -1,0 +1,118 @@
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "app/converter_app.h"
+#include "platform/file.h"
+#include "platform/platform.h"
+#include "platform/prompter.h"
+#include "support/document_builder.h"
+#include "support/scratch_dir.h"
+
+namespace exqrv {
+namespace {
+
+using build::DocumentSpec;
+using build::TextPage;
+
+class ConvertJob : public ::testing::Test {
+ protected:
+  void SetUp() override { platform::SetPrompter(&prompter_); }
+  void TearDown() override { platform::SetPrompter(nullptr); }
+
+  // Converts a document built from spec; returns the job's result.
+  int Convert(const DocumentSpec& spec) { return ConvertBytes(build::BuildDocument(spec)); }
+  int ConvertBytes(const std::string& bytes) {
+    EXPECT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", bytes));
+    ConverterApp app;
+    const int result = app.ConvertDocument(dir_ / "IN.QRV", dir_ / "IN.TXT");
+    EXPECT_EQ(build::TempFolderEntries(platform::CurrentPlatform().TempDirectory()), 0u);
+    return result;
+  }
+  std::string Text() { return build::ReadFileBytes(dir_ / "IN.TXT"); }
+  bool TextExists() { return std::filesystem::exists(dir_ / "IN.TXT"); }
+
+  build::ScratchDir dir_;
+  platform::ScriptedPrompter prompter_;
+};
+
+TEST_F(ConvertJob, PagesInOrderWithNothingAdded) {
+  for (bool compress : {false, true}) {
+    EXPECT_EQ(Convert({.pages = {TextPage({"one ", "two"}), TextPage({"\r\n3\0x"})},
+                       .compress = compress}),
+              1);
+    EXPECT_EQ(Text(), std::string("one two\r\n3\0x", 12)) << compress;
+  }
+}
+
+TEST_F(ConvertJob, EmptyDocumentsGiveEmptyFiles) {
+  EXPECT_EQ(Convert({}), 1);
+  EXPECT_TRUE(TextExists());
+  EXPECT_EQ(Text(), "");
+  EXPECT_EQ(Convert({.pages = {build::PageStream().End().bytes(), "CT"}}), 1);
+  EXPECT_EQ(Text(), "");
+}
+
+TEST_F(ConvertJob, NotesFollowTheirPageInListOrder) {
+  for (bool compress : {false, true}) {
+    DocumentSpec spec{.pages = {TextPage({"P1."}), TextPage({"P2."}), TextPage({"P3."})},
+                      .compress = compress,
+                      .compressNotes = compress};
+    spec.notes = {{3, "A1", "A2"}, {0, "zero", "!"},   {1, "x", "y"},     {40000, "neg", "!"},
+                  {3, "B1", "B2"}, {4, "beyond", "!"}, {65535, "minus", "1"}};
+    EXPECT_EQ(Convert(spec), 1);
+    EXPECT_EQ(Text(), "P1.xyP2.P3.A1A2B1B2") << compress;
+  }
+}
+
+TEST_F(ConvertJob, ReplacesAnExistingTextFile) {
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.TXT", "old content that is longer"));
+  EXPECT_EQ(Convert({.pages = {TextPage({"new"})}}), 1);
+  EXPECT_EQ(Text(), "new");
+}
+
+TEST_F(ConvertJob, ANonDocumentFailsAndLeavesNoTextFile) {
+  for (const std::string bytes : {std::string("Qlr"), std::string("QLRD\0\0\0\0", 8),
+                                  std::string("Qlrd\0\0\0\0", 8)}) {
+    EXPECT_EQ(ConvertBytes(bytes), 0);
+    EXPECT_FALSE(TextExists());
+  }
+  ConverterApp app;
+  EXPECT_EQ(app.ConvertDocument(dir_ / "MISSING.QRV", dir_ / "IN.TXT"), 0);
+  EXPECT_FALSE(TextExists());
+}
+
+TEST_F(ConvertJob, AFailedWriteIsAFailureAndRemovesTheTextFile) {
+  const DocumentSpec spec{.pages = {TextPage({std::string(200000, 'p')})},
+                          .notes = {{1, "note", "text"}}};
+  for (int64_t budget : {0, 1000, 199999, 200003}) {
+    platform::SetWriteFaultAfter(budget);
+    const int result = Convert(spec);
+    platform::SetWriteFaultAfter(-1);
+    EXPECT_EQ(result, 0) << budget;
+    EXPECT_FALSE(TextExists()) << budget;
+  }
+}
+
+TEST_F(ConvertJob, AnUncreatableTextFileFails) {
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", build::BuildDocument({})));
+  ConverterApp app;
+  EXPECT_EQ(app.ConvertDocument(dir_ / "IN.QRV", dir_ / "no/such/dir.TXT"), 0);
+}
+
+TEST_F(ConvertJob, ConvertFileJoinsNamesToTheDirectories) {
+  std::filesystem::create_directories(dir_ / "src/SUB");
+  std::filesystem::create_directories(dir_ / "dst");
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "src/SUB/BOOK.QRV",
+                                    build::BuildDocument({.pages = {TextPage({"sub"})}})));
+  ConverterApp app;
+  app.SourceDirectory = platform::SystemPath(dir_ / "src");
+  app.TargetDirectory = platform::SystemPath(dir_ / "dst");
+  EXPECT_TRUE(app.ConvertFile("SUB\\BOOK.QRV", "BOOK.TXT"));
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "dst/BOOK.TXT"), "sub");
+  EXPECT_FALSE(app.ConvertFile("SUB\\NONE.QRV", "NONE.TXT"));
+}
+
+}  // namespace
+}  // namespace exqrv

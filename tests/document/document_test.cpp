@@ -1,0 +1,220 @@
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "document/document.h"
+#include "platform/little_endian.h"
+#include "platform/platform.h"
+#include "support/document_builder.h"
+#include "support/scratch_dir.h"
+
+namespace exqrv {
+namespace {
+
+using build::DocumentSpec;
+using build::TextPage;
+
+// Hand-made containers: header, directory, then chunk bytes at fixed offsets.
+struct RawChunk {
+  std::string tag;
+  uint32_t compressed;
+  uint32_t offset;
+  uint32_t length;
+};
+
+std::string Container(const std::vector<RawChunk>& chunks, const std::string& body, size_t bodyAt) {
+  std::string bytes = "Qlrd";
+  bytes.append("\x01\x00", 2);
+  char count[2];
+  WriteLe16(count, static_cast<uint16_t>(chunks.size()));
+  bytes.append(count, 2);
+  for (const RawChunk& c : chunks) {
+    char entry[16];
+    std::memcpy(entry, c.tag.data(), 4);
+    WriteLe32(entry + 4, c.compressed);
+    WriteLe32(entry + 8, c.offset);
+    WriteLe32(entry + 12, c.length);
+    bytes.append(entry, 16);
+  }
+  bytes.resize(bodyAt, '\0');
+  return bytes + body;
+}
+
+class DocumentOpen : public ::testing::Test {
+ protected:
+  OpenResult OpenBytes(Document& document, const std::string& bytes) {
+    EXPECT_TRUE(build::WriteFileBytes(dir_ / "D.QRV", bytes));
+    return document.Open(dir_ / "D.QRV");
+  }
+  size_t TempEntries() {
+    return build::TempFolderEntries(platform::CurrentPlatform().TempDirectory());
+  }
+  build::ScratchDir dir_;
+};
+
+TEST_F(DocumentOpen, ReadsAPlainDocumentInPlace) {
+  Document document;
+  ASSERT_EQ(OpenBytes(document, build::BuildDocument({.pages = {TextPage({"a"}), TextPage({"b"})}})),
+            Opened);
+  EXPECT_FALSE(document.HasWorkingCopy());
+  EXPECT_EQ(document.PageCount(), 2);
+  EXPECT_EQ(TempEntries(), 0u);  // only the name was reserved
+  EXPECT_NE(document.pageTable()[1].contentOffset, 0u);
+  EXPECT_EQ(document.LoadPage(1), 0);
+  EXPECT_EQ(document.LoadPage(2), 0);
+  EXPECT_TRUE(document.storedPageTable().empty());
+}
+
+TEST_F(DocumentOpen, ExpandsACompressedDocumentIntoAWorkingCopy) {
+  const std::string bytes =
+      build::BuildDocument({.pages = {TextPage({"one"}), TextPage({"two"}), TextPage({"three"})},
+                            .notes = {{1, "n", "m"}},
+                            .compress = true});
+  std::string copyName;
+  {
+    Document document;
+    ASSERT_EQ(OpenBytes(document, bytes), Opened);
+    ASSERT_TRUE(document.HasWorkingCopy());
+    copyName = document.workingCopyName();
+    EXPECT_EQ(copyName.substr(copyName.size() - 12, 3), "tst");
+    EXPECT_EQ(copyName.substr(copyName.size() - 4), ".TM$");
+    EXPECT_TRUE(platform::CurrentPlatform().GetStatus(copyName));
+
+    // Expanded chunks point into the copy; the others keep their values.
+    for (const ChunkEntry& entry : document.directory()) {
+      const bool expanded = entry.HasTag("pape") || entry.HasTag("font") || entry.HasTag("stru");
+      if (expanded) EXPECT_EQ(entry.compressed, 0u);
+      if (entry.HasTag("name")) EXPECT_LT(entry.offset + entry.length, bytes.size() + 1);
+    }
+    for (const PageEntry& live : document.pageTable()) {
+      EXPECT_EQ(live.contentOffset, 0u);
+      EXPECT_EQ(live.contentLength, 0u);
+    }
+    const int64_t sizeBefore = document.file().Size();
+    ASSERT_EQ(document.LoadPage(3), 0);
+    EXPECT_EQ(document.pageTable()[2].contentOffset, sizeBefore);
+    EXPECT_EQ(document.pageTable()[2].contentLength, TextPage({"three"}).size());
+    EXPECT_NE(document.storedPageTable()[2].contentOffset, document.pageTable()[2].contentOffset);
+    const int64_t sizeAfter = document.file().Size();
+    ASSERT_EQ(document.LoadPage(3), 0);
+    EXPECT_EQ(document.file().Size(), sizeAfter);  // appended once
+  }
+  EXPECT_FALSE(platform::CurrentPlatform().GetStatus(copyName));
+  EXPECT_EQ(TempEntries(), 0u);
+}
+
+TEST_F(DocumentOpen, RewritesOnlyTheExpandedEntries) {
+  const std::string bytes = build::BuildDocument(
+      {.pages = {TextPage({"x"})}, .compress = true,
+       .extraChunks = {{"othr", "other", false}}});
+  Document document;
+  ASSERT_EQ(OpenBytes(document, bytes), Opened);
+  // The working copy's own directory matches what was read from it.
+  const std::vector<ChunkEntry>& dir = document.directory();
+  const ChunkEntry* other = nullptr;
+  for (const ChunkEntry& e : dir) {
+    if (e.HasTag("othr")) other = &e;
+  }
+  ASSERT_NE(other, nullptr);
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "D.QRV").substr(other->offset, other->length), "other");
+  EXPECT_EQ(document.FindChunk("othr"), other->offset);
+}
+
+TEST_F(DocumentOpen, FindChunkTakesTheFirstOfTwinTags) {
+  const std::string body = std::string(10, '\0');
+  Document document;
+  ASSERT_EQ(OpenBytes(document, Container({{"pape", 0, 200, 2},
+                                           {"name", 0, 202, 8},
+                                           {"twin", 0, 300, 1},
+                                           {"twin", 0, 400, 1},
+                                           {"na\0e", 0, 500, 1}},
+                                          body, 200)),
+            Opened);
+  EXPECT_EQ(document.FindChunk("twin"), 300u);
+  EXPECT_EQ(document.FindChunk("none"), 0u);
+  EXPECT_EQ(document.FindChunk("na"), 500u);  // the stored tag ends at its NUL
+  EXPECT_EQ(document.PageCount(), 0);
+}
+
+struct FailureCase {
+  const char* what;
+  std::string bytes;
+  OpenResult expected;
+};
+
+class DocumentOpenFailures : public DocumentOpen, public ::testing::WithParamInterface<FailureCase> {};
+
+TEST_P(DocumentOpenFailures, RefusesWithTheRightResult) {
+  const FailureCase& c = GetParam();
+  {
+    Document document;
+    EXPECT_EQ(OpenBytes(document, c.bytes), c.expected) << c.what;
+  }
+  EXPECT_EQ(TempEntries(), 0u) << c.what;
+}
+
+std::string NamesAt202(uint16_t m) {
+  std::string names(4, '\0');
+  WriteLe16(names.data() + 2, m);
+  return names;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, DocumentOpenFailures,
+    ::testing::Values(
+        FailureCase{"short file", "Ql", FormatError},
+        FailureCase{"wrong magic", "QLRD" + std::string(20, '\0'), FormatError},
+        FailureCase{"no chunks", std::string("Qlrd\0\0\0\0", 8), FileError},
+        FailureCase{"directory cut short", std::string("Qlrd\0\0\x03\0", 8) + "pape", FileError},
+        FailureCase{"no page table", Container({{"name", 0, 200, 8}}, std::string(8, '\0'), 200),
+                    FileError},
+        FailureCase{"no name table", Container({{"pape", 0, 200, 2}}, std::string(2, '\0'), 200),
+                    FileError},
+        FailureCase{"page table shorter than its count",
+                    Container({{"pape", 0, 200, 2}, {"name", 0, 100, 8}},
+                              std::string("\xFF\xFF", 2) + std::string(26 * 3, '\0'), 200),
+                    FileError},
+        FailureCase{"name table shorter than its count",
+                    Container({{"pape", 0, 200, 2}, {"name", 0, 202, 8}},
+                              std::string(2, '\0') + NamesAt202(3) + std::string(20, '\0'), 200),
+                    FileError},
+        FailureCase{"name header cut short",
+                    Container({{"pape", 0, 200, 2}, {"name", 0, 202, 8}},
+                              std::string(2, '\0') + NamesAt202(0).substr(0, 3), 200),
+                    FileError},
+        FailureCase{"compressed font that is no block",
+                    Container({{"pape", 1, 300, 40}, {"font", 1, 200, 5}}, "plain", 200),
+                    FormatError}),
+    [](const auto& info) {
+      std::string name = info.param.what;
+      for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+      return name;
+    });
+
+TEST_F(DocumentOpen, NameTableWithNoRecordsIsComplete) {
+  Document document;
+  ASSERT_EQ(OpenBytes(document, Container({{"pape", 0, 200, 2}, {"name", 0, 202, 8}},
+                                          std::string(2, '\0') + NamesAt202(0) + std::string(4, '\0'),
+                                          200)),
+            Opened);
+  EXPECT_TRUE(document.nameRecords().empty());
+}
+
+TEST_F(DocumentOpen, APageBlockThatFailsStaysUnexpanded) {
+  std::string bytes = build::BuildDocument({.pages = {TextPage({"x"})}, .compress = true});
+  Document probe;
+  ASSERT_EQ(OpenBytes(probe, bytes), Opened);
+  const uint32_t at = probe.storedPageTable()[0].contentOffset;
+  probe.Close();
+  bytes[at] = 'X';  // spoil the block's magic
+  Document document;
+  ASSERT_EQ(OpenBytes(document, bytes), Opened);
+  EXPECT_EQ(document.LoadPage(1), FormatError);
+  EXPECT_EQ(document.pageTable()[0].contentLength, 0u);
+  EXPECT_EQ(document.LoadPage(1), FormatError);  // tried again
+}
+
+}  // namespace
+}  // namespace exqrv
