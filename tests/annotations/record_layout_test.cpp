@@ -30,7 +30,7 @@ void ExpectPlacement(const Placement& placement, uint16_t first, uint32_t long1)
   EXPECT_EQ(placement.short2, f + 5);
   EXPECT_EQ(placement.short3, f + 6);
   EXPECT_EQ(placement.quad2, (Quad{f + 7, f + 8, f + 9, f + 10}));
-  EXPECT_EQ(placement.short4, f + 11 - 1 + 1 - 1);
+  EXPECT_EQ(placement.short4, f + 11);
   EXPECT_EQ(placement.long1, long1);
 }
 

@@ -1,0 +1,294 @@
+#include "annotations/annotation_set.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+#include "codec/compressed_block.h"
+#include "platform/little_endian.h"
+#include "platform/platform.h"
+
+namespace exqrv {
+namespace {
+
+constexpr char kStoreTag[4] = {'i', 'n', 'd', 'x'};
+constexpr char kThumbnailTag[4] = {'t', 'h', 'u', 'm'};
+constexpr uint32_t kDocumentHeaderSize = 8;
+constexpr uint32_t kChunkCountOffset = 6;
+constexpr uint32_t kChunkEntrySize = 16;
+constexpr uint32_t kKindCountOffset = 6;
+constexpr uint32_t kSectionOffsetInEntry = 6;
+constexpr uint32_t kSectionHeaderSize = 10;
+constexpr uint32_t kRecordCountOffset = 8;
+constexpr uint32_t kCopyBufferSize = 20480;
+// "EXT" stands this far from the end of a reserved name: EXTxxxx.TMP.
+constexpr size_t kPrefixFromEnd = 11;
+constexpr std::string_view kWorkFilePrefix = "mkp";
+
+uint16_t ReadU16(platform::File& file) {
+  uint8_t bytes[2] = {};
+  file.Read(bytes, sizeof bytes);
+  return ReadLe16(bytes);
+}
+
+// The number of directory entries after the 8-byte document header; leaves
+// the file at the first entry.
+uint16_t ReadChunkCount(platform::File& file) {
+  uint8_t header[kDocumentHeaderSize] = {};
+  file.Seek(0, platform::SeekOrigin::Begin);
+  file.Read(header, sizeof header);
+  return ReadLe16(header + kChunkCountOffset);
+}
+
+// Returns the number of bytes the file delivered; missing ones read as zero.
+template <typename Entry>
+uint32_t ReadChunkEntry(platform::File& file, Entry& entry) {
+  uint8_t bytes[kChunkEntrySize] = {};
+  const uint32_t delivered = file.Read(bytes, sizeof bytes);
+  std::memcpy(entry.tag.data(), bytes, entry.tag.size());
+  entry.compressed = ReadLe32(bytes + 4);
+  entry.offset = ReadLe32(bytes + 8);
+  entry.length = ReadLe32(bytes + 12);
+  return delivered;
+}
+
+template <typename Entry>
+bool HasTag(const Entry& entry, const char (&tag)[4]) {
+  return std::memcmp(entry.tag.data(), tag, sizeof tag) == 0;
+}
+
+std::optional<AnnotationKind> KindOfTag(const uint8_t* tag) {
+  for (size_t k = 0; k < kKindCount; ++k) {
+    if (std::memcmp(tag, kKindTags[k].data(), kKindTagSize) == 0) {
+      return static_cast<AnnotationKind>(k);
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+AnnotationSet::~AnnotationSet() { Reset(); }
+
+int AnnotationSet::Load(platform::File& documentHandle, const std::string& uniqueName) {
+  ClearLists();
+  workName_ = uniqueName;
+  LoadThumbnails(documentHandle);
+  const int64_t position = documentHandle.Position();
+  if (!FindStore(documentHandle)) return kAnnotationsLoaded;
+  if (!FillWorkFile(documentHandle)) return kStoreNotExpanded;
+  storeHeader_ = {};
+  workFile_.Seek(0, platform::SeekOrigin::Begin);
+  workFile_.Read(storeHeader_.data(), kStoreHeaderSize);
+  ReadKindDirectory();
+  documentHandle.Seek(position, platform::SeekOrigin::Begin);
+  return kAnnotationsLoaded;
+}
+
+int AnnotationSet::Reset() {
+  ClearLists();
+  if (workFile_.IsOpen()) workFile_.Close();
+  workFileSize_ = 0;
+  const std::string workFileName = WorkFileName();
+  // There is no such file when no store was found; that is no error.
+  if (!workFileName.empty()) platform::CurrentPlatform().DeleteFile(workFileName);
+  thumbnails_ = {};
+  thumbnailCount_ = 0;
+  return 0;
+}
+
+std::array<KindSummary, kKindCount> AnnotationSet::Summary() const {
+  return {{{kKindTags[0], notes_.size()},
+           {kKindTags[1], indxes_.size()},
+           {kKindTags[2], htexts_.size()},
+           {kKindTags[3], hlinks_.size()},
+           {kKindTags[4], hligts_.size()},
+           {kKindTags[5], bmarks_.size()}}};
+}
+
+ThumbnailEntry AnnotationSet::Thumbnail(size_t i) const {
+  return i < thumbnails_.size() ? thumbnails_[i] : ThumbnailEntry{};
+}
+
+std::string AnnotationSet::WorkFileNameFor(std::string_view uniqueName) {
+  if (uniqueName.size() < kPrefixFromEnd) return {};
+  std::string name(uniqueName);
+  name.replace(name.size() - kPrefixFromEnd, kWorkFilePrefix.size(), kWorkFilePrefix);
+  return name;
+}
+
+void AnnotationSet::ClearLists() {
+  indxes_.Clear();
+  htexts_.Clear();
+  hligts_.Clear();
+  notes_.Clear();
+  hlinks_.Clear();
+  bmarks_.Clear();
+}
+
+// The last "thum" entry wins. Its length only tells whether the table is
+// there; the count inside the chunk decides how much is read.
+void AnnotationSet::LoadThumbnails(platform::File& documentHandle) {
+  thumbnails_ = {};
+  thumbnailCount_ = 0;
+  const uint16_t chunkCount = ReadChunkCount(documentHandle);
+  std::optional<StoreEntry> table;
+  for (uint32_t i = 0; i < chunkCount; ++i) {
+    StoreEntry entry;
+    // Entries past the end of the file would read as zeros: never "thum".
+    if (ReadChunkEntry(documentHandle, entry) == 0) break;
+    if (HasTag(entry, kThumbnailTag)) table = entry;
+  }
+  if (!table || table->offset == 0 || table->length == 0) return;
+  documentHandle.Seek(table->offset, platform::SeekOrigin::Begin);
+  thumbnailCount_ = ReadU16(documentHandle);
+  // Keep only the entries the file holds (the last one maybe in part); the
+  // others would read as zeros, and Thumbnail() gives zeros for them.
+  const int64_t available =
+      std::max<int64_t>(0, documentHandle.Size() - documentHandle.Position());
+  const size_t held = std::min<size_t>(
+      thumbnailCount_, static_cast<size_t>((available + kThumbnailEntrySize - 1) / kThumbnailEntrySize));
+  thumbnails_.assign(held, ThumbnailEntry{});
+  documentHandle.Read(thumbnails_.data(), static_cast<uint32_t>(held * kThumbnailEntrySize));
+}
+
+// Only the first "indx" entry counts; a store needs an offset and a length.
+bool AnnotationSet::FindStore(platform::File& documentHandle) {
+  const int64_t position = documentHandle.Position();
+  const uint16_t chunkCount = ReadChunkCount(documentHandle);
+  bool found = false;
+  for (uint32_t i = 0; i < chunkCount; ++i) {
+    storeEntry_ = {};
+    if (ReadChunkEntry(documentHandle, storeEntry_) == 0) break;
+    if (HasTag(storeEntry_, kStoreTag)) {
+      found = storeEntry_.offset != 0 && storeEntry_.length != 0;
+      break;
+    }
+  }
+  documentHandle.Seek(position, platform::SeekOrigin::Begin);
+  return found;
+}
+
+// False when the work file cannot be made or the store does not expand.
+bool AnnotationSet::FillWorkFile(platform::File& documentHandle) {
+  if (workFile_.IsOpen()) workFile_.Close();
+  const std::string workFileName = WorkFileName();
+  if (workFileName.empty() || !workFile_.Open(workFileName, platform::OpenMode::ReadWrite)) {
+    return false;
+  }
+  if (storeEntry_.compressed != 0) {
+    codec::CompressedBlock block;
+    const codec::BlockResult result =
+        block.Run(documentHandle, storeEntry_.offset, static_cast<int32_t>(storeEntry_.length),
+                  workFile_, 0, codec::BlockMode::Expand, nullptr);
+    if (result != codec::BlockResult::Ok) return false;
+  } else {
+    CopyPlainStore(documentHandle);
+  }
+  workFileSize_ = workFile_.Size();
+  return true;
+}
+
+// Copies in whole pieces until a piece comes back short or the full pieces
+// cover the chunk length; the last piece may run past the chunk, and nothing
+// reads what lies beyond it.
+void AnnotationSet::CopyPlainStore(platform::File& documentHandle) {
+  documentHandle.Seek(storeEntry_.offset, platform::SeekOrigin::Begin);
+  std::vector<uint8_t> buffer(kCopyBufferSize);
+  uint64_t copied = 0;
+  for (;;) {
+    const uint32_t delivered = documentHandle.Read(buffer.data(), kCopyBufferSize);
+    // A failed write leaves a shorter store; what it lacks reads as zeros.
+    if (delivered > 0 && !workFile_.Write(buffer.data(), delivered)) return;
+    if (delivered < kCopyBufferSize) return;
+    copied += delivered;
+    if (copied >= storeEntry_.length) return;
+  }
+}
+
+// Every section reader empties its list first and reads nothing but the
+// unchanging work file, so of several entries naming one kind only the last
+// decides what the list holds. Reading just that one keeps a directory that
+// names a large section thousands of times from costing thousands of passes.
+void AnnotationSet::ReadKindDirectory() {
+  workFile_.Seek(kStoreHeaderSize, platform::SeekOrigin::Begin);
+  const uint16_t kindCount = ReadLe16(storeHeader_.data() + kKindCountOffset);
+  std::array<std::optional<uint32_t>, kKindCount> sectionOffsets;
+  for (uint32_t i = 0; i < kindCount; ++i) {
+    // Entries past the end of the store would read as zeros: never a kind.
+    if (workFile_.Position() >= workFileSize_) break;
+    uint8_t entry[kKindEntrySize] = {};
+    workFile_.Read(entry, kKindEntrySize);
+    if (const auto kind = KindOfTag(entry)) {
+      sectionOffsets[static_cast<size_t>(*kind)] = ReadLe32(entry + kSectionOffsetInEntry);
+    }
+  }
+  for (size_t k = 0; k < kKindCount; ++k) {
+    if (sectionOffsets[k]) ReadSection(static_cast<AnnotationKind>(k), *sectionOffsets[k]);
+  }
+}
+
+int AnnotationSet::ReadSection(AnnotationKind kind, uint32_t sectionOffset) {
+  switch (kind) {
+    case AnnotationKind::Note: return ReadNoteSection(sectionOffset);
+    case AnnotationKind::Indxe: return ReadIndxeSection(sectionOffset);
+    case AnnotationKind::Htext: return ReadHtextSection(sectionOffset);
+    case AnnotationKind::Hlink: return ReadHlinkSection(sectionOffset);
+    case AnnotationKind::Hligt: return ReadHligtSection(sectionOffset);
+    case AnnotationKind::Bmark: return ReadBmarkSection(sectionOffset);
+  }
+  return 0;
+}
+
+int AnnotationSet::ReadNoteSection(uint32_t sectionOffset) {
+  ReadSection(notes_, sectionOffset);
+  return 0;
+}
+
+int AnnotationSet::ReadIndxeSection(uint32_t sectionOffset) {
+  ReadSection(indxes_, sectionOffset);
+  return 0;
+}
+
+int AnnotationSet::ReadHtextSection(uint32_t sectionOffset) {
+  ReadSection(htexts_, sectionOffset);
+  return 0;
+}
+
+int AnnotationSet::ReadHlinkSection(uint32_t sectionOffset) {
+  ReadSection(hlinks_, sectionOffset);
+  return 0;
+}
+
+int AnnotationSet::ReadHligtSection(uint32_t sectionOffset) {
+  ReadSection(hligts_, sectionOffset);
+  return 0;
+}
+
+int AnnotationSet::ReadBmarkSection(uint32_t sectionOffset) {
+  ReadSection(bmarks_, sectionOffset);
+  return 0;
+}
+
+// A record that starts inside the store is kept even when the store ends in
+// it (its missing fields are zero). Records that would start past the end
+// would all be empty and are not kept, so a count of 65535 in a short store
+// costs no more than the bytes the store holds.
+template <typename Record>
+void AnnotationSet::ReadSection(RecordList<Record>& list, uint32_t sectionOffset) {
+  const int64_t position = workFile_.Position();
+  workFile_.Seek(sectionOffset, platform::SeekOrigin::Begin);
+  uint8_t header[kSectionHeaderSize] = {};
+  workFile_.Read(header, kSectionHeaderSize);
+  const uint16_t recordCount = ReadLe16(header + kRecordCountOffset);
+  list.Clear();
+  for (uint32_t i = 0; i < recordCount; ++i) {
+    if (workFile_.Position() >= workFileSize_) break;
+    Record record;
+    ReadRecord(workFile_, record);
+    list.InsertCopyAt(i, record);
+  }
+  workFile_.Seek(position, platform::SeekOrigin::Begin);
+}
+
+}  // namespace exqrv

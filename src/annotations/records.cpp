@@ -1,0 +1,118 @@
+#include "annotations/records.h"
+
+#include <vector>
+
+#include "platform/file.h"
+#include "platform/little_endian.h"
+
+namespace exqrv {
+namespace {
+
+// One read of exactly each field's width; whatever the file does not deliver
+// stays zero.
+class FieldReader {
+ public:
+  explicit FieldReader(platform::File& file) : file_(file) {}
+
+  uint16_t U16() {
+    uint8_t bytes[2] = {};
+    file_.Read(bytes, sizeof bytes);
+    return ReadLe16(bytes);
+  }
+
+  uint32_t U32() {
+    uint8_t bytes[4] = {};
+    file_.Read(bytes, sizeof bytes);
+    return ReadLe32(bytes);
+  }
+
+  Quad ReadQuad() {
+    Quad quad{};
+    for (uint32_t& value : quad) value = U16();
+    return quad;
+  }
+
+  // The buffer carries one extra zero byte, so the string ends at the first
+  // NUL of the stored bytes or right after them.
+  std::string Text() {
+    const uint16_t count = U16();
+    std::vector<char> buffer(static_cast<size_t>(count) + 1, '\0');
+    file_.Read(buffer.data(), count);
+    return std::string(buffer.data());
+  }
+
+  Placement ReadPlacement() {
+    Placement placement;
+    placement.short1 = U16();
+    placement.quad1 = ReadQuad();
+    placement.short2 = U16();
+    placement.short3 = U16();
+    placement.quad2 = ReadQuad();
+    placement.short4 = U16();
+    placement.long1 = U32();
+    return placement;
+  }
+
+  void SkipReserved() { file_.Seek(kRecordReservedSize, platform::SeekOrigin::Current); }
+
+ private:
+  platform::File& file_;
+};
+
+}  // namespace
+
+void ReadRecord(platform::File& file, NoteRecord& record) {
+  FieldReader in(file);
+  record.text1 = in.Text();
+  record.text2 = in.Text();
+  record.page = static_cast<int16_t>(in.U16());
+  record.quad1 = in.ReadQuad();
+  record.long1 = in.U16();
+  record.long2 = in.U16();
+  record.short1 = in.U16();
+  in.SkipReserved();
+}
+
+void ReadRecord(platform::File& file, IndxeRecord& record) {
+  FieldReader in(file);
+  record.text = in.Text();
+  record.short1 = in.U16();
+  record.short2 = in.U16();
+  record.short3 = in.U16();
+  record.long1 = in.U16();
+  record.long2 = in.U16();
+  in.SkipReserved();
+}
+
+void ReadRecord(platform::File& file, HtextRecord& record) {
+  FieldReader in(file);
+  record.text = in.Text();
+  record.placement = in.ReadPlacement();
+  record.short5 = in.U16();
+  record.quad3 = in.ReadQuad();
+  in.SkipReserved();
+}
+
+void ReadRecord(platform::File& file, HlinkRecord& record) {
+  FieldReader in(file);
+  record.text1 = in.Text();
+  record.placement = in.ReadPlacement();
+  record.text2 = in.Text();
+  in.SkipReserved();
+}
+
+void ReadRecord(platform::File& file, HligtRecord& record) {
+  FieldReader in(file);
+  record.placement = in.ReadPlacement();
+  in.SkipReserved();
+}
+
+void ReadRecord(platform::File& file, BmarkRecord& record) {
+  FieldReader in(file);
+  record.text1 = in.Text();
+  record.text2 = in.Text();
+  record.placement = in.ReadPlacement();
+  in.SkipReserved();
+}
+
+}  // namespace exqrv
