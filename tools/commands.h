@@ -11,6 +11,8 @@ using Args = std::vector<std::string>;
 
 int InfoCommand(const Args& args);
 int MakeCommand(const Args& args);
+int TextCommand(const Args& args);
+int VerifyCommand(const Args& args);
 int ExplodeCommand(const Args& args);
 int ImplodeCommand(const Args& args);
 

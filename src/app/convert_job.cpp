@@ -1,10 +1,10 @@
 // One conversion job: a document in, its text file out.
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include "annotations/annotation_set.h"
 #include "app/converter_app.h"
+#include "app/text_extraction.h"
 #include "document/document.h"
 #include "platform/platform.h"
 
@@ -24,20 +24,8 @@ std::string ReserveTemporaryName(const char* prefix) {
   return name;
 }
 
-void LoadAnnotations(Document& document, AnnotationSet& notes, const std::string& documentPath,
-                     const std::string& uniqueName) {
-  if (uniqueName.empty()) return;
-  if (!document.HasWorkingCopy()) {
-    notes.Load(document.file(), uniqueName);
-    return;
-  }
-  // The annotation store is read from the document file, never the copy.
-  platform::File original;
-  if (original.Open(documentPath, platform::OpenMode::Read)) notes.Load(original, uniqueName);
-}
-
-// The notes in page order, each page's notes in list order; pages outside
-// 1 to pageCount never come out.
+// The notes in page order, each page's notes in list order, so that one walk
+// serves all pages.
 std::vector<const NoteRecord*> NotesByPage(const RecordList<NoteRecord>& notes) {
   std::vector<const NoteRecord*> sorted;
   sorted.reserve(notes.size());
@@ -47,34 +35,61 @@ std::vector<const NoteRecord*> NotesByPage(const RecordList<NoteRecord>& notes) 
   return sorted;
 }
 
-bool WriteText(platform::File& output, const std::string& text) {
+bool WriteString(platform::File& output, const std::string& text) {
   return output.Write(text.data(), static_cast<uint32_t>(text.size()));
 }
 
 }  // namespace
 
-int ConverterApp::ConvertDocument(const std::string& documentPath, const std::string& textPath) {
-  auto document = std::make_unique<Document>();
-  auto notes = std::make_unique<AnnotationSet>();
-  if (document->Open(documentPath) != Opened) return 0;
+TextExtraction::TextExtraction()
+    : document_(std::make_unique<Document>()), notes_(std::make_unique<AnnotationSet>()) {}
 
-  LoadAnnotations(*document, *notes, documentPath, ReserveTemporaryName(kAnnotationPrefix));
+TextExtraction::~TextExtraction() {
+  notes_->Reset();
+  document_->Close();
+}
 
-  platform::File output;
-  if (!output.Open(textPath, platform::OpenMode::Write)) return 0;
+bool TextExtraction::Open(const std::string& documentPath) {
+  if (document_->Open(documentPath) != Opened) return false;
+  const std::string uniqueName = ReserveTemporaryName(kAnnotationPrefix);
+  if (uniqueName.empty()) return true;  // converted without notes
+  if (!document_->HasWorkingCopy()) {
+    notes_->Load(document_->file(), uniqueName);
+    return true;
+  }
+  // The annotation store is read from the document file, never the copy.
+  platform::File original;
+  if (original.Open(documentPath, platform::OpenMode::Read)) notes_->Load(original, uniqueName);
+  return true;
+}
 
-  const std::vector<const NoteRecord*> byPage = NotesByPage(notes->Notes());
+uint16_t TextExtraction::PageCount() const { return document_->PageCount(); }
+
+bool TextExtraction::WriteText(platform::File& output, PageRange range, bool withNotes) {
+  const uint32_t last = std::min<uint32_t>(range.last, document_->PageCount());
+  const std::vector<const NoteRecord*> byPage =
+      withNotes ? NotesByPage(notes_->Notes()) : std::vector<const NoteRecord*>();
   auto next = byPage.begin();
-  for (uint32_t page = 1; page <= document->PageCount(); ++page) {
-    document->WritePageText(output, static_cast<uint16_t>(page));
+  for (uint32_t page = std::max<uint32_t>(range.first, 1); page <= last; ++page) {
+    document_->WritePageText(output, static_cast<uint16_t>(page));
     while (next != byPage.end() && (*next)->page < static_cast<int32_t>(page)) ++next;
     for (; next != byPage.end() && (*next)->page == static_cast<int32_t>(page); ++next) {
-      WriteText(output, (*next)->text1);
-      WriteText(output, (*next)->text2);
+      WriteString(output, (*next)->text1);
+      WriteString(output, (*next)->text2);
     }
+    if (output.WriteFailed()) return false;
   }
+  return !output.WriteFailed();
+}
+
+int ConverterApp::ConvertDocument(const std::string& documentPath, const std::string& textPath) {
+  TextExtraction job;
+  if (!job.Open(documentPath)) return 0;
+  platform::File output;
+  if (!output.Open(textPath, platform::OpenMode::Write)) return 0;
   // A text file that could not be written whole is no result: remove it.
-  if (!output.Close()) {
+  const bool written = job.WriteText(output);
+  if (!output.Close() || !written) {
     platform::CurrentPlatform().DeleteFile(textPath);
     return 0;
   }

@@ -76,6 +76,9 @@ class Document {
   int32_t WritePageText(platform::File& output, uint16_t page);
   int32_t ExecuteCommand(platform::File& output, uint16_t code);
 
+  // True when the last page written ran out of data before its CT.
+  bool PageWasCutShort() const { return pageEnded_; }
+
   uint16_t PageCount() const { return pageCount_; }
   bool HasWorkingCopy() const { return hasWorkingCopy_ != 0; }
   platform::File& file() { return file_; }

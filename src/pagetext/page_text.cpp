@@ -76,7 +76,7 @@ int32_t Document::WritePageText(platform::File& output, uint16_t page) {
   pageEnded_ = false;
   while (!pageEnded_) {
     uint8_t code[2];
-    if (file_.Read(code, sizeof code) < sizeof code) break;
+    if (!ReadField(code, sizeof code)) break;
     if (ExecuteCommand(output, ReadLe16(code)) == 1) break;
   }
   file_.Seek(position, platform::SeekOrigin::Begin);

@@ -1,0 +1,206 @@
+// qrvtool text and verify.
+#include <unistd.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "app/text_extraction.h"
+#include "codec/compressed_block.h"
+#include "document/document.h"
+#include "platform/file.h"
+#include "platform/little_endian.h"
+#include "platform/prompter.h"
+#include "tools/commands.h"
+
+namespace exqrv::tools {
+namespace {
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "qrvtool: %s\n", message.c_str());
+  return 1;
+}
+
+bool ParsePageNumber(const std::string& text, uint32_t& value) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 5) {
+    return false;
+  }
+  value = static_cast<uint32_t>(std::stoul(text));
+  return value >= 1 && value <= UINT16_MAX;
+}
+
+// "7" or "3-9".
+bool ParseRange(const std::string& text, PageRange& range) {
+  const size_t dash = text.find('-');
+  if (dash == std::string::npos) {
+    if (!ParsePageNumber(text, range.first)) return false;
+    range.last = range.first;
+    return true;
+  }
+  return ParsePageNumber(text.substr(0, dash), range.first) &&
+         ParsePageNumber(text.substr(dash + 1), range.last) && range.first <= range.last;
+}
+
+// Counts the unrecognised-command messages instead of showing them.
+class CountingPrompter : public platform::Prompter {
+ public:
+  platform::Answer Show(std::string_view, platform::Buttons, platform::Icon) override {
+    ++count;
+    return platform::Answer::Ok;
+  }
+  size_t count = 0;
+};
+
+struct BlockCheck {
+  codec::BlockResult result;
+  uint32_t headerLength, headerCrc, length, crc;
+};
+
+// Expands the block at offset to nowhere and compares its header with what
+// the data gives.
+bool CheckBlock(platform::File& source, uint32_t offset, BlockCheck& check) {
+  uint8_t header[codec::kBlockHeaderSize];
+  source.Seek(offset, platform::SeekOrigin::Begin);
+  if (source.Read(header, sizeof header) < sizeof header) return false;
+  check.headerLength = ReadLe32(header + 12);
+  check.headerCrc = ReadLe32(header + 20);
+  platform::File sink;
+  if (!sink.Open("/dev/null", platform::OpenMode::Write)) return false;
+  codec::CompressedBlock block;
+  check.result = block.Run(source, offset, 0, sink, 0, codec::BlockMode::Expand, nullptr);
+  check.length = static_cast<uint32_t>(sink.Position());
+  check.crc = block.crc();
+  return true;
+}
+
+// One line per damaged block; true when it is sound.
+bool ReportBlock(platform::File& source, const std::string& what, uint32_t offset) {
+  BlockCheck check{};
+  if (!CheckBlock(source, offset, check)) {
+    std::printf("%s at offset %" PRIu32 ": block header beyond the end of the file\n", what.c_str(),
+                offset);
+    return false;
+  }
+  std::string problems;
+  if (check.result != codec::BlockResult::Ok) {
+    problems += " stream does not decode (result " + std::to_string(static_cast<int>(check.result)) + ");";
+  }
+  if (check.crc != check.headerCrc) {
+    char text[96];
+    std::snprintf(text, sizeof text, " CRC-32 0x%08" PRIX32 " in header, 0x%08" PRIX32 " in data;",
+                  check.headerCrc, check.crc);
+    problems += text;
+  }
+  if (check.length != check.headerLength) {
+    problems += " length " + std::to_string(check.headerLength) + " in header, " +
+                std::to_string(check.length) + " in data;";
+  }
+  if (problems.empty()) return true;
+  problems.pop_back();
+  std::printf("%s at offset %" PRIu32 ":%s\n", what.c_str(), offset, problems.c_str());
+  return false;
+}
+
+std::string TagText(const ChunkEntry& entry) {
+  std::string tag;
+  for (char c : entry.tag) tag += (c >= 0x20 && c < 0x7F) ? c : '.';
+  return "chunk '" + tag + "'";
+}
+
+}  // namespace
+
+int TextCommand(const Args& args) {
+  PageRange range;
+  bool withNotes = true;
+  std::string path;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--pages" && i + 1 < args.size()) {
+      if (!ParseRange(args[++i], range)) return Fail("--pages wants FIRST-LAST, got " + args[i]);
+    } else if (args[i] == "--no-notes") {
+      withNotes = false;
+    } else if (args[i].empty() || args[i][0] == '-' || !path.empty()) {
+      return Fail("usage: qrvtool text [--pages FIRST-LAST] [--no-notes] DOC");
+    } else {
+      path = args[i];
+    }
+  }
+  if (path.empty()) return Fail("usage: qrvtool text [--pages FIRST-LAST] [--no-notes] DOC");
+  TextExtraction job;
+  if (!job.Open(path)) return Fail("cannot read " + path + " as a Quillor document");
+  platform::File output(STDOUT_FILENO, false);
+  const bool written = job.WriteText(output, range, withNotes);
+  if (!output.Flush() || !written) return Fail("writing the text failed: " + output.ErrorText());
+  return 0;
+}
+
+int VerifyCommand(const Args& args) {
+  if (args.size() != 1) return Fail("usage: qrvtool verify DOC");
+  const std::string& path = args[0];
+  Document document;
+  const OpenResult opened = document.Open(path);
+  platform::File source;
+  if (!source.Open(path, platform::OpenMode::Read)) return Fail("cannot open " + path);
+  const int64_t fileSize = source.Size();
+  uint8_t header[kDocumentHeaderSize];
+  if (source.Read(header, sizeof header) < sizeof header ||
+      std::memcmp(header, kDocumentMagic, sizeof kDocumentMagic) != 0) {
+    return Fail(path + " is not a Quillor document");
+  }
+
+  bool sound = true;
+  const uint16_t chunks = DocumentHeader::Parse(header).chunkCount;
+  for (uint32_t i = 0; i < chunks; ++i) {
+    uint8_t bytes[kDirectoryEntrySize];
+    source.Seek(kDocumentHeaderSize + i * kDirectoryEntrySize, platform::SeekOrigin::Begin);
+    if (source.Read(bytes, sizeof bytes) < sizeof bytes) {
+      std::printf("chunk directory: cut short at entry %u of %u\n", i + 1, chunks);
+      sound = false;
+      break;
+    }
+    const ChunkEntry entry = ChunkEntry::Parse(bytes);
+    if (static_cast<int64_t>(entry.offset) + entry.length > fileSize) {
+      std::printf("%s at offset %" PRIu32 ": %" PRIu32 " bytes run past the end of the file\n",
+                  TagText(entry).c_str(), entry.offset, entry.length);
+      sound = false;
+    } else if (entry.compressed != 0 && entry.offset != 0) {
+      sound &= ReportBlock(source, TagText(entry), entry.offset);
+    }
+  }
+  if (opened != Opened) {
+    std::printf("pages: the document does not open (%s)\n",
+                opened == FormatError ? "a chunk does not expand" : "a table is cut short");
+    return 1;
+  }
+
+  if (document.HasWorkingCopy()) {
+    for (size_t i = 0; i < document.storedPageTable().size(); ++i) {
+      sound &= ReportBlock(source, "page " + std::to_string(i + 1),
+                           document.storedPageTable()[i].contentOffset);
+    }
+  } else {
+    CountingPrompter unrecognised;
+    platform::SetPrompter(&unrecognised);
+    platform::File sink;
+    sink.Open("/dev/null", platform::OpenMode::Write);
+    for (uint32_t page = 1; page <= document.PageCount(); ++page) {
+      unrecognised.count = 0;
+      document.WritePageText(sink, static_cast<uint16_t>(page));
+      const uint32_t offset = document.pageTable()[page - 1].contentOffset;
+      if (document.PageWasCutShort()) {
+        std::printf("page %u at offset %" PRIu32 ": stream ends before its CT\n", page, offset);
+        sound = false;
+      }
+      if (unrecognised.count > 0) {
+        std::printf("page %u at offset %" PRIu32 ": %zu unrecognised commands\n", page, offset,
+                    unrecognised.count);
+        sound = false;
+      }
+    }
+    platform::SetPrompter(nullptr);
+  }
+  if (sound) std::printf("%s: sound\n", path.c_str());
+  return sound ? 0 : 1;
+}
+
+}  // namespace exqrv::tools
