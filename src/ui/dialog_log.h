@@ -20,7 +20,7 @@ enum class ScrollCode {
 };
 
 // What the log's scroll bar shows. It starts hidden with an empty range.
-struct LogScrollBar {
+struct LogScrollState {
   bool visible = false;
   int minimum = 0;
   int maximum = 0;
@@ -45,12 +45,12 @@ class DialogLog {
 
   const std::deque<std::string>& LogLines() const { return lines_; }
   int LogTop() const { return logTop_; }
-  const LogScrollBar& ScrollBar() const { return scrollBar_; }
+  const LogScrollState& ScrollBar() const { return scrollBar_; }
 
  private:
   std::deque<std::string> lines_;
   int logTop_ = 0;
-  LogScrollBar scrollBar_;
+  LogScrollState scrollBar_;
 };
 
 }  // namespace exqrv::ui

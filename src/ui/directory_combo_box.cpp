@@ -1,0 +1,53 @@
+#include "ui/directory_combo_box.h"
+
+#include <QStyleOptionComboBox>
+#include <QStylePainter>
+
+#include "ui/entry_painter.h"
+
+namespace exqrv::ui {
+
+DirectoryComboBox::DirectoryComboBox(ConverterApp& app, int side, QWidget* parent)
+    : QComboBox(parent),
+      side_(side),
+      entries_(side == DocumentSide ? app.DocumentDirectoryList : app.TextDirectoryList) {
+  setEditable(false);
+  setItemDelegate(new EntryItemDelegate(entries_, ItemKind::Selector, this));
+  setFocusPolicy(Qt::StrongFocus);
+}
+
+std::vector<std::string> DirectoryComboBox::ItemTexts() const {
+  std::vector<std::string> texts;
+  texts.reserve(static_cast<size_t>(count()));
+  for (int row = 0; row < count(); ++row) texts.push_back(itemText(row).toStdString());
+  return texts;
+}
+
+void DirectoryComboBox::ShowNames(const EntryList& entries) {
+  clear();
+  for (const auto& entry : entries) addItem(QString::fromLocal8Bit(entry->Name));
+}
+
+void DirectoryComboBox::paintEvent(QPaintEvent*) {
+  QStylePainter painter(this);
+  QStyleOptionComboBox option;
+  initStyleOption(&option);
+  option.currentText.clear();
+  option.currentIcon = QIcon();
+  painter.drawComplexControl(QStyle::CC_ComboBox, option);
+
+  const QRect field =
+      style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxEditField, this);
+  const int itemHeight = EntryItemHeight(fontMetrics());
+  ItemPaintRequest request;
+  request.index = currentIndex();
+  request.inSelectionField = true;
+  // The field looks selected while the selector has the focus.
+  request.selected = hasFocus();
+  request.focused = hasFocus();
+  request.rect = QRect(field.left(), field.top() + (field.height() - itemHeight) / 2,
+                       field.width(), itemHeight);
+  PaintEntryItem(painter, entries_, ItemKind::Selector, request, ItemColoursFrom(palette()));
+}
+
+}  // namespace exqrv::ui

@@ -1,0 +1,79 @@
+// The painting of one item of a file list or a directory selector: a 16 x 16
+// picture combined with the ground by AND, followed by the entry's name.
+// Both kinds of control paint through PaintEntryItem.
+#pragma once
+
+#include <QColor>
+#include <QFontMetrics>
+#include <QPainter>
+#include <QPalette>
+#include <QRect>
+#include <QStyledItemDelegate>
+
+#include "app/list_entry.h"
+
+namespace exqrv::ui {
+
+// The selection ground is the colour of an active window's caption bar, which
+// Qt's palette does not carry.
+inline constexpr QColor kActiveCaptionColor{0x00, 0x00, 0x80};
+
+// The name starts this far right of the picture's place.
+inline constexpr int kNameOffset = 18;
+
+enum class PaintAction {
+  DrawEntire,       // the whole item
+  SelectionChange,  // only its selection changed
+  FocusChange,      // only its focus changed
+};
+
+enum class ItemKind { FileList, Selector };
+
+struct ItemPaintRequest {
+  int index = -1;
+  PaintAction action = PaintAction::DrawEntire;
+  bool selected = false;
+  bool focused = false;
+  bool inSelectionField = false;  // the selection field of a closed selector
+  QRect rect;
+};
+
+struct ItemColours {
+  QColor selectionBackground;
+  QColor selectionText;
+  QColor plainBackground;
+  QColor plainText;
+};
+
+ItemColours ItemColoursFrom(const QPalette& palette);
+
+// Where the picture starts, relative to the item's left edge.
+int ItemIndent(ItemKind kind, const ListEntry& entry, bool inSelectionField);
+// Whether a focus rectangle is drawn for this request.
+bool FocusRuleHolds(ItemKind kind, const ItemPaintRequest& request);
+
+void PaintEntryItem(QPainter& painter, const EntryList& entries, ItemKind kind,
+                    const ItemPaintRequest& request, const ItemColours& colours);
+
+// Item height of both kinds of control: a line of the font, but never less
+// than a picture.
+int EntryItemHeight(const QFontMetrics& metrics);
+
+// The item delegate of the file lists and of the selectors' dropped lists. A
+// Qt view repaints whole items, so a paint is a whole-item paint followed,
+// for the item with the focus, by a focus paint.
+class EntryItemDelegate : public QStyledItemDelegate {
+ public:
+  EntryItemDelegate(const EntryList& entries, ItemKind kind, QObject* parent)
+      : QStyledItemDelegate(parent), entries_(entries), kind_(kind) {}
+
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override;
+  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+ private:
+  const EntryList& entries_;
+  ItemKind kind_;
+};
+
+}  // namespace exqrv::ui

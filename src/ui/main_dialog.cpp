@@ -1,0 +1,361 @@
+#include "ui/main_dialog.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QWheelEvent>
+
+#include "platform/platform.h"
+#include "ui/directory_combo_box.h"
+#include "ui/entry_painter.h"
+#include "ui/entry_pictures.h"
+#include "ui/file_list_box.h"
+#include "ui/selector_rules.h"
+
+namespace exqrv::ui {
+
+// The log's scroll bar, made to behave as a classic one: it never moves its
+// thumb on its own (the dialog places it), and it tells when a scroll action
+// ends, which is when the visible lines follow.
+class LogScrollBar : public QScrollBar {
+ public:
+  LogScrollBar(MainDialog& dialog, QWidget* parent)
+      : QScrollBar(Qt::Vertical, parent), dialog_(dialog) {
+    setFocusPolicy(Qt::NoFocus);
+    setTracking(false);
+    setPageStep(1);
+    connect(this, &QAbstractSlider::actionTriggered, this, &LogScrollBar::OnAction);
+    connect(this, &QAbstractSlider::sliderReleased, this,
+            [this] { dialog_.OnLogScroll(ScrollCode::ThumbPosition, sliderPosition()); });
+  }
+
+ protected:
+  void mouseReleaseEvent(QMouseEvent* event) override {
+    QScrollBar::mouseReleaseEvent(event);
+    dialog_.OnLogScroll(ScrollCode::EndScroll, 0);
+  }
+  void wheelEvent(QWheelEvent* event) override { event->ignore(); }
+
+ private:
+  void OnAction(int action) {
+    switch (action) {
+      case SliderSingleStepSub: Step(ScrollCode::LineUp); break;
+      case SliderSingleStepAdd: Step(ScrollCode::LineDown); break;
+      case SliderPageStepSub: Step(ScrollCode::PageUp); break;
+      case SliderPageStepAdd: Step(ScrollCode::PageDown); break;
+      case SliderToMinimum: Step(ScrollCode::Top); break;
+      case SliderToMaximum: Step(ScrollCode::Bottom); break;
+      default: dialog_.OnLogScroll(ScrollCode::ThumbTrack, sliderPosition()); break;
+    }
+  }
+  void Step(ScrollCode code) {
+    dialog_.OnLogScroll(code, 0);
+    setSliderPosition(dialog_.Log().ScrollBar().position);
+  }
+
+  MainDialog& dialog_;
+};
+
+namespace {
+
+QString ToQString(std::string_view text) {
+  return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Shows the wait cursor while it lives.
+class WaitCursor {
+ public:
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+DialogUnits UnitsOf(const QFont& font) {
+  const QFontMetrics metrics(font);
+  return {AverageCharWidth(metrics.horizontalAdvance(ToQString(kAlphabet))), metrics.height()};
+}
+
+}  // namespace
+
+MainDialog::MainDialog(ConverterApp& app, QWidget* parent)
+    : QDialog(parent),
+      app_(app),
+      units_(UnitsOf(font())),
+      batch_(app, BatchHooks{
+                      [&app](const std::string& document, const std::string& text) {
+                        return app.ConvertFile(document, text);
+                      },
+                      [this](std::string_view text) { return TextListShows(text); },
+                      [this](const std::string& line) { AddLogLine(line); },
+                      [this] { RefillFileList(TextSide); },
+                  }) {
+  setWindowTitle(ToQString(kDialogTitle));
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setWindowIcon(ApplicationIcon());
+  const PixelRect size = ToPixels(units_, kDialogSize);
+  setFixedSize(size.width, size.height);
+  CreateControls();
+  Initialise();
+}
+
+MainDialog::~MainDialog() = default;
+
+QWidget* MainDialog::Control(int id) const {
+  const auto found = controls_.find(id);
+  return found == controls_.end() ? nullptr : found->second;
+}
+
+FileListBox* MainDialog::FileList(int side) const {
+  return side == DocumentSide ? documentList_ : textList_;
+}
+
+DirectoryComboBox* MainDialog::Selector(int side) const {
+  return side == DocumentSide ? documentSelector_ : textSelector_;
+}
+
+void MainDialog::CreateControls() {
+  QWidget* previousTabStop = nullptr;
+  for (const ControlTemplate& control : DialogControls()) {
+    QWidget* widget = CreateControl(control);
+    PlaceControl(widget, control);
+    if (control.id != kNoId) {
+      controls_[control.id] = widget;
+      widget->setProperty("controlId", control.id);
+    }
+    if (!control.tabStop) continue;
+    if (previousTabStop != nullptr) setTabOrder(previousTabStop, widget);
+    previousTabStop = widget;
+  }
+  ConnectEvents();
+}
+
+QWidget* MainDialog::CreateControl(const ControlTemplate& control) {
+  switch (control.kind) {
+    case ControlKind::PushButton: {
+      auto* button = new QPushButton(ToQString(control.text), this);
+      button->setDefault(control.id == kExitButtonId);
+      return button;
+    }
+    case ControlKind::FileList: {
+      const int side = control.id == kDocumentFileListId ? DocumentSide : TextSide;
+      auto* list = new FileListBox(app_, side, this);
+      (side == DocumentSide ? documentList_ : textList_) = list;
+      return list;
+    }
+    case ControlKind::DirectorySelector: {
+      const int side = control.id == kDocumentSelectorId ? DocumentSide : TextSide;
+      auto* selector = new DirectoryComboBox(app_, side, this);
+      (side == DocumentSide ? documentSelector_ : textSelector_) = selector;
+      return selector;
+    }
+    case ControlKind::Label: return new QLabel(ToQString(control.text), this);
+    case ControlKind::Icon: {
+      auto* icon = new QLabel(this);
+      icon->setPixmap(ApplicationPixmap());
+      icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+      return icon;
+    }
+    case ControlKind::Frame: {
+      auto* frame = new QFrame(this);
+      frame->setFrameStyle(QFrame::Box | QFrame::Plain);
+      frame->setLineWidth(1);
+      return frame;
+    }
+    case ControlKind::ScrollBar: {
+      logScrollBar_ = new LogScrollBar(*this, this);
+      logScrollBar_->setRange(0, 0);
+      logScrollBar_->hide();
+      return logScrollBar_;
+    }
+    case ControlKind::LogLine: {
+      auto* line = new QLabel(this);
+      line->setTextFormat(Qt::PlainText);
+      return line;
+    }
+  }
+  return nullptr;
+}
+
+void MainDialog::PlaceControl(QWidget* widget, const ControlTemplate& control) {
+  const PixelRect place = ToPixels(units_, control.rect);
+  if (control.kind == ControlKind::Icon) {
+    // An icon keeps its own size, whatever the template says.
+    widget->setGeometry(place.x, place.y, ApplicationPixmap().width(),
+                        ApplicationPixmap().height());
+    return;
+  }
+  if (control.kind != ControlKind::DirectorySelector) {
+    widget->setGeometry(place.x, place.y, place.width, place.height);
+    return;
+  }
+  // A selector's template height includes its dropped list.
+  auto* selector = static_cast<QComboBox*>(widget);
+  const int fieldHeight = selector->sizeHint().height();
+  widget->setGeometry(place.x, place.y, place.width, fieldHeight);
+  const int itemHeight = EntryItemHeight(selector->fontMetrics());
+  selector->setMaxVisibleItems(std::max(1, (place.height - fieldHeight) / itemHeight));
+}
+
+void MainDialog::ConnectEvents() {
+  connect(static_cast<QPushButton*>(Control(kExitButtonId)), &QPushButton::clicked, this,
+          &QDialog::accept);
+  connect(static_cast<QPushButton*>(Control(kConvertButtonId)), &QPushButton::clicked, this,
+          &MainDialog::OnConvert);
+  connect(static_cast<QPushButton*>(Control(kDocumentUpButtonId)), &QPushButton::clicked, this,
+          [this] { GoUp(DocumentSide); });
+  connect(static_cast<QPushButton*>(Control(kTextUpButtonId)), &QPushButton::clicked, this,
+          [this] { GoUp(TextSide); });
+  connect(documentSelector_, &QComboBox::activated, this,
+          [this] { OnDirectoryChosen(DocumentSide); });
+  connect(textSelector_, &QComboBox::activated, this, [this] { OnDirectoryChosen(TextSide); });
+  connect(documentList_, &QListWidget::itemDoubleClicked, this,
+          &MainDialog::OnDocumentDoubleClick);
+  connect(textList_, &QListWidget::itemDoubleClicked, this, &MainDialog::OnTextDoubleClick);
+}
+
+void MainDialog::Initialise() {
+  FillDirectoryCombo(DocumentSide);
+  FillDirectoryCombo(TextSide);
+  RefreshFileList(DocumentSide);
+  RefreshFileList(TextSide);
+  AddToolTips();
+  Control(kExitButtonId)->setFocus();
+}
+
+void MainDialog::AddToolTips() {
+  for (const ControlTemplate& control : DialogControls()) {
+    if (!control.toolTip.empty()) Control(control.id)->setToolTip(ToQString(control.toolTip));
+  }
+}
+
+std::string& MainDialog::DirectoryOf(int side) {
+  return side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory;
+}
+
+// Conversion.
+
+void MainDialog::OnConvert() {
+  std::vector<std::string> names;
+  for (int row = 0; row < documentList_->count(); ++row) {
+    QListWidgetItem* item = documentList_->item(row);
+    if (item->isSelected()) names.push_back(item->text().toLocal8Bit().toStdString());
+  }
+  if (names.empty()) return;
+  WaitCursor wait;
+  batch_.ConvertSelection(names);
+}
+
+void MainDialog::ConvertItem(const std::string& documentName, const std::string& textName) {
+  batch_.ConvertItem(documentName, textName);
+}
+
+void MainDialog::ConvertFolder(const std::string& folderName) {
+  batch_.ConvertFolder(folderName);
+}
+
+bool MainDialog::TextListShows(std::string_view textName) const {
+  for (const std::string& shown : textList_->ItemTexts()) {
+    if (EqualsIgnoringCase(shown, textName)) return true;
+  }
+  return false;
+}
+
+void MainDialog::OnDocumentDoubleClick() {
+  QListWidgetItem* item = documentList_->currentItem();
+  if (item == nullptr) return;
+  const std::string name = item->text().toLocal8Bit().toStdString();
+  const std::string path = JoinPath(app_.SourceDirectory, name);
+  if (IsDirectory(path)) {
+    ChangeDirectory(DocumentSide, path);
+    return;
+  }
+  WaitCursor wait;
+  ConvertItem(name, TextFileNameFor(name));
+}
+
+void MainDialog::OnTextDoubleClick() {
+  const QList<QListWidgetItem*> selected = textList_->selectedItems();
+  if (selected.isEmpty()) return;
+  const std::string name = selected.front()->text().toLocal8Bit().toStdString();
+  const std::string path = JoinPath(app_.TargetDirectory, name);
+  // A text file is not opened; only a folder is entered.
+  if (IsDirectory(path)) ChangeDirectory(TextSide, path);
+}
+
+// The log.
+
+void MainDialog::AddLogLine(const std::string& line) {
+  log_.AddLogLine(line);
+  SyncScrollBar();
+  ShowLogLines();
+}
+
+void MainDialog::SyncScrollBar() {
+  const auto& bar = log_.ScrollBar();
+  if (!bar.visible) return;
+  logScrollBar_->setRange(bar.minimum, bar.maximum);
+  logScrollBar_->setEnabled(true);
+  logScrollBar_->show();
+  logScrollBar_->setValue(bar.position);
+  logScrollBar_->setSliderPosition(bar.position);
+  logScrollBar_->update();
+}
+
+void MainDialog::ShowLogLines() {
+  for (int k = 0; k < kVisibleLogLines; ++k) {
+    static_cast<QLabel*>(Control(kFirstLogLineId + k))->setText(ToQString(log_.VisibleLine(k)));
+  }
+}
+
+void MainDialog::OnLogScroll(ScrollCode code, int thumbPosition) {
+  if (!log_.OnLogScroll(code, thumbPosition)) return;
+  SyncScrollBar();
+  ShowLogLines();
+}
+
+// File lists.
+
+void MainDialog::RefreshFileList(int side) {
+  const int count = app_.ScanDirectory(side);
+  FileListBox* list = FileList(side);
+  list->ShowNames(list->Entries(), static_cast<size_t>(std::max(count, 0)));
+}
+
+void MainDialog::RefillFileList(int side) {
+  FileListBox* list = FileList(side);
+  list->ShowNames(list->Entries(), list->Entries().size());
+}
+
+// Selectors.
+
+void MainDialog::FillDirectoryCombo(int side) {
+  app_.BuildDirectoryList(side);
+  DirectoryComboBox* selector = Selector(side);
+  selector->ShowNames(selector->Entries());
+  selector->setCurrentIndex(
+      DirectorySelection(selector->Entries(), selector->ItemTexts(), DirectoryOf(side)));
+}
+
+void MainDialog::OnDirectoryChosen(int side) {
+  DirectoryComboBox* selector = Selector(side);
+  const std::optional<std::string> path =
+      ChosenDirectory(selector->ItemTexts(), selector->currentIndex(), DirectoryOf(side));
+  if (path) ChangeDirectory(side, *path);
+}
+
+void MainDialog::ChangeDirectory(int side, const std::string& path) {
+  DirectoryOf(side) = path;
+  FillDirectoryCombo(side);
+  RefreshFileList(side);
+}
+
+void MainDialog::GoUp(int side) {
+  const std::optional<std::string> parent = ParentDirectory(DirectoryOf(side));
+  if (parent) ChangeDirectory(side, *parent);
+}
+
+}  // namespace exqrv::ui

@@ -1,0 +1,80 @@
+// The only window of the interactive mode: a selector and a file list for the
+// documents on the left and for the text files on the right, "Convert" between
+// them, and a six-line log below.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include <QDialog>
+
+#include "app/converter_app.h"
+#include "ui/batch_conversion.h"
+#include "ui/dialog_log.h"
+#include "ui/dialog_template.h"
+
+class QLabel;
+class QPushButton;
+class QScrollBar;
+
+namespace exqrv::ui {
+
+class DirectoryComboBox;
+class FileListBox;
+class LogScrollBar;
+
+class MainDialog : public QDialog {
+ public:
+  explicit MainDialog(ConverterApp& app, QWidget* parent = nullptr);
+  ~MainDialog() override;
+
+  // The control with this id, or nullptr.
+  QWidget* Control(int id) const;
+  FileListBox* FileList(int side) const;
+  DirectoryComboBox* Selector(int side) const;
+  const DialogUnits& Units() const { return units_; }
+  const DialogLog& Log() const { return log_; }
+
+  void OnConvert();
+  void ConvertItem(const std::string& documentName, const std::string& textName);
+  void ConvertFolder(const std::string& folderName);
+  void OnDocumentDoubleClick();
+  void OnTextDoubleClick();
+
+  void AddLogLine(const std::string& line);
+  void ShowLogLines();
+  void OnLogScroll(ScrollCode code, int thumbPosition);
+
+  void RefreshFileList(int side);
+  void RefillFileList(int side);
+
+  void FillDirectoryCombo(int side);
+  void OnDirectoryChosen(int side);
+  void ChangeDirectory(int side, const std::string& path);
+  void GoUp(int side);
+
+ private:
+  void Initialise();
+  void CreateControls();
+  QWidget* CreateControl(const ControlTemplate& control);
+  void PlaceControl(QWidget* widget, const ControlTemplate& control);
+  void ConnectEvents();
+  void AddToolTips();
+  void SyncScrollBar();
+  std::string& DirectoryOf(int side);
+  bool TextListShows(std::string_view textName) const;
+
+  ConverterApp& app_;
+  DialogUnits units_;
+  std::map<int, QWidget*> controls_;
+  FileListBox* documentList_ = nullptr;
+  FileListBox* textList_ = nullptr;
+  DirectoryComboBox* documentSelector_ = nullptr;
+  DirectoryComboBox* textSelector_ = nullptr;
+  LogScrollBar* logScrollBar_ = nullptr;
+  DialogLog log_;
+  BatchConversion batch_;
+};
+
+}  // namespace exqrv::ui

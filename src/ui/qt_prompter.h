@@ -1,0 +1,36 @@
+// The dialog's message boxes: a Qt message box owned by the dialog, with the
+// application's name as its caption.
+#pragma once
+
+#include <QWidget>
+
+#include "platform/prompter.h"
+
+namespace exqrv::ui {
+
+class QtPrompter : public platform::Prompter {
+ public:
+  explicit QtPrompter(QWidget* owner) : owner_(owner) {}
+  platform::Answer Show(std::string_view text, platform::Buttons buttons,
+                        platform::Icon icon) override;
+
+ private:
+  QWidget* owner_;
+};
+
+// Installs a prompter for its lifetime, then puts the previous one back.
+class PrompterScope {
+ public:
+  explicit PrompterScope(platform::Prompter* prompter)
+      : previous_(&platform::CurrentPrompter()) {
+    platform::SetPrompter(prompter);
+  }
+  ~PrompterScope() { platform::SetPrompter(previous_); }
+  PrompterScope(const PrompterScope&) = delete;
+  PrompterScope& operator=(const PrompterScope&) = delete;
+
+ private:
+  platform::Prompter* previous_;
+};
+
+}  // namespace exqrv::ui
