@@ -99,7 +99,7 @@ class RecordList {
     if (position > records_.size()) position = records_.size();
     records_.insert(records_.begin() + static_cast<std::ptrdiff_t>(position),
                     std::make_unique<Record>(record));
-    if constexpr (std::is_same_v<Record, NoteRecord>) Renumber();
+    if constexpr (std::is_same_v<Record, NoteRecord>) RenumberFrom(position);
   }
 
   void Clear() { records_.clear(); }
@@ -112,8 +112,12 @@ class RecordList {
   auto end() const { return records_.end(); }
 
  private:
-  void Renumber() {
-    for (size_t i = 0; i < records_.size(); ++i) records_[i]->index = static_cast<uint16_t>(i);
+  // Records before position kept their places, so their index is still right;
+  // renumbering only from there keeps filling a list in order linear.
+  void RenumberFrom(size_t position) {
+    for (size_t i = position; i < records_.size(); ++i) {
+      records_[i]->index = static_cast<uint16_t>(i);
+    }
   }
 
   std::vector<std::unique_ptr<Record>> records_;
