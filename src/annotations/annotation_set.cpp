@@ -224,11 +224,11 @@ void AnnotationSet::ReadKindDirectory() {
     }
   }
   for (size_t k = 0; k < kKindCount; ++k) {
-    if (sectionOffsets[k]) ReadSection(static_cast<AnnotationKind>(k), *sectionOffsets[k]);
+    if (sectionOffsets[k]) ReadKindSection(static_cast<AnnotationKind>(k), *sectionOffsets[k]);
   }
 }
 
-int AnnotationSet::ReadSection(AnnotationKind kind, uint32_t sectionOffset) {
+int AnnotationSet::ReadKindSection(AnnotationKind kind, uint32_t sectionOffset) {
   switch (kind) {
     case AnnotationKind::Note: return ReadNoteSection(sectionOffset);
     case AnnotationKind::Indxe: return ReadIndxeSection(sectionOffset);

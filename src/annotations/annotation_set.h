@@ -92,7 +92,7 @@ class AnnotationSet {
   int ReadHlinkSection(uint32_t sectionOffset);
   int ReadHligtSection(uint32_t sectionOffset);
   int ReadBmarkSection(uint32_t sectionOffset);
-  int ReadSection(AnnotationKind kind, uint32_t sectionOffset);
+  int ReadKindSection(AnnotationKind kind, uint32_t sectionOffset);
   template <typename Record>
   void ReadSection(RecordList<Record>& list, uint32_t sectionOffset);
 
