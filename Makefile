@@ -12,7 +12,9 @@ PACKAGES = cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev \
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: all deps configure build test run bench clean
+PREFIX    ?= /usr/local
+
+.PHONY: all deps configure build test run bench install clean
 
 all: build
 
@@ -55,6 +57,10 @@ bench: deps
 	cmake -G $(GENERATOR) -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DEXQRV_BENCH=ON -DEXQRV_TESTS=OFF -DEXQRV_WITH_QT=OFF
 	cmake --build $(BUILD)-bench -j$(JOBS)
 	for b in $(BUILD)-bench/bench_*; do $$b; done
+
+# Honours PREFIX, and DESTDIR for packagers.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
 	rm -rf $(BUILD) $(BUILD)-bench

@@ -1,0 +1,139 @@
+// The programs as a user runs them: qrvtool text and verify, the manual
+// pages, the desktop entry and the installed layout.
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/little_endian.h"
+#include "support/document_builder.h"
+#include "support/scratch_dir.h"
+
+namespace exqrv {
+namespace {
+
+using build::TextPage;
+
+const std::string kBinary = EXQRV_BINARY_DIR;
+const std::string kSource = EXQRV_SOURCE_DIR;
+
+struct Outcome {
+  int status;
+  std::string out;
+};
+
+// Runs a shell command; returns its exit status and standard output.
+Outcome Shell(const std::string& command) {
+  Outcome outcome{-1, {}};
+  FILE* pipe = ::popen(command.c_str(), "r");
+  if (pipe == nullptr) return outcome;
+  char buffer[4096];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) outcome.out.append(buffer, got);
+  const int status = ::pclose(pipe);
+  outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return outcome;
+}
+
+std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+
+class Tools : public ::testing::Test {
+ protected:
+  std::string Qrvtool(const std::string& args) { return kBinary + "/qrvtool " + args; }
+  build::ScratchDir dir_;
+};
+
+TEST_F(Tools, TextEqualsWhatExqrvWrites) {
+  build::DocumentSpec spec{.pages = {TextPage({"one "}), TextPage({"two "}), TextPage({"three"})},
+                           .notes = {{2, "[a", "b]"}, {3, "[c", "d]"}},
+                           .compress = true,
+                           .compressNotes = true};
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "BOOK.QRV", build::BuildDocument(spec)));
+  const Outcome converted =
+      Shell("cd " + Quoted(dir_.path()) + " && " + kBinary + "/exqrv BOOK.QRV 2>&1");
+  ASSERT_EQ(converted.status, 0) << converted.out;
+  const std::string written = build::ReadFileBytes(dir_ / "BOOK.TXT");
+  EXPECT_EQ(written, "one two [ab]three[cd]");
+
+  EXPECT_EQ(Shell(Qrvtool("text " + Quoted(dir_ / "BOOK.QRV"))).out, written);
+  EXPECT_EQ(Shell(Qrvtool("text --pages 2-3 " + Quoted(dir_ / "BOOK.QRV"))).out, "two [ab]three[cd]");
+  EXPECT_EQ(Shell(Qrvtool("text --pages 2 --no-notes " + Quoted(dir_ / "BOOK.QRV"))).out, "two ");
+  EXPECT_EQ(Shell(Qrvtool("text --pages 3-1 " + Quoted(dir_ / "BOOK.QRV")) + " 2>/dev/null").status, 1);
+  EXPECT_EQ(Shell(Qrvtool("text " + Quoted(dir_ / "NONE.QRV")) + " 2>/dev/null").status, 1);
+}
+
+TEST_F(Tools, VerifyNamesTheDamagedBlock) {
+  const std::string sound =
+      build::BuildDocument({.pages = {TextPage({"alpha"}), TextPage({std::string(3000, 'b')})},
+                            .notes = {{1, "n", "m"}},
+                            .compress = true,
+                            .compressNotes = true});
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "OK.QRV", sound));
+  const Outcome ok = Shell(Qrvtool("verify " + Quoted(dir_ / "OK.QRV")));
+  EXPECT_EQ(ok.status, 0) << ok.out;
+
+  // Page 2's block lies after page 1's: find it through qrvtool's own view.
+  const Outcome info = Shell(Qrvtool("info " + Quoted(dir_ / "OK.QRV")));
+  const size_t at = info.out.find("page 2: content offset ");
+  ASSERT_NE(at, std::string::npos) << info.out;
+  const uint32_t page2 = static_cast<uint32_t>(std::stoul(info.out.substr(at + 23)));
+
+  std::string flipped = sound;
+  flipped[page2 + 24 + 5] ^= 0x10;  // a byte of the page's stream
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "FLIP.QRV", flipped));
+  const Outcome flip = Shell(Qrvtool("verify " + Quoted(dir_ / "FLIP.QRV")));
+  EXPECT_EQ(flip.status, 1);
+  EXPECT_NE(flip.out.find("page 2 at offset " + std::to_string(page2)), std::string::npos) << flip.out;
+
+  std::string wrongCrc = sound;
+  WriteLe32(wrongCrc.data() + page2 + 20, ReadLe32(wrongCrc.data() + page2 + 20) ^ 1);
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "CRC.QRV", wrongCrc));
+  const Outcome crc = Shell(Qrvtool("verify " + Quoted(dir_ / "CRC.QRV")));
+  EXPECT_EQ(crc.status, 1);
+  EXPECT_NE(crc.out.find("page 2 at offset " + std::to_string(page2) + ": CRC-32"),
+            std::string::npos)
+      << crc.out;
+}
+
+TEST_F(Tools, VerifyChecksThePagesOfAPlainDocument) {
+  ASSERT_TRUE(build::WriteFileBytes(
+      dir_ / "PLAIN.QRV", build::BuildDocument({.pages = {TextPage({"x"}), "ETzz"}})));
+  const Outcome plain = Shell(Qrvtool("verify " + Quoted(dir_ / "PLAIN.QRV")));
+  EXPECT_EQ(plain.status, 1);
+  EXPECT_NE(plain.out.find("page 2"), std::string::npos) << plain.out;
+}
+
+TEST_F(Tools, ManualPagesRenderWithoutWarnings) {
+  for (const char* page : {"exqrv.1", "qrvtool.1"}) {
+    const Outcome rendered =
+        Shell("groff -ww -man -Tutf8 " + Quoted(kSource + "/doc/" + page) + " 2>&1 >/dev/null");
+    EXPECT_EQ(rendered.status, 0) << page;
+    EXPECT_EQ(rendered.out, "") << page;
+  }
+}
+
+TEST_F(Tools, DesktopEntryValidates) {
+  const Outcome valid =
+      Shell("desktop-file-validate " + Quoted(kSource + "/data/exqrv.desktop") + " 2>&1");
+  EXPECT_EQ(valid.status, 0);
+  EXPECT_EQ(valid.out, "");
+}
+
+TEST_F(Tools, InstallLaysOutTheFiles) {
+  const Outcome installed = Shell("DESTDIR=" + Quoted(dir_ / "stage") + " cmake --install " +
+                                  Quoted(kBinary) + " --prefix /usr 2>&1");
+  ASSERT_EQ(installed.status, 0) << installed.out;
+  for (const char* file :
+       {"usr/bin/exqrv", "usr/bin/qrvtool", "usr/share/man/man1/exqrv.1",
+        "usr/share/man/man1/qrvtool.1", "usr/share/applications/exqrv.desktop",
+        "usr/share/icons/hicolor/32x32/apps/exqrv.png",
+        "usr/share/icons/hicolor/48x48/apps/exqrv.png", "usr/share/mime/packages/exqrv.xml"}) {
+    EXPECT_TRUE(std::filesystem::exists(dir_ / ("stage/" + std::string(file)))) << file;
+  }
+}
+
+}  // namespace
+}  // namespace exqrv
