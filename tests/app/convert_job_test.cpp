@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/converter_app.h"
+#include "platform/little_endian.h"
 #include "platform/file.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
@@ -112,6 +113,66 @@ TEST_F(ConvertJob, ConvertFileJoinsNamesToTheDirectories) {
   EXPECT_TRUE(app.ConvertFile("SUB\\BOOK.QRV", "BOOK.TXT"));
   EXPECT_EQ(build::ReadFileBytes(dir_ / "dst/BOOK.TXT"), "sub");
   EXPECT_FALSE(app.ConvertFile("SUB\\NONE.QRV", "NONE.TXT"));
+}
+
+}  // namespace
+}  // namespace exqrv
+
+namespace exqrv {
+namespace {
+
+size_t OpenDescriptors() {
+  size_t count = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+    ++count;
+  }
+  return count;
+}
+
+TEST(ConvertJobResources, ManyConversionsHoldNothingAndChangeNoSource) {
+  build::ScratchDir dir;
+  platform::ScriptedPrompter prompter;
+  platform::SetPrompter(&prompter);
+  const std::string documents[] = {
+      build::BuildDocument({.pages = {TextPage({"plain"})}, .notes = {{1, "a", "b"}}}),
+      build::BuildDocument({.pages = {TextPage({"packed"})}, .notes = {{1, "c", "d"}},
+                            .compress = true, .compressNotes = true}),
+      "not a document",
+  };
+  for (size_t i = 0; i < std::size(documents); ++i) {
+    ASSERT_TRUE(build::WriteFileBytes(dir / ("D" + std::to_string(i) + ".QRV"), documents[i]));
+  }
+  ConverterApp app;
+  const size_t before = OpenDescriptors();
+  for (int round = 0; round < 1000; ++round) {
+    const size_t i = round % std::size(documents);
+    const std::string name = dir / ("D" + std::to_string(i));
+    EXPECT_EQ(app.ConvertDocument(name + ".QRV", name + ".TXT"), i < 2 ? 1 : 0);
+  }
+  EXPECT_EQ(OpenDescriptors(), before);
+  EXPECT_EQ(build::TempFolderEntries(platform::CurrentPlatform().TempDirectory()), 0u);
+  for (size_t i = 0; i < std::size(documents); ++i) {
+    EXPECT_EQ(build::ReadFileBytes(dir / ("D" + std::to_string(i) + ".QRV")), documents[i]);
+  }
+  EXPECT_EQ(build::ReadFileBytes(dir / "D1.TXT"), "packedcd");
+  platform::SetPrompter(nullptr);
+}
+
+TEST(ConvertJobResources, PagesPointingPastTheEndGiveNoText) {
+  build::ScratchDir dir;
+  std::string bytes = build::BuildDocument({.pages = {TextPage({"kept"}), TextPage({"lost"})}});
+  // Move page 2's content far beyond the end of the file.
+  const uint16_t chunks = ReadLe16(bytes.data() + 6);
+  for (uint32_t i = 0; i < chunks; ++i) {
+    const char* entry = bytes.data() + 8 + 16 * i;
+    if (std::string(entry, 4) == "pape") {
+      WriteLe32(bytes.data() + ReadLe32(entry + 8) + 2 + 26 + 10, 0xFFFFFF00u);
+    }
+  }
+  ASSERT_TRUE(build::WriteFileBytes(dir / "FAR.QRV", bytes));
+  ConverterApp app;
+  EXPECT_EQ(app.ConvertDocument(dir / "FAR.QRV", dir / "FAR.TXT"), 1);
+  EXPECT_EQ(build::ReadFileBytes(dir / "FAR.TXT"), "kept");
 }
 
 }  // namespace
