@@ -1,0 +1,52 @@
+// The annotation store read from any bytes: a document whose "indx" chunk is
+// the input, stored plain or, when the first byte is odd, as a block whose
+// stream is the rest of the input.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "annotations/annotation_set.h"
+#include "codec/compressed_block.h"
+#include "platform/file.h"
+#include "platform/little_endian.h"
+#include "platform/platform.h"
+
+namespace {
+
+std::string DocumentAround(const uint8_t* data, size_t size) {
+  const bool compressed = size > 0 && (data[0] & 1);
+  std::string store(reinterpret_cast<const char*>(data), size);
+  if (compressed) {
+    std::string block(exqrv::codec::kBlockMagic, sizeof exqrv::codec::kBlockMagic);
+    block.append(16, '\0');
+    exqrv::WriteLe32(block.data() + 16, static_cast<uint32_t>(size - 1));
+    store = block + store.substr(1);
+  }
+  std::string document("Qlrd\0\0\x01\0", 8);
+  char entry[16] = {'i', 'n', 'd', 'x'};
+  exqrv::WriteLe32(entry + 4, compressed ? 1 : 0);
+  exqrv::WriteLe32(entry + 8, 24);
+  exqrv::WriteLe32(entry + 12, static_cast<uint32_t>(store.size()));
+  document.append(entry, sizeof entry);
+  return document + store;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  exqrv::platform::Platform& system = exqrv::platform::CurrentPlatform();
+  static const std::string directory = system.TempDirectory();
+  static const std::string documentName = system.UniqueTempName(directory, "fza", 0);
+  const std::string bytes = DocumentAround(data, size);
+  exqrv::platform::File document;
+  if (!document.Open(documentName, exqrv::platform::OpenMode::ReadWrite) ||
+      !document.Write(bytes.data(), static_cast<uint32_t>(bytes.size()))) {
+    std::abort();
+  }
+  const std::string uniqueName = system.UniqueTempName(directory, "EXT", 0);
+  system.DeleteFile(uniqueName);
+  exqrv::AnnotationSet notes;
+  notes.Load(document, uniqueName);
+  notes.Reset();
+  return 0;
+}

@@ -1,0 +1,45 @@
+// The command-line grammar on any text: it accepts or refuses, and what it
+// accepts carries no trailing separator but for a lone root.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "app/converter_app.h"
+#include "platform/platform.h"
+
+namespace {
+
+// Two drives and fixed directories, so the grammar never touches the disk.
+class ScriptedDrives : public exqrv::platform::Platform {
+ public:
+  std::string CurrentDirectory() override { return "C:\\HOME\\ANN"; }
+  std::string LogicalDriveStrings() override { return std::string("C:\\\0D:\\\0\0", 9); }
+  std::string DriveCurrentDirectory(int drive) override {
+    return drive == 4 ? "D:\\WORK" : drive == 3 ? CurrentDirectory() : "";
+  }
+};
+
+bool EndsWithSeparator(const std::string& path) {
+  return path.size() > 1 && (path.back() == '\\' || path.back() == '/');
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static ScriptedDrives drives;
+  exqrv::platform::SetPlatform(&drives);
+  exqrv::ConverterApp app;
+  app.SetDialogHook([](exqrv::ConverterApp&) { return 0; });
+  app.StartUp("");
+  const std::string line(reinterpret_cast<const char*>(data), size);
+  if (app.ParseCommandLine(line)) {
+    if (line.size() >= 260) std::abort();
+    if (EndsWithSeparator(app.SourceDirectory) && app.SourceDirectory.size() > 1 &&
+        app.SourceDirectory[app.SourceDirectory.size() - 2] != '\\' &&
+        app.SourceDirectory[app.SourceDirectory.size() - 2] != '/') {
+      std::abort();
+    }
+  }
+  exqrv::platform::SetPlatform(nullptr);
+  return 0;
+}
