@@ -1,6 +1,7 @@
 # The two commands of the README: `make run` and `make test`. Each installs
 # what is missing, configures, builds and runs.
 
+SHELL     := /bin/bash
 BUILD     ?= build
 GENERATOR ?= Ninja
 JOBS      ?= 2
@@ -14,7 +15,7 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 PREFIX    ?= /usr/local
 
-.PHONY: all deps configure build test run bench install clean
+.PHONY: all deps configure build test test-sanitized fuzz run bench install clean
 
 all: build
 
@@ -35,8 +36,43 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
+# The tests in the normal build, then again under AddressSanitizer and
+# UndefinedBehaviorSanitizer with leak checking (command line only: the
+# dialog's tests run in the normal build), then a short run of each fuzzer.
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	$(MAKE) --no-print-directory test-sanitized
+	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(CI_FUZZ_SECONDS)
+
+test-sanitized: deps
+	@[ -f $(BUILD)-asan/build.ninja ] || cmake -G $(GENERATOR) -S . -B $(BUILD)-asan \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEXQRV_SANITIZE=ON -DEXQRV_WITH_QT=OFF
+	cmake --build $(BUILD)-asan -j$(JOBS)
+	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(BUILD)-asan --output-on-failure -j$(JOBS)
+
+# Each fuzzer for FUZZ_SECONDS, from seeds made with qrvtool; what it finds
+# lands in $(BUILD)-fuzz/findings.
+FUZZ_SECONDS    ?= 60
+CI_FUZZ_SECONDS ?= 20
+FUZZERS = $(patsubst fuzz/%.cpp,%,$(wildcard fuzz/fuzz_*.cpp))
+
+fuzz: deps
+	@[ -f $(BUILD)-fuzz/build.ninja ] || CC=clang CXX=clang++ cmake -G $(GENERATOR) -S . -B $(BUILD)-fuzz \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEXQRV_FUZZ=ON -DEXQRV_TESTS=OFF -DEXQRV_WITH_QT=OFF
+	cmake --build $(BUILD)-fuzz -j$(JOBS)
+	@rm -rf $(BUILD)-fuzz/seeds && mkdir -p $(BUILD)-fuzz/seeds $(BUILD)-fuzz/findings
+	@$(BUILD)-fuzz/qrvtool make --out $(BUILD)-fuzz/seeds/plain.QRV --note 1:a:b samples/river-1.txt samples/river-2.txt
+	@$(BUILD)-fuzz/qrvtool make --compress --compress-notes --out $(BUILD)-fuzz/seeds/packed.QRV --note 2:c:d \
+	  samples/letters-1.txt samples/letters-2.txt
+	@for f in $(FUZZERS); do \
+	  echo "fuzzing $$f for $(FUZZ_SECONDS) s"; \
+	  mkdir -p $(BUILD)-fuzz/corpus/$$f; \
+	  $(BUILD)-fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
+	    -artifact_prefix=$(BUILD)-fuzz/findings/ -print_final_stats=1 \
+	    $(BUILD)-fuzz/corpus/$$f $(BUILD)-fuzz/seeds 2>&1 | grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY)" ; \
+	  [ $${PIPESTATUS[0]} -eq 0 ] || exit 1; \
+	done
 
 # Builds the sample documents from the text in samples/, converts them into a
 # fresh folder and shows what was written.
@@ -63,4 +99,4 @@ install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench
+	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-fuzz
