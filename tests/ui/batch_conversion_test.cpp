@@ -1,0 +1,140 @@
+// The batch behind "Convert": which documents are converted under which text
+// names, the overwrite question, and the log lines.
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "platform/prompter.h"
+#include "support/document_builder.h"
+#include "support/scratch_dir.h"
+#include "ui/batch_conversion.h"
+#include "ui/scripted_drives.h"
+#include "ui/selector_rules.h"
+
+namespace exqrv::ui {
+namespace {
+
+using Conversion = std::pair<std::string, std::string>;
+
+class BatchConversionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(scratch_ / "SUB/INNER.QRV");
+    for (const char* file : {"SUB/A.QRV", "SUB/notes.txt", "B.QRV", "a.QRV"}) {
+      build::WriteFileBytes(scratch_ / file, "x");
+    }
+    app_.SourceDirectory = platform::SystemPath(scratch_.path());
+    app_.TargetDirectory = app_.SourceDirectory;
+  }
+
+  BatchConversion Batch() {
+    return BatchConversion(app_, BatchHooks{
+        [this](const std::string& document, const std::string& text) {
+          converted_.emplace_back(document, text);
+          return !failing_;
+        },
+        [this](std::string_view text) {
+          for (const std::string& shown : shownTexts_) {
+            if (EqualsIgnoringCase(shown, text)) return true;
+          }
+          return false;
+        },
+        [this](const std::string& line) { log_.push_back(line); },
+        [this] { ++refills_; },
+    });
+  }
+
+  build::ScratchDir scratch_;
+  ConverterApp app_;
+  platform::ScriptedPrompter prompter_;
+  uitest::PrompterInstalled installed_{prompter_};
+  std::vector<Conversion> converted_;
+  std::vector<std::string> log_;
+  std::vector<std::string> shownTexts_;
+  bool failing_ = false;
+  int refills_ = 0;
+};
+
+TEST_F(BatchConversionTest, FolderDocumentsFirstThenTheSelectedDocuments) {
+  Batch().ConvertSelection({"SUB", "B.QRV", "a.QRV"});
+  const std::vector<Conversion> expected{
+      {"SUB\\A.QRV", "A.TXT"}, {"B.QRV", "B.TXT"}, {"a.QRV", "a.TXT"}};
+  EXPECT_EQ(converted_, expected);
+  const std::vector<std::string> lines{"Convert A.QRV to A.TXT succeeded",
+                                       "Convert B.QRV to B.TXT succeeded",
+                                       "Convert a.QRV to a.TXT succeeded"};
+  EXPECT_EQ(log_, lines);
+  EXPECT_TRUE(prompter_.shown.empty());
+}
+
+TEST_F(BatchConversionTest, FailureLogsTheNameWithoutItsFolder) {
+  failing_ = true;
+  Batch().ConvertSelection({"SUB"});
+  EXPECT_EQ(log_, std::vector<std::string>{"Convert A.QRV to A.TXT failed"});
+  EXPECT_TRUE(app_.TextFileList.empty());
+  EXPECT_EQ(refills_, 0);
+}
+
+TEST_F(BatchConversionTest, EmptyFolderOrSelectionConvertsNothing) {
+  std::filesystem::create_directory(scratch_ / "EMPTY");
+  Batch().ConvertSelection({"EMPTY"});
+  Batch().ConvertSelection({});
+  EXPECT_TRUE(converted_.empty());
+  EXPECT_TRUE(log_.empty());
+}
+
+TEST_F(BatchConversionTest, NameThatVanishedCountsAsADocument) {
+  failing_ = true;
+  Batch().ConvertSelection({"GONE.QRV"});
+  EXPECT_EQ(converted_, (std::vector<Conversion>{{"GONE.QRV", "GONE.TXT"}}));
+  EXPECT_EQ(log_, std::vector<std::string>{"Convert GONE.QRV to GONE.TXT failed"});
+}
+
+TEST_F(BatchConversionTest, ListedTextFileIsReplacedOnlyAfterOk) {
+  struct Case {
+    platform::Answer answer;
+    std::vector<Conversion> converted;
+    std::vector<std::string> log;
+  };
+  const Case cases[] = {
+      {platform::Answer::Cancel, {}, {}},
+      {platform::Answer::Ok,
+       {{"Report.QRV", "Report.TXT"}},
+       {"Convert Report.QRV to Report.TXT succeeded"}},
+  };
+  shownTexts_ = {"REPORT.TXT"};
+  for (const Case& c : cases) {
+    converted_.clear();
+    log_.clear();
+    prompter_.shown.clear();
+    prompter_.answers = {c.answer};
+    Batch().ConvertItem("Report.QRV", "Report.TXT");
+
+    ASSERT_EQ(prompter_.shown.size(), 1u);
+    EXPECT_EQ(prompter_.shown[0].text, "Report.TXT already exist! Overwrite it?");
+    EXPECT_EQ(prompter_.shown[0].buttons, platform::Buttons::OkCancel);
+    EXPECT_EQ(prompter_.shown[0].icon, platform::Icon::Question);
+    EXPECT_EQ(converted_, c.converted);
+    EXPECT_EQ(log_, c.log);
+    // A listed name stays as it is listed.
+    EXPECT_TRUE(app_.TextFileList.empty());
+    EXPECT_EQ(refills_, 0);
+  }
+}
+
+TEST_F(BatchConversionTest, NewTextFileJoinsTheTextFilesAfterTheFolders) {
+  app_.InsertFileEntry("zz", ClosedFolderPicture, 0, TextSide);
+  app_.InsertFileEntry("C.TXT", TextFilePicture, 1, TextSide);
+  Batch().ConvertItem("B.QRV", "B.TXT");
+  ASSERT_EQ(app_.TextFileList.size(), 3u);
+  EXPECT_EQ(app_.TextFileList[1]->Name, "B.TXT");
+  EXPECT_EQ(app_.TextFileList[1]->Picture, TextFilePicture);
+  EXPECT_EQ(refills_, 1);
+}
+
+}  // namespace
+}  // namespace exqrv::ui
