@@ -12,7 +12,7 @@ FileListBox::FileListBox(ConverterApp& app, int side, QWidget* parent)
   setSelectionMode(side == DocumentSide ? QAbstractItemView::ExtendedSelection
                                         : QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setSortingEnabled(false);
   setFocusPolicy(Qt::StrongFocus);
