@@ -1,0 +1,250 @@
+#include "codec_harness.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "text_corpus.h"
+
+namespace exqrv::codec::testing {
+namespace {
+
+// Length codes as sent, with their extra bits and first length.
+struct LengthRow {
+  const char* sent;
+  int extraBits;
+  uint32_t base;
+};
+constexpr LengthRow kLengthRows[16] = {
+    {"101", 0, 2},      {"11", 0, 3},      {"100", 0, 4},     {"011", 0, 5},
+    {"0101", 0, 6},     {"0100", 0, 7},    {"0011", 0, 8},    {"00101", 0, 9},
+    {"00100", 1, 10},   {"00011", 2, 12},  {"00010", 3, 16},  {"000011", 4, 24},
+    {"000010", 5, 40},  {"000001", 6, 72}, {"0000001", 7, 136}, {"0000000", 8, 264}};
+
+// Distance high-part codes, bit 0 = first bit sent.
+constexpr uint8_t kDistanceValues[64] = {
+    0x03, 0x0D, 0x05, 0x19, 0x09, 0x11, 0x01, 0x3E, 0x1E, 0x2E, 0x0E, 0x36, 0x16, 0x26, 0x06, 0x3A,
+    0x1A, 0x2A, 0x0A, 0x32, 0x12, 0x22, 0x42, 0x02, 0x7C, 0x3C, 0x5C, 0x1C, 0x6C, 0x2C, 0x4C, 0x0C,
+    0x74, 0x34, 0x54, 0x14, 0x64, 0x24, 0x44, 0x04, 0x78, 0x38, 0x58, 0x18, 0x68, 0x28, 0x48, 0x08,
+    0xF0, 0x70, 0xB0, 0x30, 0xD0, 0x50, 0x90, 0x10, 0xE0, 0x60, 0xA0, 0x20, 0xC0, 0x40, 0x80, 0x00};
+
+int DistanceCodeBits(uint32_t high) {
+  return high == 0 ? 2 : high <= 2 ? 4 : high <= 6 ? 5 : high <= 21 ? 6 : high <= 47 ? 7 : 8;
+}
+
+class BitReader {
+ public:
+  explicit BitReader(const Bytes& bytes) : bytes_(bytes), position_(16) {}
+  bool failed() const { return failed_; }
+  int Bit() {
+    if (position_ / 8 >= bytes_.size()) {
+      failed_ = true;
+      return 0;
+    }
+    const int bit = (bytes_[position_ / 8] >> (position_ % 8)) & 1;
+    ++position_;
+    return bit;
+  }
+  uint32_t Integer(int bits) {
+    uint32_t value = 0;
+    for (int i = 0; i < bits; ++i) value |= static_cast<uint32_t>(Bit()) << i;
+    return value;
+  }
+
+ private:
+  const Bytes& bytes_;
+  size_t position_;
+  bool failed_ = false;
+};
+
+int ReadLengthRow(BitReader& reader) {
+  std::string sent;
+  while (sent.size() < 7) {
+    sent += static_cast<char>('0' + reader.Bit());
+    for (int row = 0; row < 16; ++row) {
+      if (sent == kLengthRows[row].sent) return row;
+    }
+  }
+  return 15;  // not reached: the code is complete
+}
+
+uint32_t ReadDistanceHigh(BitReader& reader) {
+  uint32_t value = 0;
+  for (int bits = 1; bits <= 8; ++bits) {
+    value |= static_cast<uint32_t>(reader.Bit()) << (bits - 1);
+    for (uint32_t high = 0; high < 64; ++high) {
+      if (DistanceCodeBits(high) == bits && kDistanceValues[high] == value) return high;
+    }
+  }
+  return 0;  // not reached: the code is complete
+}
+
+}  // namespace
+
+Bytes FromHex(const std::string& hex) {
+  Bytes bytes;
+  for (size_t i = 0; i + 1 < hex.size();) {
+    if (hex[i] == ' ') {
+      ++i;
+      continue;
+    }
+    bytes.push_back(static_cast<uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
+    i += 2;
+  }
+  return bytes;
+}
+
+std::string ToHex(const Bytes& bytes) {
+  std::string text;
+  char buffer[4];
+  for (uint8_t byte : bytes) {
+    std::snprintf(buffer, sizeof buffer, "%02X", byte);
+    if (!text.empty()) text += ' ';
+    text += buffer;
+  }
+  return text;
+}
+
+Bytes Harness::Output() const {
+  Bytes output;
+  for (const Bytes& piece : pieces) output.insert(output.end(), piece.begin(), piece.end());
+  return output;
+}
+
+std::vector<uint32_t> Harness::PieceSizes() const {
+  std::vector<uint32_t> sizes;
+  for (const Bytes& piece : pieces) sizes.push_back(static_cast<uint32_t>(piece.size()));
+  return sizes;
+}
+
+uint32_t Harness::Read(uint8_t* buffer, uint32_t requested, void* context) {
+  auto& harness = *static_cast<Harness*>(context);
+  harness.requests.push_back(requested);
+  const uint32_t limit = harness.requests.size() == 1 ? harness.firstDelivery : harness.maxDelivery;
+  const size_t count =
+      std::min<size_t>({requested, limit, harness.input.size() - harness.readPosition});
+  std::copy_n(harness.input.begin() + static_cast<ptrdiff_t>(harness.readPosition), count, buffer);
+  harness.readPosition += count;
+  return static_cast<uint32_t>(count);
+}
+
+void Harness::Write(const uint8_t* buffer, uint32_t count, void* context) {
+  static_cast<Harness*>(context)->pieces.emplace_back(buffer, buffer + count);
+}
+
+BlockResult RunExplode(Harness& harness) {
+  auto work = std::make_unique<ExplodeWork>();
+  return Explode(Harness::Read, Harness::Write, *work, &harness);
+}
+
+BlockResult RunImplode(Harness& harness, uint32_t literalCoding, uint32_t dictionarySize) {
+  auto work = std::make_unique<ImplodeWork>();
+  return Implode(Harness::Read, Harness::Write, *work, &harness, literalCoding, dictionarySize);
+}
+
+Bytes ImplodeBytes(const Bytes& input, uint32_t literalCoding, uint32_t dictionarySize) {
+  Harness harness(input);
+  RunImplode(harness, literalCoding, dictionarySize);
+  return harness.Output();
+}
+
+StreamWriter::StreamWriter(uint8_t literalCoding, uint8_t dictionaryBits)
+    : bytes_{literalCoding, dictionaryBits}, bitPosition_(16), dictionaryBits_(dictionaryBits) {}
+
+void StreamWriter::Code(const std::string& sent) {
+  for (char c : sent) {
+    if (bitPosition_ / 8 >= static_cast<int>(bytes_.size())) bytes_.push_back(0);
+    if (c == '1') bytes_[bitPosition_ / 8] |= static_cast<uint8_t>(1u << (bitPosition_ % 8));
+    ++bitPosition_;
+  }
+}
+
+void StreamWriter::Integer(uint32_t value, int bits) {
+  std::string sent;
+  for (int i = 0; i < bits; ++i) sent += ((value >> i) & 1) ? '1' : '0';
+  Code(sent);
+}
+
+void StreamWriter::BinaryLiteral(uint8_t byte) {
+  Code("0");
+  Integer(byte, 8);
+}
+
+void StreamWriter::Match(uint32_t length, uint32_t distance) {
+  int row = 15;
+  while (kLengthRows[row].base > length) --row;
+  Code("1");
+  Code(kLengthRows[row].sent);
+  Integer(length - kLengthRows[row].base, kLengthRows[row].extraBits);
+  if (length == 519) return;
+  const int lowBits = length == 2 ? 2 : dictionaryBits_;
+  const uint32_t high = (distance - 1) >> lowBits;
+  Integer(kDistanceValues[high], DistanceCodeBits(high));
+  Integer((distance - 1) & ((1u << lowBits) - 1), lowBits);
+}
+
+void StreamWriter::EndMarker() { Match(519, 0); }
+
+Bytes StreamWriter::Finish() const { return bytes_; }
+
+Item Literal(uint8_t byte) { return Item{0, 0, byte}; }
+Item Repeat(uint32_t length, uint32_t distance) { return Item{length, distance, 0}; }
+
+std::string Describe(const std::vector<Item>& items) {
+  std::string text;
+  for (const Item& item : items) {
+    if (!text.empty()) text += ' ';
+    text += item.length == 0 ? "lit" + std::to_string(item.literal)
+                             : "(" + std::to_string(item.length) + "," + std::to_string(item.distance) + ")";
+  }
+  return text;
+}
+
+std::vector<Item> ReadItems(const Bytes& stream) {
+  BitReader reader(stream);
+  const int dictionaryBits = stream.at(1);
+  std::vector<Item> items;
+  while (!reader.failed()) {
+    if (reader.Bit() == 0) {
+      items.push_back(Literal(static_cast<uint8_t>(reader.Integer(8))));
+      continue;
+    }
+    const LengthRow& row = kLengthRows[ReadLengthRow(reader)];
+    const uint32_t length = row.base + reader.Integer(row.extraBits);
+    if (length == 519) return items;
+    const int lowBits = length == 2 ? 2 : dictionaryBits;
+    const uint32_t high = ReadDistanceHigh(reader);
+    const uint32_t distance = ((high << lowBits) | reader.Integer(lowBits)) + 1;
+    items.push_back(Repeat(length, distance));
+  }
+  items.push_back(kTruncated);
+  return items;
+}
+
+Bytes EnglishLikeText(size_t size, uint32_t seed) { return MakeTextCorpus(size, seed); }
+
+Bytes RandomBytes(size_t size, uint32_t seed) {
+  Bytes bytes(size);
+  uint32_t state = seed * 747796405u + 2891336453u;
+  for (uint8_t& byte : bytes) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    byte = static_cast<uint8_t>(state >> 24);
+  }
+  return bytes;
+}
+
+Bytes PairwiseDistinct(size_t size) {
+  Bytes bytes;
+  for (int first = 0; first < 256 && bytes.size() < size; ++first) {
+    bytes.push_back(static_cast<uint8_t>(first));
+    for (int second = first + 1; second < 256; ++second) {
+      bytes.push_back(static_cast<uint8_t>(first));
+      bytes.push_back(static_cast<uint8_t>(second));
+    }
+  }
+  bytes.resize(std::min(size, bytes.size()));
+  return bytes;
+}
+
+}  // namespace exqrv::codec::testing

@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "codec_harness.h"
+
+namespace exqrv::codec::testing {
+namespace {
+
+Bytes Text(const char* text) { return Bytes(text, text + std::strlen(text)); }
+
+struct StreamCase {
+  const char* name;
+  Bytes input;
+  const char* stream;
+};
+
+class ImplodeStream : public ::testing::TestWithParam<StreamCase> {};
+
+TEST_P(ImplodeStream, WritesTheGivenBytesInOnePiece) {
+  Harness harness(GetParam().input);
+  EXPECT_EQ(RunImplode(harness, Binary, 1024), BlockResult::Ok);
+  EXPECT_EQ(harness.pieces.size(), 1u);
+  EXPECT_EQ(ToHex(harness.Output()), GetParam().stream);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Streams, ImplodeStream,
+    ::testing::Values(StreamCase{"Empty", {}, "00 04 01 FF"},
+                      StreamCase{"OneByte", Text("A"), "00 04 82 02 FE 01"},
+                      StreamCase{"FiveEqualBytes", Text("AAAAA"), "00 04 82 04 FD 08 F8 07"},
+                      StreamCase{"AlternatingPair", Text("ABABABAB"), "00 04 82 08 D5 23 E0 1F"}),
+    [](const ::testing::TestParamInfo<StreamCase>& info) { return std::string(info.param.name); });
+
+TEST(Implode, ParameterErrorsCallNothing) {
+  const struct {
+    uint32_t coding;
+    uint32_t dictionary;
+    BlockResult result;
+  } kCases[] = {{Binary, 3000, BlockResult::BadDictionarySize},
+                {2, 1024, BlockResult::BadLiteralCoding},
+                {2, 0, BlockResult::BadDictionarySize},
+                {Ascii, 8192, BlockResult::BadDictionarySize}};
+  for (const auto& c : kCases) {
+    Harness harness(Text("some input"));
+    EXPECT_EQ(RunImplode(harness, c.coding, c.dictionary), c.result);
+    EXPECT_TRUE(harness.requests.empty());
+    EXPECT_TRUE(harness.pieces.empty());
+  }
+}
+
+// Runs of one byte value: the search's choice among equally long candidates
+// and the handling of the bytes past the input decide these item lists.
+struct RunCase {
+  const char* name;
+  size_t size;
+  uint32_t dictionary;
+  std::vector<Item> items;
+};
+
+class ImplodeRun : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(ImplodeRun, ChoosesTheGivenRepetitions) {
+  const RunCase& c = GetParam();
+  std::vector<Item> expected = {Literal('A'), Literal('A')};
+  expected.insert(expected.end(), c.items.begin(), c.items.end());
+  EXPECT_EQ(Describe(ReadItems(ImplodeBytes(Bytes(c.size, 'A'), Binary, c.dictionary))),
+            Describe(expected));
+}
+
+// Implode clears its work memory, so what it held before does not matter.
+TEST_P(ImplodeRun, IgnoresWhatTheWorkMemoryHeld) {
+  const RunCase& c = GetParam();
+  auto work = std::make_unique<ImplodeWork>();
+  std::memset(work.get(), 'A', sizeof *work);
+  Harness harness(Bytes(c.size, 'A'));
+  Implode(Harness::Read, Harness::Write, *work, &harness, Binary, c.dictionary);
+  EXPECT_EQ(harness.Output(), ImplodeBytes(Bytes(c.size, 'A'), Binary, c.dictionary));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    EqualBytes, ImplodeRun,
+    ::testing::Values(
+        RunCase{"Run600", 600, 1024, {Repeat(516, 2), Repeat(82, 2)}},
+        RunCase{"Run2000", 2000, 1024,
+                {Repeat(516, 2), Repeat(516, 518), Repeat(516, 1023), Repeat(450, 2)}},
+        RunCase{"Run5000", 5000, 4096,
+                {Repeat(516, 2), Repeat(516, 518), Repeat(516, 1034), Repeat(516, 1550),
+                 Repeat(516, 2066), Repeat(516, 2582), Repeat(516, 3098), Repeat(516, 3580),
+                 Repeat(516, 4095), Repeat(354, 4095)}}),
+    [](const ::testing::TestParamInfo<RunCase>& info) { return std::string(info.param.name); });
+
+// Small inputs whose every item is determined by one rule of the choice.
+TEST(Implode, ChoiceRules) {
+  // No byte pair twice, and none with 0xF0 or 0xF1.
+  const Bytes filler = PairwiseDistinct(600);
+
+  // A 2-byte match 257 or more bytes back costs more than two literals.
+  {
+    Bytes input = {0xF0, 0xF1};
+    input.insert(input.end(), filler.begin() + 1, filler.begin() + 256);
+    input.push_back(0xF0);
+    input.push_back(0xF1);
+    const std::vector<Item> items = ReadItems(ImplodeBytes(input, Binary, 1024));
+    EXPECT_EQ(items.size(), input.size()) << Describe(items);
+  }
+  // At 256 bytes back it is used.
+  {
+    Bytes input = {0xF0, 0xF1};
+    input.insert(input.end(), filler.begin() + 1, filler.begin() + 255);
+    input.push_back(0xF0);
+    input.push_back(0xF1);
+    const std::vector<Item> items = ReadItems(ImplodeBytes(input, Binary, 1024));
+    EXPECT_EQ(Describe({items.back()}), Describe({Repeat(2, 256)}));
+  }
+  // A match at p + 1 two bytes longer wins over the one at p.
+  EXPECT_EQ(Describe(ReadItems(ImplodeBytes(Text("abcQbcdefRabcdefS"), Binary, 1024))),
+            Describe({Literal('a'), Literal('b'), Literal('c'), Literal('Q'), Repeat(2, 3),
+                      Literal('d'), Literal('e'), Literal('f'), Literal('R'), Literal('a'),
+                      Repeat(5, 7), Literal('S')}));
+}
+
+// The output goes out in 2048-byte pieces; an end marker that ends on a
+// piece boundary leaves an empty last write. 14560 literals of 9 bits, the
+// header and the end marker make exactly 8 pieces.
+TEST(Implode, OutputPiecesAndEmptyLastPiece) {
+  const Bytes input = PairwiseDistinct(14560);
+  Harness harness(input);
+  RunImplode(harness, Binary, 4096);
+  EXPECT_EQ(harness.PieceSizes(),
+            (std::vector<uint32_t>{2048, 2048, 2048, 2048, 2048, 2048, 2048, 2048, 0}));
+
+  Harness shorter(Bytes(input.begin(), input.end() - 1));
+  RunImplode(shorter, Binary, 4096);
+  EXPECT_EQ(shorter.PieceSizes(),
+            (std::vector<uint32_t>{2048, 2048, 2048, 2048, 2048, 2048, 2048, 2047}));
+}
+
+// Each batch asks for what is missing of 4096 bytes until a read delivers 0.
+TEST(Implode, BatchReadsAskForTheRestOf4096) {
+  const Bytes input = EnglishLikeText(9000);
+  Harness harness(input);
+  harness.firstDelivery = 1500;
+  harness.maxDelivery = 1500;
+  RunImplode(harness, Binary, 4096);
+  EXPECT_EQ(harness.requests,
+            (std::vector<uint32_t>{4096, 2596, 1096, 4096, 2596, 1096, 4096, 3288}));
+  EXPECT_EQ(harness.Output(), ImplodeBytes(input, Binary, 4096));
+}
+
+struct RoundTripCase {
+  uint32_t coding;
+  uint32_t dictionary;
+};
+
+class RoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
+
+TEST_P(RoundTrip, ExplodeGivesTheInputBack) {
+  const std::vector<std::pair<const char*, Bytes>> inputs = {
+      {"one byte", Text("x")},
+      {"short text", Text("to be or not to be, that is the question")},
+      {"text across batches", EnglishLikeText(100000, 7)},
+      {"batch boundary", EnglishLikeText(4096 * 2 - 516, 3)},
+      {"random", RandomBytes(20000)},
+      {"pairwise distinct", PairwiseDistinct(9000)},
+      {"long runs", [] {
+         Bytes runs;
+         for (int value = 0; value < 40; ++value) runs.insert(runs.end(), 37u * value + 1, static_cast<uint8_t>(value % 3));
+         return runs;
+       }()},
+      {"zeros", Bytes(13000, 0)},
+  };
+  for (const auto& [name, input] : inputs) {
+    const Bytes stream = ImplodeBytes(input, GetParam().coding, GetParam().dictionary);
+    Harness harness(stream);
+    ASSERT_EQ(RunExplode(harness), BlockResult::Ok) << name;
+    EXPECT_EQ(harness.Output(), input) << name;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(CodingsAndDictionaries, RoundTrip,
+                         ::testing::Values(RoundTripCase{Binary, 1024}, RoundTripCase{Binary, 2048},
+                                           RoundTripCase{Binary, 4096}, RoundTripCase{Ascii, 1024},
+                                           RoundTripCase{Ascii, 2048}, RoundTripCase{Ascii, 4096}),
+                         [](const ::testing::TestParamInfo<RoundTripCase>& info) {
+                           return std::string(info.param.coding == Ascii ? "Ascii" : "Binary") +
+                                  std::to_string(info.param.dictionary);
+                         });
+
+TEST(Crc32, CheckValueAndPiecewiseUpdate) {
+  const Bytes digits = Text("123456789");
+  EXPECT_EQ(~Crc32Update(digits.data(), digits.size(), 0xFFFFFFFFu), 0xCBF43926u);
+  const Bytes text = EnglishLikeText(1000);
+  const uint32_t whole = Crc32Update(text.data(), text.size(), 0xFFFFFFFFu);
+  for (size_t split : {0u, 1u, 7u, 8u, 9u, 999u}) {
+    const uint32_t first = Crc32Update(text.data(), split, 0xFFFFFFFFu);
+    EXPECT_EQ(Crc32Update(text.data() + split, text.size() - split, first), whole) << split;
+  }
+  EXPECT_EQ(Crc32Update(nullptr, 0, 0x12345678u), 0x12345678u);
+}
+
+}  // namespace
+}  // namespace exqrv::codec::testing

@@ -1,0 +1,117 @@
+// qrvtool explode and implode: the codec on raw streams (no block header).
+// The exit status is the codec's result code (0 = success). A usage error or
+// a file that cannot be opened, read or written ends with status 1 and one
+// line on stderr; status 1 is also the codec's BadDictionarySize, which only
+// explode can meet, as would a damaged stream.
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <string>
+
+#include "codec/codec.h"
+#include "codec/explode.h"
+#include "codec/implode.h"
+#include "platform/file.h"
+#include "tools/commands.h"
+
+namespace exqrv::tools {
+namespace {
+
+constexpr int kFailure = 1;
+
+int Fail(const std::string& message) {
+  std::fprintf(stderr, "qrvtool: %s\n", message.c_str());
+  return kFailure;
+}
+
+struct Streams {
+  platform::File input;
+  platform::File output;
+  bool writeFailed = false;
+};
+
+uint32_t ReadInput(uint8_t* buffer, uint32_t requested, void* context) {
+  return static_cast<Streams*>(context)->input.Read(buffer, requested);
+}
+
+void WriteOutput(const uint8_t* buffer, uint32_t count, void* context) {
+  auto* streams = static_cast<Streams*>(context);
+  if (!streams->writeFailed && !streams->output.Write(buffer, count)) streams->writeFailed = true;
+}
+
+// Opens both files; on failure prints why and returns false.
+bool OpenStreams(const std::string& in, const std::string& out, Streams& streams) {
+  if (!streams.input.Open(in, platform::OpenMode::Read)) {
+    Fail("cannot open " + in + ": " + streams.input.ErrorText());
+    return false;
+  }
+  if (!streams.output.Open(out, platform::OpenMode::Write)) {
+    Fail("cannot create " + out + ": " + streams.output.ErrorText());
+    return false;
+  }
+  return true;
+}
+
+// Closes the output; the codec's result, or a failure if it was not written.
+int Finish(Streams& streams, const std::string& out, codec::BlockResult result) {
+  if (!streams.output.Close() || streams.writeFailed) {
+    return Fail("cannot write " + out + ": " + streams.output.ErrorText());
+  }
+  return static_cast<int>(result);
+}
+
+struct ImplodeOptions {
+  uint32_t dictionarySize = 4096;
+  uint32_t literalCoding = codec::Binary;
+  std::string in;
+  std::string out;
+};
+
+bool ParseImplodeOptions(const Args& args, ImplodeOptions& options) {
+  std::vector<std::string> files;
+  for (size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--ascii") {
+      options.literalCoding = codec::Ascii;
+    } else if (args[i] == "--dict" && i + 1 < args.size()) {
+      const std::string& size = args[++i];
+      if (size != "1024" && size != "2048" && size != "4096") return false;
+      options.dictionarySize = static_cast<uint32_t>(std::stoul(size));
+    } else if (!args[i].empty() && args[i][0] == '-' && args[i] != "-") {
+      return false;
+    } else {
+      files.push_back(args[i]);
+    }
+  }
+  if (files.size() != 2) return false;
+  options.in = files[0];
+  options.out = files[1];
+  return true;
+}
+
+}  // namespace
+
+int ExplodeCommand(const Args& args) {
+  if (args.size() != 2) return Fail("usage: qrvtool explode IN OUT");
+  auto work = std::unique_ptr<codec::ExplodeWork>(new (std::nothrow) codec::ExplodeWork);
+  if (!work) return Fail("out of memory");
+  Streams streams;
+  if (!OpenStreams(args[0], args[1], streams)) return kFailure;
+  const codec::BlockResult result = codec::Explode(ReadInput, WriteOutput, *work, &streams);
+  return Finish(streams, args[1], result);
+}
+
+int ImplodeCommand(const Args& args) {
+  ImplodeOptions options;
+  if (!ParseImplodeOptions(args, options)) {
+    return Fail("usage: qrvtool implode [--dict 1024|2048|4096] [--ascii] IN OUT");
+  }
+  auto work = std::unique_ptr<codec::ImplodeWork>(new (std::nothrow) codec::ImplodeWork);
+  if (!work) return Fail("out of memory");
+  Streams streams;
+  if (!OpenStreams(options.in, options.out, streams)) return kFailure;
+  const codec::BlockResult result = codec::Implode(ReadInput, WriteOutput, *work, &streams,
+                                                   options.literalCoding, options.dictionarySize);
+  return Finish(streams, options.out, result);
+}
+
+}  // namespace exqrv::tools
