@@ -19,7 +19,9 @@ DirectoryComboBox::DirectoryComboBox(ConverterApp& app, int side, QWidget* paren
 std::vector<std::string> DirectoryComboBox::ItemTexts() const {
   std::vector<std::string> texts;
   texts.reserve(static_cast<size_t>(count()));
-  for (int row = 0; row < count(); ++row) texts.push_back(itemText(row).toLocal8Bit().toStdString());
+  for (int row = 0; row < count(); ++row) {
+    texts.push_back(itemText(row).toLocal8Bit().toStdString());
+  }
   return texts;
 }
 

@@ -21,7 +21,9 @@ FileListBox::FileListBox(ConverterApp& app, int side, QWidget* parent)
 std::vector<std::string> FileListBox::ItemTexts() const {
   std::vector<std::string> texts;
   texts.reserve(static_cast<size_t>(count()));
-  for (int row = 0; row < count(); ++row) texts.push_back(item(row)->text().toLocal8Bit().toStdString());
+  for (int row = 0; row < count(); ++row) {
+    texts.push_back(item(row)->text().toLocal8Bit().toStdString());
+  }
   return texts;
 }
 
