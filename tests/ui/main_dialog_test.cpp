@@ -125,7 +125,9 @@ TEST_F(MainDialogTest, TabOrderFollowsTheTemplate) {
   std::vector<int> order;
   QWidget* widget = dialog_->Control(kExitButtonId);
   do {
-    if (widget->focusPolicy() & Qt::TabFocus) order.push_back(widget->property("controlId").toInt());
+    if (widget->focusPolicy() & Qt::TabFocus) {
+      order.push_back(widget->property("controlId").toInt());
+    }
     widget = widget->nextInFocusChain();
   } while (widget != dialog_->Control(kExitButtonId) && order.size() < 20);
   const std::vector<int> expected{kExitButtonId,   kDocumentFileListId, kDocumentSelectorId,
