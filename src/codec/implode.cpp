@@ -193,23 +193,30 @@ Match Encoder::FindMatch(uint32_t p) {
   while (next < end && positions[next] < oldest) ++next;
   work_.cursor[hash] = static_cast<uint16_t>(next);
 
+  // The simple scan keeps the longest candidate, the later one among equals,
+  // and hands over to the long-match search at the first candidate longer
+  // than 10 bytes. A candidate is only worth counting when it agrees with p
+  // in its first byte and at the current best length; comparing the first 8
+  // bytes at once and keeping (length, position) as one maximum gives the
+  // same result without a branch per candidate.
   const uint8_t* const window = work_.window;
   const uint8_t* const here = window + p;
+  const uint64_t hereWord = LoadLe64(here);
   const uint32_t stop = p - 1;
-  uint32_t length = 1;
-  uint32_t best = 0;
+  uint32_t bestKey = 0;  // length << 16 | position
   for (; next < end && positions[next] < stop; ++next) {
     const uint32_t q = positions[next];
-    if (window[q] != here[0] || window[q + length - 1] != here[length - 1]) continue;
-    // An equal hash and an equal first byte mean an equal second byte.
-    const uint32_t candidateLength = MatchLength(window + q, here, 2, kMaxMatch);
-    if (candidateLength < length) continue;
-    length = candidateLength;
-    best = q;
-    if (length > kSimpleScanLimit) return SearchLongMatch(p, next + 1, end, length, best);
+    const uint64_t difference = LoadLe64(window + q) ^ hereWord;
+    uint32_t length = difference == 0 ? 8 : static_cast<uint32_t>(__builtin_ctzll(difference) >> 3);
+    if (length == 8) {
+      length = MatchLength(window + q, here, 8, kMaxMatch);
+      if (length > kSimpleScanLimit) return SearchLongMatch(p, next + 1, end, length, q);
+    }
+    bestKey = std::max(bestKey, (length << 16) | q);
   }
+  const uint32_t length = bestKey >> 16;
   if (length < tables::kMinMatch) return Match{};
-  return Match{length, p - best};
+  return Match{length, p - (bestKey & 0xFFFF)};
 }
 
 // Walks the remaining candidates in position order. After a candidate that
