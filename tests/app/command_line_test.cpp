@@ -54,6 +54,14 @@ TEST_P(CommandLineGrammar, SplitsIntoDirectoriesAndPattern) {
   EXPECT_EQ(app.FilePattern, c.pattern) << c.commandLine;
 }
 
+std::string CaseName(const ::testing::TestParamInfo<GrammarCase>& info) {
+  std::string name = std::to_string(info.index) + "_";
+  for (const char* c = info.param.commandLine; *c; ++c) {
+    name += std::isalnum(static_cast<unsigned char>(*c)) ? *c : '_';
+  }
+  return name;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, CommandLineGrammar,
     ::testing::Values(
@@ -80,7 +88,8 @@ INSTANTIATE_TEST_SUITE_P(
         // Slashes separate directories too, except the one before the target.
         GrammarCase{"C:\\HOME", "books/*.QRV //tmp/out", true, "C:\\HOME\\books", "/tmp/out", "*.QRV"},
         GrammarCase{"C:\\HOME", "/srv/docs/*.QRV /out", true, "C:/srv/docs", "C:\\HOME\\out", "*.QRV"},
-        GrammarCase{"C:\\HOME", "BOOK.QRV //", true, "C:\\HOME", "/", "BOOK.QRV"}));
+        GrammarCase{"C:\\HOME", "BOOK.QRV //", true, "C:\\HOME", "/", "BOOK.QRV"}),
+    CaseName);
 
 TEST(CommandLine, RefusesLinesLongerThanItsBuffer) {
   ConverterApp app;
@@ -112,7 +121,9 @@ class CommandLineMode : public ::testing::Test {
     platform::SetPrompter(nullptr);
     std::filesystem::current_path(previous_);
   }
+  // Each run starts in the scratch folder, as a fresh process would.
   int Run(const std::string& commandLine) {
+    std::filesystem::current_path(dir_.path());
     ConverterApp app;
     return app.StartUp(commandLine);
   }
@@ -168,8 +179,8 @@ TEST_F(CommandLineMode, NothingMatchedOrAFailedDocumentGivesStatusOne) {
   EXPECT_EQ(Run("docs\\*.NONE"), kExitFailure);
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "docs/BAD.QRV", "not a document"));
   EXPECT_EQ(Run("docs\\*.QRV"), kExitFailure);
-  EXPECT_FALSE(std::filesystem::exists(dir_ / "docs/BAD.TXT"));
-  EXPECT_EQ(build::ReadFileBytes(dir_ / "docs/A.TXT"), "alpha");
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "BAD.TXT"));
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "A.TXT"), "alpha");
   EXPECT_TRUE(prompter_.shown.empty());
 }
 

@@ -40,7 +40,7 @@ class ConvertJob : public ::testing::Test {
 
 TEST_F(ConvertJob, PagesInOrderWithNothingAdded) {
   for (bool compress : {false, true}) {
-    EXPECT_EQ(Convert({.pages = {TextPage({"one ", "two"}), TextPage({"\r\n3\0x"})},
+    EXPECT_EQ(Convert({.pages = {TextPage({"one ", "two"}), TextPage({std::string("\r\n3\0x", 5)})},
                        .compress = compress}),
               1);
     EXPECT_EQ(Text(), std::string("one two\r\n3\0x", 12)) << compress;
@@ -74,7 +74,7 @@ TEST_F(ConvertJob, ReplacesAnExistingTextFile) {
 }
 
 TEST_F(ConvertJob, ANonDocumentFailsAndLeavesNoTextFile) {
-  for (const std::string bytes : {std::string("Qlr"), std::string("QLRD\0\0\0\0", 8),
+  for (const std::string& bytes : {std::string("Qlr"), std::string("QLRD\0\0\0\0", 8),
                                   std::string("Qlrd\0\0\0\0", 8)}) {
     EXPECT_EQ(ConvertBytes(bytes), 0);
     EXPECT_FALSE(TextExists());
@@ -87,9 +87,11 @@ TEST_F(ConvertJob, ANonDocumentFailsAndLeavesNoTextFile) {
 TEST_F(ConvertJob, AFailedWriteIsAFailureAndRemovesTheTextFile) {
   const DocumentSpec spec{.pages = {TextPage({std::string(200000, 'p')})},
                           .notes = {{1, "note", "text"}}};
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", build::BuildDocument(spec)));
   for (int64_t budget : {0, 1000, 199999, 200003}) {
+    ConverterApp app;
     platform::SetWriteFaultAfter(budget);
-    const int result = Convert(spec);
+    const int result = app.ConvertDocument(dir_ / "IN.QRV", dir_ / "IN.TXT");
     platform::SetWriteFaultAfter(-1);
     EXPECT_EQ(result, 0) << budget;
     EXPECT_FALSE(TextExists()) << budget;

@@ -78,15 +78,18 @@ TEST_F(DocumentOpen, ExpandsACompressedDocumentIntoAWorkingCopy) {
     ASSERT_EQ(OpenBytes(document, bytes), Opened);
     ASSERT_TRUE(document.HasWorkingCopy());
     copyName = document.workingCopyName();
-    EXPECT_EQ(copyName.substr(copyName.size() - 12, 3), "tst");
+    EXPECT_EQ(copyName.substr(copyName.size() - 11, 3), "tst");
     EXPECT_EQ(copyName.substr(copyName.size() - 4), ".TM$");
     EXPECT_TRUE(platform::CurrentPlatform().GetStatus(copyName));
 
     // Expanded chunks point into the copy; the others keep their values.
     for (const ChunkEntry& entry : document.directory()) {
       const bool expanded = entry.HasTag("pape") || entry.HasTag("font") || entry.HasTag("stru");
-      if (expanded) EXPECT_EQ(entry.compressed, 0u);
-      if (entry.HasTag("name")) EXPECT_LT(entry.offset + entry.length, bytes.size() + 1);
+      if (expanded) {
+        EXPECT_EQ(entry.compressed, 0u);
+      } else {
+        EXPECT_LE(entry.offset + entry.length, bytes.size());
+      }
     }
     for (const PageEntry& live : document.pageTable()) {
       EXPECT_EQ(live.contentOffset, 0u);
