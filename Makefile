@@ -79,7 +79,7 @@ fuzz: deps
 run: build
 	@rm -rf $(BUILD)/samples $(BUILD)/samples-text && mkdir -p $(BUILD)/samples $(BUILD)/samples-text
 	@$(BUILD)/qrvtool make --out $(BUILD)/samples/RIVER.QRV \
-	  --note 1:"Margin: ":"the mill was rebuilt in 1871." \
+	  --note 1:" [Margin] ":"the mill was rebuilt in 1871." \
 	  samples/river-1.txt samples/river-2.txt
 	@$(BUILD)/qrvtool make --compress --compress-notes --out $(BUILD)/samples/LETTERS.QRV \
 	  --note 2:"Note to page 2: ":"posted on a Tuesday." \

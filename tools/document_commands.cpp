@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "annotations/annotation_set.h"
 #include "document/document.h"
 #include "platform/file.h"
 #include "platform/little_endian.h"
@@ -46,6 +47,30 @@ std::string DefaultOutput(const std::string& firstPage) {
   return (hasExtension ? firstPage.substr(0, dot) : firstPage) + ".QRV";
 }
 
+// The annotation kinds present, with their record counts, and the thumbnails.
+void PrintAnnotations(const std::string& path) {
+  platform::File file;
+  if (!file.Open(path, platform::OpenMode::Read)) return;
+  AnnotationSet annotations;
+  if (annotations.Load(file, platform::ReserveTemporaryName("EXT")) != 0) {
+    std::printf("annotations: the store does not expand\n");
+  }
+  std::string kinds;
+  for (const KindSummary& kind : annotations.Summary()) {
+    if (kind.records == 0) continue;
+    kinds += " " + std::string(kind.tag.substr(0, kind.tag.find(' '))) + " " +
+             std::to_string(kind.records) + ",";
+  }
+  if (!kinds.empty()) kinds.pop_back();
+  std::printf("annotations:%s\n", kinds.empty() ? " none" : kinds.c_str());
+  const RecordList<NoteRecord>& notes = annotations.Notes();
+  for (size_t i = 0; i < notes.size(); ++i) {
+    std::printf("  note on page %d: \"%s\" \"%s\"\n", notes[i].page, notes[i].text1.c_str(),
+                notes[i].text2.c_str());
+  }
+  std::printf("thumbnails: %u\n", annotations.ThumbnailCount());
+}
+
 }  // namespace
 
 int InfoCommand(const Args& args) {
@@ -86,6 +111,7 @@ int InfoCommand(const Args& args) {
     std::printf("page %zu: content offset %" PRIu32 ", length %" PRIu32 "\n", i + 1,
                 table[i].contentOffset, table[i].contentLength);
   }
+  PrintAnnotations(path);
   return 0;
 }
 

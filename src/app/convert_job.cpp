@@ -13,17 +13,6 @@ namespace {
 
 constexpr char kAnnotationPrefix[] = "EXT";
 
-// A fresh name in the temporary directory; the file the platform made for it
-// is deleted at once, so only the name is kept.
-std::string ReserveTemporaryName(const char* prefix) {
-  platform::Platform& system = platform::CurrentPlatform();
-  const std::string directory = system.TempDirectory();
-  if (directory.empty()) return {};
-  std::string name = system.UniqueTempName(directory, prefix, 0);
-  if (!name.empty()) system.DeleteFile(name);
-  return name;
-}
-
 // The notes in page order, each page's notes in list order, so that one walk
 // serves all pages.
 std::vector<const NoteRecord*> NotesByPage(const RecordList<NoteRecord>& notes) {
@@ -51,7 +40,7 @@ TextExtraction::~TextExtraction() {
 
 bool TextExtraction::Open(const std::string& documentPath) {
   if (document_->Open(documentPath) != Opened) return false;
-  const std::string uniqueName = ReserveTemporaryName(kAnnotationPrefix);
+  const std::string uniqueName = platform::ReserveTemporaryName(kAnnotationPrefix);
   if (uniqueName.empty()) return true;  // converted without notes
   if (!document_->HasWorkingCopy()) {
     notes_->Load(document_->file(), uniqueName);

@@ -79,12 +79,8 @@ OpenResult Document::Open(const std::string& path) {
 }
 
 bool Document::ReserveWorkingCopyName() {
-  const std::string directory = System().TempDirectory();
-  workingCopyName_ = directory.empty() ? std::string()
-                                       : System().UniqueTempName(directory, kWorkingCopyPrefix, 0);
-  if (workingCopyName_.empty()) return false;
-  System().DeleteFile(workingCopyName_);
-  return true;
+  workingCopyName_ = platform::ReserveTemporaryName(kWorkingCopyPrefix);
+  return !workingCopyName_.empty();
 }
 
 bool Document::CreateWorkingCopyFile() {

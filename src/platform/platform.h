@@ -72,6 +72,11 @@ void SetPlatform(Platform* platform);
 // A system path (C:\x, \x, x\y, /x) as a POSIX path; nullopt for a drive
 // other than C:.
 std::optional<std::string> NativePath(std::string_view path);
+// A fresh unique name in the temporary directory: the platform creates the
+// file and it is deleted at once, so that only the name is kept. Empty when
+// no name can be had.
+std::string ReserveTemporaryName(std::string_view prefix);
+
 // A POSIX absolute path as the system path on drive C:.
 std::string SystemPath(std::string_view native_path);
 // Windows wildcard matching: case-insensitive, "*" and "?", "*.*" matches all.

@@ -173,6 +173,15 @@ std::string Platform::UniqueTempName(std::string_view directory, std::string_vie
   return {};
 }
 
+std::string ReserveTemporaryName(std::string_view prefix) {
+  Platform& system = CurrentPlatform();
+  const std::string directory = system.TempDirectory();
+  if (directory.empty()) return {};
+  std::string name = system.UniqueTempName(directory, prefix, 0);
+  if (!name.empty()) system.DeleteFile(name);
+  return name;
+}
+
 int Platform::Random() { return std::rand() & 0x7FFF; }
 
 }  // namespace exqrv::platform
