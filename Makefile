@@ -55,7 +55,7 @@ test-sanitized: deps
 # lands in $(BUILD)-fuzz/findings.
 FUZZ_SECONDS    ?= 60
 CI_FUZZ_SECONDS ?= 20
-FUZZERS = $(patsubst fuzz/%.cpp,%,$(wildcard fuzz/fuzz_*.cpp))
+FUZZERS = $(patsubst fuzz/%.cpp,%,$(wildcard fuzz/*_fuzzer.cpp))
 
 fuzz: deps
 	@[ -f $(BUILD)-fuzz/build.ninja ] || CC=clang CXX=clang++ cmake -G $(GENERATOR) -S . -B $(BUILD)-fuzz \
