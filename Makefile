@@ -92,7 +92,7 @@ run: build
 bench: deps
 	cmake -G $(GENERATOR) -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DEXQRV_BENCH=ON -DEXQRV_TESTS=OFF -DEXQRV_WITH_QT=OFF
 	cmake --build $(BUILD)-bench -j$(JOBS)
-	for b in $(BUILD)-bench/bench_*; do $$b; done
+	for b in $(BUILD)-bench/*_bench; do $$b; done
 
 # Honours PREFIX, and DESTDIR for packagers.
 install: build
