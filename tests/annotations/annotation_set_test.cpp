@@ -343,7 +343,7 @@ TEST_F(LifecycleTest, DestructionDeletesTheWorkFile) {
   std::string workFile;
   {
     AnnotationSet set;
-    ASSERT_EQ(LoadDocument(Container({Chunk("indx", PlainStore())})), 0);
+    OpenDocument(Container({Chunk("indx", PlainStore())}));
     ASSERT_EQ(set.Load(document_, uniqueName_), 0);
     workFile = set.WorkFileName();
     ASSERT_TRUE(FileExists(workFile));

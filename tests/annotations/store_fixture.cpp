@@ -65,12 +65,16 @@ void AnnotationStoreTest::TearDown() {
   platform::CurrentPlatform().DeleteFile(documentPath_);
 }
 
-int AnnotationStoreTest::LoadDocument(const std::string& documentBytes) {
+void AnnotationStoreTest::OpenDocument(const std::string& documentBytes) {
   platform::File out;
   EXPECT_TRUE(out.Open(documentPath_, platform::OpenMode::Write));
   EXPECT_TRUE(out.Write(documentBytes.data(), static_cast<uint32_t>(documentBytes.size())));
   EXPECT_TRUE(out.Close());
   EXPECT_TRUE(document_.Open(documentPath_, platform::OpenMode::Read));
+}
+
+int AnnotationStoreTest::LoadDocument(const std::string& documentBytes) {
+  OpenDocument(documentBytes);
   return set_.Load(document_, uniqueName_);
 }
 

@@ -41,7 +41,9 @@ class AnnotationStoreTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
 
-  // Writes the document, opens it for reading and loads it into set_.
+  // Writes the document and opens it for reading as document_.
+  void OpenDocument(const std::string& documentBytes);
+  // OpenDocument, then loads it into set_.
   int LoadDocument(const std::string& documentBytes);
   // A document whose only chunk is the plain store.
   int LoadStore(const std::string& store);
