@@ -124,11 +124,14 @@ uint32_t Harness::Read(uint8_t* buffer, uint32_t requested, void* context) {
       std::min<size_t>({requested, limit, harness.input.size() - harness.readPosition});
   std::copy_n(harness.input.begin() + static_cast<ptrdiff_t>(harness.readPosition), count, buffer);
   harness.readPosition += count;
+  harness.events += "R" + std::to_string(requested) + ":" + std::to_string(count) + " ";
   return static_cast<uint32_t>(count);
 }
 
 void Harness::Write(const uint8_t* buffer, uint32_t count, void* context) {
-  static_cast<Harness*>(context)->pieces.emplace_back(buffer, buffer + count);
+  auto& harness = *static_cast<Harness*>(context);
+  harness.pieces.emplace_back(buffer, buffer + count);
+  harness.events += "W" + std::to_string(count) + " ";
 }
 
 BlockResult RunExplode(Harness& harness) {
@@ -140,6 +143,177 @@ BlockResult RunImplode(Harness& harness, uint32_t literalCoding, uint32_t dictio
   auto work = std::make_unique<ImplodeWork>();
   return Implode(Harness::Read, Harness::Write, *work, &harness, literalCoding, dictionarySize);
 }
+
+namespace {
+
+class ReferenceDecoder {
+ public:
+  explicit ReferenceDecoder(Harness& harness) : harness_(harness) {}
+
+  BlockResult Run() {
+    length_ = Harness::Read(input_, 2048, &harness_);
+    if (length_ < 5) return BlockResult::InputTooShort;
+    if (input_[1] < 4 || input_[1] > 6) return BlockResult::BadDictionarySize;
+    if (input_[0] > 1) return BlockResult::BadLiteralCoding;
+    ascii_ = input_[0] == 1;
+    dictionaryBits_ = input_[1];
+    bits_ = input_[2];
+    next_ = 3;
+    const bool ended = DecodeItems();
+    Harness::Write(output_.data() + passed_, static_cast<uint32_t>(output_.size() - passed_), &harness_);
+    return ended ? BlockResult::Ok : BlockResult::DataError;
+  }
+
+ private:
+  // True at the end marker, false when a consume failed.
+  bool DecodeItems() {
+    for (;;) {
+      const int result = DecodeItem();
+      if (result != 0) return result > 0;
+      if (output_.size() - passed_ >= 4096) {
+        Harness::Write(output_.data() + passed_, 4096, &harness_);
+        passed_ += 4096;
+      }
+    }
+  }
+
+  // 0: more items; 1: end marker; -1: input ended.
+  int DecodeItem() {
+    const bool repetition = (bits_ & 1) != 0;
+    if (!Consume(1)) return -1;
+    if (!repetition) {
+      uint32_t literal = bits_ & 0xFF;
+      if (ascii_) {
+        std::string sent;
+        int symbol = -1;
+        while (symbol < 0) {
+          sent += static_cast<char>('0' + (bits_ & 1));
+          if (!Consume(1)) return -1;
+          symbol = LiteralFor(sent);
+        }
+        literal = static_cast<uint32_t>(symbol);
+      } else if (!Consume(8)) {
+        return -1;
+      }
+      output_.push_back(static_cast<uint8_t>(literal));
+      return 0;
+    }
+    std::string sent;
+    int row = -1;
+    while (row < 0) {
+      sent += static_cast<char>('0' + (bits_ & 1));
+      if (!Consume(1)) return -1;
+      for (int i = 0; i < 16; ++i) {
+        if (sent == kLengthRows[i].sent) row = i;
+      }
+    }
+    const int extraBits = kLengthRows[row].extraBits;
+    const uint32_t extra = bits_ & ((1u << extraBits) - 1);
+    const uint32_t length = kLengthRows[row].base + extra;
+    if (!Consume(static_cast<uint32_t>(extraBits))) return length == 519 ? 1 : -1;
+    if (length == 519) return 1;
+    uint32_t value = 0;
+    int high = -1;
+    for (int bits = 1; high < 0; ++bits) {
+      value |= (bits_ & 1) << (bits - 1);
+      if (!Consume(1)) return -1;
+      for (uint32_t h = 0; h < 64; ++h) {
+        if (DistanceCodeBits(h) == bits && kDistanceValues[h] == value) high = static_cast<int>(h);
+      }
+    }
+    const uint32_t lowBits = length == 2 ? 2 : dictionaryBits_;
+    const uint32_t low = bits_ & ((1u << lowBits) - 1);
+    if (!Consume(lowBits)) return -1;
+    const size_t distance = ((static_cast<uint32_t>(high) << lowBits) | low) + 1;
+    for (uint32_t i = 0; i < length; ++i) {
+      output_.push_back(output_.size() >= distance ? output_[output_.size() - distance] : 0);
+    }
+    return 0;
+  }
+
+  int LiteralFor(const std::string& sent) {
+    for (const auto& [symbol, code] : LiteralCodes()) {
+      if (code == sent) return symbol;
+    }
+    return -1;
+  }
+
+  // The text literal codes built by the format's rule from its length table.
+  static const std::vector<std::pair<int, std::string>>& LiteralCodes();
+
+  bool Consume(uint32_t count) {
+    if (extra_ >= count) {
+      bits_ >>= count;
+      extra_ -= count;
+      return true;
+    }
+    bits_ >>= extra_;
+    count -= extra_;
+    extra_ = 0;
+    if (next_ == length_) {
+      length_ = Harness::Read(input_, 2048, &harness_);
+      next_ = 0;
+      if (length_ == 0) return false;
+    }
+    bits_ |= static_cast<uint32_t>(input_[next_++]) << 8;
+    bits_ >>= count;
+    extra_ = 8 - count;
+    return true;
+  }
+
+  Harness& harness_;
+  uint8_t input_[2048] = {};
+  uint32_t length_ = 0;
+  uint32_t next_ = 0;
+  uint32_t bits_ = 0;   // the look-ahead in bits 0-7, then extra_ more bits
+  uint32_t extra_ = 0;
+  bool ascii_ = false;
+  uint32_t dictionaryBits_ = 0;
+  Bytes output_;
+  size_t passed_ = 0;
+};
+
+const std::vector<std::pair<int, std::string>>& ReferenceDecoder::LiteralCodes() {
+  static const std::vector<std::pair<int, std::string>> codes = [] {
+    static const char* const kRows[16] = {
+        "11 12 12 12 12 12 12 12 12 8 7 12 12 7 12 12", "12 12 12 12 12 12 12 12 12 12 13 12 12 12 12 12",
+        "4 10 8 12 10 12 10 8 7 7 8 9 7 6 7 8",          "7 6 7 7 7 7 8 7 7 8 8 12 11 7 9 11",
+        "12 6 7 6 6 5 7 8 8 6 11 9 6 7 6 6",             "7 11 6 6 6 7 9 8 9 9 11 8 11 9 12 8",
+        "12 5 6 6 6 5 6 6 6 5 11 7 5 6 5 5",             "6 10 5 5 5 5 8 7 8 8 10 11 11 12 12 12",
+        "13 13 13 13 13 13 13 13 13 13 13 13 13 13 13 13", "13 13 13 13 13 13 13 13 13 13 13 13 13 13 13 13",
+        "13 13 13 13 13 13 13 13 13 13 13 13 13 13 13 13", "12 12 12 12 12 12 12 12 12 12 12 12 12 12 12 12",
+        "12 12 12 12 12 12 12 12 12 12 12 12 12 12 12 12", "12 12 12 12 12 12 12 12 12 12 12 12 12 12 12 12",
+        "13 12 13 13 13 12 13 13 13 12 13 13 13 13 12 13", "13 13 12 12 12 13 13 13 13 13 13 13 13 13 13 13"};
+    std::vector<int> lengths;
+    for (const char* row : kRows) {
+      for (size_t at = 0; row[at] != '\0';) {
+        size_t used = 0;
+        lengths.push_back(std::stoi(std::string(row + at), &used));
+        at += used;
+      }
+    }
+    // Canonical order, consecutive codes, then every bit inverted.
+    std::vector<std::pair<int, std::string>> result;
+    uint32_t code = 0;
+    int previous = 0;
+    for (int bits = 1; bits <= 13; ++bits) {
+      for (int symbol = 0; symbol < 256; ++symbol) {
+        if (lengths[symbol] != bits) continue;
+        code = result.empty() ? 0 : (code + 1) << (bits - previous);
+        previous = bits;
+        std::string sent;
+        for (int i = bits - 1; i >= 0; --i) sent += ((code >> i) & 1) ? '0' : '1';
+        result.emplace_back(symbol, sent);
+      }
+    }
+    return result;
+  }();
+  return codes;
+}
+
+}  // namespace
+
+BlockResult ReferenceExplode(Harness& harness) { return ReferenceDecoder(harness).Run(); }
 
 Bytes ImplodeBytes(const Bytes& input, uint32_t literalCoding, uint32_t dictionarySize) {
   Harness harness(input);

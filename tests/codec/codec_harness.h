@@ -30,6 +30,7 @@ struct Harness {
   uint32_t maxDelivery = UINT32_MAX;    // and on every later one
   std::vector<uint32_t> requests;     // every read request, in order
   std::vector<Bytes> pieces;          // every write, in order
+  std::string events;                 // reads and writes in order: "R2048:2048 W4096 "
 
   Bytes Output() const;
   std::vector<uint32_t> PieceSizes() const;
@@ -40,6 +41,11 @@ struct Harness {
 
 BlockResult RunExplode(Harness& harness);
 BlockResult RunImplode(Harness& harness, uint32_t literalCoding, uint32_t dictionarySize);
+
+// The decoder as the format describes it, one bit at a time with an 8-bit
+// look-ahead, asking for input exactly when a consume needs a byte that has
+// not been read. Its callback events are the standard the real one must meet.
+BlockResult ReferenceExplode(Harness& harness);
 
 // Convenience: the stream Implode makes of input.
 Bytes ImplodeBytes(const Bytes& input, uint32_t literalCoding, uint32_t dictionarySize);

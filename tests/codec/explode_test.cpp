@@ -179,6 +179,37 @@ TEST(Explode, TruncatedStreamsEndWithDataError) {
   }
 }
 
+// Random bit streams, real streams and their truncations, with the input cut
+// into pieces of several sizes: results, output and the order and sizes of
+// every read and write agree with the bit-by-bit decoder.
+TEST(Explode, CallbacksMatchTheBitByBitDecoder) {
+  std::vector<Bytes> streams;
+  for (uint32_t seed = 1; seed <= 24; ++seed) {
+    Bytes stream = RandomBytes(5 + seed * seed * 11, seed);
+    stream[0] = static_cast<uint8_t>(seed % 2);
+    stream[1] = static_cast<uint8_t>(4 + seed % 3);
+    streams.push_back(stream);
+  }
+  for (uint32_t coding : {Binary, Ascii}) {
+    const Bytes stream = ImplodeBytes(EnglishLikeText(30000, coding + 5), coding, 2048);
+    streams.push_back(stream);
+    for (size_t cut : {2047u, 2048u, 2049u, 4100u}) {
+      streams.emplace_back(stream.begin(), stream.begin() + static_cast<ptrdiff_t>(cut));
+    }
+  }
+  for (size_t i = 0; i < streams.size(); ++i) {
+    for (uint32_t delivery : {UINT32_MAX, 1u, 3u, 700u}) {
+      Harness fast(streams[i]);
+      Harness reference(streams[i]);
+      fast.maxDelivery = delivery;
+      reference.maxDelivery = delivery;
+      EXPECT_EQ(RunExplode(fast), ReferenceExplode(reference)) << i << " " << delivery;
+      EXPECT_EQ(fast.events, reference.events) << i << " " << delivery;
+      EXPECT_TRUE(fast.Output() == reference.Output()) << i << " " << delivery;
+    }
+  }
+}
+
 TEST(Explode, WorkMemoryServesOneStreamAfterAnother) {
   auto work = std::make_unique<ExplodeWork>();
   for (const char* stream : {"00 04 82 66 08 F8 07", "00 04 82 08 ED 05 FC 03"}) {
