@@ -11,6 +11,7 @@
 // equally long matches is taken, so they are kept literally.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "codec/code_tables.h"
@@ -44,14 +45,17 @@ constexpr std::array<tables::Code, tables::kEndMarkerLength + 1> kLengthOutput =
   return codes;
 }();
 
+// One unaligned load; the bit order of the format is that of a little-endian word.
 inline uint64_t LoadLe64(const uint8_t* p) {
-  uint64_t value = 0;
-  for (int i = 7; i >= 0; --i) value = (value << 8) | p[i];
+  uint64_t value;
+  std::memcpy(&value, p, sizeof value);
+  if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap64(value);
   return value;
 }
 
 inline void StoreLe64(uint8_t* p, uint64_t value) {
-  for (int i = 0; i < 8; ++i) p[i] = static_cast<uint8_t>(value >> (8 * i));
+  if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap64(value);
+  std::memcpy(p, &value, sizeof value);
 }
 
 // How far a and b agree, counted on from `from`, at most `max`.
