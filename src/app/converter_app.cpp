@@ -78,8 +78,9 @@ bool ConverterApp::ParseCommandLine(const std::string& commandLine) {
     if (slash == std::string::npos) return false;
     const std::string directory = second.substr(slash + 1);
     if (directory.find_first_of(":\\/") == std::string::npos) {
-      TargetDirectory = Join(startUp, directory);
+      // A relative target needs a directory to join it to.
       if (TargetDirectory.empty()) return false;
+      TargetDirectory = Join(TargetDirectory, directory);
     } else {
       TargetDirectory = directory;
     }

@@ -88,7 +88,11 @@ INSTANTIATE_TEST_SUITE_P(
         // Slashes separate directories too, except the one before the target.
         GrammarCase{"C:\\HOME", "books/*.QRV //tmp/out", true, "C:\\HOME\\books", "/tmp/out", "*.QRV"},
         GrammarCase{"C:\\HOME", "/srv/docs/*.QRV /out", true, "C:/srv/docs", "C:\\HOME\\out", "*.QRV"},
-        GrammarCase{"C:\\HOME", "BOOK.QRV //", true, "C:\\HOME", "/", "BOOK.QRV"}),
+        GrammarCase{"C:\\HOME", "BOOK.QRV //", true, "C:\\HOME", "/", "BOOK.QRV"},
+        // No current directory to be had: a relative target has nothing to join to.
+        GrammarCase{"", "BOOK.QRV /OUT", false, "", "", ""},
+        GrammarCase{"", "BOOK.QRV /", false, "", "", ""},
+        GrammarCase{"", "BOOK.QRV //tmp/out", true, "", "/tmp/out", "BOOK.QRV"}),
     CaseName);
 
 TEST(CommandLine, RefusesLinesLongerThanItsBuffer) {
