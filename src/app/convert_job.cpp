@@ -74,6 +74,10 @@ bool TextExtraction::WriteText(platform::File& output, PageRange range, bool wit
 int ConverterApp::ConvertDocument(const std::string& documentPath, const std::string& textPath) {
   TextExtraction job;
   if (!job.Open(documentPath)) return 0;
+  // The document is held open while the text file is made, and the text file
+  // is not shared: a text name that leads back to the document itself (a
+  // document named *.TXT converted in place) fails instead of truncating it.
+  if (platform::IsSameFile(documentPath, textPath)) return 0;
   platform::File output;
   if (!output.Open(textPath, platform::OpenMode::Write)) return 0;
   // A text file that could not be written whole is no result: remove it.

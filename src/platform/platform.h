@@ -77,6 +77,10 @@ std::optional<std::string> NativePath(std::string_view path);
 // no name can be had.
 std::string ReserveTemporaryName(std::string_view prefix);
 
+// True when both paths name one existing file (the same file under two
+// names, or the same name twice).
+bool IsSameFile(std::string_view first, std::string_view second);
+
 // A POSIX absolute path as the system path on drive C:.
 std::string SystemPath(std::string_view native_path);
 // Windows wildcard matching: case-insensitive, "*" and "?", "*.*" matches all.

@@ -182,6 +182,14 @@ std::string ReserveTemporaryName(std::string_view prefix) {
   return name;
 }
 
+bool IsSameFile(std::string_view first, std::string_view second) {
+  const auto a = NativePath(first);
+  const auto b = NativePath(second);
+  struct stat sa {}, sb {};
+  if (!a || !b || ::stat(a->c_str(), &sa) != 0 || ::stat(b->c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
 int Platform::Random() { return std::rand() & 0x7FFF; }
 
 }  // namespace exqrv::platform

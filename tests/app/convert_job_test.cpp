@@ -98,6 +98,20 @@ TEST_F(ConvertJob, AFailedWriteIsAFailureAndRemovesTheTextFile) {
   }
 }
 
+TEST_F(ConvertJob, ADocumentIsNeverItsOwnTextFile) {
+  for (bool compress : {false, true}) {
+    const std::string bytes = build::BuildDocument(
+        {.pages = {TextPage({"kept"})}, .notes = {{1, "a", "b"}}, .compress = compress});
+    ASSERT_TRUE(build::WriteFileBytes(dir_ / "BOOK.TXT", bytes));
+    std::filesystem::remove(dir_ / "LINK.TXT");
+    std::filesystem::create_hard_link(dir_ / "BOOK.TXT", dir_ / "LINK.TXT");
+    ConverterApp app;
+    EXPECT_EQ(app.ConvertDocument(dir_ / "BOOK.TXT", dir_ / "BOOK.TXT"), 0) << compress;
+    EXPECT_EQ(app.ConvertDocument(dir_ / "BOOK.TXT", dir_ / "LINK.TXT"), 0) << compress;
+    EXPECT_EQ(build::ReadFileBytes(dir_ / "BOOK.TXT"), bytes) << compress;
+  }
+}
+
 TEST_F(ConvertJob, AnUncreatableTextFileFails) {
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", build::BuildDocument({})));
   ConverterApp app;
