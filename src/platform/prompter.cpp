@@ -11,14 +11,11 @@ namespace {
 
 Prompter* g_installed = nullptr;
 
-// Message texts carry the dialog's "\r\n" line breaks; a terminal wants "\n".
+// The text goes out byte for byte, line breaks as written ("\r\n" shows as a
+// line break on a terminal too); only a final line break is added when the
+// text has none, so that the next message starts on a line of its own.
 std::string ForTerminal(std::string_view text) {
-  std::string out;
-  out.reserve(text.size() + 1);
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') continue;
-    out += text[i];
-  }
+  std::string out(text);
   if (out.empty() || out.back() != '\n') out += '\n';
   return out;
 }
@@ -26,7 +23,8 @@ std::string ForTerminal(std::string_view text) {
 }  // namespace
 
 Answer ConsolePrompter::Show(std::string_view text, Buttons buttons, Icon /*icon*/) {
-  std::fputs(ForTerminal(text).c_str(), stderr);
+  const std::string shown = ForTerminal(text);
+  std::fwrite(shown.data(), 1, shown.size(), stderr);
   if (buttons == Buttons::Ok) return Answer::Ok;
   const bool yes_no = buttons == Buttons::YesNo;
   if (!::isatty(STDIN_FILENO)) {

@@ -1,20 +1,24 @@
-// The programs as a user runs them: qrvtool text and verify, the manual
-// pages, the desktop entry and the installed layout.
+// The programs as a user runs them: exqrv on the command line, qrvtool text
+// and verify, the manual pages, the desktop entry and the installed layout.
 #include <sys/wait.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "platform/little_endian.h"
+#include "platform/platform.h"
 #include "support/document_builder.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv {
 namespace {
 
+using build::PageStream;
 using build::TextPage;
 
 const std::string kBinary = EXQRV_BINARY_DIR;
@@ -45,6 +49,84 @@ class Tools : public ::testing::Test {
   std::string Qrvtool(const std::string& args) { return kBinary + "/qrvtool " + args; }
   build::ScratchDir dir_;
 };
+
+// exqrv as a script runs it: no terminal to answer on, messages on standard
+// error, the exit status telling how the run went. "@" in a case stands for
+// the scratch folder: its POSIX path in the arguments, its system path in the
+// messages.
+struct ExqrvCase {
+  const char* what;
+  const char* args;  // as typed to the shell in the scratch folder
+  int status;
+  std::string errors;  // standard error, byte for byte
+  std::vector<std::pair<std::string, std::string>> texts;  // file, content
+  std::vector<std::string> absent;
+};
+
+std::string Substituted(std::string text, const std::string& folder) {
+  for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + folder.size())) {
+    text.replace(at, 1, folder);
+  }
+  return text;
+}
+
+TEST_F(Tools, ExqrvOnTheCommandLine) {
+  const std::string folder = std::filesystem::canonical(dir_.path()).string();
+  std::filesystem::create_directories(dir_ / "sub");
+  std::filesystem::create_directories(dir_ / "mixed");
+  std::filesystem::create_directories(dir_ / "odd");
+  auto write = [&](const std::string& name, const std::string& bytes) {
+    ASSERT_TRUE(build::WriteFileBytes(dir_ / name, bytes)) << name;
+  };
+  write("BOOK.QRV", build::BuildDocument({.pages = {TextPage({"one "}), TextPage({"two"})},
+                                          .notes = {{1, "[n", "]"}}}));
+  write("sub/A.QRV", build::BuildDocument({.pages = {TextPage({"alpha"})}, .compress = true}));
+  write("sub/b.qrv", build::BuildDocument({.pages = {TextPage({"beta"})}}));
+  write("mixed/GOOD.QRV", build::BuildDocument({.pages = {TextPage({"good"})}}));
+  write("mixed/BAD.QRV", "not a document");
+  write("odd/ODD.QRV",
+        build::BuildDocument({.pages = {PageStream()
+                                            .TextRun({PageStream::Item("A")})
+                                            .Code("DT").Bytes("zzzz")
+                                            .TextRun({PageStream::Item("B")})
+                                            .End()
+                                            .bytes()}}));
+  const std::string usage = "Arguments ERROR!\r\nExQRV QRVFileName [/TXTDirectory]\n";
+  const std::string unexpected = "unexpect command!\n";
+  const std::string system = platform::SystemPath(folder);
+
+  const ExqrvCase cases[] = {
+      {"one document here", "BOOK.QRV", 0, "", {{"BOOK.TXT", "one [n]two"}}, {}},
+      {"missing target, no terminal", "'sub/*.QRV' /out", 2,
+       system + "\\out Directory not exist!\r\nCreate it?\nNo terminal to answer on: taking No.\n",
+       {}, {"out", "sub/A.TXT"}},
+      {"every match, any case", "'sub/*.QRV' /sub", 0, "",
+       {{"sub/A.TXT", "alpha"}, {"sub/b.TXT", "beta"}}, {}},
+      {"absolute source and target", "'@/sub/*.qrv' //@/mixed", 0, "",
+       {{"mixed/A.TXT", "alpha"}, {"mixed/b.TXT", "beta"}}, {}},
+      {"two separators", "A.QRV B.QRV /OUT", 2, usage, {}, {"OUT"}},
+      {"second token without slash", "BOOK.QRV OUT", 2, usage, {}, {"OUT"}},
+      {"nothing matches", "'none*.QRV'", 1, "", {}, {}},
+      {"one document fails, the next is converted", "'mixed/*.QRV' /mixed", 1, "",
+       {{"mixed/GOOD.TXT", "good"}}, {"mixed/BAD.TXT"}},
+      {"unknown pairs, one message each", "odd/ODD.QRV", 0, unexpected + unexpected + unexpected,
+       {{"ODD.TXT", "AB"}}, {}},
+  };
+  for (const ExqrvCase& c : cases) {
+    const Outcome run = Shell("cd " + Quoted(folder) + " && " + kBinary + "/exqrv " +
+                              Substituted(c.args, folder) + " </dev/null 2>" +
+                              Quoted(dir_ / "errors"));
+    EXPECT_EQ(run.status, c.status) << c.what;
+    EXPECT_EQ(run.out, "") << c.what;
+    EXPECT_EQ(build::ReadFileBytes(dir_ / "errors"), c.errors) << c.what;
+    for (const auto& [file, content] : c.texts) {
+      EXPECT_EQ(build::ReadFileBytes(dir_ / file), content) << c.what << ": " << file;
+    }
+    for (const std::string& file : c.absent) {
+      EXPECT_FALSE(std::filesystem::exists(dir_ / file)) << c.what << ": " << file;
+    }
+  }
+}
 
 TEST_F(Tools, TextEqualsWhatExqrvWrites) {
   build::DocumentSpec spec{.pages = {TextPage({"one "}), TextPage({"two "}), TextPage({"three"})},
