@@ -60,18 +60,25 @@ bool File::Open(std::string_view path, OpenMode mode) {
     SetError(ENOENT);
     return false;
   }
-  const int fd = ::open(native->c_str(), OpenFlags(mode) | O_CLOEXEC, 0666);
+  // Reading opens without waiting: a named pipe with no writer must not hold
+  // the conversion up (it is refused below).
+  const int wait_flag = mode == OpenMode::Read ? O_NONBLOCK : 0;
+  const int fd = ::open(native->c_str(), OpenFlags(mode) | wait_flag | O_CLOEXEC, 0666);
   if (fd < 0) {
     SetError(errno);
     return false;
   }
-  // A directory is not a file, as on the system whose rules we follow.
+  // A directory is not a file, as on the system whose rules we follow; a
+  // document is read at offsets, which a pipe or socket cannot give.
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  const bool refused = ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
+                       (mode == OpenMode::Read && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)));
+  if (refused) {
     ::close(fd);
-    SetError(EISDIR);
+    SetError(S_ISDIR(st.st_mode) ? EISDIR : ESPIPE);
     return false;
   }
+  if (wait_flag != 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   handle_ = fd;
   owning_ = true;
   seekable_ = true;

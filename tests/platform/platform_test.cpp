@@ -139,13 +139,16 @@ TEST(File, ReadsWritesSeeksThroughItsBuffer) {
   EXPECT_EQ(build::ReadFileBytes(dir / "f.bin").size(), big.size());
 }
 
-TEST(File, OpeningFailsForDirectoriesMissingFilesAndOtherDrives) {
+TEST(File, OpeningFailsForDirectoriesPipesMissingFilesAndOtherDrives) {
   ScratchDir dir;
   File file;
   EXPECT_FALSE(file.Open(dir.path(), OpenMode::Read));
   EXPECT_FALSE(file.ErrorText().empty());
   EXPECT_FALSE(file.Open(dir / "missing", OpenMode::Read));
   EXPECT_FALSE(file.Open("E:\\x.QRV", OpenMode::Read));
+  // A named pipe with no writer is refused at once rather than waited on.
+  ASSERT_EQ(::mkfifo((dir / "pipe.QRV").c_str(), 0600), 0);
+  EXPECT_FALSE(file.Open(dir / "pipe.QRV", OpenMode::Read));
   EXPECT_FALSE(file.IsOpen());
 }
 
