@@ -33,16 +33,22 @@ class PrivateTempFolder {
     ::rmdir(path_.c_str());
   }
 
+  // Under $TMPDIR, or /tmp when it is unset or no folder can be made there.
   const std::string& Path() {
     if (path_.empty()) {
       const char* base = std::getenv("TMPDIR");
-      std::string templ = std::string(base && *base ? base : "/tmp") + "/exqrv-XXXXXX";
-      if (::mkdtemp(templ.data()) != nullptr) path_ = templ;
+      if (base != nullptr && *base != '\0') Make(base);
+      if (path_.empty()) Make("/tmp");
     }
     return path_;
   }
 
  private:
+  void Make(const std::string& base) {
+    std::string templ = base + "/exqrv-XXXXXX";
+    if (::mkdtemp(templ.data()) != nullptr) path_ = templ;
+  }
+
   std::string path_;
 };
 

@@ -56,7 +56,8 @@ class Tools : public ::testing::Test {
 // messages.
 struct ExqrvCase {
   const char* what;
-  const char* args;  // as typed to the shell in the scratch folder
+  const char* environment;  // assignments before the command
+  const char* args;         // as typed to the shell in the scratch folder
   int status;
   std::string errors;  // standard error, byte for byte
   std::vector<std::pair<std::string, std::string>> texts;  // file, content
@@ -96,24 +97,26 @@ TEST_F(Tools, ExqrvOnTheCommandLine) {
   const std::string system = platform::SystemPath(folder);
 
   const ExqrvCase cases[] = {
-      {"one document here", "BOOK.QRV", 0, "", {{"BOOK.TXT", "one [n]two"}}, {}},
-      {"missing target, no terminal", "'sub/*.QRV' /out", 2,
+      {"one document here", "", "BOOK.QRV", 0, "", {{"BOOK.TXT", "one [n]two"}}, {}},
+      {"missing target, no terminal", "", "'sub/*.QRV' /out", 2,
        system + "\\out Directory not exist!\r\nCreate it?\nNo terminal to answer on: taking No.\n",
        {}, {"out", "sub/A.TXT"}},
-      {"every match, any case", "'sub/*.QRV' /sub", 0, "",
+      {"every match, any case", "", "'sub/*.QRV' /sub", 0, "",
        {{"sub/A.TXT", "alpha"}, {"sub/b.TXT", "beta"}}, {}},
-      {"absolute source and target", "'@/sub/*.qrv' //@/mixed", 0, "",
+      {"absolute source and target", "", "'@/sub/*.qrv' //@/mixed", 0, "",
        {{"mixed/A.TXT", "alpha"}, {"mixed/b.TXT", "beta"}}, {}},
-      {"two separators", "A.QRV B.QRV /OUT", 2, usage, {}, {"OUT"}},
-      {"second token without slash", "BOOK.QRV OUT", 2, usage, {}, {"OUT"}},
-      {"nothing matches", "'none*.QRV'", 1, "", {}, {}},
-      {"one document fails, the next is converted", "'mixed/*.QRV' /mixed", 1, "",
+      {"two separators", "", "A.QRV B.QRV /OUT", 2, usage, {}, {"OUT"}},
+      {"second token without slash", "", "BOOK.QRV OUT", 2, usage, {}, {"OUT"}},
+      {"nothing matches", "", "'none*.QRV'", 1, "", {}, {}},
+      {"one document fails, the next is converted", "", "'mixed/*.QRV' /mixed", 1, "",
        {{"mixed/GOOD.TXT", "good"}}, {"mixed/BAD.TXT"}},
-      {"unknown pairs, one message each", "odd/ODD.QRV", 0, unexpected + unexpected + unexpected,
-       {{"ODD.TXT", "AB"}}, {}},
+      {"unknown pairs, one message each", "", "odd/ODD.QRV", 0,
+       unexpected + unexpected + unexpected, {{"ODD.TXT", "AB"}}, {}},
+      {"unusable TMPDIR", "TMPDIR=@/none", "sub/A.QRV", 0, "", {{"A.TXT", "alpha"}}, {}},
   };
   for (const ExqrvCase& c : cases) {
-    const Outcome run = Shell("cd " + Quoted(folder) + " && " + kBinary + "/exqrv " +
+    const Outcome run = Shell("cd " + Quoted(folder) + " && " +
+                              Substituted(c.environment, folder) + " " + kBinary + "/exqrv " +
                               Substituted(c.args, folder) + " </dev/null 2>" +
                               Quoted(dir_ / "errors"));
     EXPECT_EQ(run.status, c.status) << c.what;
