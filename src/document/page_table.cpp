@@ -64,6 +64,8 @@ bool Document::ReadNameTable() {
 
 int32_t Document::LoadPage(uint16_t page) {
   if (!hasWorkingCopy_) return 0;
+  // Pages are counted from 1; a number outside the table names no block.
+  if (page == 0 || page > pageTable_.size()) return FormatError;
   const int64_t position = file_.Position();
   PageEntry& live = pageTable_[page - 1];
   if (live.contentOffset != 0 && live.contentLength != 0) return 0;

@@ -103,6 +103,9 @@ TEST_F(DocumentOpen, ExpandsACompressedDocumentIntoAWorkingCopy) {
     const int64_t sizeAfter = document.file().Size();
     ASSERT_EQ(document.LoadPage(3), 0);
     EXPECT_EQ(document.file().Size(), sizeAfter);  // appended once
+    EXPECT_EQ(document.LoadPage(0), FormatError);
+    EXPECT_EQ(document.LoadPage(4), FormatError);
+    EXPECT_EQ(document.file().Size(), sizeAfter);
   }
   EXPECT_FALSE(platform::CurrentPlatform().GetStatus(copyName));
   EXPECT_EQ(TempEntries(), 0u);
