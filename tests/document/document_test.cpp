@@ -42,6 +42,12 @@ std::string Container(const std::vector<RawChunk>& chunks, const std::string& bo
   return bytes + body;
 }
 
+std::string NamesAt202(uint16_t m) {
+  std::string names(4, '\0');
+  WriteLe16(names.data() + 2, m);
+  return names;
+}
+
 class DocumentOpen : public ::testing::Test {
  protected:
   OpenResult OpenBytes(Document& document, const std::string& bytes) {
@@ -128,6 +134,48 @@ TEST_F(DocumentOpen, RewritesOnlyTheExpandedEntries) {
   EXPECT_EQ(document.FindChunk("othr"), other->offset);
 }
 
+TEST_F(DocumentOpen, TwinExpandedTagsRewriteTheFirstEntryEachTime) {
+  // The second "stru" carries flag 0 yet holds a block: with a compressed
+  // page table it is expanded all the same, and the first "stru" entry ends
+  // up pointing at it, while the second keeps its document values.
+  const std::string bytes = build::BuildDocument(
+      {.pages = {TextPage({"x"})}, .compress = true,
+       .extraChunks = {{"stru", build::CompressBlock("second"), false}}});
+  Document document;
+  ASSERT_EQ(OpenBytes(document, bytes), Opened);
+  std::vector<ChunkEntry> twins;
+  for (const ChunkEntry& e : document.directory()) {
+    if (e.HasTag("stru")) twins.push_back(e);
+  }
+  ASSERT_EQ(twins.size(), 2u);
+  EXPECT_EQ(twins[0].compressed, 0u);
+  EXPECT_EQ(twins[0].length, 6u);
+  EXPECT_EQ(twins[0].offset + twins[0].length, document.file().Size());
+  char expanded[6];
+  document.file().Seek(twins[0].offset, platform::SeekOrigin::Begin);
+  ASSERT_EQ(document.file().Read(expanded, 6), 6u);
+  EXPECT_EQ(std::string(expanded, 6), "second");
+  EXPECT_EQ(bytes.substr(twins[1].offset, twins[1].length), build::CompressBlock("second"));
+}
+
+TEST_F(DocumentOpen, LookupsPutThePositionBack) {
+  Document document;
+  ASSERT_EQ(OpenBytes(document, Container({{"name", 0, 202, 8}, {"pape", 0, 200, 2}},
+                                          std::string(2, '\0') + NamesAt202(0) + std::string(4, '\0'),
+                                          200)),
+            Opened);
+  platform::File& file = document.file();
+  file.Seek(5, platform::SeekOrigin::Begin);
+  EXPECT_EQ(document.FindChunk("pape"), 200u);
+  EXPECT_EQ(document.FindChunk("none"), 0u);
+  EXPECT_TRUE(document.ReadDirectory());
+  EXPECT_TRUE(document.VerifyMagic());
+  EXPECT_EQ(file.Position(), 5);
+  // The flag test stops just after the entry it examined: the second.
+  EXPECT_FALSE(document.IsPageTableCompressed());
+  EXPECT_EQ(file.Position(), 8 + 2 * 16);
+}
+
 TEST_F(DocumentOpen, FindChunkTakesTheFirstOfTwinTags) {
   const std::string body = std::string(10, '\0');
   Document document;
@@ -159,12 +207,6 @@ TEST_P(DocumentOpenFailures, RefusesWithTheRightResult) {
     EXPECT_EQ(OpenBytes(document, c.bytes), c.expected) << c.what;
   }
   EXPECT_EQ(TempEntries(), 0u) << c.what;
-}
-
-std::string NamesAt202(uint16_t m) {
-  std::string names(4, '\0');
-  WriteLe16(names.data() + 2, m);
-  return names;
 }
 
 INSTANTIATE_TEST_SUITE_P(
