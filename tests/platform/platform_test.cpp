@@ -79,6 +79,11 @@ TEST(Platform, DirectoriesStatusSearchAndDelete) {
   EXPECT_EQ(qrv[0].name, "a.QRV");
   EXPECT_FALSE(qrv[0].isDirectory);
 
+  EXPECT_TRUE(IsSameFile(root + "\\b.txt", dir / "b.txt"));
+  EXPECT_TRUE(IsSameFile(root + "\\sub\\..\\a.QRV", root + "/a.QRV"));
+  EXPECT_FALSE(IsSameFile(root + "\\a.QRV", root + "\\b.txt"));
+  EXPECT_FALSE(IsSameFile(root + "\\nothing", root + "\\nothing"));
+
   EXPECT_TRUE(system.DeleteFile(root + "\\a.QRV"));
   EXPECT_FALSE(system.DeleteFile(root + "\\a.QRV"));
 }
