@@ -146,12 +146,17 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
     }
   }
   system.SetCurrentDirectory(SourceDirectory);
-  const std::vector<platform::FoundEntry> matches = system.FindFiles(FilePattern);
-  bool allConverted = !matches.empty();
-  for (const platform::FoundEntry& entry : matches) {
-    if (!ConvertFile(entry.name, TextFileNameFor(entry.name))) allConverted = false;
+  // Every match is tried, directories included; only files count as
+  // documents for the exit status ("*" also matches "." and "..").
+  size_t documents = 0;
+  bool allConverted = true;
+  for (const platform::FoundEntry& entry : system.FindFiles(FilePattern)) {
+    const bool converted = ConvertFile(entry.name, TextFileNameFor(entry.name));
+    if (entry.isDirectory) continue;
+    ++documents;
+    allConverted = allConverted && converted;
   }
-  return allConverted ? kExitSuccess : kExitFailure;
+  return documents > 0 && allConverted ? kExitSuccess : kExitFailure;
 }
 
 bool ConverterApp::ConvertFile(const std::string& documentName, const std::string& textName) {

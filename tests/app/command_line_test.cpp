@@ -139,6 +139,10 @@ class CommandLineMode : public ::testing::Test {
 
 TEST_F(CommandLineMode, ConvertsEveryMatchIntoTheTarget) {
   std::filesystem::create_directory(dir_ / "out");
+  // A matching folder is tried and fails, but it is no document.
+  std::filesystem::create_directory(dir_ / "docs/OLD.QRV");
+  EXPECT_EQ(Run("docs\\* /out"), kExitSuccess);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "out/OLD.TXT"));
   EXPECT_EQ(Run("docs\\*.QRV /out"), kExitSuccess);
   EXPECT_EQ(build::ReadFileBytes(dir_ / "out/A.TXT"), "alpha");
   EXPECT_EQ(build::ReadFileBytes(dir_ / "out/b.TXT"), "beta");
@@ -181,6 +185,7 @@ TEST_F(CommandLineMode, MalformedLineShowsTheUsageMessage) {
 
 TEST_F(CommandLineMode, NothingMatchedOrAFailedDocumentGivesStatusOne) {
   EXPECT_EQ(Run("docs\\*.NONE"), kExitFailure);
+  EXPECT_EQ(Run("doc?"), kExitFailure);  // only a folder matches
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "docs/BAD.QRV", "not a document"));
   EXPECT_EQ(Run("docs\\*.QRV"), kExitFailure);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "BAD.TXT"));
