@@ -160,9 +160,8 @@ TEST_F(DocumentOpen, TwinExpandedTagsRewriteTheFirstEntryEachTime) {
 
 TEST_F(DocumentOpen, LookupsPutThePositionBack) {
   Document document;
-  ASSERT_EQ(OpenBytes(document, Container({{"name", 0, 202, 8}, {"pape", 0, 200, 2}},
-                                          std::string(2, '\0') + NamesAt202(0) + std::string(4, '\0'),
-                                          200)),
+  const std::string body = std::string(2, '\0') + NamesAt202(0) + std::string(4, '\0');
+  ASSERT_EQ(OpenBytes(document, Container({{"name", 0, 202, 8}, {"pape", 0, 200, 2}}, body, 200)),
             Opened);
   platform::File& file = document.file();
   file.Seek(5, platform::SeekOrigin::Begin);

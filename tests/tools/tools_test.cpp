@@ -65,7 +65,8 @@ struct ExqrvCase {
 };
 
 std::string Substituted(std::string text, const std::string& folder) {
-  for (size_t at = text.find('@'); at != std::string::npos; at = text.find('@', at + folder.size())) {
+  for (size_t at = text.find('@'); at != std::string::npos;
+       at = text.find('@', at + folder.size())) {
     text.replace(at, 1, folder);
   }
   return text;
