@@ -61,15 +61,15 @@ bool File::Open(std::string_view path, OpenMode mode) {
     return false;
   }
   // Reading opens without waiting: a named pipe with no writer must not hold
-  // the conversion up (it is refused below).
+  // the caller up (it is refused below).
   const int wait_flag = mode == OpenMode::Read ? O_NONBLOCK : 0;
   const int fd = ::open(native->c_str(), OpenFlags(mode) | wait_flag | O_CLOEXEC, 0666);
   if (fd < 0) {
     SetError(errno);
     return false;
   }
-  // A directory is not a file, as on the system whose rules we follow; a
-  // document is read at offsets, which a pipe or socket cannot give.
+  // A directory is not a file, as on the system whose rules we follow; reads
+  // go by offset, which a pipe or socket cannot give.
   struct stat st {};
   const bool refused = ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
                        (mode == OpenMode::Read && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)));
