@@ -255,8 +255,14 @@ void Decoder::CopyMatch(uint32_t length, uint32_t distance) {
   uint8_t* destination = work_.window + writePos_;
   const uint8_t* source = destination - distance;
   writePos_ += length;
-  if (distance >= 8) {
-    uint8_t* const end = destination + length;
+  uint8_t* const end = destination + length;
+  if (distance >= 16) {
+    do {
+      std::memcpy(destination, source, 16);
+      destination += 16;
+      source += 16;
+    } while (destination < end);
+  } else if (distance >= 8) {
     do {
       std::memcpy(destination, source, 8);
       destination += 8;

@@ -16,7 +16,8 @@ struct ExplodeWork {
   // Larger than the minimum (history + piece + longest match) so that the
   // window slides only once every several pieces.
   static constexpr uint32_t kWindowSize = 64 * 1024;
-  // Matches are copied in 8-byte chunks and may run up to 7 bytes long.
+  // Matches are copied in chunks of up to 16 bytes and may run up to 15 bytes
+  // long.
   static constexpr uint32_t kCopySlack = 16;
 
   uint8_t input[kInputPiece];
