@@ -161,6 +161,8 @@ TEST_P(RoundTrip, ExplodeGivesTheInputBack) {
       {"short text", Text("to be or not to be, that is the question")},
       {"text across batches", EnglishLikeText(100000, 7)},
       {"batch boundary", EnglishLikeText(4096 * 2 - 516, 3)},
+      {"exactly one batch", EnglishLikeText(4096, 4)},
+      {"exactly two batches", EnglishLikeText(8192, 5)},
       {"random", RandomBytes(20000)},
       {"pairwise distinct", PairwiseDistinct(9000)},
       {"long runs", [] {
