@@ -31,9 +31,13 @@ bool ParseNote(const std::string& text, build::NoteSpec& note) {
   if (first == std::string::npos) return false;
   const size_t second = text.find(':', first + 1);
   if (second == std::string::npos) return false;
-  char* end = nullptr;
-  const unsigned long page = std::strtoul(text.substr(0, first).c_str(), &end, 10);
-  if (first == 0 || *end != '\0' || page > UINT16_MAX) return false;
+  const std::string digits = text.substr(0, first);
+  if (digits.empty() || digits.size() > 5 ||
+      digits.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  const unsigned long page = std::stoul(digits);
+  if (page > UINT16_MAX) return false;
   note.page = static_cast<uint16_t>(page);
   note.text1 = text.substr(first + 1, second - first - 1);
   note.text2 = text.substr(second + 1);
