@@ -89,6 +89,8 @@ INSTANTIATE_TEST_SUITE_P(
         GrammarCase{"C:\\HOME", "books/*.QRV //tmp/out", true, "C:\\HOME\\books", "/tmp/out", "*.QRV"},
         GrammarCase{"C:\\HOME", "/srv/docs/*.QRV /out", true, "C:/srv/docs", "C:\\HOME\\out", "*.QRV"},
         GrammarCase{"C:\\HOME", "BOOK.QRV //", true, "C:\\HOME", "/", "BOOK.QRV"},
+        // Only one trailing separator goes (found by fuzzing).
+        GrammarCase{"C:\\HOME", "//QQ", true, "C:/", "C:\\HOME", "QQ"},
         // No current directory to be had: a relative target has nothing to join to.
         GrammarCase{"", "BOOK.QRV /OUT", false, "", "", ""},
         GrammarCase{"", "BOOK.QRV /", false, "", "", ""},
