@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace exqrv {
 
@@ -29,6 +30,19 @@ inline void WriteLe32(void* data, uint32_t value) {
   p[1] = static_cast<uint8_t>(value >> 8);
   p[2] = static_cast<uint8_t>(value >> 16);
   p[3] = static_cast<uint8_t>(value >> 24);
+}
+
+// Appenders for code that assembles file images in memory.
+inline void AppendLe16(std::string& out, uint16_t value) {
+  char bytes[2];
+  WriteLe16(bytes, value);
+  out.append(bytes, sizeof bytes);
+}
+
+inline void AppendLe32(std::string& out, uint32_t value) {
+  char bytes[4];
+  WriteLe32(bytes, value);
+  out.append(bytes, sizeof bytes);
 }
 
 }  // namespace exqrv

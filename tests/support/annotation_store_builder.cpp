@@ -13,18 +13,6 @@ constexpr size_t kSectionReservedSize = 8;
 constexpr size_t kRecordReservedSize = 32;
 constexpr uint16_t kPlacementShorts = 12;  // short1, quad1, short2, short3, quad2, short4
 
-void AppendLe16(std::string& out, uint16_t value) {
-  char bytes[2];
-  WriteLe16(bytes, value);
-  out.append(bytes, sizeof bytes);
-}
-
-void AppendLe32(std::string& out, uint32_t value) {
-  char bytes[4];
-  WriteLe32(bytes, value);
-  out.append(bytes, sizeof bytes);
-}
-
 }  // namespace
 
 RecordBytes& RecordBytes::U16(uint16_t value) {

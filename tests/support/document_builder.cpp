@@ -14,18 +14,6 @@ constexpr uint32_t kHeaderSize = 8;
 constexpr uint32_t kEntrySize = 16;
 constexpr uint32_t kPageEntrySize = 26;
 
-void AppendLe16(std::string& out, uint16_t value) {
-  char bytes[2];
-  WriteLe16(bytes, value);
-  out.append(bytes, 2);
-}
-
-void AppendLe32(std::string& out, uint32_t value) {
-  char bytes[4];
-  WriteLe32(bytes, value);
-  out.append(bytes, 4);
-}
-
 struct Chunk {
   std::string tag;
   std::string data;  // as stored (a block when compressed)
