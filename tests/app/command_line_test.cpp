@@ -12,13 +12,22 @@
 namespace exqrv {
 namespace {
 
-// Drives C: and D:, started in C:\HOME; D:'s current directory is D:\WORK.
-class TwoDrives : public platform::Platform {
+// Drives A:, C:, D:, E: and F:, started in C:\HOME. Each drive has its own
+// current directory; A: has no medium.
+class ScriptedDrives : public platform::Platform {
  public:
   std::string CurrentDirectory() override { return startUp; }
-  std::string LogicalDriveStrings() override { return std::string("C:\\\0D:\\\0\0", 9); }
+  std::string LogicalDriveStrings() override {
+    return std::string("A:\\\0C:\\\0D:\\\0E:\\\0F:\\\0\0", 21);
+  }
   std::string DriveCurrentDirectory(int drive) override {
-    return drive == 4 ? "D:\\WORK" : drive == 3 ? startUp : "";
+    switch (drive) {
+      case 3: return startUp;
+      case 4: return "D:\\WORK";
+      case 5: return "E:\\";
+      case 6: return "F:\\TEXTS\\OLD";
+      default: return "";
+    }
   }
   std::string startUp = "C:\\HOME";
 };
@@ -36,7 +45,7 @@ class CommandLineGrammar : public ::testing::TestWithParam<GrammarCase> {};
 
 TEST_P(CommandLineGrammar, SplitsIntoDirectoriesAndPattern) {
   const GrammarCase& c = GetParam();
-  TwoDrives drives;
+  ScriptedDrives drives;
   drives.startUp = c.startUp;
   platform::SetPlatform(&drives);
   platform::ScriptedPrompter prompter;
@@ -72,6 +81,10 @@ INSTANTIATE_TEST_SUITE_P(
         GrammarCase{"C:\\HOME", "DOCS\\BOOK.QRV", true, "C:\\HOME\\DOCS", "C:\\HOME", "BOOK.QRV"},
         GrammarCase{"C:\\HOME", "D:BOOK.QRV", true, "D:\\WORK", "C:\\HOME", "BOOK.QRV"},
         GrammarCase{"C:\\HOME", "d:BOOK.QRV", true, "d:", "C:\\HOME", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "E:*.QRV /F:\\OUT", true, "E:", "F:\\OUT", "*.QRV"},
+        GrammarCase{"C:\\HOME", "F:B?.QRV /E:\\", true, "F:\\TEXTS\\OLD", "E:", "B?.QRV"},
+        GrammarCase{"C:\\HOME", "A:BOOK.QRV", true, "A:", "C:\\HOME", "BOOK.QRV"},
+        GrammarCase{"C:\\HOME", "E:\\BOOK.QRV", true, "E:", "C:\\HOME", "BOOK.QRV"},
         GrammarCase{"C:\\HOME", "BOOK.QRV OUT", false, "", "", ""},
         GrammarCase{"C:\\HOME", "A.QRV B.QRV /OUT", false, "", "", ""},
         GrammarCase{"C:\\HOME", "BOOK.QRV  /OUT", false, "", "", ""},

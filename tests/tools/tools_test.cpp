@@ -132,6 +132,20 @@ TEST_F(Tools, ExqrvOnTheCommandLine) {
   }
 }
 
+// The question about a missing target, answered Yes on a real terminal.
+TEST_F(Tools, AYesOnTheTerminalCreatesTheTarget) {
+  std::filesystem::create_directories(dir_ / "SUB");
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "SUB/BOOK.QRV",
+                                    build::BuildDocument({.pages = {TextPage({"book"})}})));
+  const Outcome run = Shell("cd " + Quoted(dir_.path()) + " && printf 'y\\n' | script -qec \"" +
+                            kBinary + "/exqrv 'SUB/BOOK.QRV' /OUT\" /dev/null");
+  EXPECT_EQ(run.status, 0) << run.out;
+  // The terminal shows the question (its line breaks as the terminal makes them).
+  EXPECT_NE(run.out.find("OUT Directory not exist!"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("Create it?"), std::string::npos) << run.out;
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "OUT/BOOK.TXT"), "book");
+}
+
 TEST_F(Tools, TextEqualsWhatExqrvWrites) {
   build::DocumentSpec spec{.pages = {TextPage({"one "}), TextPage({"two "}), TextPage({"three"})},
                            .notes = {{2, "[a", "b]"}, {3, "[c", "d]"}},
