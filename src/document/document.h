@@ -118,6 +118,7 @@ class Document {
 
   // Set by the page interpreter when the stream ran out of data.
   bool pageEnded_ = false;
+  std::vector<uint8_t> characters_;  // the item being written
 };
 
 }  // namespace exqrv

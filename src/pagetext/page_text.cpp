@@ -145,10 +145,11 @@ bool Document::RunText(platform::File& output) {
     const uint16_t n = ReadLe16(header + kItemCountOffset);
     const uint8_t flags = header[kItemFlagsOffset];
     if (n > 0) {
-      auto characters = std::make_unique<uint8_t[]>(n + 1u);
-      const uint32_t got = file_.Read(characters.get(), n);
+      // One item's characters at a time, in a buffer kept between items.
+      if (characters_.size() < n + 1u) characters_.resize(n + 1u);
+      const uint32_t got = file_.Read(characters_.data(), n);
       counted = static_cast<uint16_t>(counted + got);
-      output.Write(characters.get(), got);
+      output.Write(characters_.data(), got);
       if (got < n) {
         pageEnded_ = true;
         return false;

@@ -145,7 +145,7 @@ bool File::FillBuffer() {
   return got > 0;
 }
 
-uint32_t File::Read(void* buffer, uint32_t count) {
+uint32_t File::ReadThroughBuffer(void* buffer, uint32_t count) {
   if (!IsOpen() || count == 0) return 0;
   if (state_ == BufferState::Writing && !Flush()) return 0;
   auto* out = static_cast<uint8_t*>(buffer);
@@ -189,7 +189,7 @@ bool File::WriteThrough(const uint8_t* data, size_t count, int64_t at) {
   return true;
 }
 
-bool File::Write(const void* data, uint32_t count) {
+bool File::WriteThroughBuffer(const void* data, uint32_t count) {
   if (!IsOpen()) {
     SetError(EBADF);
     return false;

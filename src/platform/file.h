@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -58,10 +59,31 @@ class File {
 
   // Reads up to count bytes at the position; returns the number delivered
   // (fewer at the end of the file, 0 on error or when not open).
-  uint32_t Read(void* buffer, uint32_t count);
+  uint32_t Read(void* buffer, uint32_t count) {
+    // Documents are read field by field: a read the buffer can serve costs
+    // one copy.
+    if (state_ == BufferState::Reading && position_ >= buffer_start_ &&
+        position_ + count <= buffer_start_ + static_cast<int64_t>(buffer_length_)) {
+      std::memcpy(buffer, buffer_.get() + (position_ - buffer_start_), count);
+      position_ += count;
+      return count;
+    }
+    return ReadThroughBuffer(buffer, count);
+  }
   // Writes count bytes at the position. False when the write failed, now or
   // in an earlier flush; ErrorText holds the system's message.
-  bool Write(const void* data, uint32_t count);
+  bool Write(const void* data, uint32_t count) {
+    // Text is written item by item: appending to the pending bytes is a copy.
+    if (state_ == BufferState::Writing && !write_failed_ &&
+        buffer_start_ + static_cast<int64_t>(buffer_length_) == position_ &&
+        buffer_length_ + count <= kBufferSize) {
+      std::memcpy(buffer_.get() + buffer_length_, data, count);
+      buffer_length_ += count;
+      position_ += count;
+      return true;
+    }
+    return WriteThroughBuffer(data, count);
+  }
   bool Flush();
 
   bool WriteFailed() const { return write_failed_; }
@@ -70,6 +92,8 @@ class File {
  private:
   enum class BufferState { Empty, Reading, Writing };
 
+  uint32_t ReadThroughBuffer(void* buffer, uint32_t count);
+  bool WriteThroughBuffer(const void* data, uint32_t count);
   bool FillBuffer();
   bool WriteThrough(const uint8_t* data, size_t count, int64_t at);
   void SetError(int error_number);
