@@ -1,17 +1,35 @@
 #include "ui/directory_combo_box.h"
 
+#include <QProxyStyle>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
 
 #include "ui/entry_painter.h"
 
 namespace exqrv::ui {
+namespace {
+
+// Drops the list below the field, into the room the template leaves for it,
+// where some styles would open it over the field and the label above.
+class DropDownStyle : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* returnData) const override {
+    if (hint == SH_ComboBox_Popup) return 0;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+  }
+};
+
+}  // namespace
 
 DirectoryComboBox::DirectoryComboBox(ConverterApp& app, int side, QWidget* parent)
     : QComboBox(parent),
       side_(side),
       entries_(side == DocumentSide ? app.DocumentDirectoryList : app.TextDirectoryList) {
   setEditable(false);
+  auto* dropDown = new DropDownStyle;
+  dropDown->setParent(this);  // the widget does not own its style
+  setStyle(dropDown);
   setItemDelegate(new EntryItemDelegate(entries_, ItemKind::Selector, this));
   setFocusPolicy(Qt::StrongFocus);
 }

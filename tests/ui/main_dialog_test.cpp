@@ -6,10 +6,14 @@
 #include <vector>
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -19,6 +23,8 @@
 #include "support/document_builder.h"
 #include "support/scratch_dir.h"
 #include "ui/directory_combo_box.h"
+#include "ui/entry_painter.h"
+#include "ui/entry_pictures.h"
 #include "ui/file_list_box.h"
 #include "ui/main_dialog.h"
 #include "ui/qt_prompter.h"
@@ -28,6 +34,41 @@
 namespace exqrv::ui {
 namespace {
 
+// Where the screenshots for review go, in the build directory.
+std::filesystem::path ScreenshotPath(const char* name) {
+  const std::filesystem::path folder = std::filesystem::path(EXQRV_BINARY_DIR) / "screenshots";
+  std::filesystem::create_directories(folder);
+  return folder / name;
+}
+
+// Pixels of a shot that differ from the picture of a view's row, with the
+// view's viewport at origin in the shot. The picture stands on the plain
+// white ground, so it shows exactly as drawn; what falls left of the
+// viewport (a drive's first column) is not compared.
+int PictureMismatches(const QImage& shot, QPoint origin, const QAbstractItemView& view, int row,
+                      int indent, int picture) {
+  const QImage image = LoadEntryPicture(picture);
+  const QRect item = view.visualRect(view.model()->index(row, 0));
+  const QPoint at(item.left() + indent, item.top() + (item.height() - kPictureSize) / 2);
+  int mismatches = 0;
+  for (int y = 0; y < kPictureSize; ++y) {
+    for (int x = 0; x < kPictureSize; ++x) {
+      if (at.x() + x < 0) continue;
+      mismatches += shot.pixel(origin + at + QPoint(x, y)) != image.pixel(x, y);
+    }
+  }
+  return mismatches;
+}
+
+// Pixels of an area that differ from its ground: the ink of its text.
+int InkPixels(const QImage& shot, const QRect& area, QRgb ground) {
+  int ink = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y) {
+    for (int x = area.left(); x <= area.right(); ++x) ink += shot.pixel(x, y) != ground;
+  }
+  return ink;
+}
+
 std::string Document(const std::string& text) {
   build::DocumentSpec spec;
   spec.pages = {build::TextPage({text})};
@@ -36,17 +77,32 @@ std::string Document(const std::string& text) {
 
 std::vector<std::string> Texts(const FileListBox& list) { return list.ItemTexts(); }
 
+// A selector's items for a directory the only drive holds: the root, then
+// each folder down to the directory.
+std::vector<std::string> ChainOf(const std::string& directory) {
+  std::vector<std::string> items{directory.substr(0, 3)};
+  std::string rest = directory.substr(3);
+  while (!rest.empty()) {
+    const size_t end = rest.find('\\');
+    items.push_back(rest.substr(0, end));
+    rest = end == std::string::npos ? "" : rest.substr(end + 1);
+  }
+  return items;
+}
+
 class MainDialogTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { uitest::EnsureApplication(); }
 
   void SetUp() override {
+    // Lower-case names sort after upper-case ones: a.QRV follows B.QRV, yet
+    // the folder arch stands before REPORT.TXT.
     std::filesystem::create_directories(scratch_ / "docs/SUB");
-    std::filesystem::create_directories(scratch_ / "texts");
-    build::WriteFileBytes(scratch_ / "docs/SUB/A.QRV", Document("alpha"));
+    std::filesystem::create_directories(scratch_ / "texts/arch");
+    build::WriteFileBytes(scratch_ / "docs/SUB/C.QRV", Document("gamma"));
     build::WriteFileBytes(scratch_ / "docs/B.QRV", Document("beta"));
     build::WriteFileBytes(scratch_ / "docs/Report.QRV", Document("report"));
-    build::WriteFileBytes(scratch_ / "docs/bad.QRV", "not a document");
+    build::WriteFileBytes(scratch_ / "docs/a.QRV", "not a document");
     build::WriteFileBytes(scratch_ / "texts/REPORT.TXT", "old");
     app_.SourceDirectory = platform::SystemPath(scratch_ / "docs");
     app_.TargetDirectory = platform::SystemPath(scratch_ / "texts");
@@ -74,6 +130,24 @@ class MainDialogTest : public ::testing::Test {
     const QPoint at = list.visualItemRect(item).center();
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
+  }
+
+  // A click on one part of the scroll bar: an arrow or the trough on either
+  // side of the thumb (there is none beyond a thumb at its end).
+  static void ClickScrollBar(QScrollBar& bar, QStyle::SubControl part) {
+    QStyleOptionSlider option;
+    option.initFrom(&bar);
+    option.orientation = bar.orientation();
+    option.minimum = bar.minimum();
+    option.maximum = bar.maximum();
+    option.sliderPosition = bar.sliderPosition();
+    option.sliderValue = bar.value();
+    option.singleStep = bar.singleStep();
+    option.pageStep = bar.pageStep();
+    option.subControls = QStyle::SC_All;
+    const QRect rect = bar.style()->subControlRect(QStyle::CC_ScrollBar, &option, part, &bar);
+    ASSERT_FALSE(rect.isEmpty()) << part;
+    QTest::mouseClick(&bar, Qt::LeftButton, {}, rect.center());
   }
 
   build::ScratchDir scratch_;
@@ -139,22 +213,39 @@ TEST_F(MainDialogTest, TabOrderFollowsTheTemplate) {
 
 TEST_F(MainDialogTest, ListsAndSelectorsShowTheTwoDirectories) {
   EXPECT_EQ(Texts(Documents()),
-            (std::vector<std::string>{"SUB", "B.QRV", "Report.QRV", "bad.QRV"}));
-  EXPECT_EQ(Texts(TextFiles()), std::vector<std::string>{"REPORT.TXT"});
+            (std::vector<std::string>{"SUB", "B.QRV", "Report.QRV", "a.QRV"}));
+  EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", "REPORT.TXT"}));
+  EXPECT_TRUE(Documents().selectedItems().isEmpty());
+  for (int side : {DocumentSide, TextSide}) {
+    SCOPED_TRACE(side);
+    const DirectoryComboBox& selector = *dialog_->Selector(side);
+    const std::vector<std::string> chain = ChainOf(
+        side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory);
+    EXPECT_EQ(selector.ItemTexts(), chain);
+    EXPECT_EQ(selector.currentIndex(), static_cast<int>(chain.size()) - 1);
+  }
   EXPECT_EQ(dialog_->Selector(DocumentSide)->currentText().toStdString(), "docs");
   EXPECT_EQ(dialog_->Selector(TextSide)->currentText().toStdString(), "texts");
-  EXPECT_EQ(dialog_->Selector(TextSide)->itemText(0).toStdString(), "C:\\");
 }
 
 TEST_F(MainDialogTest, ConvertRunsOverTheSelectionAndLogsEachDocument) {
-  Select({"SUB", "B.QRV", "bad.QRV"});
+  // Appears on disk after the text list was read: the list is refilled from
+  // its entries, not read again.
+  build::WriteFileBytes(scratch_ / "texts/LATE.TXT", "late");
+  Select({"SUB", "B.QRV", "a.QRV"});
   Click(kConvertButtonId);
-  EXPECT_EQ(LogLine(0).toStdString(), "Convert A.QRV to A.TXT succeeded");
+  EXPECT_EQ(LogLine(0).toStdString(), "Convert C.QRV to C.TXT succeeded");
   EXPECT_EQ(LogLine(1).toStdString(), "Convert B.QRV to B.TXT succeeded");
-  EXPECT_EQ(LogLine(2).toStdString(), "Convert bad.QRV to bad.TXT failed");
-  EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/A.TXT"), "alpha");
+  EXPECT_EQ(LogLine(2).toStdString(), "Convert a.QRV to a.TXT failed");
+  EXPECT_TRUE(LogLine(3).isEmpty());
+  EXPECT_EQ(dialog_->Log().LogLines().size(), 3u);
+  EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/C.TXT"), "gamma");
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/B.TXT"), "beta");
-  EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"A.TXT", "B.TXT", "REPORT.TXT"}));
+  EXPECT_FALSE(std::filesystem::exists(scratch_ / "texts/SUB"));
+  EXPECT_EQ(Texts(TextFiles()),
+            (std::vector<std::string>{"arch", "B.TXT", "C.TXT", "REPORT.TXT"}));
+  EXPECT_EQ(Texts(Documents()),
+            (std::vector<std::string>{"SUB", "B.QRV", "Report.QRV", "a.QRV"}));
   EXPECT_EQ(Documents().selectedItems().size(), 3);
   EXPECT_TRUE(prompter_.shown.empty());
 }
@@ -170,24 +261,42 @@ TEST_F(MainDialogTest, OverwriteQuestionCancelSkipsAndOkConverts) {
 
   prompter_.answers = {platform::Answer::Ok};
   Click(kConvertButtonId);
+  EXPECT_EQ(prompter_.shown.size(), 2u);
   EXPECT_EQ(LogLine(0).toStdString(), "Convert Report.QRV to Report.TXT succeeded");
+  EXPECT_TRUE(LogLine(1).isEmpty());
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/Report.TXT"), "report");
-  EXPECT_EQ(Texts(TextFiles()), std::vector<std::string>{"REPORT.TXT"});
+  EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", "REPORT.TXT"}));
 }
 
 TEST_F(MainDialogTest, DoubleClickOpensFoldersAndConvertsDocuments) {
   dialog_->show();
   DoubleClick(Documents(), "B.QRV");
   EXPECT_EQ(LogLine(0).toStdString(), "Convert B.QRV to B.TXT succeeded");
+  EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/B.TXT"), "beta");
 
+  prompter_.answers = {platform::Answer::Cancel};
+  DoubleClick(Documents(), "Report.QRV");  // asks first, like Convert
+  ASSERT_EQ(prompter_.shown.size(), 1u);
+  EXPECT_EQ(prompter_.shown[0].text, "Report.TXT already exist! Overwrite it?");
+  EXPECT_TRUE(LogLine(1).isEmpty());
+
+  const std::string texts = app_.TargetDirectory;
   DoubleClick(TextFiles(), "B.TXT");  // a text file is not opened
-  EXPECT_EQ(app_.TargetDirectory, platform::SystemPath(scratch_ / "texts"));
+  EXPECT_EQ(app_.TargetDirectory, texts);
+  EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", "B.TXT", "REPORT.TXT"}));
+  EXPECT_TRUE(LogLine(1).isEmpty());
+
+  DoubleClick(TextFiles(), "arch");
+  EXPECT_EQ(app_.TargetDirectory, texts + "\\arch");
+  EXPECT_TRUE(Texts(TextFiles()).empty());
+  EXPECT_EQ(dialog_->Selector(TextSide)->currentText().toStdString(), "arch");
 
   const std::string docs = app_.SourceDirectory;
   DoubleClick(Documents(), "SUB");
   EXPECT_EQ(app_.SourceDirectory, docs + "\\SUB");
-  EXPECT_EQ(Texts(Documents()), std::vector<std::string>{"A.QRV"});
+  EXPECT_EQ(Texts(Documents()), std::vector<std::string>{"C.QRV"});
   EXPECT_EQ(dialog_->Selector(DocumentSide)->currentText().toStdString(), "SUB");
+  EXPECT_EQ(dialog_->Log().LogLines().size(), 1u);
 
   Click(kDocumentUpButtonId);
   EXPECT_EQ(app_.SourceDirectory, docs);
@@ -209,20 +318,93 @@ TEST_F(MainDialogTest, ChoosingAFolderOfTheChainGoesThere) {
   EXPECT_EQ(selector.currentIndex(), 0);
 }
 
-TEST_F(MainDialogTest, LogScrollBarAppearsWithTheSeventhLineAndScrolls) {
+TEST_F(MainDialogTest, LogScrollBarAppearsWithTheSeventhLineAndScrollsWithinItsRange) {
   dialog_->show();
-  for (int i = 0; i < 7; ++i) dialog_->AddLogLine("line " + std::to_string(i));
   auto* bar = static_cast<QScrollBar*>(dialog_->Control(kLogScrollBarId));
-  EXPECT_TRUE(bar->isVisible());
+  for (int i = 0; i < 6; ++i) dialog_->AddLogLine("line " + std::to_string(i));
+  EXPECT_FALSE(bar->isVisible());
+  EXPECT_EQ(LogLine(5).toStdString(), "line 5");
+
+  dialog_->AddLogLine("line 6");
+  ASSERT_TRUE(bar->isVisible());
+  EXPECT_TRUE(bar->isEnabled());
   EXPECT_EQ(bar->minimum(), 0);
   EXPECT_EQ(bar->maximum(), 6);
   EXPECT_EQ(bar->value(), 1);
   EXPECT_EQ(LogLine(0).toStdString(), "line 1");
+  EXPECT_EQ(LogLine(5).toStdString(), "line 6");
 
-  QTest::mouseClick(bar, Qt::LeftButton, {}, QPoint(bar->width() / 2, 2));  // the up arrow
-  EXPECT_EQ(dialog_->Log().LogTop(), 0);
-  EXPECT_EQ(bar->value(), 0);
-  EXPECT_EQ(LogLine(0).toStdString(), "line 0");
+  // Clicks on the bar's arrows and trough, each from where the one before
+  // left the log (7 lines, LogTop 1).
+  struct Step {
+    const char* what;
+    QStyle::SubControl part;
+    int top;
+    const char* first;  // field 1025
+    const char* second;  // field 1026
+  };
+  const Step steps[] = {
+      {"line up", QStyle::SC_ScrollBarSubLine, 0, "line 0", "line 1"},
+      {"line up at the minimum", QStyle::SC_ScrollBarSubLine, 0, "line 0", "line 1"},
+      {"page down", QStyle::SC_ScrollBarAddPage, 3, "line 3", "line 4"},
+      {"page down to the maximum", QStyle::SC_ScrollBarAddPage, 6, "line 6", ""},
+      {"line down at the maximum", QStyle::SC_ScrollBarAddLine, 6, "line 6", ""},
+      {"line up", QStyle::SC_ScrollBarSubLine, 5, "line 5", "line 6"},
+      {"page up", QStyle::SC_ScrollBarSubPage, 2, "line 2", "line 3"},
+      {"page up from 2", QStyle::SC_ScrollBarSubPage, 0, "line 0", "line 1"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.what);
+    ClickScrollBar(*bar, step.part);
+    EXPECT_EQ(dialog_->Log().LogTop(), step.top);
+    EXPECT_EQ(bar->value(), step.top);
+    EXPECT_EQ(LogLine(0).toStdString(), step.first);
+    EXPECT_EQ(LogLine(1).toStdString(), step.second);
+  }
+
+  for (int i = 7; i < 13; ++i) dialog_->AddLogLine("line " + std::to_string(i));
+  EXPECT_EQ(dialog_->Log().LogLines().size(), 12u);
+  EXPECT_EQ(dialog_->Log().LogLines().front(), "line 1");
+  EXPECT_EQ(bar->value(), 6);
+  EXPECT_EQ(bar->maximum(), 6);
+  EXPECT_EQ(LogLine(0).toStdString(), "line 7");
+  EXPECT_EQ(LogLine(5).toStdString(), "line 12");
+  ClickScrollBar(*bar, QStyle::SC_ScrollBarSubPage);
+  ClickScrollBar(*bar, QStyle::SC_ScrollBarSubPage);
+  EXPECT_EQ(LogLine(0).toStdString(), "line 1");  // the first line is gone
+  EXPECT_TRUE(bar->isVisible());
+}
+
+TEST_F(MainDialogTest, ScreenshotAfterASmallBatchShowsNamesPicturesAndLog) {
+  dialog_->show();
+  Select({"SUB", "B.QRV", "a.QRV"});
+  Click(kConvertButtonId);
+  TextFiles().findItems("B.TXT", Qt::MatchExactly).value(0)->setSelected(true);
+  Documents().setFocus();
+
+  const QImage shot = dialog_->grab().toImage();
+  ASSERT_TRUE(shot.save(QString::fromStdString(ScreenshotPath("dialog.png").string())));
+  EXPECT_EQ(shot.size(), dialog_->size());
+
+  for (FileListBox* list : {&Documents(), &TextFiles()}) {
+    SCOPED_TRACE(list->Side());
+    const QPoint origin = list->viewport()->mapTo(dialog_.get(), QPoint(0, 0));
+    for (int row = 0; row < list->count(); ++row) {
+      SCOPED_TRACE(list->item(row)->text().toStdString());
+      EXPECT_EQ(PictureMismatches(shot, origin, *list, row, 0, list->Entries()[row]->Picture), 0);
+      // The name is written on the selection colour or on white, inside the
+      // one-pixel frame.
+      const QRect item = list->visualItemRect(list->item(row)).translated(origin);
+      const QRgb ground =
+          list->item(row)->isSelected() ? kActiveCaptionColor.rgb() : QColor(Qt::white).rgb();
+      EXPECT_EQ(shot.pixel(item.right() - 2, item.center().y()), ground);
+      EXPECT_GT(InkPixels(shot, item.adjusted(kNameOffset + 1, 1, -1, -1), ground), 0);
+    }
+  }
+  for (int k = 0; k < kVisibleLogLines; ++k) {
+    const QRect line = dialog_->Control(kFirstLogLineId + k)->geometry();
+    EXPECT_EQ(InkPixels(shot, line, shot.pixel(line.topLeft())) > 0, k < 3) << k;
+  }
 }
 
 TEST_F(MainDialogTest, EnterInAFileListClosesTheDialog) {
@@ -231,6 +413,131 @@ TEST_F(MainDialogTest, EnterInAFileListClosesTheDialog) {
   QTest::keyClick(&Documents(), Qt::Key_Return);
   EXPECT_FALSE(dialog_->isVisible());
   EXPECT_TRUE(prompter_.shown.empty());
+}
+
+// The selectors with the scripted drives A:, E: and F: (listed as f:\), whose
+// folders do not exist: a directory is shown whether or not it can be read.
+class SelectorDialogTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { uitest::EnsureApplication(); }
+
+  std::unique_ptr<MainDialog> DialogAt(int side, const std::string& directory) {
+    app_.SourceDirectory = side == DocumentSide ? directory : kOtherDirectory;
+    app_.TargetDirectory = side == TextSide ? directory : kOtherDirectory;
+    auto dialog = std::make_unique<MainDialog>(app_);
+    dialog->show();
+    return dialog;
+  }
+
+  static constexpr const char* kOtherDirectory = "A:\\";
+  uitest::ScriptedDrives drives_;
+  ConverterApp app_;
+};
+
+// Chooses an item of a selector with the mouse, in its dropped list.
+void ChooseItem(DirectoryComboBox& selector, const std::string& text) {
+  const int row = selector.findText(QString::fromStdString(text),
+                                    Qt::MatchExactly | Qt::MatchCaseSensitive);
+  ASSERT_GE(row, 0) << text;
+  selector.showPopup();
+  QAbstractItemView* view = selector.view();
+  ASSERT_TRUE(view->isVisible());
+  const QModelIndex index = selector.model()->index(row, 0);
+  view->scrollTo(index);
+  const QPoint at = view->visualRect(index).center();
+  QTest::mouseMove(view->viewport(), at);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+  EXPECT_FALSE(view->isVisible());
+}
+
+TEST_F(SelectorDialogTest, ChoosingAnItemOrGoingUpChangesOnlyThatSide) {
+  const std::vector<std::string> drives{"A:\\", "E:\\", "F:\\"};
+  const std::vector<std::string> chain{"A:\\", "E:\\", "WORK", "DOCS", "F:\\"};
+  struct Case {
+    const char* what;
+    const char* start;
+    const char* choice;  // an item's text, or ".." for the up button
+    const char* directory;
+    std::vector<std::string> items;
+    const char* shown;
+  };
+  const Case cases[] = {
+      {"a folder above", "E:\\WORK\\DOCS", "WORK", "E:\\WORK", {"A:\\", "E:\\", "WORK", "F:\\"},
+       "WORK"},
+      {"the directory's drive", "E:\\WORK\\DOCS", "E:\\", "E:\\", drives, "E:\\"},
+      {"another drive: its root", "E:\\WORK\\DOCS", "F:\\", "F:\\", drives, "F:\\"},
+      {"the open folder", "E:\\WORK\\DOCS", "DOCS", "E:\\WORK\\DOCS", chain, "DOCS"},
+      {"the root already shown", "E:\\", "E:\\", "E:\\", drives, "E:\\"},
+      {"up from a folder", "E:\\WORK", "..", "E:\\", drives, "E:\\"},
+      {"up from a root", "E:\\", "..", "E:\\", drives, "E:\\"},
+  };
+  for (int side : {DocumentSide, TextSide}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(c.what) + (side == DocumentSide ? " (documents)" : " (texts)"));
+      std::unique_ptr<MainDialog> dialog = DialogAt(side, c.start);
+      DirectoryComboBox& selector = *dialog->Selector(side);
+      if (c.start == std::string("E:\\WORK\\DOCS")) {
+        EXPECT_EQ(selector.ItemTexts(), chain);
+        EXPECT_EQ(selector.currentIndex(), 3);
+      }
+      if (c.choice == std::string("..")) {
+        QTest::mouseClick(static_cast<QAbstractButton*>(dialog->Control(
+                              side == DocumentSide ? kDocumentUpButtonId : kTextUpButtonId)),
+                          Qt::LeftButton);
+      } else {
+        ChooseItem(selector, c.choice);
+      }
+      EXPECT_EQ(side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory, c.directory);
+      EXPECT_EQ(selector.ItemTexts(), c.items);
+      EXPECT_EQ(selector.currentText().toStdString(), c.shown);
+      EXPECT_EQ(side == DocumentSide ? app_.TargetDirectory : app_.SourceDirectory,
+                kOtherDirectory);
+      EXPECT_EQ(dialog->Selector(1 - side)->ItemTexts(), drives);
+    }
+  }
+}
+
+TEST_F(SelectorDialogTest, ScreenshotOfTheDroppedSelectorShowsTheWholeChain) {
+  // Five items fit the room the template leaves below the field.
+  std::unique_ptr<MainDialog> dialog = DialogAt(DocumentSide, "E:\\WORK\\DOCS");
+  DirectoryComboBox& selector = *dialog->Selector(DocumentSide);
+  selector.setFocus();
+  selector.showPopup();
+  QAbstractItemView& view = *selector.view();
+  QWidget& popup = *view.window();
+  ASSERT_TRUE(popup.isVisible());
+
+  // The list drops below the field, within the height the template gives the
+  // selector.
+  const QPoint popupAt = dialog->mapFromGlobal(popup.mapToGlobal(QPoint(0, 0)));
+  const PixelRect room = ToPixels(dialog->Units(), FindControlTemplate(kDocumentSelectorId)->rect);
+  EXPECT_GE(popupAt.y(), selector.geometry().bottom());
+  EXPECT_LE(popupAt.y() + popup.height(), room.y + room.height);
+
+  // The dialog with the dropped list laid over it where it stands.
+  const QRect canvas = dialog->rect().united(QRect(popupAt, popup.size()));
+  QImage shot(canvas.size(), QImage::Format_RGB32);
+  shot.fill(Qt::white);
+  {
+    QPainter painter(&shot);
+    painter.drawPixmap(-canvas.topLeft(), dialog->grab());
+    painter.drawPixmap(popupAt - canvas.topLeft(), popup.grab());
+  }
+  ASSERT_TRUE(shot.save(QString::fromStdString(ScreenshotPath("selector.png").string())));
+
+  ASSERT_EQ(selector.count(), 5);
+  const QPoint origin = popupAt - canvas.topLeft() + view.viewport()->mapTo(&popup, QPoint(0, 0));
+  int shown = 0;
+  for (int row = 0; row < selector.count(); ++row) {
+    const QRect item = view.visualRect(selector.model()->index(row, 0));
+    if (!view.viewport()->rect().contains(item)) continue;
+    ++shown;
+    const ListEntry& entry = *selector.Entries()[row];
+    EXPECT_EQ(PictureMismatches(shot, origin, view, row, entry.Indent, entry.Picture), 0)
+        << entry.Name;
+  }
+  EXPECT_EQ(shown, selector.count());
+  selector.hidePopup();
 }
 
 TEST(QtPrompterTest, AsksWithTheApplicationsCaptionAndIcon) {
