@@ -61,7 +61,8 @@ class File {
   // (fewer at the end of the file, 0 on error or when not open).
   uint32_t Read(void* buffer, uint32_t count) {
     // Documents are read field by field: a read the buffer can serve costs
-    // one copy.
+    // one copy. An empty read may come with no buffer at all.
+    if (count == 0) return 0;
     if (state_ == BufferState::Reading && position_ >= buffer_start_ &&
         position_ + count <= buffer_start_ + static_cast<int64_t>(buffer_length_)) {
       std::memcpy(buffer, buffer_.get() + (position_ - buffer_start_), count);
