@@ -67,6 +67,18 @@ TEST_F(ConvertJob, NotesFollowTheirPageInListOrder) {
   }
 }
 
+TEST_F(ConvertJob, AStoreThatDoesNotExpandLeavesThePagesAlone) {
+  std::string bytes = build::BuildDocument(
+      {.pages = {TextPage({"page"})}, .notes = {{1, "lost", "note"}}, .compressNotes = true});
+  const uint16_t chunks = ReadLe16(bytes.data() + 6);
+  for (uint32_t i = 0; i < chunks; ++i) {
+    const char* entry = bytes.data() + 8 + 16 * i;
+    if (std::string(entry, 4) == "indx") bytes[ReadLe32(entry + 8) + 7] = 'X';  // spoil the magic
+  }
+  EXPECT_EQ(ConvertBytes(bytes), 1);
+  EXPECT_EQ(Text(), "page");
+}
+
 TEST_F(ConvertJob, ReplacesAnExistingTextFile) {
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.TXT", "old content that is longer"));
   EXPECT_EQ(Convert({.pages = {TextPage({"new"})}}), 1);
