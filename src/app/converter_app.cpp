@@ -1,6 +1,7 @@
 // Start-up, the command-line grammar and command-line mode.
 #include "app/converter_app.h"
 
+#include <cctype>
 #include <cstdio>
 #include <vector>
 
@@ -108,16 +109,12 @@ bool ConverterApp::ParseCommandLine(const std::string& commandLine) {
   }
 
   if (SourceDirectory.size() == 2 && SourceDirectory[1] == ':') {
-    const std::string roots = platform::CurrentPlatform().LogicalDriveStrings();
-    for (size_t at = 0; at < roots.size() && roots[at] != '\0';) {
-      const std::string root = roots.substr(at, roots.find('\0', at) - at);
-      if (root.find(SourceDirectory[0]) != std::string::npos) {
-        const int drive_number = std::toupper(static_cast<unsigned char>(root[0])) - 64;
-        const std::string current = platform::CurrentPlatform().DriveCurrentDirectory(drive_number);
-        if (!current.empty()) SourceDirectory = current;
-        break;
-      }
-      at += root.size() + 1;
+    for (const std::string& root : platform::LogicalDriveRoots()) {
+      if (root.find(SourceDirectory[0]) == std::string::npos) continue;
+      const int driveNumber = std::toupper(static_cast<unsigned char>(root[0])) - 64;
+      const std::string current = platform::CurrentPlatform().DriveCurrentDirectory(driveNumber);
+      if (!current.empty()) SourceDirectory = current;
+      break;
     }
   }
 

@@ -57,21 +57,6 @@ std::string UpperCase(std::string_view text) {
   return upper;
 }
 
-// The drive roots of the platform's answer: NUL-terminated strings, the run
-// closed by one more NUL.
-std::vector<std::string> DriveRoots(const std::string& driveStrings) {
-  std::vector<std::string> roots;
-  size_t offset = 0;
-  while (offset < driveStrings.size()) {
-    size_t end = driveStrings.find('\0', offset);
-    if (end == std::string::npos) end = driveStrings.size();
-    if (end == offset) break;  // the closing NUL
-    roots.emplace_back(driveStrings.substr(offset, end - offset));
-    offset = end + 1;
-  }
-  return roots;
-}
-
 // The folder names of a directory below its root: "E:\A\B" gives A, B.
 std::vector<std::string> ChainFolders(const std::string& directory) {
   std::vector<std::string> folders;
@@ -143,7 +128,7 @@ int ConverterApp::BuildDirectoryList(int side) {
   EntryList& list = documents ? DocumentDirectoryList : TextDirectoryList;
 
   platform::Platform& system = platform::CurrentPlatform();
-  for (const std::string& root : DriveRoots(system.LogicalDriveStrings())) {
+  for (const std::string& root : platform::LogicalDriveRoots()) {
     list.push_back(MakeEntry(UpperCase(root), DrivePicture(system.GetDriveKind(root)),
                              kDriveIndent));
   }

@@ -72,6 +72,9 @@ void SetPlatform(Platform* platform);
 // A system path (C:\x, \x, x\y, /x) as a POSIX path; nullopt for a drive
 // other than C:.
 std::optional<std::string> NativePath(std::string_view path);
+// The current platform's drive roots ("C:\\"), in its order.
+std::vector<std::string> LogicalDriveRoots();
+
 // A fresh unique name in the temporary directory: the platform creates the
 // file and it is deleted at once, so that only the name is kept. Empty when
 // no name can be had.

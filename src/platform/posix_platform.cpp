@@ -179,6 +179,19 @@ std::string Platform::UniqueTempName(std::string_view directory, std::string_vie
   return {};
 }
 
+std::vector<std::string> LogicalDriveRoots() {
+  // NUL-terminated strings, the run closed by one more NUL.
+  const std::string strings = CurrentPlatform().LogicalDriveStrings();
+  std::vector<std::string> roots;
+  for (size_t at = 0; at < strings.size() && strings[at] != '\0';) {
+    size_t end = strings.find('\0', at);
+    if (end == std::string::npos) end = strings.size();
+    roots.push_back(strings.substr(at, end - at));
+    at = end + 1;
+  }
+  return roots;
+}
+
 std::string ReserveTemporaryName(std::string_view prefix) {
   Platform& system = CurrentPlatform();
   const std::string directory = system.TempDirectory();
