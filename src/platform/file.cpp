@@ -102,7 +102,7 @@ bool File::Close() {
 
 void File::SetError(int error_number) { error_text_ = std::strerror(error_number); }
 
-int64_t File::Seek(int64_t offset, SeekOrigin origin) {
+int64_t File::SeekAnywhere(int64_t offset, SeekOrigin origin) {
   if (!IsOpen() || !seekable_) return -1;
   int64_t base = 0;
   switch (origin) {

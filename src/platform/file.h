@@ -52,7 +52,15 @@ class File {
 
   // New position from the start of the file, or -1 (position unchanged) when
   // it would be negative or the file is not open. Seeking past the end is fine.
-  int64_t Seek(int64_t offset, SeekOrigin origin);
+  int64_t Seek(int64_t offset, SeekOrigin origin) {
+    // Page commands step over their operands by relative moves.
+    if (origin == SeekOrigin::Current && state_ != BufferState::Writing && seekable_ &&
+        handle_ != kInvalidHandle && offset >= 0 && position_ <= INT64_MAX - offset) {
+      position_ += offset;
+      return position_;
+    }
+    return SeekAnywhere(offset, origin);
+  }
   int64_t Position() const { return position_; }
   // Size of the file including data not yet flushed; -1 when not open.
   int64_t Size();
@@ -93,6 +101,7 @@ class File {
  private:
   enum class BufferState { Empty, Reading, Writing };
 
+  int64_t SeekAnywhere(int64_t offset, SeekOrigin origin);
   uint32_t ReadThroughBuffer(void* buffer, uint32_t count);
   bool WriteThroughBuffer(const void* data, uint32_t count);
   bool FillBuffer();
