@@ -50,16 +50,16 @@ const Corpus& GetCorpus() {
   static const Corpus corpus = [] {
     Corpus made;
     std::mt19937 random(7);
-    exqrv::build::DocumentSpec spec;
-    while (made.textBytes < kTextBytes) spec.pages.push_back(MakePage(random, made.textBytes));
+    exqrv::build::DocumentSpec recipe;
+    while (made.textBytes < kTextBytes) recipe.pages.push_back(MakePage(random, made.textBytes));
     const std::string directory = exqrv::platform::CurrentPlatform().TempDirectory();
     auto& system = exqrv::platform::CurrentPlatform();
     made.plainPath = system.UniqueTempName(directory, "bpl", 0);
     made.packedPath = system.UniqueTempName(directory, "bpk", 0);
     made.textPath = system.UniqueTempName(directory, "btx", 0);
-    exqrv::build::WriteFileBytes(made.plainPath, exqrv::build::BuildDocument(spec));
-    spec.compress = true;
-    exqrv::build::WriteFileBytes(made.packedPath, exqrv::build::BuildDocument(spec));
+    exqrv::build::WriteFileBytes(made.plainPath, exqrv::build::BuildDocument(recipe));
+    recipe.compress = true;
+    exqrv::build::WriteFileBytes(made.packedPath, exqrv::build::BuildDocument(recipe));
     return made;
   }();
   return corpus;

@@ -120,7 +120,7 @@ int InfoCommand(const Args& args) {
 }
 
 int MakeCommand(const Args& args) {
-  build::DocumentSpec spec;
+  build::DocumentSpec recipe;
   std::string output;
   std::vector<std::string> pages;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -128,13 +128,13 @@ int MakeCommand(const Args& args) {
     if (arg == "--out" && i + 1 < args.size()) {
       output = args[++i];
     } else if (arg == "--compress") {
-      spec.compress = true;
+      recipe.compress = true;
     } else if (arg == "--compress-notes") {
-      spec.compressNotes = true;
+      recipe.compressNotes = true;
     } else if (arg == "--note" && i + 1 < args.size()) {
       build::NoteSpec note;
       if (!ParseNote(args[++i], note)) return Fail("--note wants PAGE:TEXT1:TEXT2, got " + args[i]);
-      spec.notes.push_back(note);
+      recipe.notes.push_back(note);
     } else if (!arg.empty() && arg[0] == '-') {
       return Fail("unknown option " + arg);
     } else {
@@ -148,10 +148,10 @@ int MakeCommand(const Args& args) {
     if (!file.Open(page, platform::OpenMode::Read)) {
       return Fail("cannot read " + page + ": " + file.ErrorText());
     }
-    spec.pages.push_back(build::TextPage({build::ReadFileBytes(page)}));
+    recipe.pages.push_back(build::TextPage({build::ReadFileBytes(page)}));
   }
   if (output.empty()) output = DefaultOutput(pages.front());
-  if (!build::WriteFileBytes(output, build::BuildDocument(spec))) {
+  if (!build::WriteFileBytes(output, build::BuildDocument(recipe))) {
     return Fail("cannot write " + output);
   }
   return 0;

@@ -22,8 +22,8 @@ class ConvertJob : public ::testing::Test {
   void SetUp() override { platform::SetPrompter(&prompter_); }
   void TearDown() override { platform::SetPrompter(nullptr); }
 
-  // Converts a document built from spec; returns the job's result.
-  int Convert(const DocumentSpec& spec) { return ConvertBytes(build::BuildDocument(spec)); }
+  // Converts a document built from recipe; returns the job's result.
+  int Convert(const DocumentSpec& recipe) { return ConvertBytes(build::BuildDocument(recipe)); }
   int ConvertBytes(const std::string& bytes) {
     EXPECT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", bytes));
     ConverterApp app;
@@ -57,12 +57,12 @@ TEST_F(ConvertJob, EmptyDocumentsGiveEmptyFiles) {
 
 TEST_F(ConvertJob, NotesFollowTheirPageInListOrder) {
   for (bool compress : {false, true}) {
-    DocumentSpec spec{.pages = {TextPage({"P1."}), TextPage({"P2."}), TextPage({"P3."})},
+    DocumentSpec recipe{.pages = {TextPage({"P1."}), TextPage({"P2."}), TextPage({"P3."})},
                       .compress = compress,
                       .compressNotes = compress};
-    spec.notes = {{3, "A1", "A2"}, {0, "zero", "!"},   {1, "x", "y"},     {40000, "neg", "!"},
+    recipe.notes = {{3, "A1", "A2"}, {0, "zero", "!"},   {1, "x", "y"},     {40000, "neg", "!"},
                   {3, "B1", "B2"}, {4, "beyond", "!"}, {65535, "minus", "1"}};
-    EXPECT_EQ(Convert(spec), 1);
+    EXPECT_EQ(Convert(recipe), 1);
     EXPECT_EQ(Text(), "P1.xyP2.P3.A1A2B1B2") << compress;
   }
 }
@@ -97,9 +97,9 @@ TEST_F(ConvertJob, ANonDocumentFailsAndLeavesNoTextFile) {
 }
 
 TEST_F(ConvertJob, AFailedWriteIsAFailureAndRemovesTheTextFile) {
-  const DocumentSpec spec{.pages = {TextPage({std::string(200000, 'p')})},
+  const DocumentSpec recipe{.pages = {TextPage({std::string(200000, 'p')})},
                           .notes = {{1, "note", "text"}}};
-  ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", build::BuildDocument(spec)));
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", build::BuildDocument(recipe)));
   for (int64_t budget : {0, 1000, 199999, 200003}) {
     ConverterApp app;
     platform::SetWriteFaultAfter(budget);

@@ -135,16 +135,16 @@ std::string CompressBlock(std::string_view data) {
   return block;
 }
 
-std::string BuildDocument(const DocumentSpec& spec) {
+std::string BuildDocument(const DocumentSpec& recipe) {
   std::vector<Chunk> chunks;
-  chunks.push_back({"pape", {}, spec.compress});  // filled once the pages are placed
+  chunks.push_back({"pape", {}, recipe.compress});  // filled once the pages are placed
   chunks.push_back({"name", NameTable(), false});
-  chunks.push_back({"font", kFontData, spec.compress});
-  chunks.push_back({"stru", kStructureData, spec.compress});
-  if (!spec.notes.empty() || spec.compressNotes) {
-    chunks.push_back({"indx", BuildAnnotationStore(spec.notes), spec.compressNotes});
+  chunks.push_back({"font", kFontData, recipe.compress});
+  chunks.push_back({"stru", kStructureData, recipe.compress});
+  if (!recipe.notes.empty() || recipe.compressNotes) {
+    chunks.push_back({"indx", BuildAnnotationStore(recipe.notes), recipe.compressNotes});
   }
-  for (const ExtraChunk& extra : spec.extraChunks) {
+  for (const ExtraChunk& extra : recipe.extraChunks) {
     chunks.push_back({extra.tag, extra.data, extra.compressed});
   }
   for (Chunk& chunk : chunks) {
@@ -155,16 +155,16 @@ std::string BuildDocument(const DocumentSpec& spec) {
   const uint32_t directoryEnd = kHeaderSize + kEntrySize * static_cast<uint32_t>(chunks.size());
   std::string pages;
   std::string table;
-  AppendLe16(table, static_cast<uint16_t>(spec.pages.size()));
-  for (const std::string& page : spec.pages) {
-    const std::string stored = spec.compress ? CompressBlock(page) : page;
+  AppendLe16(table, static_cast<uint16_t>(recipe.pages.size()));
+  for (const std::string& page : recipe.pages) {
+    const std::string stored = recipe.compress ? CompressBlock(page) : page;
     table.append(10, '\0');
     AppendLe32(table, directoryEnd + static_cast<uint32_t>(pages.size()));
     AppendLe32(table, static_cast<uint32_t>(stored.size()));
     table.append(8, '\0');
     pages += stored;
   }
-  chunks[0].data = spec.compress ? CompressBlock(table) : table;
+  chunks[0].data = recipe.compress ? CompressBlock(table) : table;
 
   std::string document = "Qlrd";
   AppendLe16(document, 1);

@@ -51,7 +51,7 @@ struct DocumentSpec {
   std::vector<ExtraChunk> extraChunks;
 };
 
-std::string BuildDocument(const DocumentSpec& spec);
+std::string BuildDocument(const DocumentSpec& recipe);
 
 // A compressed block (header and implode stream) holding data.
 std::string CompressBlock(std::string_view data);

@@ -70,9 +70,9 @@ int InkPixels(const QImage& shot, const QRect& area, QRgb ground) {
 }
 
 std::string Document(const std::string& text) {
-  build::DocumentSpec spec;
-  spec.pages = {build::TextPage({text})};
-  return build::BuildDocument(spec);
+  build::DocumentSpec recipe;
+  recipe.pages = {build::TextPage({text})};
+  return build::BuildDocument(recipe);
 }
 
 std::vector<std::string> Texts(const FileListBox& list) { return list.ItemTexts(); }
