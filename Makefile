@@ -36,11 +36,19 @@ configure: deps
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
+# Tests and fuzzers run with a temporary folder of their own, removed after
+# them whether they pass or not: a process that ends without its exit
+# handlers (killed on purpose by a test, or by one of libFuzzer's own exit
+# paths) cannot leave its private folder in the system's.
+# $(call in-private-tmp,NAME,COMMAND)
+in-private-tmp = tmp="$$PWD/$(BUILD)-$(1)-tmp"; rm -rf "$$tmp" && mkdir -p "$$tmp" && \
+	{ TMPDIR="$$tmp" $(2); status=$$?; rm -rf "$$tmp"; exit $$status; }
+
 # The tests in the normal build, then again under AddressSanitizer and
 # UndefinedBehaviorSanitizer with leak checking (command line only: the
 # dialog's tests run in the normal build), then a short run of each fuzzer.
 test: build
-	ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS)
+	@$(call in-private-tmp,test,ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS))
 	$(MAKE) --no-print-directory test-sanitized
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(CI_FUZZ_SECONDS)
 
@@ -48,8 +56,9 @@ test-sanitized: deps
 	@[ -f $(BUILD)-asan/build.ninja ] || cmake -G $(GENERATOR) -S . -B $(BUILD)-asan \
 	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEXQRV_SANITIZE=ON -DEXQRV_WITH_QT=OFF
 	cmake --build $(BUILD)-asan -j$(JOBS)
-	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --test-dir $(BUILD)-asan --output-on-failure -j$(JOBS)
+	@$(call in-private-tmp,asan,ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  ctest --test-dir $(BUILD)-asan --output-on-failure -j$(JOBS))
 
 # Each fuzzer for FUZZ_SECONDS, from seeds made with qrvtool; what it finds
 # lands in $(BUILD)-fuzz/findings.
@@ -65,14 +74,14 @@ fuzz: deps
 	@$(BUILD)-fuzz/qrvtool make --out $(BUILD)-fuzz/seeds/plain.QRV --note 1:a:b samples/river-1.txt samples/river-2.txt
 	@$(BUILD)-fuzz/qrvtool make --compress --compress-notes --out $(BUILD)-fuzz/seeds/packed.QRV --note 2:c:d \
 	  samples/letters-1.txt samples/letters-2.txt
-	@for f in $(FUZZERS); do \
+	@$(call in-private-tmp,fuzz,$(SHELL) -c 'for f in $(FUZZERS); do \
 	  echo "fuzzing $$f for $(FUZZ_SECONDS) s"; \
 	  mkdir -p $(BUILD)-fuzz/corpus/$$f; \
 	  $(BUILD)-fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
 	    -artifact_prefix=$(BUILD)-fuzz/findings/ -print_final_stats=1 \
 	    $(BUILD)-fuzz/corpus/$$f $(BUILD)-fuzz/seeds 2>&1 | grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY)" ; \
 	  [ $${PIPESTATUS[0]} -eq 0 ] || exit 1; \
-	done
+	done')
 
 # Builds the sample documents from the text in samples/, converts them into a
 # fresh folder and shows what was written.

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "app/converter_app.h"
+#include "platform/interruption.h"
 #ifdef EXQRV_WITH_QT
 #include <cstdio>
 
@@ -16,13 +17,14 @@ int main(int argc, char** argv) {
     if (i > 1) commandLine += ' ';
     commandLine += argv[i];
   }
+  exqrv::platform::RemoveLeftoversOnInterrupt();
   exqrv::ConverterApp app;
 #ifdef EXQRV_WITH_QT
   if (commandLine.empty()) {
-    if (!exqrv::ui::DisplayAvailable()) {
-      std::fputs("exqrv: no display to open the dialog on (DISPLAY, WAYLAND_DISPLAY and "
-                 "QT_QPA_PLATFORM are unset)\nusage: ExQRV QRVFileName [/TXTDirectory]\n",
-                 stderr);
+    const std::string problem = exqrv::ui::DisplayProblem();
+    if (!problem.empty()) {
+      std::fprintf(stderr, "exqrv: %s\nusage: ExQRV QRVFileName [/TXTDirectory]\n",
+                   problem.c_str());
       return exqrv::kExitUsage;
     }
     app.SetDialogHook([](exqrv::ConverterApp& self) { return exqrv::ui::RunMainDialog(self); });

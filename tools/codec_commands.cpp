@@ -12,6 +12,7 @@
 #include "codec/explode.h"
 #include "codec/implode.h"
 #include "platform/file.h"
+#include "platform/platform.h"
 #include "tools/commands.h"
 
 namespace exqrv::tools {
@@ -43,6 +44,12 @@ void WriteOutput(const uint8_t* buffer, uint32_t count, void* context) {
 bool OpenStreams(const std::string& in, const std::string& out, Streams& streams) {
   if (!streams.input.Open(in, platform::OpenMode::Read)) {
     Fail("cannot open " + in + ": " + streams.input.ErrorText());
+    return false;
+  }
+  // Creating the output truncates it: with the input under another name,
+  // that would destroy the input before a byte of it is read.
+  if (platform::IsSameFile(in, out)) {
+    Fail(out + " is the input itself: refusing to overwrite it");
     return false;
   }
   if (!streams.output.Open(out, platform::OpenMode::Write)) {

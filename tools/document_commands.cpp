@@ -151,6 +151,11 @@ int MakeCommand(const Args& args) {
     recipe.pages.push_back(build::TextPage({build::ReadFileBytes(page)}));
   }
   if (output.empty()) output = DefaultOutput(pages.front());
+  for (const std::string& page : pages) {
+    if (platform::IsSameFile(page, output)) {
+      return Fail(output + " is one of the page files: refusing to overwrite it");
+    }
+  }
   if (!build::WriteFileBytes(output, build::BuildDocument(recipe))) {
     return Fail("cannot write " + output);
   }

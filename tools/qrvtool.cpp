@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/interruption.h"
 #include "tools/commands.h"
 
 namespace {
@@ -35,6 +36,7 @@ int Usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  exqrv::platform::RemoveLeftoversOnInterrupt();
   if (argc < 2) return Usage();
   for (const Subcommand& sub : kSubcommands) {
     if (std::strcmp(argv[1], sub.name) == 0) return sub.run(exqrv::tools::Args(argv + 2, argv + argc));

@@ -11,6 +11,7 @@
 #include "document/document.h"
 #include "platform/file.h"
 #include "platform/little_endian.h"
+#include "platform/platform.h"
 #include "platform/prompter.h"
 #include "tools/commands.h"
 
@@ -126,11 +127,29 @@ int TextCommand(const Args& args) {
     }
   }
   if (path.empty()) return Fail("usage: qrvtool text [--pages FIRST-LAST] [--no-notes] DOC");
+  // The system's reason first: a missing or unreadable file is not a
+  // damaged document.
+  platform::File probe;
+  if (!probe.Open(path, platform::OpenMode::Read)) return Fail(path + ": " + probe.ErrorText());
+  probe.Close();
   TextExtraction job;
-  if (!job.Open(path)) return Fail("cannot read " + path + " as a Quillor document");
+  const bool opened = job.Open(path);
+  if (job.temporaryFault() == platform::TemporaryFault::WriteFailed) {
+    return Fail(path + ": a temporary file could not be written");
+  }
+  if (!opened && job.temporaryFault() == platform::TemporaryFault::NotMade) {
+    return Fail(path + ": no temporary file could be made");
+  }
+  if (!opened) return Fail("cannot read " + path + " as a Quillor document");
   platform::File output(STDOUT_FILENO, false);
   const bool written = job.WriteText(output, range, withNotes);
+  if (job.temporaryFault() == platform::TemporaryFault::WriteFailed) {
+    return Fail(path + ": a temporary file could not be written");
+  }
   if (!output.Flush() || !written) return Fail("writing the text failed: " + output.ErrorText());
+  if (job.temporaryFault() == platform::TemporaryFault::NotMade && withNotes) {
+    return Fail(path + ": no temporary file could be made, so its notes are missing");
+  }
   return 0;
 }
 

@@ -72,11 +72,14 @@ AnnotationSet::~AnnotationSet() { Reset(); }
 
 int AnnotationSet::Load(platform::File& documentHandle, const std::string& uniqueName) {
   ClearLists();
+  temporaryFault_ = platform::TemporaryFault::None;
   workName_ = uniqueName;
   LoadThumbnails(documentHandle);
   const int64_t position = documentHandle.Position();
   if (!FindStore(documentHandle)) return kAnnotationsLoaded;
-  if (!FillWorkFile(documentHandle)) return kStoreNotExpanded;
+  const bool filled = FillWorkFile(documentHandle);
+  if (workFile_.WriteFailed()) temporaryFault_ = platform::TemporaryFault::WriteFailed;
+  if (!filled || temporaryFault_ != platform::TemporaryFault::None) return kStoreNotExpanded;
   storeHeader_ = {};
   workFile_.Seek(0, platform::SeekOrigin::Begin);
   workFile_.Read(storeHeader_.data(), kStoreHeaderSize);
@@ -174,6 +177,7 @@ bool AnnotationSet::FillWorkFile(platform::File& documentHandle) {
   if (workFile_.IsOpen()) workFile_.Close();
   const std::string workFileName = WorkFileName();
   if (workFileName.empty() || !workFile_.Open(workFileName, platform::OpenMode::ReadWrite)) {
+    temporaryFault_ = platform::TemporaryFault::NotMade;
     return false;
   }
   if (storeEntry_.compressed != 0) {
@@ -184,6 +188,7 @@ bool AnnotationSet::FillWorkFile(platform::File& documentHandle) {
     if (result != codec::BlockResult::Ok) return false;
   } else {
     CopyPlainStore(documentHandle);
+    workFile_.Flush();
   }
   workFileSize_ = workFile_.Size();
   return true;

@@ -14,6 +14,7 @@
 
 #include "annotations/records.h"
 #include "platform/file.h"
+#include "platform/platform.h"
 
 namespace exqrv {
 
@@ -50,6 +51,9 @@ class AnnotationSet {
   // "...EXTxxxx.TMP" name. 0, or -3 when the store cannot be expanded.
   int Load(platform::File& documentHandle, const std::string& uniqueName);
   int Reset();
+  // Whether the work file let the last Load down: then the store's notes
+  // are missing through no fault of the document.
+  platform::TemporaryFault temporaryFault() const { return temporaryFault_; }
 
   const RecordList<NoteRecord>& Notes() const { return notes_; }
   const RecordList<IndxeRecord>& Indxes() const { return indxes_; }
@@ -97,6 +101,7 @@ class AnnotationSet {
   void ReadSection(RecordList<Record>& list, uint32_t sectionOffset);
 
   std::string workName_;
+  platform::TemporaryFault temporaryFault_ = platform::TemporaryFault::None;
   StoreEntry storeEntry_;
   std::array<uint8_t, kStoreHeaderSize> storeHeader_{};
   platform::File workFile_;

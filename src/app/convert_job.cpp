@@ -6,6 +6,7 @@
 #include "app/converter_app.h"
 #include "app/text_extraction.h"
 #include "document/document.h"
+#include "platform/interruption.h"
 #include "platform/platform.h"
 
 namespace exqrv {
@@ -39,17 +40,35 @@ TextExtraction::~TextExtraction() {
 }
 
 bool TextExtraction::Open(const std::string& documentPath) {
-  if (document_->Open(documentPath) != Opened) return false;
+  fault_ = platform::TemporaryFault::None;
+  if (document_->Open(documentPath) != Opened) {
+    fault_ = document_->temporaryFault();
+    return false;
+  }
   const std::string uniqueName = platform::ReserveTemporaryName(kAnnotationPrefix);
-  if (uniqueName.empty()) return true;  // converted without notes
-  if (!document_->HasWorkingCopy()) {
-    notes_->Load(document_->file(), uniqueName);
+  if (uniqueName.empty()) {
+    // The pages still convert; notes, if the document has them, cannot.
+    if (HasAnnotationStore()) fault_ = platform::TemporaryFault::NotMade;
     return true;
   }
-  // The annotation store is read from the document file, never the copy.
-  platform::File original;
-  if (original.Open(documentPath, platform::OpenMode::Read)) notes_->Load(original, uniqueName);
-  return true;
+  if (!document_->HasWorkingCopy()) {
+    notes_->Load(document_->file(), uniqueName);
+  } else {
+    // The annotation store is read from the document file, never the copy.
+    platform::File original;
+    if (original.Open(documentPath, platform::OpenMode::Read)) notes_->Load(original, uniqueName);
+  }
+  fault_ = notes_->temporaryFault();
+  return fault_ != platform::TemporaryFault::WriteFailed;
+}
+
+// As the annotation reader looks for it: the first "indx" entry, with an
+// offset and a length.
+bool TextExtraction::HasAnnotationStore() const {
+  for (const ChunkEntry& entry : document_->directory()) {
+    if (entry.HasTag("indx")) return entry.offset != 0 && entry.length != 0;
+  }
+  return false;
 }
 
 uint16_t TextExtraction::PageCount() const { return document_->PageCount(); }
@@ -61,27 +80,40 @@ bool TextExtraction::WriteText(platform::File& output, PageRange range, bool wit
   auto next = byPage.begin();
   for (uint32_t page = std::max<uint32_t>(range.first, 1); page <= last; ++page) {
     document_->WritePageText(output, static_cast<uint16_t>(page));
+    // A page the working copy could not take is lost text, not a damaged page.
+    if (document_->temporaryFault() == platform::TemporaryFault::WriteFailed) {
+      fault_ = platform::TemporaryFault::WriteFailed;
+      return false;
+    }
     while (next != byPage.end() && (*next)->page < static_cast<int32_t>(page)) ++next;
     for (; next != byPage.end() && (*next)->page == static_cast<int32_t>(page); ++next) {
       WriteString(output, (*next)->text1);
       WriteString(output, (*next)->text2);
     }
     if (output.WriteFailed()) return false;
+    if (platform::StopRequestedAfterPage(page)) {
+      output.Flush();
+      platform::StopForTest();
+    }
   }
   return !output.WriteFailed();
 }
 
 int ConverterApp::ConvertDocument(const std::string& documentPath, const std::string& textPath) {
   TextExtraction job;
-  if (!job.Open(documentPath)) return 0;
+  const bool opened = job.Open(documentPath);
+  lastFault_ = job.temporaryFault();
+  if (!opened) return 0;
   // The document is held open while the text file is made, and the text file
   // is not shared: a text name that leads back to the document itself (a
   // document named *.TXT converted in place) fails instead of truncating it.
   if (platform::IsSameFile(documentPath, textPath)) return 0;
+  platform::RemovedIfInterrupted unfinished(textPath);
   platform::File output;
   if (!output.Open(textPath, platform::OpenMode::Write)) return 0;
   // A text file that could not be written whole is no result: remove it.
   const bool written = job.WriteText(output);
+  lastFault_ = job.temporaryFault();
   if (!output.Close() || !written) {
     platform::CurrentPlatform().DeleteFile(textPath);
     return 0;

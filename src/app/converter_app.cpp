@@ -36,6 +36,24 @@ std::string Format(const char* pattern, const std::string& value) {
   return text;
 }
 
+// Command-line mode reports no conversion, except one that the temporary
+// folder let down: the document is sound, and the user can do something
+// about a full or missing temporary folder. True when such a line was due,
+// which makes the run a failure.
+bool ReportTemporaryFault(platform::TemporaryFault fault, bool converted,
+                          const std::string& documentName) {
+  const char* what = nullptr;
+  if (fault == platform::TemporaryFault::WriteFailed) {
+    what = "a temporary file could not be written, so it was not converted";
+  } else if (fault == platform::TemporaryFault::NotMade) {
+    what = converted ? "no temporary file could be made, so its notes are missing"
+                     : "no temporary file could be made, so it was not converted";
+  }
+  if (what == nullptr) return false;
+  std::fprintf(stderr, "exqrv: %s: %s\n", documentName.c_str(), what);
+  return true;
+}
+
 }  // namespace
 
 std::string TextFileNameFor(const std::string& documentName) {
@@ -148,10 +166,12 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
   size_t documents = 0;
   bool allConverted = true;
   for (const platform::FoundEntry& entry : system.FindFiles(FilePattern)) {
+    lastFault_ = platform::TemporaryFault::None;
     const bool converted = ConvertFile(entry.name, TextFileNameFor(entry.name));
     if (entry.isDirectory) continue;
     ++documents;
-    allConverted = allConverted && converted;
+    const bool fault = ReportTemporaryFault(lastFault_, converted, entry.name);
+    allConverted = allConverted && converted && !fault;
   }
   return documents > 0 && allConverted ? kExitSuccess : kExitFailure;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/list_entry.h"
+#include "platform/platform.h"
 
 namespace exqrv {
 
@@ -35,6 +36,8 @@ class ConverterApp {
 
   bool ConvertFile(const std::string& documentName, const std::string& textName);
   int ConvertDocument(const std::string& documentPath, const std::string& textPath);
+  // How the temporary files let the last conversion down, if they did.
+  platform::TemporaryFault LastTemporaryFault() const { return lastFault_; }
 
   // Entry lists (dialog mode).
   void ClearEntryLists(int which);
@@ -57,6 +60,7 @@ class ConverterApp {
  private:
   DialogHook dialogHook_;
   std::string startUpDirectory_;
+  platform::TemporaryFault lastFault_ = platform::TemporaryFault::None;
 };
 
 // The text file name of a document: its name without the last three

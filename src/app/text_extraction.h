@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/platform.h"
 
 namespace exqrv {
 
@@ -24,18 +25,26 @@ class TextExtraction {
   TextExtraction();
   ~TextExtraction();  // resets the notes, then closes the document
 
-  // Opens the document and loads its notes. False when it cannot be opened
-  // or is not a Quillor document.
+  // Opens the document and loads its notes. False when it cannot be opened,
+  // is not a Quillor document, or a temporary file could not take its bytes.
   bool Open(const std::string& documentPath);
   uint16_t PageCount() const;
 
   // Writes the text of the pages in range (within 1 to PageCount), each
-  // followed by its notes when withNotes. False when a write failed.
+  // followed by its notes when withNotes. False when a write failed, to the
+  // output or to the working copy.
   bool WriteText(platform::File& output, PageRange range = {}, bool withNotes = true);
 
+  // How the temporary files let this job down, if they did. NotMade after a
+  // successful Open means the document's notes are missing.
+  platform::TemporaryFault temporaryFault() const { return fault_; }
+
  private:
+  bool HasAnnotationStore() const;
+
   std::unique_ptr<Document> document_;
   std::unique_ptr<AnnotationSet> notes_;
+  platform::TemporaryFault fault_ = platform::TemporaryFault::None;
 };
 
 }  // namespace exqrv

@@ -118,9 +118,9 @@ BlockResult CompressedBlock::State::Expand() {
   runningCrc = ~runningCrc;
   explodeWork.reset();
   // Pending output is flushed here so that a full device is reported by the
-  // operation that filled it.
+  // operation that filled it. A destination that lost bytes holds no block.
   if (!writeFailed && !destination->Flush()) ReportWriteFailure();
-  if (pastLargestOffset) result = BlockResult::DataError;
+  if (pastLargestOffset || writeFailed) result = BlockResult::DataError;
   return result;
 }
 
@@ -151,7 +151,7 @@ BlockResult CompressedBlock::State::Compress(int32_t length) {
   destination->Seek(end, platform::SeekOrigin::Begin);
   if (!writeFailed && !destination->Flush()) ReportWriteFailure();
   implodeWork.reset();
-  return BlockResult::Ok;
+  return writeFailed ? BlockResult::DataError : BlockResult::Ok;
 }
 
 bool CompressedBlock::State::WriteHeader() {

@@ -57,6 +57,7 @@ Document::~Document() {
 }
 
 OpenResult Document::Open(const std::string& path) {
+  temporaryFault_ = platform::TemporaryFault::None;
   ReserveWorkingCopyName();
   if (!file_.Open(path, platform::OpenMode::Read) && !file_.Open(path, platform::OpenMode::Read)) {
     return FileError;
@@ -98,7 +99,10 @@ bool Document::CreateWorkingCopyFile() {
 
 OpenResult Document::MakeWorkingCopy() {
   file_.Close();
-  if (!CreateWorkingCopyFile()) return FileError;
+  if (!CreateWorkingCopyFile()) {
+    temporaryFault_ = platform::TemporaryFault::NotMade;
+    return FileError;
+  }
   platform::File source;
   if (!source.Open(path_, platform::OpenMode::Read)) return FileError;
 
@@ -130,15 +134,26 @@ OpenResult Document::MakeWorkingCopy() {
     const codec::BlockResult result =
         block.Run(source, entry.offset, static_cast<int32_t>(entry.length), file_,
                   static_cast<uint32_t>(start), codec::BlockMode::Expand, nullptr);
-    if (result != codec::BlockResult::Ok) return FormatError;
+    if (result != codec::BlockResult::Ok) return WorkingCopyFailure();
     source.Seek(resume, platform::SeekOrigin::Begin);
     const int64_t end = file_.Seek(0, platform::SeekOrigin::End);
     if (end < start || end > UINT32_MAX) return FormatError;
     RewriteWorkingCopyEntry(entry, static_cast<uint32_t>(start),
                             static_cast<uint32_t>(end - start));
   }
+  // The header and directory went through the buffer: a full device may
+  // only show now.
+  if (!file_.Flush()) return WorkingCopyFailure();
   hasWorkingCopy_ = 1;
   return Opened;
+}
+
+// A chunk that does not expand is a damaged document, unless the working
+// copy could not take its bytes.
+OpenResult Document::WorkingCopyFailure() {
+  if (!file_.WriteFailed()) return FormatError;
+  temporaryFault_ = platform::TemporaryFault::WriteFailed;
+  return FileError;
 }
 
 // Points the first entry with this tag in the working copy at the expanded

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/file.h"
+#include "platform/platform.h"
 
 namespace exqrv {
 
@@ -79,6 +80,13 @@ class Document {
   // True when the last page written ran out of data before its CT.
   bool PageWasCutShort() const { return pageEnded_; }
 
+  // Why the working copy failed the document, if it did. Once a write to it
+  // failed, no page can be trusted to load.
+  platform::TemporaryFault temporaryFault() const {
+    return file_.WriteFailed() && hasWorkingCopy_ ? platform::TemporaryFault::WriteFailed
+                                                   : temporaryFault_;
+  }
+
   uint16_t PageCount() const { return pageCount_; }
   bool HasWorkingCopy() const { return hasWorkingCopy_ != 0; }
   platform::File& file() { return file_; }
@@ -93,6 +101,7 @@ class Document {
  private:
   bool ReserveWorkingCopyName();
   OpenResult MakeWorkingCopy();
+  OpenResult WorkingCopyFailure();
   bool CreateWorkingCopyFile();
   bool RewriteWorkingCopyEntry(const ChunkEntry& entry, uint32_t offset, uint32_t length);
   bool OpenSeparateHandle(platform::File& handle) const;
@@ -108,6 +117,7 @@ class Document {
   std::string path_;
   std::string workingCopyName_;
   int32_t hasWorkingCopy_ = 0;
+  platform::TemporaryFault temporaryFault_ = platform::TemporaryFault::None;
   std::vector<ChunkEntry> directory_;
 
   uint16_t pageCount_ = 0;

@@ -41,13 +41,11 @@ int OpenFlags(OpenMode mode) {
 
 void SetWriteFaultAfter(int64_t bytes) { g_write_fault_budget = bytes; }
 
-File::File(Handle handle, bool owning) : handle_(handle), owning_(owning) {
-  if (handle_ != kInvalidHandle) {
-    const off_t at = ::lseek(handle_, 0, SEEK_CUR);
-    seekable_ = at >= 0;
-    position_ = seekable_ ? at : 0;
-  }
-}
+// A descriptor we did not open (standard output, an inherited one) may share
+// its offset with other processes, as a shell's redirection does: it is
+// written and read in sequence at its own offset, never by position, so that
+// whatever is written before and after us stays in place.
+File::File(Handle handle, bool owning) : handle_(handle), owning_(owning), seekable_(false) {}
 
 File::~File() { Close(); }
 

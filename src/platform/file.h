@@ -35,7 +35,8 @@ class File {
   static constexpr size_t kBufferSize = 64 * 1024;
 
   File() = default;
-  // Wraps an existing descriptor; an owning File closes it.
+  // Wraps an existing descriptor, which is then read and written in
+  // sequence at its own offset (no seeking); an owning File closes it.
   File(Handle handle, bool owning);
   ~File();
   File(const File&) = delete;

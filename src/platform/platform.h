@@ -75,6 +75,10 @@ std::optional<std::string> NativePath(std::string_view path);
 // The current platform's drive roots ("C:\\"), in its order.
 std::vector<std::string> LogicalDriveRoots();
 
+// How a temporary file let an operation down, if it did: it could not be
+// made (no usable temporary folder), or a write to it failed (a full device).
+enum class TemporaryFault { None, NotMade, WriteFailed };
+
 // A fresh unique name in the temporary directory: the platform creates the
 // file and it is deleted at once, so that only the name is kept. Empty when
 // no name can be had.

@@ -2,13 +2,21 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <mutex>
 #include <string>
 
+#include "platform/interruption.h"
 #include "platform/platform.h"
 
 namespace exqrv::platform {
@@ -17,12 +25,72 @@ namespace {
 constexpr int kDriveC = 3;
 constexpr unsigned kUniqueNumbers = 0x10000;
 
+// What the signal handler removes, recorded while it is still safe to copy
+// strings: the private temporary folder, and the files being written.
+char g_temp_folder[PATH_MAX];
+std::atomic<bool> g_temp_folder_known{false};
+
+constexpr int kGuardSlots = 64;
+enum SlotState : int { kFree, kFilling, kArmed };
+struct GuardSlot {
+  std::atomic<int> state{kFree};
+  char path[PATH_MAX];
+};
+GuardSlot g_guarded[kGuardSlots];
+
+// Empties a folder with nothing but system calls: opendir and readdir may
+// allocate, which a signal handler must not. Entries are unlinked while the
+// directory is read, so the reading starts over until a pass finds nothing.
+void EmptyAndRemoveFolderFromHandler(const char* path) {
+  const int dir = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir >= 0) {
+#ifdef SYS_getdents64
+    struct LinuxDirent64 {
+      uint64_t inode;
+      int64_t offset;
+      unsigned short length;
+      unsigned char type;
+      char name[1];
+    };
+    alignas(8) char buffer[4096];
+    for (int pass = 0; pass < 8; ++pass) {
+      ::lseek(dir, 0, SEEK_SET);
+      bool removed = false;
+      long got;
+      while ((got = ::syscall(SYS_getdents64, dir, buffer, sizeof buffer)) > 0) {
+        for (long at = 0; at < got;) {
+          const auto* entry = reinterpret_cast<const LinuxDirent64*>(buffer + at);
+          const char* name = entry->name;
+          const bool dots = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+          if (!dots && ::unlinkat(dir, name, 0) == 0) removed = true;
+          at += entry->length;
+        }
+      }
+      if (!removed) break;
+    }
+#endif
+    ::close(dir);
+  }
+  ::rmdir(path);
+}
+
+extern "C" void RemoveLeftoversAndExit(int signal_number) {
+  for (GuardSlot& slot : g_guarded) {
+    if (slot.state.load(std::memory_order_acquire) == kArmed) ::unlink(slot.path);
+  }
+  if (g_temp_folder_known.load(std::memory_order_acquire)) {
+    EmptyAndRemoveFolderFromHandler(g_temp_folder);
+  }
+  ::_exit(128 + signal_number);
+}
+
 // The private temporary folder: made on first use (mode 0700), emptied and
 // removed when the process ends.
 class PrivateTempFolder {
  public:
   ~PrivateTempFolder() {
     if (path_.empty()) return;
+    g_temp_folder_known.store(false, std::memory_order_release);
     if (DIR* dir = ::opendir(path_.c_str())) {
       while (const dirent* entry = ::readdir(dir)) {
         const std::string name = entry->d_name;
@@ -33,12 +101,14 @@ class PrivateTempFolder {
     ::rmdir(path_.c_str());
   }
 
-  // Under $TMPDIR, or /tmp when it is unset or no folder can be made there.
+  // Under $TMPDIR, or /tmp when it is unset. A $TMPDIR that cannot hold the
+  // folder is not replaced by another place: the user chose it, and the
+  // callers say what could not be done without a temporary file.
   const std::string& Path() {
+    std::lock_guard<std::mutex> lock(mutex_);
     if (path_.empty()) {
       const char* base = std::getenv("TMPDIR");
-      if (base != nullptr && *base != '\0') Make(base);
-      if (path_.empty()) Make("/tmp");
+      Make(base != nullptr && *base != '\0' ? base : "/tmp");
     }
     return path_;
   }
@@ -46,9 +116,13 @@ class PrivateTempFolder {
  private:
   void Make(const std::string& base) {
     std::string templ = base + "/exqrv-XXXXXX";
-    if (::mkdtemp(templ.data()) != nullptr) path_ = templ;
+    if (templ.size() >= sizeof g_temp_folder || ::mkdtemp(templ.data()) == nullptr) return;
+    path_ = templ;
+    std::memcpy(g_temp_folder, templ.c_str(), templ.size() + 1);
+    g_temp_folder_known.store(true, std::memory_order_release);
   }
 
+  std::mutex mutex_;
   std::string path_;
 };
 
@@ -210,5 +284,43 @@ bool IsSameFile(std::string_view first, std::string_view second) {
 }
 
 int Platform::Random() { return std::rand() & 0x7FFF; }
+
+void RemoveLeftoversOnInterrupt() {
+  struct sigaction action {};
+  action.sa_handler = RemoveLeftoversAndExit;
+  sigfillset(&action.sa_mask);
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    ::sigaction(signal_number, &action, nullptr);
+  }
+}
+
+RemovedIfInterrupted::RemovedIfInterrupted(std::string_view path) {
+  const std::optional<std::string> native = NativePath(path);
+  if (!native || native->size() >= PATH_MAX) return;
+  for (int i = 0; i < kGuardSlots; ++i) {
+    int expected = kFree;
+    if (!g_guarded[i].state.compare_exchange_strong(expected, kFilling)) continue;
+    std::memcpy(g_guarded[i].path, native->c_str(), native->size() + 1);
+    g_guarded[i].state.store(kArmed, std::memory_order_release);
+    slot_ = i;
+    return;
+  }
+}
+
+void RemovedIfInterrupted::Keep() {
+  if (slot_ < 0) return;
+  g_guarded[slot_].state.store(kFree, std::memory_order_release);
+  slot_ = -1;
+}
+
+bool StopRequestedAfterPage(unsigned page) {
+  static const long wanted = [] {
+    const char* value = std::getenv("EXQRV_TEST_STOP_AFTER_PAGE");
+    return value != nullptr ? std::strtol(value, nullptr, 10) : -1L;
+  }();
+  return wanted >= 0 && static_cast<unsigned long>(wanted) == page;
+}
+
+void StopForTest() { ::raise(SIGSTOP); }
 
 }  // namespace exqrv::platform

@@ -1,9 +1,11 @@
 #include "platform/prompter.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
-#include <iostream>
 #include <string>
 
 namespace exqrv::platform {
@@ -20,24 +22,72 @@ std::string ForTerminal(std::string_view text) {
   return out;
 }
 
+// The controlling terminal, opened for the one question: standard input and
+// standard error may both be redirected while a person still sits at it.
+class Terminal {
+ public:
+  Terminal() : fd_(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC)) {}
+  ~Terminal() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Terminal(const Terminal&) = delete;
+  Terminal& operator=(const Terminal&) = delete;
+
+  bool IsOpen() const { return fd_ >= 0; }
+  // Whether standard error already shows on this terminal.
+  bool ShowsStandardError() const {
+    struct stat mine {}, errors {};
+    return ::fstat(fd_, &mine) == 0 && ::isatty(STDERR_FILENO) &&
+           ::fstat(STDERR_FILENO, &errors) == 0 && mine.st_rdev == errors.st_rdev;
+  }
+  void Write(std::string_view text) const {
+    size_t done = 0;
+    while (done < text.size()) {
+      const ssize_t put = ::write(fd_, text.data() + done, text.size() - done);
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return;
+      done += static_cast<size_t>(put);
+    }
+  }
+  // The first character of the line typed, or 0 for an empty line or none.
+  char ReadAnswer() const {
+    char first = 0;
+    bool any = false;
+    char c;
+    for (;;) {
+      const ssize_t got = ::read(fd_, &c, 1);
+      if (got < 0 && errno == EINTR) continue;
+      if (got <= 0 || c == '\n') break;
+      if (!any) first = c;
+      any = true;
+    }
+    return first;
+  }
+
+ private:
+  int fd_;
+};
+
 }  // namespace
 
 Answer ConsolePrompter::Show(std::string_view text, Buttons buttons, Icon /*icon*/) {
   const std::string shown = ForTerminal(text);
   std::fwrite(shown.data(), 1, shown.size(), stderr);
+  std::fflush(stderr);
   if (buttons == Buttons::Ok) return Answer::Ok;
   const bool yes_no = buttons == Buttons::YesNo;
-  if (!::isatty(STDIN_FILENO)) {
+  const Terminal terminal;
+  if (!terminal.IsOpen()) {
     std::fputs(yes_no ? "No terminal to answer on: taking No.\n"
                       : "No terminal to answer on: taking Cancel.\n",
                stderr);
     return yes_no ? Answer::No : Answer::Cancel;
   }
-  std::fputs(yes_no ? "[y/N] " : "[o/C] ", stderr);
-  std::fflush(stderr);
-  std::string line;
-  if (!std::getline(std::cin, line) || line.empty()) return yes_no ? Answer::No : Answer::Cancel;
-  const char c = line[0];
+  // With standard error sent elsewhere the person at the terminal would
+  // otherwise be asked nothing they can see.
+  if (!terminal.ShowsStandardError()) terminal.Write(shown);
+  terminal.Write(yes_no ? "[y/N] " : "[o/C] ");
+  const char c = terminal.ReadAnswer();
   if (yes_no) return (c == 'y' || c == 'Y') ? Answer::Yes : Answer::No;
   return (c == 'o' || c == 'O') ? Answer::Ok : Answer::Cancel;
 }

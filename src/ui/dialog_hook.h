@@ -1,6 +1,8 @@
 // How start-up runs the dialog when the program is built with Qt.
 #pragma once
 
+#include <string>
+
 #include "app/converter_app.h"
 
 namespace exqrv::ui {
@@ -10,8 +12,10 @@ namespace exqrv::ui {
 // status, 0.
 int RunMainDialog(ConverterApp& app);
 
-// Whether there is a display to show the dialog on: DISPLAY or
-// WAYLAND_DISPLAY is set, or a Qt platform is chosen (QT_QPA_PLATFORM).
-bool DisplayAvailable();
+// Why the dialog cannot be shown, or empty when it can: a Qt platform is
+// chosen by name (QT_QPA_PLATFORM), or the X server on DISPLAY or the
+// Wayland compositor on WAYLAND_DISPLAY really answers. A stale or vanished
+// display must end in a message, not in an abort inside Qt.
+std::string DisplayProblem();
 
 }  // namespace exqrv::ui

@@ -110,6 +110,33 @@ TEST_F(ConvertJob, AFailedWriteIsAFailureAndRemovesTheTextFile) {
   }
 }
 
+// The working copy (at open and as each page is expanded) and the notes'
+// work file take their bytes before the text file does: wherever a full
+// device strikes, the document is not converted, and nothing stays behind.
+TEST_F(ConvertJob, AFailedWriteToATemporaryFileFailsTheConversion) {
+  const DocumentSpec recipe{.pages = {TextPage({std::string(90000, 'a')}),
+                                      TextPage({std::string(90000, 'b')})},
+                            .notes = {{1, std::string(30000, 'n'), "t"}},
+                            .compress = true,
+                            .compressNotes = true};
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", build::BuildDocument(recipe)));
+  for (int64_t budget : {0, 100, 20000, 60000, 100000, 150000, 200000, 300000}) {
+    ConverterApp app;
+    platform::SetWriteFaultAfter(budget);
+    const int result = app.ConvertDocument(dir_ / "IN.QRV", dir_ / "IN.TXT");
+    platform::SetWriteFaultAfter(-1);
+    EXPECT_EQ(result, 0) << budget;
+    EXPECT_FALSE(TextExists()) << budget;
+    EXPECT_EQ(build::TempFolderEntries(platform::CurrentPlatform().TempDirectory()), 0u) << budget;
+  }
+  // The first budget fails the working copy itself.
+  ConverterApp app;
+  platform::SetWriteFaultAfter(0);
+  app.ConvertDocument(dir_ / "IN.QRV", dir_ / "IN.TXT");
+  platform::SetWriteFaultAfter(-1);
+  EXPECT_EQ(app.LastTemporaryFault(), platform::TemporaryFault::WriteFailed);
+}
+
 TEST_F(ConvertJob, ADocumentIsNeverItsOwnTextFile) {
   for (bool compress : {false, true}) {
     const std::string bytes = build::BuildDocument(

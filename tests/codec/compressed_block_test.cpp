@@ -212,14 +212,14 @@ TEST_F(CompressedBlockTest, WriteFailureIsShownAndWindsDown) {
   EXPECT_LT(sourcePositionAfter_, static_cast<int64_t>(block.size()) / 2);
 }
 
-// A failure that only shows when the last output is flushed is reported too;
-// the stream itself was complete.
-TEST_F(CompressedBlockTest, WriteFailureAtTheEndIsShown) {
+// A destination that lost bytes holds no block, however late the loss shows:
+// the final flush fails the block as a failed piece does.
+TEST_F(CompressedBlockTest, WriteFailureAtTheEndFailsTheBlock) {
   const Bytes block = Block(EnglishLikeText(3000));
   platform::ScriptedPrompter prompter;
   platform::SetPrompter(&prompter);
   platform::SetWriteFaultAfter(1000);
-  EXPECT_EQ(Expand(block, 0, nullptr), BlockResult::Ok);
+  EXPECT_EQ(Expand(block, 0, nullptr), BlockResult::DataError);
   EXPECT_EQ(prompter.shown.size(), 1u);
 }
 

@@ -182,17 +182,22 @@ TEST(File, WrapsADescriptorWithOrWithoutOwningIt) {
   ScratchDir dir;
   const int fd = ::open((dir / "w.bin").c_str(), O_RDWR | O_CREAT, 0600);
   ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, "ab", 2), 2);
   {
+    // A descriptor we did not open is written in sequence at its own offset,
+    // which others (a shell's redirection) may share and move.
     File borrowed(fd, false);
     ASSERT_TRUE(borrowed.Write("hello", 5));
+    EXPECT_EQ(borrowed.Seek(0, SeekOrigin::Begin), -1);
   }
   EXPECT_NE(::fcntl(fd, F_GETFD), -1);  // still open
+  EXPECT_EQ(::lseek(fd, 0, SEEK_CUR), 7);
+  ::lseek(fd, 0, SEEK_SET);
   {
     File owner(fd, true);
-    owner.Seek(0, SeekOrigin::Begin);
-    char got[5];
-    ASSERT_EQ(owner.Read(got, 5), 5u);
-    EXPECT_EQ(std::string(got, 5), "hello");
+    char got[7];
+    ASSERT_EQ(owner.Read(got, 7), 7u);
+    EXPECT_EQ(std::string(got, 7), "abhello");
   }
   EXPECT_EQ(::fcntl(fd, F_GETFD), -1);  // closed by its owner
 }

@@ -1,0 +1,42 @@
+// What an interrupted run leaves behind: nothing of its own making.
+//
+// On SIGINT, SIGTERM, SIGHUP and SIGPIPE the private temporary folder is
+// emptied and removed, every file still being written under a
+// RemovedIfInterrupted guard is deleted (finished files stay), and the
+// process ends with status 128 + the signal number, without a word: a reader
+// that went away (`qrvtool text DOC | head`) is no error worth a message.
+// The handler uses only async-signal-safe calls on paths recorded beforehand.
+#pragma once
+
+#include <string_view>
+
+namespace exqrv::platform {
+
+// Installs the handlers. Programs call it once at start; libraries never do.
+void RemoveLeftoversOnInterrupt();
+
+// Marks one file as incomplete while it is being written. Keep() (or the
+// end of the guard's life) marks it finished. Several threads may each hold
+// guards; a fixed number of files can be guarded at once, beyond which a
+// guard does nothing.
+class RemovedIfInterrupted {
+ public:
+  // path: a system path as the file layer takes it.
+  explicit RemovedIfInterrupted(std::string_view path);
+  ~RemovedIfInterrupted() { Keep(); }
+  RemovedIfInterrupted(const RemovedIfInterrupted&) = delete;
+  RemovedIfInterrupted& operator=(const RemovedIfInterrupted&) = delete;
+
+  void Keep();
+
+ private:
+  int slot_ = -1;
+};
+
+// Test hook: when the variable EXQRV_TEST_STOP_AFTER_PAGE holds a page
+// number, the text writer stops the process (SIGSTOP) once that page is
+// written and flushed, so that a test can signal it at a known point.
+bool StopRequestedAfterPage(unsigned page);
+void StopForTest();
+
+}  // namespace exqrv::platform

@@ -1,0 +1,353 @@
+// The programs under the conditions people meet on their first day, run as
+// real processes on real files: output redirected, appended or piped and
+// closed early, signals in the middle of a conversion, a full or missing
+// temporary folder, a display that is gone, a question asked while standard
+// error goes to a file, and a tool told to write over its own input.
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/document_builder.h"
+#include "support/scratch_dir.h"
+
+namespace exqrv {
+namespace {
+
+using build::DocumentSpec;
+using build::TextPage;
+
+const std::string kBinary = EXQRV_BINARY_DIR;
+
+// One child process: its arguments, the variables set or removed ("-NAME")
+// in its environment, its folder, and the descriptors it inherits. It runs
+// in a session of its own, so that it has no controlling terminal.
+struct Launch {
+  std::vector<std::string> argv;
+  std::vector<std::string> environment;
+  std::string folder;
+  int input = -1;   // standard input; /dev/null when -1
+  int output = -1;  // standard output; a file read back as out when -1
+  bool stopAtPage = false;
+};
+
+struct Ended {
+  int status = -1;  // exit status, or -1 when killed
+  std::string out, errors;
+};
+
+std::string ReadAll(const std::string& path) { return build::ReadFileBytes(path); }
+
+pid_t Start(const Launch& launch, const std::string& outPath, const std::string& errPath) {
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  ::setsid();
+  if (!launch.folder.empty() && ::chdir(launch.folder.c_str()) != 0) ::_exit(126);
+  const int in = launch.input >= 0 ? launch.input : ::open("/dev/null", O_RDONLY);
+  const int out = launch.output >= 0 ? launch.output
+                                     : ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::dup2(in, 0);
+  ::dup2(out, 1);
+  ::dup2(err, 2);
+  for (const std::string& variable : launch.environment) {
+    if (variable[0] == '-') {
+      ::unsetenv(variable.c_str() + 1);
+    } else {
+      const size_t equals = variable.find('=');
+      ::setenv(variable.substr(0, equals).c_str(), variable.substr(equals + 1).c_str(), 1);
+    }
+  }
+  std::vector<char*> argv;
+  for (const std::string& arg : launch.argv) argv.push_back(const_cast<char*>(arg.c_str()));
+  argv.push_back(nullptr);
+  ::execv(argv[0], argv.data());
+  ::_exit(127);
+}
+
+int StatusOf(int wait_status) { return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1; }
+
+class Conditions : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::filesystem::create_directories(temp_);
+    std::filesystem::create_directories(work_);
+  }
+
+  Ended Run(Launch launch) {
+    const pid_t pid = Start(WithTemp(launch), dir_ / "out", dir_ / "err");
+    int wait_status = 0;
+    ::waitpid(pid, &wait_status, 0);
+    return {StatusOf(wait_status), ReadAll(dir_ / "out"), ReadAll(dir_ / "err")};
+  }
+
+  // The test's own temporary folder for the child, unless the launch names one.
+  Launch WithTemp(Launch launch) const {
+    bool named = false;
+    for (const std::string& variable : launch.environment) named |= variable.rfind("TMPDIR=", 0) == 0;
+    if (!named) launch.environment.push_back("TMPDIR=" + temp_);
+    if (launch.folder.empty()) launch.folder = work_;
+    return launch;
+  }
+
+  void Write(const std::string& name, const DocumentSpec& recipe) {
+    ASSERT_TRUE(build::WriteFileBytes(work_ + "/" + name, build::BuildDocument(recipe)));
+  }
+  bool Exists(const std::string& name) const { return std::filesystem::exists(work_ + "/" + name); }
+  bool TempIsEmpty() const { return std::filesystem::is_empty(temp_); }
+
+  build::ScratchDir dir_;
+  const std::string temp_ = dir_ / "tmp";
+  const std::string work_ = dir_ / "work space";  // a space, as people's folders have
+  const std::string exqrv_ = kBinary + "/exqrv";
+  const std::string qrvtool_ = kBinary + "/qrvtool";
+};
+
+const DocumentSpec kThreePages{.pages = {TextPage({"one "}), TextPage({"two "}), TextPage({"three"})},
+                               .notes = {{2, "[a", "b]"}},
+                               .compress = true,
+                               .compressNotes = true};
+const std::string kThreePagesText = "one two [ab]three";
+
+// Several runs share one open description of the output, as a shell's
+// redirection does; each writes at the shared offset, after what came before.
+TEST_F(Conditions, OutputGoesWhereTheSharedOffsetIs) {
+  Write("A.QRV", kThreePages);
+  const std::string path = dir_ / "shared.txt";
+  struct Case {
+    const char* what;
+    int flags;
+    std::string before;  // already in the file
+  };
+  for (const Case& c : {Case{"truncated", O_TRUNC, ""}, Case{"appended", O_APPEND, "old\n"}}) {
+    ASSERT_TRUE(build::WriteFileBytes(path, c.before));
+    const int fd = ::open(path.c_str(), O_WRONLY | c.flags);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::write(fd, "head\n", 5), 5);
+    Run({.argv = {qrvtool_, "text", "A.QRV"}, .output = fd});
+    Run({.argv = {qrvtool_, "text", "--pages", "2-2", "A.QRV"}, .output = fd});
+    ASSERT_EQ(::write(fd, "tail\n", 5), 5);
+    ::close(fd);
+    EXPECT_EQ(ReadAll(path), c.before + "head\n" + kThreePagesText + "two [ab]tail\n") << c.what;
+  }
+  // And a pipe, read to its end.
+  int ends[2];
+  ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+  const pid_t pid = Start(WithTemp({.argv = {qrvtool_, "text", "A.QRV"}, .output = ends[1]}),
+                          dir_ / "out", dir_ / "err");
+  ::close(ends[1]);
+  std::string piped;
+  char buffer[4096];
+  ssize_t got;
+  while ((got = ::read(ends[0], buffer, sizeof buffer)) > 0) piped.append(buffer, got);
+  ::close(ends[0]);
+  int wait_status = 0;
+  ::waitpid(pid, &wait_status, 0);
+  EXPECT_EQ(StatusOf(wait_status), 0);
+  EXPECT_EQ(piped, kThreePagesText);
+}
+
+// A reader that goes away early (`| head -c 10`) ends the program quietly,
+// and nothing of it stays in the temporary folder.
+TEST_F(Conditions, AReaderThatLeavesEarlyEndsItQuietly) {
+  std::vector<std::string> pages;
+  for (int i = 0; i < 40; ++i) pages.push_back(TextPage({std::string(30000, 'a' + i % 26)}));
+  Write("BIG.QRV", {.pages = pages, .compress = true});
+  int ends[2];
+  ASSERT_EQ(::pipe2(ends, O_CLOEXEC), 0);
+  const pid_t pid = Start(WithTemp({.argv = {qrvtool_, "text", "BIG.QRV"}, .output = ends[1]}),
+                          dir_ / "out", dir_ / "err");
+  ::close(ends[1]);
+  char first[10];
+  ASSERT_EQ(::read(ends[0], first, sizeof first), 10);
+  ::close(ends[0]);
+  int wait_status = 0;
+  ::waitpid(pid, &wait_status, 0);
+  EXPECT_EQ(StatusOf(wait_status), 128 + SIGPIPE);
+  EXPECT_EQ(ReadAll(dir_ / "err"), "");
+  EXPECT_TRUE(TempIsEmpty());
+}
+
+// The names of the folder's entries in the order the directory gives them,
+// which is the order a batch converts them in.
+std::vector<std::string> DirectoryOrder(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  while (const dirent* entry = ::readdir(dir)) names.push_back(entry->d_name);
+  ::closedir(dir);
+  return names;
+}
+
+// Stopped at a known page of the second document, then signalled: the text
+// being written and the temporary folder go, texts already finished stay,
+// and the status tells which signal it was.
+TEST_F(Conditions, ASignalRemovesTheUnfinishedTextAndTheTemporaryFolder) {
+  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+    std::filesystem::remove_all(work_);
+    std::filesystem::create_directories(work_);
+    Write("ONE.QRV", {.pages = {TextPage({"single"})}, .compress = true});
+    Write("TWO.QRV", kThreePages);
+    const pid_t pid = Start(WithTemp({.argv = {exqrv_, "*.QRV"},
+                                      .environment = {"EXQRV_TEST_STOP_AFTER_PAGE=2"}}),
+                            dir_ / "out", dir_ / "err");
+    int wait_status = 0;
+    ASSERT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);
+    ASSERT_TRUE(WIFSTOPPED(wait_status));
+    // Mid-conversion: the working copy is there, and so is a partial text.
+    EXPECT_FALSE(TempIsEmpty());
+    EXPECT_EQ(build::ReadFileBytes(work_ + "/TWO.TXT"), "one two [ab]");
+    ::kill(pid, signal_number);
+    ::kill(pid, SIGCONT);
+    ASSERT_EQ(::waitpid(pid, &wait_status, 0), pid);
+    EXPECT_EQ(StatusOf(wait_status), 128 + signal_number) << signal_number;
+    EXPECT_FALSE(Exists("TWO.TXT")) << signal_number;
+    const std::vector<std::string> order = DirectoryOrder(work_);
+    const bool oneFirst = std::find(order.begin(), order.end(), "ONE.QRV") <
+                          std::find(order.begin(), order.end(), "TWO.QRV");
+    EXPECT_EQ(Exists("ONE.TXT"), oneFirst) << signal_number;
+    EXPECT_TRUE(TempIsEmpty()) << signal_number;
+  }
+}
+
+// Without a temporary folder the pages still convert, but never silently:
+// lost notes and an unconvertible document are named, and fail the run.
+TEST_F(Conditions, NoTemporaryFolderIsSaidAndCounted) {
+  struct Case {
+    const char* document;
+    DocumentSpec recipe;
+    int status;
+    std::string errors;
+    const char* text;  // nullptr: no text file
+  };
+  const std::vector<Case> cases = {
+      {"PLAIN.QRV", {.pages = {TextPage({"p"})}}, 0, "", "p"},
+      {"NOTES.QRV", {.pages = {TextPage({"p"})}, .notes = {{1, "a", "b"}}}, 1,
+       "exqrv: NOTES.QRV: no temporary file could be made, so its notes are missing\n", "p"},
+      {"PACKED.QRV", {.pages = {TextPage({"p"})}, .compress = true}, 1,
+       "exqrv: PACKED.QRV: no temporary file could be made, so it was not converted\n", nullptr},
+  };
+  for (const Case& c : cases) {
+    Write(c.document, c.recipe);
+    const Ended run = Run({.argv = {exqrv_, c.document}, .environment = {"TMPDIR=" + dir_ / "none"}});
+    EXPECT_EQ(run.status, c.status) << c.document;
+    EXPECT_EQ(run.errors, c.errors) << c.document;
+    const std::string text = std::string(c.document).substr(0, std::string(c.document).size() - 3) + "TXT";
+    EXPECT_EQ(Exists(text), c.text != nullptr) << c.document;
+    if (c.text != nullptr) {
+      EXPECT_EQ(ReadAll(work_ + "/" + text), c.text) << c.document;
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "none"));
+}
+
+// A temporary folder on a device too small for the working copy: the
+// conversion fails at once, says which document, and leaves no text file.
+// Mounting a small device needs root.
+TEST_F(Conditions, AFullTemporaryDeviceFailsTheDocument) {
+  const std::string small = dir_ / "small";
+  std::filesystem::create_directories(small);
+  if (::geteuid() != 0 || ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0) {
+    GTEST_SKIP() << "needs root to mount a small tmpfs (" << std::strerror(errno) << ")";
+  }
+  std::vector<std::string> pages;
+  for (int i = 0; i < 8; ++i) pages.push_back(TextPage({std::string(40000, 'a' + i)}));
+  Write("BIG.QRV", {.pages = pages, .notes = {{1, "n", "t"}}, .compress = true, .compressNotes = true});
+  const Ended exqrv = Run({.argv = {exqrv_, "BIG.QRV"}, .environment = {"TMPDIR=" + small}});
+  const Ended text = Run({.argv = {qrvtool_, "text", "BIG.QRV"}, .environment = {"TMPDIR=" + small}});
+  const bool emptied = std::filesystem::is_empty(small);
+  ::umount(small.c_str());
+  EXPECT_EQ(exqrv.status, 1);
+  EXPECT_NE(exqrv.errors.find("No space left on device"), std::string::npos) << exqrv.errors;
+  EXPECT_NE(exqrv.errors.find("exqrv: BIG.QRV: a temporary file could not be written"),
+            std::string::npos)
+      << exqrv.errors;
+  EXPECT_FALSE(Exists("BIG.TXT"));
+  EXPECT_EQ(text.status, 1);
+  EXPECT_NE(text.errors.find("BIG.QRV: a temporary file could not be written"), std::string::npos)
+      << text.errors;
+  EXPECT_TRUE(emptied);
+}
+
+// A display that is set but cannot be reached ends in a message and status
+// 2, as no display does, never in an abort inside the toolkit.
+TEST_F(Conditions, AnUnreachableDisplayIsRefusedClearly) {
+#ifndef EXQRV_WITH_QT
+  GTEST_SKIP() << "built without the dialog";
+#endif
+  struct Case {
+    std::vector<std::string> environment;
+    std::string says;
+  };
+  const std::string gone = "XDG_RUNTIME_DIR=" + dir_.path();
+  const std::vector<Case> cases = {
+      {{"DISPLAY=:4711", "-WAYLAND_DISPLAY", "-QT_QPA_PLATFORM"}, "DISPLAY=:4711 does not answer"},
+      {{"-DISPLAY", "WAYLAND_DISPLAY=wayland-gone", gone, "-QT_QPA_PLATFORM"},
+       "WAYLAND_DISPLAY=wayland-gone does not answer"},
+      {{"-DISPLAY", "-WAYLAND_DISPLAY", "-QT_QPA_PLATFORM"}, "no display"},
+  };
+  for (const Case& c : cases) {
+    const Ended run = Run({.argv = {exqrv_}, .environment = c.environment});
+    EXPECT_EQ(run.status, 2) << c.says;
+    EXPECT_NE(run.errors.find(c.says), std::string::npos) << run.errors;
+    EXPECT_NE(run.errors.find("usage: ExQRV QRVFileName [/TXTDirectory]"), std::string::npos);
+  }
+}
+
+// The missing-folder question is asked on the terminal even when standard
+// error goes to a file; without a terminal the answer is No.
+TEST_F(Conditions, TheQuestionReachesTheTerminalWithErrorsRedirected) {
+  Write("B.QRV", {.pages = {TextPage({"b"})}});
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "yes", "y\n"));
+  const int yes = ::open((dir_ / "yes").c_str(), O_RDONLY);
+  const Ended answered = Run({.argv = {"/usr/bin/script", "-qec", "'" + exqrv_ + "' B.QRV /NEW 2>log",
+                                       "/dev/null"},
+                              .input = yes});
+  ::close(yes);
+  EXPECT_NE(answered.out.find("NEW Directory not exist!"), std::string::npos) << answered.out;
+  EXPECT_EQ(ReadAll(work_ + "/NEW/B.TXT"), "b");
+  EXPECT_NE(ReadAll(work_ + "/log").find("Create it?"), std::string::npos);
+
+  const Ended alone = Run({.argv = {exqrv_, "B.QRV", "/OTHER"}});
+  EXPECT_EQ(alone.status, 2);
+  EXPECT_NE(alone.errors.find("No terminal to answer on: taking No."), std::string::npos);
+  EXPECT_FALSE(Exists("OTHER"));
+}
+
+// A tool told to write over its own input, under the same name or another,
+// refuses before it truncates anything.
+TEST_F(Conditions, AToolNeverWritesOverItsInput) {
+  const std::string page = "page text\r\n";
+  ASSERT_TRUE(build::WriteFileBytes(work_ + "/P.txt", page));
+  ASSERT_EQ(::link((work_ + "/P.txt").c_str(), (work_ + "/LINK").c_str()), 0);
+  const std::vector<std::vector<std::string>> commands = {
+      {qrvtool_, "implode", "P.txt", "P.txt"},
+      {qrvtool_, "explode", "P.txt", "LINK"},
+      {qrvtool_, "implode", "P.txt", "./P.txt"},
+      {qrvtool_, "make", "--out", "P.txt", "P.txt"},
+  };
+  for (const std::vector<std::string>& argv : commands) {
+    const Ended run = Run({.argv = argv});
+    EXPECT_EQ(run.status, 1) << argv[1];
+    EXPECT_NE(run.errors.find("refusing to overwrite"), std::string::npos) << run.errors;
+    EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+    EXPECT_EQ(ReadAll(work_ + "/P.txt"), page) << argv[1];
+  }
+  const Ended missing = Run({.argv = {qrvtool_, "text", "NOSUCH.QRV"}});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.errors, "qrvtool: NOSUCH.QRV: No such file or directory\n");
+}
+
+}  // namespace
+}  // namespace exqrv
