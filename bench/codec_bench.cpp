@@ -8,10 +8,10 @@
 #include <memory>
 #include <vector>
 
+#include "builder/text_corpus.h"
 #include "codec/codec.h"
 #include "codec/explode.h"
 #include "codec/implode.h"
-#include "text_corpus.h"
 
 namespace {
 
@@ -21,7 +21,7 @@ using Bytes = std::vector<uint8_t>;
 constexpr size_t kCorpusSize = 4 << 20;
 
 const Bytes& Corpus() {
-  static const Bytes corpus = exqrv::codec::testing::MakeTextCorpus(kCorpusSize);
+  static const Bytes corpus = exqrv::build::MakeTextCorpus(kCorpusSize);
   return corpus;
 }
 

@@ -7,10 +7,10 @@
 #include <string>
 
 #include "app/converter_app.h"
+#include "builder/document_builder.h"
 #include "platform/file.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
-#include "support/document_builder.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 
 #include "annotations/annotation_set.h"
 #include "codec/compressed_block.h"
+#include "container/container.h"
 #include "platform/file.h"
 #include "platform/little_endian.h"
 #include "platform/platform.h"
@@ -22,13 +23,12 @@ std::string DocumentAround(const uint8_t* data, size_t size) {
     exqrv::WriteLe32(block.data() + 16, static_cast<uint32_t>(size - 1));
     store = block + store.substr(1);
   }
-  std::string document("Qlrd\0\0\x01\0", 8);
-  char entry[16] = {'i', 'n', 'd', 'x'};
-  exqrv::WriteLe32(entry + 4, compressed ? 1 : 0);
-  exqrv::WriteLe32(entry + 8, 24);
-  exqrv::WriteLe32(entry + 12, static_cast<uint32_t>(store.size()));
-  document.append(entry, sizeof entry);
-  return document + store;
+  uint8_t head[exqrv::kDocumentHeaderSize + exqrv::kDirectoryEntrySize];
+  exqrv::DocumentHeader::For(1).Serialize(head);
+  const auto length = static_cast<uint32_t>(store.size());
+  exqrv::ChunkEntry::Make("indx", compressed ? 1 : 0, sizeof head, length)
+      .Serialize(head + exqrv::kDocumentHeaderSize);
+  return std::string(reinterpret_cast<const char*>(head), sizeof head) + store;
 }
 
 }  // namespace

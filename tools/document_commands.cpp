@@ -1,15 +1,13 @@
 // qrvtool info and make.
 #include <cinttypes>
-#include <cstring>
 #include <cstdio>
 #include <string>
 
 #include "annotations/annotation_set.h"
+#include "builder/document_builder.h"
 #include "document/document.h"
 #include "platform/file.h"
-#include "platform/little_endian.h"
 #include "platform/platform.h"
-#include "support/document_builder.h"
 #include "tools/commands.h"
 
 namespace exqrv::tools {
@@ -86,7 +84,7 @@ int InfoCommand(const Args& args) {
   }
   uint8_t header[kDocumentHeaderSize];
   if (file.Read(header, sizeof header) < sizeof header ||
-      std::memcmp(header, kDocumentMagic, sizeof kDocumentMagic) != 0) {
+      !DocumentHeader::Parse(header).HasMagic()) {
     return Fail(args[0] + " is not a Quillor document");
   }
   const DocumentHeader parsed = DocumentHeader::Parse(header);

@@ -163,7 +163,7 @@ int VerifyCommand(const Args& args) {
   const int64_t fileSize = source.Size();
   uint8_t header[kDocumentHeaderSize];
   if (source.Read(header, sizeof header) < sizeof header ||
-      std::memcmp(header, kDocumentMagic, sizeof kDocumentMagic) != 0) {
+      !DocumentHeader::Parse(header).HasMagic()) {
     return Fail(path + " is not a Quillor document");
   }
 

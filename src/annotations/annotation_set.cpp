@@ -11,11 +11,8 @@
 namespace exqrv {
 namespace {
 
-constexpr char kStoreTag[4] = {'i', 'n', 'd', 'x'};
-constexpr char kThumbnailTag[4] = {'t', 'h', 'u', 'm'};
-constexpr uint32_t kDocumentHeaderSize = 8;
-constexpr uint32_t kChunkCountOffset = 6;
-constexpr uint32_t kChunkEntrySize = 16;
+constexpr char kStoreTag[] = "indx";
+constexpr char kThumbnailTag[] = "thum";
 constexpr uint32_t kKindCountOffset = 6;
 constexpr uint32_t kSectionOffsetInEntry = 6;
 constexpr uint32_t kSectionHeaderSize = 10;
@@ -31,30 +28,21 @@ uint16_t ReadU16(platform::File& file) {
   return ReadLe16(bytes);
 }
 
-// The number of directory entries after the 8-byte document header; leaves
-// the file at the first entry.
+// The number of directory entries after the document header; leaves the file
+// at the first entry. A header cut short counts what it holds (zeros beyond).
 uint16_t ReadChunkCount(platform::File& file) {
   uint8_t header[kDocumentHeaderSize] = {};
   file.Seek(0, platform::SeekOrigin::Begin);
   file.Read(header, sizeof header);
-  return ReadLe16(header + kChunkCountOffset);
+  return DocumentHeader::Parse(header).chunkCount;
 }
 
 // Returns the number of bytes the file delivered; missing ones read as zero.
-template <typename Entry>
-uint32_t ReadChunkEntry(platform::File& file, Entry& entry) {
-  uint8_t bytes[kChunkEntrySize] = {};
+uint32_t ReadChunkEntry(platform::File& file, ChunkEntry& entry) {
+  uint8_t bytes[kDirectoryEntrySize] = {};
   const uint32_t delivered = file.Read(bytes, sizeof bytes);
-  std::memcpy(entry.tag.data(), bytes, entry.tag.size());
-  entry.compressed = ReadLe32(bytes + 4);
-  entry.offset = ReadLe32(bytes + 8);
-  entry.length = ReadLe32(bytes + 12);
+  entry = ChunkEntry::Parse(bytes);
   return delivered;
-}
-
-template <typename Entry>
-bool HasTag(const Entry& entry, const char (&tag)[4]) {
-  return std::memcmp(entry.tag.data(), tag, sizeof tag) == 0;
 }
 
 std::optional<AnnotationKind> KindOfTag(const uint8_t* tag) {
@@ -135,12 +123,12 @@ void AnnotationSet::LoadThumbnails(platform::File& documentHandle) {
   thumbnails_ = {};
   thumbnailCount_ = 0;
   const uint16_t chunkCount = ReadChunkCount(documentHandle);
-  std::optional<StoreEntry> table;
+  std::optional<ChunkEntry> table;
   for (uint32_t i = 0; i < chunkCount; ++i) {
-    StoreEntry entry;
+    ChunkEntry entry;
     // Entries past the end of the file would read as zeros: never "thum".
     if (ReadChunkEntry(documentHandle, entry) == 0) break;
-    if (HasTag(entry, kThumbnailTag)) table = entry;
+    if (entry.HasTag(kThumbnailTag)) table = entry;
   }
   if (!table || table->offset == 0 || table->length == 0) return;
   documentHandle.Seek(table->offset, platform::SeekOrigin::Begin);
@@ -163,7 +151,7 @@ bool AnnotationSet::FindStore(platform::File& documentHandle) {
   for (uint32_t i = 0; i < chunkCount; ++i) {
     storeEntry_ = {};
     if (ReadChunkEntry(documentHandle, storeEntry_) == 0) break;
-    if (HasTag(storeEntry_, kStoreTag)) {
+    if (storeEntry_.HasTag(kStoreTag)) {
       found = storeEntry_.offset != 0 && storeEntry_.length != 0;
       break;
     }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "annotations/records.h"
+#include "container/container.h"
 #include "platform/file.h"
 #include "platform/platform.h"
 
@@ -76,13 +77,6 @@ class AnnotationSet {
   static std::string WorkFileNameFor(std::string_view uniqueName);
 
  private:
-  struct StoreEntry {
-    std::array<uint8_t, 4> tag{};
-    uint32_t compressed = 0;
-    uint32_t offset = 0;
-    uint32_t length = 0;
-  };
-
   void ClearLists();
   void LoadThumbnails(platform::File& documentHandle);
   bool FindStore(platform::File& documentHandle);
@@ -102,7 +96,7 @@ class AnnotationSet {
 
   std::string workName_;
   platform::TemporaryFault temporaryFault_ = platform::TemporaryFault::None;
-  StoreEntry storeEntry_;
+  ChunkEntry storeEntry_;
   std::array<uint8_t, kStoreHeaderSize> storeHeader_{};
   platform::File workFile_;
   int64_t workFileSize_ = 0;

@@ -5,15 +5,12 @@
 #include <cstring>
 
 #include "codec/compressed_block.h"
-#include "platform/little_endian.h"
 #include "platform/platform.h"
 
 namespace exqrv {
 namespace {
 
 constexpr char kWorkingCopyPrefix[] = "tst";
-constexpr uint32_t kTagSize = 4;
-constexpr uint32_t kEntryFieldsSize = kDirectoryEntrySize - kTagSize;
 
 platform::Platform& System() { return platform::CurrentPlatform(); }
 
@@ -22,34 +19,6 @@ bool IsExpandedAtOpen(const ChunkEntry& entry) {
 }
 
 }  // namespace
-
-DocumentHeader DocumentHeader::Parse(const uint8_t* bytes) {
-  DocumentHeader header;
-  std::memcpy(header.magic.data(), bytes, header.magic.size());
-  header.reserved = ReadLe16(bytes + 4);
-  header.chunkCount = ReadLe16(bytes + 6);
-  return header;
-}
-
-ChunkEntry ChunkEntry::Parse(const uint8_t* bytes) {
-  ChunkEntry entry;
-  std::memcpy(entry.tag.data(), bytes, kTagSize);
-  entry.compressed = ReadLe32(bytes + 4);
-  entry.offset = ReadLe32(bytes + 8);
-  entry.length = ReadLe32(bytes + 12);
-  return entry;
-}
-
-void ChunkEntry::Serialize(uint8_t* bytes) const {
-  std::memcpy(bytes, tag.data(), kTagSize);
-  WriteLe32(bytes + 4, compressed);
-  WriteLe32(bytes + 8, offset);
-  WriteLe32(bytes + 12, length);
-}
-
-bool ChunkEntry::HasTag(const char (&wanted)[5]) const {
-  return std::memcmp(tag.data(), wanted, kTagSize) == 0;
-}
 
 Document::~Document() {
   Close();
@@ -166,17 +135,21 @@ bool Document::RewriteWorkingCopyEntry(const ChunkEntry& entry, uint32_t offset,
   }
   const uint16_t count = DocumentHeader::Parse(header).chunkCount;
   for (uint32_t i = 0; i < count; ++i) {
-    char tag[kTagSize];
-    if (file_.Read(tag, kTagSize) < kTagSize) return false;
-    if (std::memcmp(tag, entry.tag.data(), kTagSize) != 0) {
-      file_.Seek(kEntryFieldsSize, platform::SeekOrigin::Current);
-      continue;
+    const int64_t at = kDocumentHeaderSize + static_cast<int64_t>(i) * kDirectoryEntrySize;
+    char tag[kChunkTagSize];
+    if (file_.Seek(at, platform::SeekOrigin::Begin) < 0 ||
+        file_.Read(tag, kChunkTagSize) < kChunkTagSize) {
+      return false;
     }
-    uint8_t fields[kEntryFieldsSize];
-    WriteLe32(fields, 0);
-    WriteLe32(fields + 4, offset);
-    WriteLe32(fields + 8, length);
-    return file_.Write(fields, kEntryFieldsSize);
+    if (std::memcmp(tag, entry.tag.data(), kChunkTagSize) != 0) continue;
+    ChunkEntry expanded = entry;
+    expanded.compressed = 0;
+    expanded.offset = offset;
+    expanded.length = length;
+    uint8_t bytes[kDirectoryEntrySize];
+    expanded.Serialize(bytes);
+    return file_.Seek(at, platform::SeekOrigin::Begin) >= 0 &&
+           file_.Write(bytes, kDirectoryEntrySize);
   }
   return false;
 }
@@ -184,10 +157,10 @@ bool Document::RewriteWorkingCopyEntry(const ChunkEntry& entry, uint32_t offset,
 bool Document::VerifyMagic() {
   if (!file_.IsOpen()) return false;
   const int64_t position = file_.Position();
-  char magic[sizeof kDocumentMagic];
+  uint8_t header[kDocumentHeaderSize] = {};
   file_.Seek(0, platform::SeekOrigin::Begin);
-  if (file_.Read(magic, sizeof magic) < sizeof magic) return false;
-  if (std::memcmp(magic, kDocumentMagic, sizeof magic) != 0) {
+  if (file_.Read(header, sizeof kDocumentMagic) < sizeof kDocumentMagic) return false;
+  if (!DocumentHeader::Parse(header).HasMagic()) {
     Close();
     return false;
   }
@@ -238,7 +211,7 @@ uint32_t Document::FindChunk(const char* tag) {
     for (uint32_t i = 0; i < count && i < directory_.size(); ++i) {
       // The stored tag is a string of up to four characters.
       const std::string stored(directory_[i].tag.data(),
-                               strnlen(directory_[i].tag.data(), kTagSize));
+                               strnlen(directory_[i].tag.data(), kChunkTagSize));
       if (stored == tag) {
         offset = directory_[i].offset;
         break;

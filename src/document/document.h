@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "container/container.h"
 #include "platform/file.h"
 #include "platform/platform.h"
 
@@ -17,40 +18,6 @@ enum OpenResult : int32_t {
   Opened = 0,
   FileError = -2,
   FormatError = -3,
-};
-
-inline constexpr char kDocumentMagic[4] = {'Q', 'l', 'r', 'd'};
-inline constexpr uint32_t kDocumentHeaderSize = 8;
-inline constexpr uint32_t kDirectoryEntrySize = 16;
-inline constexpr uint32_t kPageEntrySize = 26;
-inline constexpr uint32_t kNameRecordSize = 10;
-
-struct DocumentHeader {
-  std::array<uint8_t, 4> magic{};
-  uint16_t reserved = 0;
-  uint16_t chunkCount = 0;  // N
-
-  static DocumentHeader Parse(const uint8_t* bytes);
-};
-
-struct ChunkEntry {
-  std::array<char, 4> tag{};
-  uint32_t compressed = 0;
-  uint32_t offset = 0;
-  uint32_t length = 0;
-
-  static ChunkEntry Parse(const uint8_t* bytes);
-  void Serialize(uint8_t* bytes) const;
-  bool HasTag(const char (&wanted)[5]) const;  // all four bytes compared
-};
-
-struct PageEntry {
-  std::array<uint8_t, 10> leading{};
-  uint32_t contentOffset = 0;
-  uint32_t contentLength = 0;
-  std::array<uint8_t, 8> trailing{};
-
-  static PageEntry Parse(const uint8_t* bytes);
 };
 
 class Document {
@@ -95,7 +62,6 @@ class Document {
   const std::vector<ChunkEntry>& directory() const { return directory_; }
   const std::vector<PageEntry>& pageTable() const { return pageTable_; }
   const std::vector<PageEntry>& storedPageTable() const { return storedPageTable_; }
-  const std::array<uint8_t, 8>& nameTableHeader() const { return nameTableHeader_; }
   const std::vector<uint8_t>& nameRecords() const { return nameRecords_; }
 
  private:
@@ -123,7 +89,6 @@ class Document {
   uint16_t pageCount_ = 0;
   std::vector<PageEntry> pageTable_;
   std::vector<PageEntry> storedPageTable_;
-  std::array<uint8_t, 8> nameTableHeader_{};
   std::vector<uint8_t> nameRecords_;
 
   // Set by the page interpreter when the stream ran out of data.

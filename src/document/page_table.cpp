@@ -8,20 +8,11 @@
 
 namespace exqrv {
 
-PageEntry PageEntry::Parse(const uint8_t* bytes) {
-  PageEntry entry;
-  std::memcpy(entry.leading.data(), bytes, entry.leading.size());
-  entry.contentOffset = ReadLe32(bytes + 10);
-  entry.contentLength = ReadLe32(bytes + 14);
-  std::memcpy(entry.trailing.data(), bytes + 18, entry.trailing.size());
-  return entry;
-}
-
 bool Document::ReadPageTable() {
   const int64_t position = file_.Position();
   const uint32_t offset = FindChunk("pape");
   if (offset == 0) return false;
-  uint8_t count[2];
+  uint8_t count[kPageCountSize];
   file_.Seek(offset, platform::SeekOrigin::Begin);
   if (file_.Read(count, sizeof count) < sizeof count) return false;
   pageCount_ = ReadLe16(count);
@@ -53,11 +44,12 @@ bool Document::ReadNameTable() {
   if (!OpenSeparateHandle(names)) return false;
   const uint32_t offset = FindChunk("name");
   if (offset == 0) return false;
+  uint8_t header[kNameTableHeaderSize];
   names.Seek(offset, platform::SeekOrigin::Begin);
-  if (names.Read(nameTableHeader_.data(), 8) < 8) return false;
-  const uint16_t count = ReadLe16(nameTableHeader_.data() + 2);
+  if (names.Read(header, kNameTableHeaderSize) < kNameTableHeaderSize) return false;
+  const uint16_t count = ReadLe16(header + kNameCountOffset);
   nameRecords_.assign(static_cast<size_t>(count) * kNameRecordSize, 0);
-  names.Seek(static_cast<int64_t>(offset) + 4, platform::SeekOrigin::Begin);
+  names.Seek(static_cast<int64_t>(offset) + kNameRecordsOffset, platform::SeekOrigin::Begin);
   const uint32_t got = names.Read(nameRecords_.data(), static_cast<uint32_t>(nameRecords_.size()));
   return got == nameRecords_.size();
 }

@@ -3,8 +3,8 @@
 #include <ostream>
 
 #include "store_fixture.h"
-#include "support/annotation_store_builder.h"
-#include "support/document_builder.h"
+#include "builder/annotation_store_builder.h"
+#include "builder/document_builder.h"
 
 namespace exqrv::testing {
 namespace {

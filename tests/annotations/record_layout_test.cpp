@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "store_fixture.h"
-#include "support/annotation_store_builder.h"
+#include "builder/annotation_store_builder.h"
 
 namespace exqrv::testing {
 namespace {

@@ -1,13 +1,10 @@
 #include "store_fixture.h"
 
-#include "platform/little_endian.h"
+#include "builder/document_builder.h"
 #include "platform/platform.h"
 
 namespace exqrv::testing {
 namespace {
-
-constexpr size_t kHeaderSize = 8;
-constexpr size_t kEntrySize = 16;
 
 std::string ReserveName(const char* prefix) {
   platform::Platform& system = platform::CurrentPlatform();
@@ -19,25 +16,22 @@ std::string ReserveName(const char* prefix) {
 }  // namespace
 
 std::string Container(const std::vector<ChunkSpec>& chunks, int chunkCount) {
-  std::string bytes(kHeaderSize + kEntrySize * chunks.size(), '\0');
-  bytes.replace(0, 4, "Qlrd");
-  WriteLe16(bytes.data() + 6,
-            static_cast<uint16_t>(chunkCount >= 0 ? chunkCount : static_cast<int>(chunks.size())));
-  for (size_t i = 0; i < chunks.size(); ++i) {
-    const ChunkSpec& chunk = chunks[i];
-    char* entry = bytes.data() + kHeaderSize + kEntrySize * i;
-    chunk.tag.copy(entry, 4);
-    WriteLe32(entry + 4, chunk.compressed);
+  const uint16_t announced =
+      static_cast<uint16_t>(chunkCount >= 0 ? chunkCount : static_cast<int>(chunks.size()));
+  std::vector<ChunkEntry> entries;
+  std::string body;
+  uint32_t at = kDocumentHeaderSize + kDirectoryEntrySize * static_cast<uint32_t>(chunks.size());
+  for (const ChunkSpec& chunk : chunks) {
     if (chunk.raw) {
-      WriteLe32(entry + 8, chunk.offset);
-      WriteLe32(entry + 12, chunk.length);
+      entries.push_back(ChunkEntry::Make(chunk.tag, chunk.compressed, chunk.offset, chunk.length));
       continue;
     }
-    WriteLe32(entry + 8, static_cast<uint32_t>(bytes.size()));
-    WriteLe32(entry + 12, static_cast<uint32_t>(chunk.data.size()));
-    bytes += chunk.data;
+    const uint32_t length = static_cast<uint32_t>(chunk.data.size());
+    entries.push_back(ChunkEntry::Make(chunk.tag, chunk.compressed, at, length));
+    body += chunk.data;
+    at += length;
   }
-  return bytes;
+  return build::ContainerHead(DocumentHeader::For(announced), entries) + body;
 }
 
 ChunkSpec Chunk(std::string tag, std::string data, uint32_t compressed) {

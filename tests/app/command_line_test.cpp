@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "app/converter_app.h"
+#include "builder/document_builder.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
-#include "support/document_builder.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv {

@@ -4,11 +4,11 @@
 #include <gtest/gtest.h>
 
 #include "app/converter_app.h"
-#include "platform/little_endian.h"
+#include "builder/document_builder.h"
 #include "platform/file.h"
+#include "platform/little_endian.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
-#include "support/document_builder.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "text_corpus.h"
+#include "builder/text_corpus.h"
 
 namespace exqrv::codec::testing {
 namespace {
@@ -394,7 +394,7 @@ std::vector<Item> ReadItems(const Bytes& stream) {
   return items;
 }
 
-Bytes EnglishLikeText(size_t size, uint32_t seed) { return MakeTextCorpus(size, seed); }
+Bytes EnglishLikeText(size_t size, uint32_t seed) { return build::MakeTextCorpus(size, seed); }
 
 Bytes RandomBytes(size_t size, uint32_t seed) {
   Bytes bytes(size);

@@ -1,13 +1,12 @@
-#include <cstring>
 #include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "builder/document_builder.h"
 #include "document/document.h"
 #include "platform/little_endian.h"
 #include "platform/platform.h"
-#include "support/document_builder.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv {
@@ -25,26 +24,19 @@ struct RawChunk {
 };
 
 std::string Container(const std::vector<RawChunk>& chunks, const std::string& body, size_t bodyAt) {
-  std::string bytes = "Qlrd";
-  bytes.append("\x01\x00", 2);
-  char count[2];
-  WriteLe16(count, static_cast<uint16_t>(chunks.size()));
-  bytes.append(count, 2);
+  std::vector<ChunkEntry> entries;
   for (const RawChunk& c : chunks) {
-    char entry[16];
-    std::memcpy(entry, c.tag.data(), 4);
-    WriteLe32(entry + 4, c.compressed);
-    WriteLe32(entry + 8, c.offset);
-    WriteLe32(entry + 12, c.length);
-    bytes.append(entry, 16);
+    entries.push_back(ChunkEntry::Make(c.tag, c.compressed, c.offset, c.length));
   }
+  std::string bytes =
+      build::ContainerHead(DocumentHeader::For(static_cast<uint16_t>(chunks.size()), 1), entries);
   bytes.resize(bodyAt, '\0');
   return bytes + body;
 }
 
 std::string NamesAt202(uint16_t m) {
   std::string names(4, '\0');
-  WriteLe16(names.data() + 2, m);
+  WriteLe16(names.data() + kNameCountOffset, m);
   return names;
 }
 

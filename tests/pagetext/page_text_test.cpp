@@ -2,10 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "builder/document_builder.h"
 #include "document/document.h"
 #include "platform/little_endian.h"
 #include "platform/prompter.h"
-#include "support/document_builder.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv {
@@ -19,11 +19,16 @@ constexpr char kUnexpected[] = "unexpect command!\n";
 // file so that a stream cut short runs into the end of the data.
 std::string DocumentEndingWith(const std::string& stream) {
   std::string bytes = build::BuildDocument({.pages = {"CT"}});
-  const uint16_t chunks = ReadLe16(bytes.data() + 6);
+  auto* data = reinterpret_cast<uint8_t*>(bytes.data());
+  const uint16_t chunks = DocumentHeader::Parse(data).chunkCount;
   for (uint32_t i = 0; i < chunks; ++i) {
-    const char* entry = bytes.data() + 8 + 16 * i;
-    if (std::string(entry, 4) != "pape") continue;
-    WriteLe32(bytes.data() + ReadLe32(entry + 8) + 2 + 10, static_cast<uint32_t>(bytes.size()));
+    const ChunkEntry entry =
+        ChunkEntry::Parse(data + kDocumentHeaderSize + kDirectoryEntrySize * i);
+    if (!entry.HasTag("pape")) continue;
+    uint8_t* first = data + entry.offset + kPageCountSize;
+    PageEntry page = PageEntry::Parse(first);
+    page.contentOffset = static_cast<uint32_t>(bytes.size());
+    page.Serialize(first);
   }
   return bytes + stream;
 }

@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include "builder/document_builder.h"
 #include "platform/file.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
-#include "support/document_builder.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv::platform {

@@ -20,7 +20,7 @@
 
 #include <gtest/gtest.h>
 
-#include "support/document_builder.h"
+#include "builder/document_builder.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv {

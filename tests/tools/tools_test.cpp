@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include "builder/document_builder.h"
 #include "platform/little_endian.h"
 #include "platform/platform.h"
-#include "support/document_builder.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv {

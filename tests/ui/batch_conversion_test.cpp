@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include "builder/document_builder.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
-#include "support/document_builder.h"
 #include "support/scratch_dir.h"
 #include "ui/batch_conversion.h"
 #include "ui/scripted_drives.h"

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "app/converter_app.h"
+#include "builder/document_builder.h"
 #include "platform/platform.h"
-#include "support/document_builder.h"
 #include "support/scratch_dir.h"
 #include "ui/scripted_drives.h"
 

@@ -18,9 +18,9 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include "builder/document_builder.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
-#include "support/document_builder.h"
 #include "support/scratch_dir.h"
 #include "ui/directory_combo_box.h"
 #include "ui/entry_painter.h"

@@ -1,4 +1,4 @@
-#include "support/annotation_store_builder.h"
+#include "builder/annotation_store_builder.h"
 
 #include "platform/little_endian.h"
 

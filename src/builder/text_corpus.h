@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace exqrv::codec::testing {
+namespace exqrv::build {
 
 inline std::vector<uint8_t> MakeTextCorpus(size_t size, uint32_t seed = 1) {
   static constexpr std::string_view kWords[] = {
@@ -49,4 +49,4 @@ inline std::vector<uint8_t> MakeTextCorpus(size_t size, uint32_t seed = 1) {
   return text;
 }
 
-}  // namespace exqrv::codec::testing
+}  // namespace exqrv::build

@@ -7,7 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "support/annotation_store_builder.h"
+#include "builder/annotation_store_builder.h"
+#include "container/container.h"
 
 namespace exqrv::build {
 
@@ -52,6 +53,10 @@ struct DocumentSpec {
 };
 
 std::string BuildDocument(const DocumentSpec& recipe);
+
+// A container's first bytes: the header, then the entries as the directory
+// (header.chunkCount may announce another number of entries).
+std::string ContainerHead(const DocumentHeader& header, const std::vector<ChunkEntry>& entries);
 
 // A compressed block (header and implode stream) holding data.
 std::string CompressBlock(std::string_view data);

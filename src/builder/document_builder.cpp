@@ -1,4 +1,4 @@
-#include "support/document_builder.h"
+#include "builder/document_builder.h"
 
 #include <algorithm>
 
@@ -10,9 +10,8 @@
 namespace exqrv::build {
 namespace {
 
-constexpr uint32_t kHeaderSize = 8;
-constexpr uint32_t kEntrySize = 16;
-constexpr uint32_t kPageEntrySize = 26;
+// The version field of the documents we write.
+constexpr uint16_t kHeaderReserved = 1;
 
 struct Chunk {
   std::string tag;
@@ -24,11 +23,16 @@ struct Chunk {
 const char kFontData[] = "font: Serif 10";
 const char kStructureData[] = "structure";
 
-std::string NameTable() {
-  std::string table;
-  AppendLe16(table, 0);
-  AppendLe16(table, 0);  // no name records
-  table.append(4, '\0');  // the 8-byte header must be present all the same
+// No name records; the header must be present all the same.
+std::string NameTable() { return std::string(kNameTableHeaderSize, '\0'); }
+
+std::string PageTable(const std::vector<PageEntry>& entries) {
+  std::string table(kPageCountSize + kPageEntrySize * entries.size(), '\0');
+  auto* bytes = reinterpret_cast<uint8_t*>(table.data());
+  WriteLe16(bytes, static_cast<uint16_t>(entries.size()));
+  for (size_t i = 0; i < entries.size(); ++i) {
+    entries[i].Serialize(bytes + kPageCountSize + kPageEntrySize * i);
+  }
   return table;
 }
 
@@ -152,34 +156,43 @@ std::string BuildDocument(const DocumentSpec& recipe) {
   }
 
   // Layout: header, directory, the pages, then the chunks.
-  const uint32_t directoryEnd = kHeaderSize + kEntrySize * static_cast<uint32_t>(chunks.size());
+  const uint32_t directoryEnd =
+      kDocumentHeaderSize + kDirectoryEntrySize * static_cast<uint32_t>(chunks.size());
   std::string pages;
-  std::string table;
-  AppendLe16(table, static_cast<uint16_t>(recipe.pages.size()));
+  std::vector<PageEntry> pageEntries;
   for (const std::string& page : recipe.pages) {
     const std::string stored = recipe.compress ? CompressBlock(page) : page;
-    table.append(10, '\0');
-    AppendLe32(table, directoryEnd + static_cast<uint32_t>(pages.size()));
-    AppendLe32(table, static_cast<uint32_t>(stored.size()));
-    table.append(8, '\0');
+    PageEntry entry;
+    entry.contentOffset = directoryEnd + static_cast<uint32_t>(pages.size());
+    entry.contentLength = static_cast<uint32_t>(stored.size());
+    pageEntries.push_back(entry);
     pages += stored;
   }
+  const std::string table = PageTable(pageEntries);
   chunks[0].data = recipe.compress ? CompressBlock(table) : table;
 
-  std::string document = "Qlrd";
-  AppendLe16(document, 1);
-  AppendLe16(document, static_cast<uint16_t>(chunks.size()));
+  std::vector<ChunkEntry> entries;
   uint32_t offset = directoryEnd + static_cast<uint32_t>(pages.size());
   for (const Chunk& chunk : chunks) {
-    document.append(chunk.tag.substr(0, 4));
-    AppendLe32(document, chunk.compressed ? 1 : 0);
-    AppendLe32(document, offset);
-    AppendLe32(document, static_cast<uint32_t>(chunk.data.size()));
-    offset += static_cast<uint32_t>(chunk.data.size());
+    const uint32_t length = static_cast<uint32_t>(chunk.data.size());
+    entries.push_back(ChunkEntry::Make(chunk.tag, chunk.compressed ? 1 : 0, offset, length));
+    offset += length;
   }
+  std::string document = ContainerHead(
+      DocumentHeader::For(static_cast<uint16_t>(chunks.size()), kHeaderReserved), entries);
   document += pages;
   for (const Chunk& chunk : chunks) document += chunk.data;
   return document;
+}
+
+std::string ContainerHead(const DocumentHeader& header, const std::vector<ChunkEntry>& entries) {
+  std::string head(kDocumentHeaderSize + kDirectoryEntrySize * entries.size(), '\0');
+  auto* bytes = reinterpret_cast<uint8_t*>(head.data());
+  header.Serialize(bytes);
+  for (size_t i = 0; i < entries.size(); ++i) {
+    entries[i].Serialize(bytes + kDocumentHeaderSize + kDirectoryEntrySize * i);
+  }
+  return head;
 }
 
 bool WriteFileBytes(const std::string& path, std::string_view bytes) {
