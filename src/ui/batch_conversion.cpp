@@ -7,10 +7,14 @@
 namespace exqrv::ui {
 namespace {
 
-// The document's own name, without the sub-folder it was found in.
-std::string_view ShownName(std::string_view documentName) {
-  const size_t backslash = documentName.rfind('\\');
-  return backslash == std::string_view::npos ? documentName : documentName.substr(backslash + 1);
+// Both separators are separators to the platform's path services.
+constexpr std::string_view kSeparators = "\\/";
+
+// The file that a conversion would write, when it exists: the question is
+// about it, not about what the text list shows.
+bool IsExistingFile(const std::string& path) {
+  const auto status = platform::CurrentPlatform().GetStatus(path);
+  return status && !status->isDirectory;
 }
 
 std::string Concat(std::initializer_list<std::string_view> parts) {
@@ -38,9 +42,25 @@ bool IsDirectory(const std::string& path) {
   return status && status->isDirectory;
 }
 
+bool IsSingleName(std::string_view name) {
+  return !name.empty() && name.find_first_of(kSeparators) == std::string_view::npos;
+}
+
+bool ListShowsFile(const std::vector<std::string>& shownNames, std::string_view directory,
+                   std::string_view name) {
+  for (const std::string& shown : shownNames) {
+    if (shown == name) return true;
+    if (EqualsIgnoringCase(shown, name) &&
+        platform::IsSameFile(JoinPath(directory, shown), JoinPath(directory, name))) {
+      return true;
+    }
+  }
+  return false;
+}
+
 void BatchConversion::ConvertSelection(const std::vector<std::string>& selectedNames) {
   for (const std::string& name : selectedNames) {
-    if (IsDirectory(JoinPath(app_.SourceDirectory, name))) {
+    if (IsSingleName(name) && IsDirectory(JoinPath(app_.SourceDirectory, name))) {
       ConvertFolder(name);
     } else {
       ConvertItem(name, TextFileNameFor(name));
@@ -53,32 +73,37 @@ void BatchConversion::ConvertFolder(const std::string& folderName) {
   // The search is relative to the folder; searching anywhere else would
   // convert the wrong documents.
   if (!system.SetCurrentDirectory(JoinPath(app_.SourceDirectory, folderName))) return;
-  std::string prefix = folderName;
-  if (prefix.empty() || prefix.back() != '\\') prefix += '\\';
-
   for (const platform::FoundEntry& found : system.FindFiles(kDocumentSearchPattern)) {
     if (found.isDirectory) continue;
-    ConvertItem(prefix + found.name, TextFileNameFor(found.name));
+    ConvertItem(folderName, found.name, TextFileNameFor(found.name));
   }
 }
 
 void BatchConversion::ConvertItem(const std::string& documentName, const std::string& textName) {
-  // The question rests on the list as shown, not on the disk.
-  const bool listed = hooks_.textListShows(textName);
-  if (listed) {
+  ConvertItem({}, documentName, textName);
+}
+
+void BatchConversion::ConvertItem(std::string_view folder, const std::string& documentName,
+                                  const std::string& textName) {
+  // A name holding a separator would be taken apart by the path services and
+  // lead to another file, or out of the target directory: it fails as it is.
+  if (!IsSingleName(documentName) || !IsSingleName(textName)) {
+    hooks_.addLogLine(FailedLine(documentName, textName));
+    return;
+  }
+  if (IsExistingFile(JoinPath(app_.TargetDirectory, textName))) {
     const platform::Answer answer = platform::CurrentPrompter().Show(
         OverwriteQuestion(textName), platform::Buttons::OkCancel, platform::Icon::Question);
     if (answer != platform::Answer::Ok) return;
   }
 
-  const bool converted = hooks_.convertFile(documentName, textName);
-  const std::string_view shown = ShownName(documentName);
-  if (!converted) {
-    hooks_.addLogLine(FailedLine(shown, textName));
+  const std::string path = folder.empty() ? documentName : JoinPath(folder, documentName);
+  if (!hooks_.convertFile(path, textName)) {
+    hooks_.addLogLine(FailedLine(documentName, textName));
     return;
   }
-  hooks_.addLogLine(SucceededLine(shown, textName));
-  if (!listed) {
+  hooks_.addLogLine(SucceededLine(documentName, textName));
+  if (!ListShowsFile(hooks_.shownTextNames(), app_.TargetDirectory, textName)) {
     app_.InsertFileEntry(textName, TextFilePicture, 0, TextSide);
     hooks_.refillTextList();
   }

@@ -19,13 +19,15 @@ struct BatchHooks {
   // Converts one document (relative to SourceDirectory) into a text file of
   // TargetDirectory; true on success.
   std::function<bool(const std::string& documentName, const std::string& textName)> convertFile;
-  // Whether the text list as shown holds this name, case ignored.
-  std::function<bool(std::string_view textName)> textListShows;
+  // The names the text list shows, as stored, in list order.
+  std::function<std::vector<std::string>()> shownTextNames;
   std::function<void(const std::string& line)> addLogLine;
   // Shows the text list again from its entries.
   std::function<void()> refillTextList;
 };
 
+// Every name here is a name as stored by the file system, never a text read
+// back from a widget.
 class BatchConversion {
  public:
   BatchConversion(ConverterApp& app, BatchHooks hooks) : app_(app), hooks_(std::move(hooks)) {}
@@ -34,9 +36,16 @@ class BatchConversion {
   // converted document by document, documents one by one.
   void ConvertSelection(const std::vector<std::string>& selectedNames);
   void ConvertFolder(const std::string& folderName);
+  // documentName is a document of SourceDirectory; textName is written in
+  // TargetDirectory.
   void ConvertItem(const std::string& documentName, const std::string& textName);
 
  private:
+  // A document found in folder, a sub-folder of SourceDirectory (empty for
+  // SourceDirectory itself). The log names the document by its own name.
+  void ConvertItem(std::string_view folder, const std::string& documentName,
+                   const std::string& textName);
+
   ConverterApp& app_;
   BatchHooks hooks_;
 };
@@ -47,5 +56,15 @@ std::string FailedLine(std::string_view shownName, std::string_view textName);
 
 // Whether the path names a directory on the platform.
 bool IsDirectory(const std::string& path);
+
+// Whether a stored name is one name, without a separator: only such a name
+// can be joined to its directory and still mean itself.
+bool IsSingleName(std::string_view name);
+
+// Whether a list showing these names (of files in directory) shows the file
+// that name names: the same name, or where the file system ignores case,
+// another spelling of the same file.
+bool ListShowsFile(const std::vector<std::string>& shownNames, std::string_view directory,
+                   std::string_view name);
 
 }  // namespace exqrv::ui

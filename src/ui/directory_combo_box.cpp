@@ -1,9 +1,13 @@
 #include "ui/directory_combo_box.h"
 
+#include <algorithm>
+
 #include <QProxyStyle>
 #include <QStyleOptionComboBox>
 #include <QStylePainter>
+#include <QWheelEvent>
 
+#include "ui/display_text.h"
 #include "ui/entry_painter.h"
 
 namespace exqrv::ui {
@@ -34,18 +38,25 @@ DirectoryComboBox::DirectoryComboBox(ConverterApp& app, int side, QWidget* paren
   setFocusPolicy(Qt::StrongFocus);
 }
 
-std::vector<std::string> DirectoryComboBox::ItemTexts() const {
-  std::vector<std::string> texts;
-  texts.reserve(static_cast<size_t>(count()));
-  for (int row = 0; row < count(); ++row) {
-    texts.push_back(itemText(row).toLocal8Bit().toStdString());
-  }
-  return texts;
+std::vector<std::string> DirectoryComboBox::ItemNames() const {
+  std::vector<std::string> names;
+  const size_t shown = std::min(static_cast<size_t>(count()), entries_.size());
+  names.reserve(shown);
+  for (size_t i = 0; i < shown; ++i) names.push_back(entries_[i]->Name);
+  return names;
 }
 
-void DirectoryComboBox::ShowNames(const EntryList& entries) {
+void DirectoryComboBox::ShowNames() {
   clear();
-  for (const auto& entry : entries) addItem(QString::fromLocal8Bit(entry->Name));
+  for (const auto& entry : entries_) addItem(DisplayText(entry->Name));
+}
+
+void DirectoryComboBox::wheelEvent(QWheelEvent* event) {
+  if (!hasFocus()) {
+    event->ignore();
+    return;
+  }
+  QComboBox::wheelEvent(event);
 }
 
 void DirectoryComboBox::paintEvent(QPaintEvent*) {
@@ -67,7 +78,11 @@ void DirectoryComboBox::paintEvent(QPaintEvent*) {
   request.focused = hasFocus();
   request.rect = QRect(field.left(), field.top() + (field.height() - itemHeight) / 2,
                        field.width(), itemHeight);
-  PaintEntryItem(painter, entries_, ItemKind::Selector, request, ItemColoursFrom(palette()));
+  // The field has a ground of its own, drawn above with the control: the
+  // name stands on it, not on a box of the list's window colour.
+  ItemColours colours = ItemColoursFrom(palette());
+  colours.plainBackground = Qt::transparent;
+  PaintEntryItem(painter, entries_, ItemKind::Selector, request, colours);
 }
 
 }  // namespace exqrv::ui

@@ -16,12 +16,18 @@ class DirectoryComboBox : public QComboBox {
 
   int Side() const { return side_; }
   const EntryList& Entries() const { return entries_; }
-  std::vector<std::string> ItemTexts() const;
-  void ShowNames(const EntryList& entries);
+  // Stored names of the items shown, in list order: a path is built from
+  // these, never from what an item shows.
+  std::vector<std::string> ItemNames() const;
+  // Shows every entry, one item each.
+  void ShowNames();
 
  protected:
   // The selection field shows the chosen entry as an item, without indent.
   void paintEvent(QPaintEvent* event) override;
+  // The wheel changes the directory only while the selector has the focus;
+  // turned over a closed selector on the way elsewhere, it does nothing.
+  void wheelEvent(QWheelEvent* event) override;
 
  private:
   int side_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ui/display_text.h"
 #include "ui/entry_pictures.h"
 
 namespace exqrv::ui {
@@ -13,10 +14,11 @@ const ListEntry* EntryAt(const EntryList& entries, int index) {
 }
 
 // The name's top-left corner is at (left of the text part, top of the item);
-// the text is drawn on its own ground, as a text cell.
+// the text is drawn on its own ground, as a text cell, unless the ground is
+// transparent (what lies below shows through).
 void DrawName(QPainter& painter, const QRect& textPart, int itemTop, const QString& name,
               const QColor& text, const QColor& ground) {
-  painter.setBackgroundMode(Qt::OpaqueMode);
+  painter.setBackgroundMode(ground.alpha() == 0 ? Qt::TransparentMode : Qt::OpaqueMode);
   painter.setBackground(ground);
   painter.setPen(text);
   painter.drawText(QPoint(textPart.left(), itemTop + painter.fontMetrics().ascent()), name);
@@ -69,8 +71,9 @@ int ItemIndent(ItemKind kind, const ListEntry& entry, bool inSelectionField) {
 }
 
 bool FocusRuleHolds(ItemKind kind, const ItemPaintRequest& request) {
-  const bool focusPaint =
-      request.action == PaintAction::FocusChange && request.focused && request.selected;
+  // The item with the caret shows it whether or not it is selected: a focused
+  // list with nothing selected would otherwise show no focus at all.
+  const bool focusPaint = request.action == PaintAction::FocusChange && request.focused;
   if (kind == ItemKind::FileList) return focusPaint;
   const bool selectionField = request.action == PaintAction::DrawEntire && request.focused &&
                               request.selected && request.inSelectionField;
@@ -87,7 +90,7 @@ void PaintEntryItem(QPainter& painter, const EntryList& entries, ItemKind kind,
   const int indent = ItemIndent(kind, *entry, request.inSelectionField);
   const QRect textPart = item.adjusted(indent + kNameOffset, 0, 0, 0);
   const QPoint pictureAt(item.left() + indent, item.top() + pictureOffset);
-  const QString name = QString::fromLocal8Bit(entry->Name);
+  const QString name = DisplayText(entry->Name);
   // Each paint loads its picture and lets it go when done.
   const QImage picture = LoadEntryPicture(entry->Picture);
 

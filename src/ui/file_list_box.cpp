@@ -1,5 +1,6 @@
 #include "ui/file_list_box.h"
 
+#include "ui/display_text.h"
 #include "ui/entry_painter.h"
 
 namespace exqrv::ui {
@@ -18,20 +19,45 @@ FileListBox::FileListBox(ConverterApp& app, int side, QWidget* parent)
   setFocusPolicy(Qt::StrongFocus);
 }
 
-std::vector<std::string> FileListBox::ItemTexts() const {
-  std::vector<std::string> texts;
-  texts.reserve(static_cast<size_t>(count()));
-  for (int row = 0; row < count(); ++row) {
-    texts.push_back(item(row)->text().toLocal8Bit().toStdString());
-  }
-  return texts;
+const ListEntry* FileListBox::EntryAt(int row) const {
+  if (row < 0 || row >= count() || row >= static_cast<int>(entries_.size())) return nullptr;
+  return entries_[static_cast<size_t>(row)].get();
 }
 
-void FileListBox::ShowNames(const EntryList& entries, size_t count) {
-  clear();
-  for (size_t i = 0; i < count && i < entries.size(); ++i) {
-    addItem(QString::fromLocal8Bit(entries[i]->Name));
+std::vector<std::string> FileListBox::ItemNames() const {
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(count()));
+  for (int row = 0; row < count(); ++row) {
+    if (const ListEntry* entry = EntryAt(row)) names.push_back(entry->Name);
   }
+  return names;
+}
+
+std::vector<std::string> FileListBox::SelectedNames() const {
+  std::vector<std::string> names;
+  for (int row = 0; row < count(); ++row) {
+    const ListEntry* entry = EntryAt(row);
+    if (entry != nullptr && item(row)->isSelected()) names.push_back(entry->Name);
+  }
+  return names;
+}
+
+std::optional<std::string> FileListBox::CurrentName() const {
+  const ListEntry* entry = EntryAt(currentRow());
+  if (entry == nullptr) return std::nullopt;
+  return entry->Name;
+}
+
+void FileListBox::ShowNames(size_t count) {
+  clear();
+  for (size_t i = 0; i < count && i < entries_.size(); ++i) {
+    addItem(DisplayText(entries_[i]->Name));
+  }
+}
+
+void FileListBox::RepaintNow() {
+  doItemsLayout();
+  repaint();
 }
 
 }  // namespace exqrv::ui

@@ -1,6 +1,11 @@
 // A file list of the dialog: fixed-height items painted from the side's file
-// entries, in the entries' order.
+// entries, in the entries' order. Item i shows entry i; what an item shows is
+// only for the eye, and every operation takes the entry's stored name.
 #pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
 
 #include <QListWidget>
 
@@ -16,12 +21,20 @@ class FileListBox : public QListWidget {
   int Side() const { return side_; }
   const EntryList& Entries() const { return entries_; }
 
-  // Item texts in list order.
-  std::vector<std::string> ItemTexts() const;
-  // Shows these names, one item each.
-  void ShowNames(const EntryList& entries, size_t count);
+  // Stored names of the items shown, in list order.
+  std::vector<std::string> ItemNames() const;
+  // Stored names of the selected items, in list order.
+  std::vector<std::string> SelectedNames() const;
+  // Stored name of the item that has the caret, if any.
+  std::optional<std::string> CurrentName() const;
+  // Shows the first count entries, one item each.
+  void ShowNames(size_t count);
+  // Paints the list now, items laid out, without waiting for the event loop.
+  void RepaintNow();
 
  private:
+  const ListEntry* EntryAt(int row) const;
+
   int side_;
   const EntryList& entries_;
 };

@@ -9,6 +9,7 @@
 
 #include "platform/platform.h"
 #include "ui/directory_combo_box.h"
+#include "ui/display_text.h"
 #include "ui/entry_painter.h"
 #include "ui/entry_pictures.h"
 #include "ui/file_list_box.h"
@@ -60,10 +61,6 @@ class LogScrollBar : public QScrollBar {
 
 namespace {
 
-QString ToQString(std::string_view text) {
-  return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
-}
-
 // Shows the wait cursor while it lives.
 class WaitCursor {
  public:
@@ -75,7 +72,7 @@ class WaitCursor {
 
 DialogUnits UnitsOf(const QFont& font) {
   const QFontMetrics metrics(font);
-  return {AverageCharWidth(metrics.horizontalAdvance(ToQString(kAlphabet))), metrics.height()};
+  return {AverageCharWidth(metrics.horizontalAdvance(DisplayText(kAlphabet))), metrics.height()};
 }
 
 }  // namespace
@@ -88,11 +85,17 @@ MainDialog::MainDialog(ConverterApp& app, QWidget* parent)
                       [&app](const std::string& document, const std::string& text) {
                         return app.ConvertFile(document, text);
                       },
-                      [this](std::string_view text) { return TextListShows(text); },
-                      [this](const std::string& line) { AddLogLine(line); },
-                      [this] { RefillFileList(TextSide); },
+                      [this] { return textList_->ItemNames(); },
+                      [this](const std::string& line) {
+                        AddLogLine(line);
+                        RepaintLog();
+                      },
+                      [this] {
+                        RefillFileList(TextSide);
+                        textList_->RepaintNow();
+                      },
                   }) {
-  setWindowTitle(ToQString(kDialogTitle));
+  setWindowTitle(DisplayText(kDialogTitle));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setWindowIcon(ApplicationIcon());
@@ -136,7 +139,7 @@ void MainDialog::CreateControls() {
 QWidget* MainDialog::CreateControl(const ControlTemplate& control) {
   switch (control.kind) {
     case ControlKind::PushButton: {
-      auto* button = new QPushButton(ToQString(control.text), this);
+      auto* button = new QPushButton(DisplayText(control.text), this);
       button->setDefault(control.id == kExitButtonId);
       return button;
     }
@@ -152,17 +155,24 @@ QWidget* MainDialog::CreateControl(const ControlTemplate& control) {
       (side == DocumentSide ? documentSelector_ : textSelector_) = selector;
       return selector;
     }
-    case ControlKind::Label: return new QLabel(ToQString(control.text), this);
+    case ControlKind::Label: return new QLabel(DisplayText(control.text), this);
     case ControlKind::Icon: {
       auto* icon = new QLabel(this);
+      icon->setObjectName(kApplicationIconName);
       icon->setPixmap(ApplicationPixmap());
       icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       return icon;
     }
     case ControlKind::Frame: {
       auto* frame = new QFrame(this);
+      frame->setObjectName(kLogFrameName);
       frame->setFrameStyle(QFrame::Box | QFrame::Plain);
       frame->setLineWidth(1);
+      // A plain frame is drawn in the text colour; the log's is grey.
+      QPalette palette = frame->palette();
+      palette.setColor(QPalette::WindowText, kLogFrameColor);
+      frame->setPalette(palette);
+      logFrame_ = frame;
       return frame;
     }
     case ControlKind::ScrollBar: {
@@ -228,7 +238,7 @@ void MainDialog::Initialise() {
 
 void MainDialog::AddToolTips() {
   for (const ControlTemplate& control : DialogControls()) {
-    if (!control.toolTip.empty()) Control(control.id)->setToolTip(ToQString(control.toolTip));
+    if (!control.toolTip.empty()) Control(control.id)->setToolTip(DisplayText(control.toolTip));
   }
 }
 
@@ -239,11 +249,7 @@ std::string& MainDialog::DirectoryOf(int side) {
 // Conversion.
 
 void MainDialog::OnConvert() {
-  std::vector<std::string> names;
-  for (int row = 0; row < documentList_->count(); ++row) {
-    QListWidgetItem* item = documentList_->item(row);
-    if (item->isSelected()) names.push_back(item->text().toLocal8Bit().toStdString());
-  }
+  const std::vector<std::string> names = documentList_->SelectedNames();
   if (names.empty()) return;
   WaitCursor wait;
   batch_.ConvertSelection(names);
@@ -257,33 +263,24 @@ void MainDialog::ConvertFolder(const std::string& folderName) {
   batch_.ConvertFolder(folderName);
 }
 
-bool MainDialog::TextListShows(std::string_view textName) const {
-  for (const std::string& shown : textList_->ItemTexts()) {
-    if (EqualsIgnoringCase(shown, textName)) return true;
-  }
-  return false;
-}
-
 void MainDialog::OnDocumentDoubleClick() {
-  QListWidgetItem* item = documentList_->currentItem();
-  if (item == nullptr) return;
-  const std::string name = item->text().toLocal8Bit().toStdString();
-  const std::string path = JoinPath(app_.SourceDirectory, name);
-  if (IsDirectory(path)) {
+  const std::optional<std::string> name = documentList_->CurrentName();
+  if (!name) return;
+  const std::string path = JoinPath(app_.SourceDirectory, *name);
+  if (IsSingleName(*name) && IsDirectory(path)) {
     ChangeDirectory(DocumentSide, path);
     return;
   }
   WaitCursor wait;
-  ConvertItem(name, TextFileNameFor(name));
+  ConvertItem(*name, TextFileNameFor(*name));
 }
 
 void MainDialog::OnTextDoubleClick() {
-  const QList<QListWidgetItem*> selected = textList_->selectedItems();
-  if (selected.isEmpty()) return;
-  const std::string name = selected.front()->text().toLocal8Bit().toStdString();
-  const std::string path = JoinPath(app_.TargetDirectory, name);
+  const std::vector<std::string> selected = textList_->SelectedNames();
+  if (selected.empty()) return;
+  const std::string path = JoinPath(app_.TargetDirectory, selected.front());
   // A text file is not opened; only a folder is entered.
-  if (IsDirectory(path)) ChangeDirectory(TextSide, path);
+  if (IsSingleName(selected.front()) && IsDirectory(path)) ChangeDirectory(TextSide, path);
 }
 
 // The log.
@@ -293,6 +290,10 @@ void MainDialog::AddLogLine(const std::string& line) {
   SyncScrollBar();
   ShowLogLines();
 }
+
+// A batch holds the one thread; what it has done so far is painted at once,
+// line by line, instead of when the batch ends.
+void MainDialog::RepaintLog() { repaint(logFrame_->geometry()); }
 
 void MainDialog::SyncScrollBar() {
   const auto& bar = log_.ScrollBar();
@@ -307,7 +308,7 @@ void MainDialog::SyncScrollBar() {
 
 void MainDialog::ShowLogLines() {
   for (int k = 0; k < kVisibleLogLines; ++k) {
-    static_cast<QLabel*>(Control(kFirstLogLineId + k))->setText(ToQString(log_.VisibleLine(k)));
+    static_cast<QLabel*>(Control(kFirstLogLineId + k))->setText(DisplayText(log_.VisibleLine(k)));
   }
 }
 
@@ -322,12 +323,15 @@ void MainDialog::OnLogScroll(ScrollCode code, int thumbPosition) {
 void MainDialog::RefreshFileList(int side) {
   const int count = app_.ScanDirectory(side);
   FileListBox* list = FileList(side);
-  list->ShowNames(list->Entries(), static_cast<size_t>(std::max(count, 0)));
+  list->ShowNames(static_cast<size_t>(std::max(count, 0)));
+  // A directory read afresh shows its first entry at the top, wherever the
+  // list stood before.
+  list->scrollToTop();
 }
 
 void MainDialog::RefillFileList(int side) {
   FileListBox* list = FileList(side);
-  list->ShowNames(list->Entries(), list->Entries().size());
+  list->ShowNames(list->Entries().size());
 }
 
 // Selectors.
@@ -335,15 +339,15 @@ void MainDialog::RefillFileList(int side) {
 void MainDialog::FillDirectoryCombo(int side) {
   app_.BuildDirectoryList(side);
   DirectoryComboBox* selector = Selector(side);
-  selector->ShowNames(selector->Entries());
+  selector->ShowNames();
   selector->setCurrentIndex(
-      DirectorySelection(selector->Entries(), selector->ItemTexts(), DirectoryOf(side)));
+      DirectorySelection(selector->Entries(), selector->ItemNames(), DirectoryOf(side)));
 }
 
 void MainDialog::OnDirectoryChosen(int side) {
   DirectoryComboBox* selector = Selector(side);
   const std::optional<std::string> path =
-      ChosenDirectory(selector->ItemTexts(), selector->currentIndex(), DirectoryOf(side));
+      ChosenDirectory(selector->ItemNames(), selector->currentIndex(), DirectoryOf(side));
   if (path) ChangeDirectory(side, *path);
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include <QColor>
 #include <QDialog>
 
 #include "app/converter_app.h"
@@ -23,6 +24,13 @@ namespace exqrv::ui {
 class DirectoryComboBox;
 class FileListBox;
 class LogScrollBar;
+
+// Object names of the two controls without an id.
+inline constexpr char kApplicationIconName[] = "applicationIcon";
+inline constexpr char kLogFrameName[] = "logFrame";
+
+// The grey of the frame around the log.
+inline constexpr QColor kLogFrameColor{0x80, 0x80, 0x80};
 
 class MainDialog : public QDialog {
  public:
@@ -62,8 +70,8 @@ class MainDialog : public QDialog {
   void ConnectEvents();
   void AddToolTips();
   void SyncScrollBar();
+  void RepaintLog();
   std::string& DirectoryOf(int side);
-  bool TextListShows(std::string_view textName) const;
 
   ConverterApp& app_;
   DialogUnits units_;
@@ -73,6 +81,7 @@ class MainDialog : public QDialog {
   DirectoryComboBox* documentSelector_ = nullptr;
   DirectoryComboBox* textSelector_ = nullptr;
   LogScrollBar* logScrollBar_ = nullptr;
+  QWidget* logFrame_ = nullptr;
   DialogLog log_;
   BatchConversion batch_;
 };

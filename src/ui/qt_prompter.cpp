@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QMessageBox>
 
+#include "ui/display_text.h"
+
 namespace exqrv::ui {
 namespace {
 
@@ -43,7 +45,7 @@ platform::Answer ToAnswer(int clicked, platform::Buttons buttons) {
 
 // The messages are written with CR LF line ends.
 QString BoxText(std::string_view text) {
-  QString boxText = QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+  QString boxText = DisplayText(text);
   boxText.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return boxText;
 }
@@ -52,10 +54,8 @@ QString BoxText(std::string_view text) {
 
 platform::Answer QtPrompter::Show(std::string_view text, platform::Buttons buttons,
                                   platform::Icon icon) {
-  const std::string_view caption = platform::kApplicationName;
-  QMessageBox box(BoxIcon(icon),
-                  QString::fromLocal8Bit(caption.data(), static_cast<qsizetype>(caption.size())),
-                  BoxText(text), BoxButtons(buttons), owner_);
+  QMessageBox box(BoxIcon(icon), DisplayText(platform::kApplicationName), BoxText(text),
+                  BoxButtons(buttons), owner_);
   box.setTextFormat(Qt::PlainText);
   box.setDefaultButton(buttons == platform::Buttons::YesNo ? QMessageBox::Yes : QMessageBox::Ok);
   // The question may come in the middle of a batch, under the wait cursor.

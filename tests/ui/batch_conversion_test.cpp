@@ -37,12 +37,7 @@ class BatchConversionTest : public ::testing::Test {
           converted_.emplace_back(document, text);
           return !failing_;
         },
-        [this](std::string_view text) {
-          for (const std::string& shown : shownTexts_) {
-            if (EqualsIgnoringCase(shown, text)) return true;
-          }
-          return false;
-        },
+        [this] { return shownTexts_; },
         [this](const std::string& line) { log_.push_back(line); },
         [this] { ++refills_; },
     });
@@ -94,35 +89,76 @@ TEST_F(BatchConversionTest, NameThatVanishedCountsAsADocument) {
   EXPECT_EQ(log_, std::vector<std::string>{"Convert GONE.QRV to GONE.TXT failed"});
 }
 
-TEST_F(BatchConversionTest, ListedTextFileIsReplacedOnlyAfterOk) {
+TEST_F(BatchConversionTest, NameWithASeparatorFailsAsStoredAndReachesNoOtherFile) {
+  // Joined to its directory, each of these names would lead to another file:
+  // SUB\A.QRV exists, and ..\B.TXT lies outside the target directory.
+  const std::vector<std::string> names{"SUB\\A.QRV", "..\\B.QRV", "x/y.QRV"};
+  Batch().ConvertSelection(names);
+  Batch().ConvertItem("B.QRV", "..\\B.TXT");
+  EXPECT_TRUE(converted_.empty());
+  const std::vector<std::string> lines{"Convert SUB\\A.QRV to SUB\\A.TXT failed",
+                                       "Convert ..\\B.QRV to ..\\B.TXT failed",
+                                       "Convert x/y.QRV to x/y.TXT failed",
+                                       "Convert B.QRV to ..\\B.TXT failed"};
+  EXPECT_EQ(log_, lines);
+  EXPECT_TRUE(prompter_.shown.empty());
+}
+
+TEST_F(BatchConversionTest, QuestionComesExactlyWhenTheFileToBeWrittenExists) {
+  // Report.TXT is written; what the list shows does not decide the question.
   struct Case {
-    platform::Answer answer;
-    std::vector<Conversion> converted;
-    std::vector<std::string> log;
+    const char* what;
+    const char* onDisk;  // a text file present before the conversion, or null
+    std::vector<std::string> shown;
+    bool asked;
+    bool inserted;  // the list then gains Report.TXT
   };
   const Case cases[] = {
-      {platform::Answer::Cancel, {}, {}},
-      {platform::Answer::Ok,
-       {{"Report.QRV", "Report.TXT"}},
-       {"Convert Report.QRV to Report.TXT succeeded"}},
+      {"listed and on disk", "Report.TXT", {"Report.TXT"}, true, false},
+      {"on disk, appeared after the list was read", "Report.TXT", {}, true, true},
+      {"another file listed in another case", "REPORT.TXT", {"REPORT.TXT"}, false, true},
+      {"listed but gone from disk", nullptr, {"Report.TXT"}, false, false},
   };
-  shownTexts_ = {"REPORT.TXT"};
+  if (platform::IsSameFile(app_.TargetDirectory + "\\B.QRV", app_.TargetDirectory + "\\b.qrv")) {
+    GTEST_SKIP() << "the file system ignores case";
+  }
   for (const Case& c : cases) {
-    converted_.clear();
-    log_.clear();
-    prompter_.shown.clear();
-    prompter_.answers = {c.answer};
-    Batch().ConvertItem("Report.QRV", "Report.TXT");
+    SCOPED_TRACE(c.what);
+    std::filesystem::remove(scratch_ / "Report.TXT");
+    std::filesystem::remove(scratch_ / "REPORT.TXT");
+    if (c.onDisk != nullptr) build::WriteFileBytes(scratch_ / c.onDisk, "old");
+    app_.ClearEntryLists(2);
+    shownTexts_ = c.shown;
+    refills_ = 0;
+    for (platform::Answer answer : {platform::Answer::Cancel, platform::Answer::Ok}) {
+      converted_.clear();
+      log_.clear();
+      prompter_.shown.clear();
+      prompter_.answers = {answer};
+      Batch().ConvertItem("Report.QRV", "Report.TXT");
 
-    ASSERT_EQ(prompter_.shown.size(), 1u);
-    EXPECT_EQ(prompter_.shown[0].text, "Report.TXT already exist! Overwrite it?");
-    EXPECT_EQ(prompter_.shown[0].buttons, platform::Buttons::OkCancel);
-    EXPECT_EQ(prompter_.shown[0].icon, platform::Icon::Question);
-    EXPECT_EQ(converted_, c.converted);
-    EXPECT_EQ(log_, c.log);
-    // A listed name stays as it is listed.
-    EXPECT_TRUE(app_.TextFileList.empty());
-    EXPECT_EQ(refills_, 0);
+      const bool skipped = c.asked && answer == platform::Answer::Cancel;
+      ASSERT_EQ(prompter_.shown.size(), c.asked ? 1u : 0u);
+      if (c.asked) {
+        EXPECT_EQ(prompter_.shown[0].text, "Report.TXT already exist! Overwrite it?");
+        EXPECT_EQ(prompter_.shown[0].buttons, platform::Buttons::OkCancel);
+        EXPECT_EQ(prompter_.shown[0].icon, platform::Icon::Question);
+      }
+      const std::vector<Conversion> none;
+      const std::vector<Conversion> report{{"Report.QRV", "Report.TXT"}};
+      EXPECT_EQ(converted_, skipped ? none : report);
+      const std::vector<std::string> succeeded{"Convert Report.QRV to Report.TXT succeeded"};
+      EXPECT_EQ(log_, skipped ? std::vector<std::string>() : succeeded);
+      if (!c.inserted || skipped) {
+        EXPECT_TRUE(app_.TextFileList.empty());
+        EXPECT_EQ(refills_, 0);
+      } else {
+        ASSERT_EQ(app_.TextFileList.size(), 1u);
+        EXPECT_EQ(app_.TextFileList[0]->Name, "Report.TXT");
+        EXPECT_EQ(refills_, 1);
+      }
+      if (!c.asked) break;  // an unasked conversion needs no answer
+    }
   }
 }
 

@@ -102,8 +102,11 @@ TEST_F(ItemPaintingTest, FocusFrameIsDrawnByInversionUnderTheFocusRule) {
        true},
       {"file list whole paint", ItemKind::FileList, PaintAction::DrawEntire, true, true, false,
        false},
+      // The caret shows even where nothing is selected.
       {"focus without selection", ItemKind::FileList, PaintAction::FocusChange, false, true,
-       false, false},
+       false, true},
+      {"focus paint without the focus", ItemKind::FileList, PaintAction::FocusChange, true,
+       false, false, false},
       {"selection field", ItemKind::Selector, PaintAction::DrawEntire, true, true, true, true},
       {"dropped list whole paint", ItemKind::Selector, PaintAction::DrawEntire, true, true, false,
        false},
@@ -120,6 +123,14 @@ TEST_F(ItemPaintingTest, FocusFrameIsDrawnByInversionUnderTheFocusRule) {
     EXPECT_EQ(At(kNameOffset, 0), c.frame ? inverted : ground);  // (18 + 0) is even: a dot
     EXPECT_EQ(At(kNameOffset + 1, 0), ground);                   // between the dots
   }
+}
+
+TEST_F(ItemPaintingTest, FirstFocusPaintDrawsTheFrame) {
+  Paint(ItemKind::FileList, 0, PaintAction::DrawEntire, true, true);
+  Paint(ItemKind::FileList, 0, PaintAction::FocusChange, true, true);
+  EXPECT_EQ(At(kNameOffset, 0), kNavyInverted);
+  EXPECT_EQ(At(kItemWidth - 2, kItemHeight - 1), kNavy);  // (118 + 19) is odd: between dots
+  EXPECT_EQ(At(kItemWidth - 1, kItemHeight - 1), kNavyInverted);
 }
 
 TEST_F(ItemPaintingTest, SecondFocusPaintRemovesTheFrame) {

@@ -1,21 +1,29 @@
 // The dialog's wiring on the offscreen platform: its controls, its file lists
 // and selectors, Convert and double-click, the overwrite question and the log.
+#include <cmath>
+#include <deque>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QApplication>
+#include <QCursor>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include "builder/document_builder.h"
@@ -75,7 +83,7 @@ std::string Document(const std::string& text) {
   return build::BuildDocument(recipe);
 }
 
-std::vector<std::string> Texts(const FileListBox& list) { return list.ItemTexts(); }
+std::vector<std::string> Texts(const FileListBox& list) { return list.ItemNames(); }
 
 // A selector's items for a directory the only drive holds: the root, then
 // each folder down to the directory.
@@ -88,6 +96,22 @@ std::vector<std::string> ChainOf(const std::string& directory) {
     rest = end == std::string::npos ? "" : rest.substr(end + 1);
   }
   return items;
+}
+
+// Chooses an item of a selector with the mouse, in its dropped list.
+void ChooseItem(DirectoryComboBox& selector, const std::string& text) {
+  const int row = selector.findText(QString::fromStdString(text),
+                                    Qt::MatchExactly | Qt::MatchCaseSensitive);
+  ASSERT_GE(row, 0) << text;
+  selector.showPopup();
+  QAbstractItemView* view = selector.view();
+  ASSERT_TRUE(view->isVisible());
+  const QModelIndex index = selector.model()->index(row, 0);
+  view->scrollTo(index);
+  const QPoint at = view->visualRect(index).center();
+  QTest::mouseMove(view->viewport(), at);
+  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+  EXPECT_FALSE(view->isVisible());
 }
 
 class MainDialogTest : public ::testing::Test {
@@ -114,19 +138,24 @@ class MainDialogTest : public ::testing::Test {
   QString LogLine(int k) {
     return static_cast<QLabel*>(dialog_->Control(kFirstLogLineId + k))->text();
   }
+  // Selects the document list's items by their stored names.
   void Select(const std::vector<std::string>& names) {
-    for (int row = 0; row < Documents().count(); ++row) {
-      const std::string text = Documents().item(row)->text().toStdString();
-      Documents().item(row)->setSelected(std::find(names.begin(), names.end(), text) !=
-                                         names.end());
+    const std::vector<std::string> shown = Documents().ItemNames();
+    for (size_t row = 0; row < shown.size(); ++row) {
+      Documents().item(static_cast<int>(row))
+          ->setSelected(std::find(names.begin(), names.end(), shown[row]) != names.end());
     }
   }
   void Click(int id) {
     QTest::mouseClick(static_cast<QAbstractButton*>(dialog_->Control(id)), Qt::LeftButton);
   }
-  void DoubleClick(FileListBox& list, const QString& text) {
-    QListWidgetItem* item = list.findItems(text, Qt::MatchExactly).value(0);
-    ASSERT_NE(item, nullptr) << text.toStdString();
+  // Double-clicks the item of a stored name.
+  void DoubleClick(FileListBox& list, const std::string& name) {
+    const std::vector<std::string> shown = list.ItemNames();
+    const auto found = std::find(shown.begin(), shown.end(), name);
+    ASSERT_NE(found, shown.end()) << name;
+    QListWidgetItem* item = list.item(static_cast<int>(found - shown.begin()));
+    list.scrollToItem(item);
     const QPoint at = list.visualItemRect(item).center();
     QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, at);
     QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, at);
@@ -157,41 +186,97 @@ class MainDialogTest : public ::testing::Test {
   std::unique_ptr<MainDialog> dialog_;
 };
 
-TEST_F(MainDialogTest, ControlsCarryTheTemplatesTextsAndToolTips) {
-  struct Case {
-    int id;
-    const char* text;
-    const char* toolTip;
-  };
-  const Case cases[] = {
-      {kExitButtonId, "Exit", "Exit Quillor Extract Text Utility"},
-      {kDocumentUpButtonId, "..", "QRV Directory Up"},
-      {kTextUpButtonId, "..", "TXT Directory Up"},
-      {kConvertButtonId, "Convert", "Convert QRV To TXT"},
-      {kDocumentLabelId, "QRV File List", ""},
-      {kTextLabelId, "QRT File List", ""},
-  };
-  for (const Case& c : cases) {
-    QWidget* control = dialog_->Control(c.id);
-    ASSERT_NE(control, nullptr) << c.id;
-    const QString text = qobject_cast<QAbstractButton*>(control)
-                             ? static_cast<QAbstractButton*>(control)->text()
-                             : static_cast<QLabel*>(control)->text();
-    EXPECT_EQ(text.toStdString(), c.text) << c.id;
-    EXPECT_EQ(control->toolTip().toStdString(), c.toolTip) << c.id;
-    EXPECT_EQ(control->property("controlId").toInt(), c.id);
+// The dialog's template, written down here from the dialog's description and
+// not taken from the dialog's own table: id (or object name where a control
+// has none), text, tooltip and place in dialog units.
+struct TemplateRow {
+  int id;
+  const char* objectName;
+  const char* text;
+  const char* toolTip;
+  int x, y, width, height;
+};
+
+const TemplateRow kTemplate[] = {
+    {1, "", "Exit", "Exit Quillor Extract Text Utility", 266, 161, 50, 14},
+    {1011, "", "", "", 7, 38, 133, 66},
+    {1012, "", "", "", 7, 23, 118, 60},
+    {1013, "", "..", "QRV Directory Up", 128, 23, 12, 12},
+    {1014, "", "QRV File List", "", 7, 7, 133, 11},
+    {1015, "", "", "", 183, 38, 133, 66},
+    {1016, "", "", "", 183, 23, 118, 60},
+    {1017, "", "..", "TXT Directory Up", 304, 23, 12, 12},
+    {1018, "", "QRT File List", "", 183, 7, 133, 11},
+    {1019, "", "Convert", "Convert QRV To TXT", 146, 65, 32, 14},
+    {kNoId, kApplicationIconName, "", "", 282, 124, 18, 20},
+    {kNoId, kLogFrameName, "", "", 7, 108, 255, 67},
+    {1024, "", "", "", 250, 110, 10, 63},
+    {1025, "", "", "", 9, 110, 240, 10},
+    {1026, "", "", "", 9, 120, 240, 10},
+    {1027, "", "", "", 9, 130, 240, 10},
+    {1028, "", "", "", 9, 140, 240, 10},
+    {1029, "", "", "", 9, 150, 240, 10},
+    {1030, "", "", "", 9, 160, 240, 10},
+};
+
+// Dialog units to pixels for a font: a horizontal unit is a quarter of the
+// average width of the 52 letters, a vertical unit an eighth of the font's
+// height, each edge rounded to the nearest pixel.
+QRect TemplatePixels(const QFont& font, int x, int y, int width, int height) {
+  const QFontMetrics metrics(font);
+  const double unitX = std::lround(
+                           metrics.horizontalAdvance(QStringLiteral(
+                               "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                           52.0) /
+                       4.0;
+  const double unitY = metrics.height() / 8.0;
+  const auto px = [unitX](int units) { return static_cast<int>(std::lround(units * unitX)); };
+  const auto py = [unitY](int units) { return static_cast<int>(std::lround(units * unitY)); };
+  return QRect(QPoint(px(x), py(y)), QPoint(px(x + width) - 1, py(y + height) - 1));
+}
+
+QString TextOf(QWidget& control) {
+  if (auto* button = qobject_cast<QAbstractButton*>(&control)) return button->text();
+  if (auto* label = qobject_cast<QLabel*>(&control)) return label->text();
+  return {};
+}
+
+TEST_F(MainDialogTest, EveryControlHasItsTemplatesIdTextAndPlace) {
+  const QFont& font = dialog_->font();
+  EXPECT_EQ(dialog_->size(), TemplatePixels(font, 0, 0, 323, 182).size());
+  for (const TemplateRow& row : kTemplate) {
+    SCOPED_TRACE(row.id == kNoId ? row.objectName : std::to_string(row.id));
+    QWidget* control = row.id == kNoId ? dialog_->findChild<QWidget*>(row.objectName)
+                                       : dialog_->Control(row.id);
+    ASSERT_NE(control, nullptr);
+    if (row.id != kNoId) {
+      EXPECT_EQ(control->property("controlId").toInt(), row.id);
+    }
+    EXPECT_EQ(TextOf(*control).toStdString(), row.text);
+    EXPECT_EQ(control->toolTip().toStdString(), row.toolTip);
+
+    const QRect expected = TemplatePixels(font, row.x, row.y, row.width, row.height);
+    const QRect actual = control->geometry();
+    if (dynamic_cast<DirectoryComboBox*>(control) != nullptr) {
+      // A selector's template height includes its dropped list.
+      EXPECT_EQ(actual.topLeft(), expected.topLeft());
+      EXPECT_EQ(actual.width(), expected.width());
+      EXPECT_LT(actual.height(), expected.height());
+    } else if (row.objectName == std::string(kApplicationIconName)) {
+      // An icon keeps its own size.
+      EXPECT_EQ(actual.topLeft(), expected.topLeft());
+      EXPECT_EQ(actual.size(), ApplicationPixmap().size());
+    } else {
+      EXPECT_EQ(actual, expected);
+    }
   }
+}
+
+TEST_F(MainDialogTest, StartsWithItsTitleDefaultButtonAndAnEmptyLog) {
   EXPECT_EQ(dialog_->windowTitle().toStdString(), "Quillor QRV to Text QRT");
   EXPECT_TRUE(static_cast<QPushButton*>(dialog_->Control(kExitButtonId))->isDefault());
   EXPECT_TRUE(dialog_->Control(kLogScrollBarId)->isHidden());
   for (int k = 0; k < kVisibleLogLines; ++k) EXPECT_TRUE(LogLine(k).isEmpty());
-
-  const PixelRect size = ToPixels(dialog_->Units(), kDialogSize);
-  EXPECT_EQ(dialog_->size(), QSize(size.width, size.height));
-  const PixelRect convert =
-      ToPixels(dialog_->Units(), FindControlTemplate(kConvertButtonId)->rect);
-  EXPECT_EQ(dialog_->Control(kConvertButtonId)->geometry(),
-            QRect(convert.x, convert.y, convert.width, convert.height));
 }
 
 TEST_F(MainDialogTest, TabOrderFollowsTheTemplate) {
@@ -221,7 +306,7 @@ TEST_F(MainDialogTest, ListsAndSelectorsShowTheTwoDirectories) {
     const DirectoryComboBox& selector = *dialog_->Selector(side);
     const std::vector<std::string> chain = ChainOf(
         side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory);
-    EXPECT_EQ(selector.ItemTexts(), chain);
+    EXPECT_EQ(selector.ItemNames(), chain);
     EXPECT_EQ(selector.currentIndex(), static_cast<int>(chain.size()) - 1);
   }
   EXPECT_EQ(dialog_->Selector(DocumentSide)->currentText().toStdString(), "docs");
@@ -251,21 +336,33 @@ TEST_F(MainDialogTest, ConvertRunsOverTheSelectionAndLogsEachDocument) {
 }
 
 TEST_F(MainDialogTest, OverwriteQuestionCancelSkipsAndOkConverts) {
+  // REPORT.TXT is another file on this file system: Report.TXT is written
+  // beside it without a question, and the list shows both.
   Select({"Report.QRV"});
+  Click(kConvertButtonId);
+  EXPECT_TRUE(prompter_.shown.empty());
+  EXPECT_EQ(LogLine(0).toStdString(), "Convert Report.QRV to Report.TXT succeeded");
+  EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/Report.TXT"), "report");
+  EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/REPORT.TXT"), "old");
+  const std::vector<std::string> both{"arch", "REPORT.TXT", "Report.TXT"};
+  EXPECT_EQ(Texts(TextFiles()), both);
+
+  // Now the file to be written exists: the question names it.
+  build::WriteFileBytes(scratch_ / "texts/Report.TXT", "kept");
   prompter_.answers = {platform::Answer::Cancel};
   Click(kConvertButtonId);
   ASSERT_EQ(prompter_.shown.size(), 1u);
   EXPECT_EQ(prompter_.shown[0].text, "Report.TXT already exist! Overwrite it?");
-  EXPECT_TRUE(LogLine(0).isEmpty());
-  EXPECT_FALSE(std::filesystem::exists(scratch_ / "texts/Report.TXT"));
+  EXPECT_TRUE(LogLine(1).isEmpty());
+  EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/Report.TXT"), "kept");
 
   prompter_.answers = {platform::Answer::Ok};
   Click(kConvertButtonId);
   EXPECT_EQ(prompter_.shown.size(), 2u);
-  EXPECT_EQ(LogLine(0).toStdString(), "Convert Report.QRV to Report.TXT succeeded");
-  EXPECT_TRUE(LogLine(1).isEmpty());
+  EXPECT_EQ(LogLine(1).toStdString(), "Convert Report.QRV to Report.TXT succeeded");
+  EXPECT_TRUE(LogLine(2).isEmpty());
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/Report.TXT"), "report");
-  EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", "REPORT.TXT"}));
+  EXPECT_EQ(Texts(TextFiles()), both);
 }
 
 TEST_F(MainDialogTest, DoubleClickOpensFoldersAndConvertsDocuments) {
@@ -275,9 +372,9 @@ TEST_F(MainDialogTest, DoubleClickOpensFoldersAndConvertsDocuments) {
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/B.TXT"), "beta");
 
   prompter_.answers = {platform::Answer::Cancel};
-  DoubleClick(Documents(), "Report.QRV");  // asks first, like Convert
+  DoubleClick(Documents(), "B.QRV");  // asks first, like Convert
   ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].text, "Report.TXT already exist! Overwrite it?");
+  EXPECT_EQ(prompter_.shown[0].text, "B.TXT already exist! Overwrite it?");
   EXPECT_TRUE(LogLine(1).isEmpty());
 
   const std::string texts = app_.TargetDirectory;
@@ -407,6 +504,232 @@ TEST_F(MainDialogTest, ScreenshotAfterASmallBatchShowsNamesPicturesAndLog) {
   }
 }
 
+TEST_F(MainDialogTest, NamesAreUsedAsStoredWhateverTheyShow) {
+  // Latin-1 names, which are not UTF-8, and a name holding a backslash.
+  const std::string folder = "d\xe9j\xe0";
+  const std::string cafe = "caf\xe9.QRV";
+  const std::string slashed = "a\\b.QRV";
+  std::filesystem::create_directories(scratch_ / ("docs/" + folder));
+  std::filesystem::create_directories(scratch_ / ("texts/" + folder));
+  build::WriteFileBytes(scratch_ / ("docs/" + folder + "/IN.QRV"), Document("inside"));
+  build::WriteFileBytes(scratch_ / ("docs/" + cafe), Document("coffee"));
+  // Written past the platform, whose path services take a backslash apart.
+  std::ofstream(scratch_ / ("docs/" + slashed), std::ios::binary) << Document("slashed");
+  ASSERT_TRUE(std::filesystem::exists(scratch_ / ("docs/" + slashed)));
+  dialog_->RefreshFileList(DocumentSide);
+  dialog_->RefreshFileList(TextSide);
+  dialog_->show();
+
+  Select({folder, slashed, cafe});
+  Click(kConvertButtonId);
+  const std::deque<std::string> lines{"Convert IN.QRV to IN.TXT succeeded",
+                                      "Convert a\\b.QRV to a\\b.TXT failed",
+                                      "Convert caf\xe9.QRV to caf\xe9.TXT succeeded"};
+  EXPECT_EQ(dialog_->Log().LogLines(), lines);
+  EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/IN.TXT"), "inside");
+  EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/caf\xe9.TXT"), "coffee");
+  EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", folder, "IN.TXT",
+                                                          "REPORT.TXT", "caf\xe9.TXT"}));
+  // What does not decode shows as a visible substitute, in lists and log.
+  const std::vector<std::string> names = Documents().ItemNames();
+  const int cafeRow = static_cast<int>(std::find(names.begin(), names.end(), cafe) - names.begin());
+  EXPECT_EQ(Documents().item(cafeRow)->text(), QStringLiteral(u"caf\uFFFD.QRV"));
+  EXPECT_EQ(LogLine(2), QStringLiteral(u"Convert caf\uFFFD.QRV to caf\uFFFD.TXT succeeded"));
+  EXPECT_EQ(LogLine(1).toStdString(), lines[1]);
+  const QImage shot = dialog_->grab().toImage();
+  ASSERT_TRUE(shot.save(QString::fromStdString(ScreenshotPath("stored_names.png").string())));
+  const QRect cafeItem = Documents().visualItemRect(Documents().item(cafeRow)).translated(
+      Documents().viewport()->mapTo(dialog_.get(), QPoint(0, 0)));
+  EXPECT_GT(InkPixels(shot, cafeItem.adjusted(kNameOffset + 1, 1, -1, -1),
+                      kActiveCaptionColor.rgb()),
+            0);
+
+  // The folders open by their stored names, on both sides.
+  const std::string docs = app_.SourceDirectory;
+  DoubleClick(Documents(), folder);
+  EXPECT_EQ(app_.SourceDirectory, docs + "\\" + folder);
+  EXPECT_EQ(Texts(Documents()), std::vector<std::string>{"IN.QRV"});
+  EXPECT_EQ(dialog_->Selector(DocumentSide)->ItemNames().back(), folder);
+  EXPECT_EQ(dialog_->Selector(DocumentSide)->currentText(), QStringLiteral(u"d\uFFFDj\uFFFD"));
+  const std::string texts = app_.TargetDirectory;
+  DoubleClick(TextFiles(), folder);
+  EXPECT_EQ(app_.TargetDirectory, texts + "\\" + folder);
+  EXPECT_EQ(dialog_->Log().LogLines().size(), 3u);
+}
+
+TEST_F(MainDialogTest, EveryChangeOfDirectoryShowsTheFirstEntryAtTheTop) {
+  // Folders enough to scroll, two of them with documents and text files
+  // enough to scroll.
+  for (int i = 0; i < 30; ++i) {
+    std::filesystem::create_directories(scratch_ / ("many/F" + std::to_string(10 + i)));
+  }
+  for (const char* folder : {"F10", "F39"}) {
+    for (int i = 0; i < 30; ++i) {
+      for (const char* extension : {".QRV", ".TXT"}) {
+        build::WriteFileBytes(
+            scratch_ / ("many/" + std::string(folder) + "/D" + std::to_string(i) + extension),
+            "x");
+      }
+    }
+  }
+  const std::string many = platform::SystemPath(scratch_ / "many");
+  dialog_->show();
+  for (int side : {DocumentSide, TextSide}) {
+    SCOPED_TRACE(side == DocumentSide ? "documents" : "texts");
+    FileListBox& list = *dialog_->FileList(side);
+    const std::string& directory = side == DocumentSide ? app_.SourceDirectory
+                                                        : app_.TargetDirectory;
+    const auto scrollAway = [&list] {
+      list.scrollToBottom();
+      QCoreApplication::processEvents();
+      ASSERT_GT(list.verticalScrollBar()->value(), 0);
+    };
+    const auto expectAtTop = [&list] {
+      QCoreApplication::processEvents();
+      EXPECT_EQ(list.verticalScrollBar()->value(), 0);
+      EXPECT_EQ(list.indexAt(QPoint(1, 1)).row(), 0);
+    };
+
+    dialog_->ChangeDirectory(side, many + "\\F10");
+    scrollAway();
+    Click(side == DocumentSide ? kDocumentUpButtonId : kTextUpButtonId);
+    EXPECT_EQ(directory, many);
+    expectAtTop();
+
+    scrollAway();
+    DoubleClick(list, "F39");
+    EXPECT_EQ(directory, many + "\\F39");
+    expectAtTop();
+
+    scrollAway();
+    ChooseItem(*dialog_->Selector(side), "many");
+    EXPECT_EQ(directory, many);
+    expectAtTop();
+  }
+}
+
+// Answers every question with OK after taking a look at the window: the
+// question stops a batch in its middle.
+class LookingPrompter : public platform::Prompter {
+ public:
+  explicit LookingPrompter(std::function<void()> look) : look_(std::move(look)) {}
+  platform::Answer Show(std::string_view, platform::Buttons, platform::Icon) override {
+    look_();
+    return platform::Answer::Ok;
+  }
+
+ private:
+  std::function<void()> look_;
+};
+
+TEST_F(MainDialogTest, ABatchPaintsEachLogLineAndTextFileAsItGoes) {
+  // Nine documents; the eighth's text file exists, so the batch asks with
+  // seven done, the log scrolled and the text list grown by seven.
+  std::filesystem::create_directories(scratch_ / "batch");
+  for (int i = 1; i <= 9; ++i) {
+    build::WriteFileBytes(scratch_ / ("batch/D" + std::to_string(i) + ".QRV"),
+                          Document("page " + std::to_string(i)));
+  }
+  build::WriteFileBytes(scratch_ / "texts/D8.TXT", "old");
+  dialog_->ChangeDirectory(DocumentSide, platform::SystemPath(scratch_ / "batch"));
+  dialog_->RefreshFileList(TextSide);
+  dialog_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
+  QCoreApplication::processEvents();
+
+  QImage onScreen;
+  QImage current;
+  bool waitCursor = false;
+  bool dispatched = false;
+  LookingPrompter looking([&] {
+    // What the window system was given so far, and what the window holds.
+    onScreen = dialog_->screen()->grabWindow(dialog_->winId()).toImage();
+    current = dialog_->grab().toImage();
+    waitCursor = QApplication::overrideCursor() != nullptr &&
+                 QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+    QTimer::singleShot(0, dialog_.get(), [&dispatched] { dispatched = true; });
+  });
+  PrompterScope scope(&looking);
+  Documents().selectAll();
+  Click(kConvertButtonId);
+  // Nothing was dispatched during the batch, so no input was taken either;
+  // what waited is dispatched once the batch is over.
+  EXPECT_FALSE(dispatched);
+  EXPECT_EQ(dialog_->Log().LogLines().size(), 9u);
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(dispatched);
+
+  ASSERT_FALSE(onScreen.isNull());
+  ASSERT_TRUE(onScreen.save(QString::fromStdString(ScreenshotPath("batch.png").string())));
+  EXPECT_TRUE(waitCursor);
+  ASSERT_EQ(onScreen.size(), current.size());
+  const QWidget* frame = dialog_->findChild<QWidget*>(kLogFrameName);
+  for (const QRect& area : {frame->geometry(), TextFiles().geometry()}) {
+    EXPECT_TRUE(onScreen.copy(area) == current.copy(area)) << area.x() << "," << area.y();
+  }
+  // The seven lines so far, the last six shown, and the scroll bar with them.
+  for (int k = 0; k < kVisibleLogLines; ++k) {
+    const QRect line = dialog_->Control(kFirstLogLineId + k)->geometry();
+    EXPECT_GT(InkPixels(onScreen, line, onScreen.pixel(line.topLeft())), 0) << k;
+  }
+  const QRect bar = dialog_->Control(kLogScrollBarId)->geometry();
+  EXPECT_GT(InkPixels(onScreen, bar, onScreen.pixel(frame->geometry().center())), 0);
+}
+
+TEST_F(MainDialogTest, ClosedSelectorPaintsItsNameOnTheFieldsOwnGround) {
+  dialog_->show();
+  DirectoryComboBox& selector = *dialog_->Selector(DocumentSide);
+  ASSERT_FALSE(selector.hasFocus());
+  const QImage named = selector.grab().toImage();
+  const int current = selector.currentIndex();
+  selector.setCurrentIndex(-1);
+  const QImage bare = selector.grab().toImage();
+  selector.setCurrentIndex(current);
+
+  // Only the picture and the letters of the name differ from the bare field.
+  QRect changed;
+  for (int y = 0; y < named.height(); ++y) {
+    for (int x = 0; x < named.width(); ++x) {
+      if (named.pixel(x, y) != bare.pixel(x, y)) changed |= QRect(x, y, 1, 1);
+    }
+  }
+  ASSERT_FALSE(changed.isEmpty());
+  EXPECT_LE(changed.width(), kNameOffset + selector.fontMetrics().horizontalAdvance("docs") + 1);
+  EXPECT_LE(changed.height(), EntryItemHeight(selector.fontMetrics()));
+}
+
+TEST_F(MainDialogTest, LogFrameIsGrey) {
+  const QImage shot = dialog_->grab().toImage();
+  const QRect frame = dialog_->findChild<QWidget*>(kLogFrameName)->geometry();
+  for (const QPoint at : {frame.topLeft(), frame.bottomRight(), QPoint(frame.left(), frame.center().y()),
+                          QPoint(frame.center().x(), frame.top())}) {
+    const QColor edge = shot.pixelColor(at);
+    EXPECT_EQ(edge.red(), edge.green()) << at.x() << "," << at.y();
+    EXPECT_EQ(edge.green(), edge.blue());
+    EXPECT_GT(edge.red(), 0x40);
+    EXPECT_LT(edge.red(), 0xE0);
+  }
+}
+
+TEST_F(MainDialogTest, FocusedListWithNothingSelectedFramesItsCurrentItem) {
+  dialog_->show();
+  dialog_->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(dialog_.get()));
+  Documents().setFocus(Qt::TabFocusReason);
+  ASSERT_TRUE(Documents().hasFocus());
+  ASSERT_TRUE(Documents().selectedItems().isEmpty());
+  ASSERT_GE(Documents().currentRow(), 0);
+
+  const QImage shot = Documents().viewport()->grab().toImage();
+  const QRect item = Documents().visualItemRect(Documents().currentItem());
+  // The frame's right edge lies clear of the name: there it shows its dots.
+  int dots = 0;
+  for (int y = item.top(); y <= item.bottom(); ++y) {
+    dots += shot.pixel(item.right(), y) != QColor(Qt::white).rgb();
+  }
+  EXPECT_GE(dots, item.height() / 3);
+}
+
 TEST_F(MainDialogTest, EnterInAFileListClosesTheDialog) {
   dialog_->show();
   Documents().setFocus();
@@ -433,22 +756,6 @@ class SelectorDialogTest : public ::testing::Test {
   uitest::ScriptedDrives drives_;
   ConverterApp app_;
 };
-
-// Chooses an item of a selector with the mouse, in its dropped list.
-void ChooseItem(DirectoryComboBox& selector, const std::string& text) {
-  const int row = selector.findText(QString::fromStdString(text),
-                                    Qt::MatchExactly | Qt::MatchCaseSensitive);
-  ASSERT_GE(row, 0) << text;
-  selector.showPopup();
-  QAbstractItemView* view = selector.view();
-  ASSERT_TRUE(view->isVisible());
-  const QModelIndex index = selector.model()->index(row, 0);
-  view->scrollTo(index);
-  const QPoint at = view->visualRect(index).center();
-  QTest::mouseMove(view->viewport(), at);
-  QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-  EXPECT_FALSE(view->isVisible());
-}
 
 TEST_F(SelectorDialogTest, ChoosingAnItemOrGoingUpChangesOnlyThatSide) {
   const std::vector<std::string> drives{"A:\\", "E:\\", "F:\\"};
@@ -477,7 +784,7 @@ TEST_F(SelectorDialogTest, ChoosingAnItemOrGoingUpChangesOnlyThatSide) {
       std::unique_ptr<MainDialog> dialog = DialogAt(side, c.start);
       DirectoryComboBox& selector = *dialog->Selector(side);
       if (c.start == std::string("E:\\WORK\\DOCS")) {
-        EXPECT_EQ(selector.ItemTexts(), chain);
+        EXPECT_EQ(selector.ItemNames(), chain);
         EXPECT_EQ(selector.currentIndex(), 3);
       }
       if (c.choice == std::string("..")) {
@@ -488,12 +795,41 @@ TEST_F(SelectorDialogTest, ChoosingAnItemOrGoingUpChangesOnlyThatSide) {
         ChooseItem(selector, c.choice);
       }
       EXPECT_EQ(side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory, c.directory);
-      EXPECT_EQ(selector.ItemTexts(), c.items);
+      EXPECT_EQ(selector.ItemNames(), c.items);
       EXPECT_EQ(selector.currentText().toStdString(), c.shown);
       EXPECT_EQ(side == DocumentSide ? app_.TargetDirectory : app_.SourceDirectory,
                 kOtherDirectory);
-      EXPECT_EQ(dialog->Selector(1 - side)->ItemTexts(), drives);
+      EXPECT_EQ(dialog->Selector(1 - side)->ItemNames(), drives);
     }
+  }
+}
+
+TEST_F(SelectorDialogTest, WheelChangesTheDirectoryOnlyWhileTheSelectorHasTheFocus) {
+  for (int side : {DocumentSide, TextSide}) {
+    SCOPED_TRACE(side == DocumentSide ? "documents" : "texts");
+    std::unique_ptr<MainDialog> dialog = DialogAt(side, "E:\\WORK\\DOCS");
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    DirectoryComboBox& selector = *dialog->Selector(side);
+    const std::string& directory = side == DocumentSide ? app_.SourceDirectory
+                                                        : app_.TargetDirectory;
+    const auto turnWheelUp = [&selector] {
+      const QPointF at = selector.rect().center();
+      QWheelEvent notch(at, selector.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                        Qt::NoModifier, Qt::NoScrollPhase, false);
+      QApplication::sendEvent(&selector, &notch);
+    };
+
+    ASSERT_FALSE(selector.hasFocus());
+    turnWheelUp();
+    turnWheelUp();
+    EXPECT_EQ(directory, "E:\\WORK\\DOCS");
+    EXPECT_EQ(selector.currentText().toStdString(), "DOCS");
+
+    selector.setFocus(Qt::TabFocusReason);
+    ASSERT_TRUE(selector.hasFocus());
+    turnWheelUp();
+    EXPECT_EQ(directory, "E:\\WORK");
   }
 }
 
