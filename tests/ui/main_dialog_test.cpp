@@ -701,8 +701,10 @@ TEST_F(MainDialogTest, ClosedSelectorPaintsItsNameOnTheFieldsOwnGround) {
 TEST_F(MainDialogTest, LogFrameIsGrey) {
   const QImage shot = dialog_->grab().toImage();
   const QRect frame = dialog_->findChild<QWidget*>(kLogFrameName)->geometry();
-  for (const QPoint at : {frame.topLeft(), frame.bottomRight(), QPoint(frame.left(), frame.center().y()),
-                          QPoint(frame.center().x(), frame.top())}) {
+  const QPoint edges[] = {frame.topLeft(), frame.bottomRight(),
+                         QPoint(frame.left(), frame.center().y()),
+                         QPoint(frame.center().x(), frame.top())};
+  for (const QPoint at : edges) {
     const QColor edge = shot.pixelColor(at);
     EXPECT_EQ(edge.red(), edge.green()) << at.x() << "," << at.y();
     EXPECT_EQ(edge.green(), edge.blue());
