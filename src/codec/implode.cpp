@@ -23,6 +23,7 @@ namespace {
 constexpr uint32_t kBatch = ImplodeWork::kBatch;
 constexpr uint32_t kMaxMatch = ImplodeWork::kMaxMatch;
 constexpr uint32_t kOutputPiece = ImplodeWork::kOutputPiece;
+constexpr uint32_t kTripleMatch = 3;
 constexpr uint32_t kSimpleScanLimit = 10;     // longer matches switch to the failure-table search
 constexpr uint32_t kFarShortMatch = 257;      // a 2-byte match this far away costs more than 2 literals
 constexpr uint32_t kSendAtOnceLength = 8;     // matches this long are not probed against p + 1
@@ -92,12 +93,20 @@ class Encoder {
 
  private:
   uint32_t FillBatch(bool* last);
-  uint32_t Hash(uint32_t position) const {
-    return 4u * work_.window[position] + 5u * work_.window[position + 1];
+  uint32_t Pair(uint32_t position) const {
+    return work_.window[position] | work_.window[position + 1] << 8;
+  }
+  uint32_t TripleHash(uint32_t position) const {
+    const uint32_t bytes = work_.window[position] | work_.window[position + 1] << 8 |
+                           work_.window[position + 2] << 16;
+    return (bytes * 2654435761u) >> (32 - std::countr_zero(ImplodeWork::kTripleHashCount));
   }
   void IndexWindow(uint32_t start, uint32_t limit);
 
   Match FindMatch(uint32_t p);
+  void RecordPairsBefore(uint32_t p);
+  void SlideLastPairs();
+  Match NearestPairMatch(uint32_t p);
   Match SearchLongMatch(uint32_t p, uint32_t next, uint32_t end, uint32_t length, uint32_t best);
   void ExtendFailureTable(const uint8_t* pattern, uint32_t upTo);
 
@@ -122,6 +131,10 @@ class Encoder {
   const uint32_t dictionarySize_;
   const uint32_t history_;  // window bytes kept between batches; new input starts here
 
+  uint32_t indexStart_ = 0;     // the oldest position this batch's index holds
+  uint32_t pairsRecorded_ = 0;  // positions before this one are in lastPair
+  uint32_t hashedUpTo_ = 0;     // positions before this one have their triple hash
+  uint32_t windowBase_ = 1;     // stream position of window byte 0, plus 1 (0 = none)
   uint32_t failureKnown_ = 0;  // failure entries computed for the current position
 
   uint64_t bits_ = 0;  // output bits not yet in whole bytes
@@ -135,6 +148,8 @@ void Encoder::Run(uint32_t literalCoding) {
   outputCount_ = 2;
 
   uint32_t p = history_;
+  pairsRecorded_ = history_;
+  hashedUpTo_ = history_;
   for (int batch = 1;; ++batch) {
     bool last = false;
     const uint32_t got = FillBatch(&last);
@@ -145,11 +160,17 @@ void Encoder::Run(uint32_t literalCoding) {
     uint32_t indexStart = p - dictionarySize_;
     if (batch == 1) indexStart = history_;
     else if (batch == 2 && dictionarySize_ == ImplodeWork::kMaxDictionary) indexStart = p - kSecondBatchHistory;
+    indexStart_ = indexStart;
     IndexWindow(indexStart, limit);
     p = EncodeRange(p, limit, last);
     if (last) break;
+    RecordPairsBefore(p);
     std::memmove(work_.window, work_.window + kBatch, history_);
     p -= kBatch;
+    pairsRecorded_ -= kBatch;
+    std::memmove(work_.triples.hashes, work_.triples.hashes + kBatch, history_ * sizeof(uint16_t));
+    hashedUpTo_ -= kBatch;
+    SlideLastPairs();
   }
   Finish();
 }
@@ -168,59 +189,105 @@ uint32_t Encoder::FillBatch(bool* last) {
   return got;
 }
 
-// Counting sort of the positions start .. limit - 1 by pair hash; each hash's
-// positions end up in increasing order.
+// Counting sort of the positions start .. limit - 1 by triple hash; each
+// hash's positions end up in increasing order.
 void Encoder::IndexWindow(uint32_t start, uint32_t limit) {
-  uint16_t* const counts = work_.cursor;
-  std::memset(counts, 0, sizeof work_.cursor);
-  for (uint32_t position = start; position < limit; ++position) ++counts[Hash(position)];
+  ImplodeWork::TripleIndex& index = work_.triples;
+  for (; hashedUpTo_ < limit; ++hashedUpTo_) index.hashes[hashedUpTo_] = TripleHash(hashedUpTo_);
+  uint16_t* const counts = index.cursor;
+  std::memset(counts, 0, sizeof index.cursor);
+  for (uint32_t position = start; position < limit; ++position) ++counts[index.hashes[position]];
   uint32_t sum = 0;
-  for (uint32_t hash = 0; hash < ImplodeWork::kHashCount; ++hash) {
-    work_.bucketStart[hash] = static_cast<uint16_t>(sum);
+  for (uint32_t hash = 0; hash < ImplodeWork::kTripleHashCount; ++hash) {
+    index.start[hash] = static_cast<uint16_t>(sum);
     sum += counts[hash];
     counts[hash] = static_cast<uint16_t>(sum);  // now the bucket's end, filled downwards
   }
-  work_.bucketStart[ImplodeWork::kHashCount] = static_cast<uint16_t>(sum);
+  index.start[ImplodeWork::kTripleHashCount] = static_cast<uint16_t>(sum);
   for (uint32_t position = limit; position-- > start;) {
-    work_.positions[--counts[Hash(position)]] = static_cast<uint16_t>(position);
+    index.positions[--counts[index.hashes[position]]] = static_cast<uint16_t>(position);
   }
 }
 
-// Candidates are earlier positions with the same pair hash, at distances 2 to
-// dictionary size - 1.
-Match Encoder::FindMatch(uint32_t p) {
-  const uint32_t hash = Hash(p);
-  const uint16_t* const positions = work_.positions;
-  const uint32_t end = work_.bucketStart[hash + 1];
-  const uint32_t oldest = p + 1 - dictionarySize_;
-  uint32_t next = work_.cursor[hash];
-  while (next < end && positions[next] < oldest) ++next;
-  work_.cursor[hash] = static_cast<uint16_t>(next);
+// Moves the hash's cursor past the positions older than `oldest`, for good:
+// the oldest candidate only ever moves forward within a batch.
+uint32_t AdvanceCursor(ImplodeWork::TripleIndex& index, uint32_t hash, uint32_t oldest) {
+  uint32_t next = index.cursor[hash];
+  const uint32_t end = index.start[hash + 1];
+  while (next < end && index.positions[next] < oldest) ++next;
+  index.cursor[hash] = static_cast<uint16_t>(next);
+  return next;
+}
 
-  // The simple scan keeps the longest candidate, the later one among equals,
-  // and hands over to the long-match search at the first candidate longer
-  // than 10 bytes. A candidate is only worth counting when it agrees with p
-  // in its first byte and at the current best length; comparing the first 8
-  // bytes at once and keeping (length, position) as one maximum gives the
-  // same result without a branch per candidate.
+// The rules below (the simple scan, the long-match search after it) choose,
+// among the earlier positions whose byte pair has p's pair hash, at distances
+// 2 to dictionary size - 1, the longest match, the nearest among equally long
+// ones, except that a 516-byte match comes from the oldest candidate that has
+// it. (The long-match search skips only candidates that cannot reach the
+// best length, and compares every other one to its end.) Only a candidate
+// that agrees in 3 bytes can be longer than 2, and all of those share p's
+// list in the triple index, so both searches walk that much shorter list; the
+// 2-byte match, if no longer one exists, is the nearest position with p's
+// pair, which one table lookup gives.
+Match Encoder::FindMatch(uint32_t p) {
+  const uint32_t hash = TripleHash(p);
+  ImplodeWork::TripleIndex& triples = work_.triples;
+  const uint32_t end = triples.start[hash + 1];
+  uint32_t next = AdvanceCursor(triples, hash, p + 1 - dictionarySize_);
+
+  // The longest candidate, the later one among equals, or the hand-over to
+  // the long-match search at the first candidate longer than 10 bytes.
+  // Comparing the first 8 bytes at once and keeping (length, position) as
+  // one maximum needs no branch per candidate. A candidate of this list that
+  // agrees in fewer than 3 bytes (a hash collision) is not counted: the
+  // nearest 2-byte match may lie outside the list.
   const uint8_t* const window = work_.window;
   const uint8_t* const here = window + p;
   const uint64_t hereWord = LoadLe64(here);
   const uint32_t stop = p - 1;
   uint32_t bestKey = 0;  // length << 16 | position
-  for (; next < end && positions[next] < stop; ++next) {
-    const uint32_t q = positions[next];
+  for (; next < end && triples.positions[next] < stop; ++next) {
+    const uint32_t q = triples.positions[next];
     const uint64_t difference = LoadLe64(window + q) ^ hereWord;
     uint32_t length = difference == 0 ? 8 : static_cast<uint32_t>(__builtin_ctzll(difference) >> 3);
     if (length == 8) {
       length = MatchLength(window + q, here, 8, kMaxMatch);
       if (length > kSimpleScanLimit) return SearchLongMatch(p, next + 1, end, length, q);
     }
-    bestKey = std::max(bestKey, (length << 16) | q);
+    const uint32_t key = (length << 16) | q;
+    bestKey = std::max(bestKey, length >= kTripleMatch ? key : 0);
   }
-  const uint32_t length = bestKey >> 16;
-  if (length < tables::kMinMatch) return Match{};
-  return Match{length, p - (bestKey & 0xFFFF)};
+  if (bestKey != 0) return Match{bestKey >> 16, p - (bestKey & 0xFFFF)};
+  return NearestPairMatch(p);
+}
+
+// Keeps lastPair up to date for the candidates of p: every position before
+// p - 1.
+void Encoder::RecordPairsBefore(uint32_t p) {
+  for (; pairsRecorded_ + 1 < p; ++pairsRecorded_) {
+    work_.lastPair[Pair(pairsRecorded_)] = windowBase_ + pairsRecorded_;
+  }
+}
+
+// Keeps the stream positions in lastPair far from overflowing: rebased to the
+// window's start every 2 GiB, which forgets only positions before the window.
+void Encoder::SlideLastPairs() {
+  windowBase_ += kBatch;
+  constexpr uint32_t kRebaseAt = 1u << 31;
+  if (windowBase_ < kRebaseAt) return;
+  const uint32_t shift = windowBase_ - 1;
+  for (uint32_t& position : work_.lastPair) position = position > shift ? position - shift : 0;
+  windowBase_ = 1;
+}
+
+// The nearest earlier position with p's byte pair, if the batch's index
+// reaches it (in the second batch the index starts after the first input).
+Match Encoder::NearestPairMatch(uint32_t p) {
+  RecordPairsBefore(p);
+  const uint32_t oldest = std::max(p + 1 - dictionarySize_, indexStart_);
+  const uint32_t q = work_.lastPair[Pair(p)];
+  if (q < windowBase_ + oldest) return Match{};
+  return Match{tables::kMinMatch, windowBase_ + p - q};
 }
 
 // Walks the remaining candidates in position order. After a candidate that
@@ -229,7 +296,7 @@ Match Encoder::FindMatch(uint32_t p) {
 // stretch are skipped and the comparison resumes where the last one stopped.
 Match Encoder::SearchLongMatch(uint32_t p, uint32_t next, uint32_t end, uint32_t length,
                                uint32_t best) {
-  const uint16_t* const positions = work_.positions;
+  const uint16_t* const positions = work_.triples.positions;
   const uint8_t* const window = work_.window;
   const uint8_t* const pattern = window + p;
   const uint32_t stop = p - 1;
@@ -253,7 +320,8 @@ Match Encoder::SearchLongMatch(uint32_t p, uint32_t next, uint32_t end, uint32_t
       do {
         ++next;
       } while (remains(next) && !(window[positions[next] + length - 2] == pattern[length - 2] &&
-                                  window[positions[next]] == pattern[0]));
+                                  window[positions[next]] == pattern[0] &&
+                                  window[positions[next] + 1] == pattern[1]));
       if (!remains(next)) break;
       q = positions[next];
       agreed = 2;
