@@ -38,6 +38,7 @@ struct LengthEntry {
   uint16_t base;
   uint8_t codeBits;
   uint8_t extraBits;
+  uint8_t itemBits;  // the flag, the code and its extra bits
 };
 
 // Distance high parts by look-ahead.
@@ -66,12 +67,40 @@ constexpr std::array<Entry, TableSize> BuildLookup(const std::array<tables::Code
 
 constexpr auto kLengthLookup = BuildLookup<LengthEntry, 256>(
     tables::kLengthCodes, [](size_t symbol, uint8_t bits) {
-      return LengthEntry{tables::kLengthBase[symbol], bits, tables::kLengthExtraBits[symbol]};
+      const uint8_t extraBits = tables::kLengthExtraBits[symbol];
+      return LengthEntry{tables::kLengthBase[symbol], bits, extraBits,
+                         static_cast<uint8_t>(1 + bits + extraBits)};
     });
 
 constexpr auto kDistanceLookup = BuildLookup<DistanceEntry, 256>(
     tables::kDistanceCodes,
     [](size_t symbol, uint8_t bits) { return DistanceEntry{static_cast<uint8_t>(symbol), bits}; });
+
+// For the fast path, one table per width of the distance's low part (2 for
+// length 2, else the dictionary bits): the distance before the low part is
+// added, and the bits the code and the low part take together.
+struct FastDistanceEntry {
+  uint16_t base;  // (high << low bits) + 1
+  uint8_t codeBits;
+  uint8_t distanceBits;
+};
+using FastDistanceLookup = std::array<FastDistanceEntry, 256>;
+
+template <uint32_t LowBits>
+constexpr FastDistanceLookup kFastDistanceLookup = BuildLookup<FastDistanceEntry, 256>(
+    tables::kDistanceCodes, [](size_t symbol, uint8_t bits) {
+      return FastDistanceEntry{static_cast<uint16_t>((symbol << LowBits) + 1), bits,
+                               static_cast<uint8_t>(bits + LowBits)};
+    });
+
+constexpr const FastDistanceLookup* FastDistanceLookupFor(uint32_t lowBits) {
+  switch (lowBits) {
+    case 2: return &kFastDistanceLookup<2>;
+    case 4: return &kFastDistanceLookup<4>;
+    case 5: return &kFastDistanceLookup<5>;
+    default: return &kFastDistanceLookup<6>;
+  }
+}
 
 constexpr auto kLiteralLookup = BuildLookup<LiteralEntry, size_t{1} << kLiteralLookupBits>(
     tables::kLiteralCodes, [](size_t symbol, uint8_t bits) {
@@ -112,7 +141,6 @@ class Decoder {
   bool DecodeExactLiteral(uint8_t* literal);
   ItemResult DecodeExactMatch();
 
-  void CopyMatch(uint32_t length, uint32_t distance);
   void PassFullPiece();
 
   ReadCallback read_;
@@ -172,8 +200,10 @@ BlockResult Decoder::DecodeItems() {
 void Decoder::PassFullPiece() {
   write_(work_.window + pieceStart_, ExplodeWork::kOutputPiece, context_);
   pieceStart_ += ExplodeWork::kOutputPiece;
+  // A full piece, then the items of one more fast round: up to three literals
+  // or two and the longest match, and what the copy writes past it.
   constexpr uint32_t kRoomNeeded =
-      ExplodeWork::kOutputPiece + kMaxMatchLength + ExplodeWork::kCopySlack;
+      ExplodeWork::kOutputPiece + 2 + kMaxMatchLength + ExplodeWork::kCopySlack;
   if (pieceStart_ + kRoomNeeded <= ExplodeWork::kWindowSize) return;
   // Keep the history the next item may reach back into, and what follows it.
   const uint32_t shift = pieceStart_ - ExplodeWork::kHistory;
@@ -182,97 +212,140 @@ void Decoder::PassFullPiece() {
   writePos_ -= shift;
 }
 
+// The fast path's bit reader, kept in registers by DecodeFastItems.
+struct FastBits {
+  uint64_t bits;   // bit 0 is the next bit of the stream
+  uint32_t count;  // valid bits in `bits`
+  const uint8_t* next;  // first input byte not yet in `bits`
+
+  // Tops the register up to at least 56 valid bits without a branch or a loop:
+  // one unaligned 8-byte load ORed in above the valid bits (bytes that do not
+  // fit fall off the top and are loaded again next time), and the input moves
+  // on by the whole bytes that fitted. This needs 8 readable input bytes,
+  // which the fast path guarantees.
+  void Refill() {
+    bits |= LoadLe64(next) << count;
+    next += (63 - count) >> 3;
+    count |= 56;
+  }
+  uint32_t Peek(uint32_t n) const { return static_cast<uint32_t>(bits & LowMask(n)); }
+  void Drop(uint32_t n) {
+    bits >>= n;
+    count -= n;
+  }
+};
+
+// The most bits one item takes: a match's flag, its longest length code with
+// 8 extra bits, the longest distance code and 6 low bits.
+constexpr uint32_t kMaxItemBits = 1 + 7 + 8 + 8 + 6;
+constexpr uint32_t kBinaryLiteralBits = 9;
+constexpr uint32_t kRefillBits = 56;  // a refill leaves at least this many
+static_assert(kRefillBits - 2 * kBinaryLiteralBits >= kMaxItemBits);
+static_assert(kRefillBits - (1 + tables::kMaxLiteralCodeBits) >= kMaxItemBits);
+
+// Copies a match whose source lies at least 8 bytes back in whole words: each
+// word then reads only bytes that are already final. The copy may write up to
+// 15 bytes past the match; the window has room for that.
+inline void CopyWords(uint8_t* destination, const uint8_t* source, uint32_t length) {
+  uint8_t* const end = destination + length;
+  std::memcpy(destination, source, 8);
+  std::memcpy(destination + 8, source + 8, 8);
+  while (destination + 16 < end) {
+    destination += 16;
+    source += 16;
+    std::memcpy(destination, source, 8);
+    std::memcpy(destination + 8, source + 8, 8);
+  }
+}
+
+// The byte-by-byte copy of the format: words where the source lies 8 or more
+// bytes back, a repeated byte for distance 1, single bytes otherwise (the
+// pattern repeats as the copy reads its own output).
+inline void CopyMatch(uint8_t* destination, uint32_t length, uint32_t distance) {
+  const uint8_t* const source = destination - distance;
+  if (distance >= 8) {
+    CopyWords(destination, source, length);
+  } else if (distance == 1) {
+    const uint64_t repeated = 0x0101010101010101u * *source;
+    for (uint32_t i = 0; i < length; i += 8) std::memcpy(destination + i, &repeated, 8);
+  } else {
+    for (uint32_t i = 0; i < length; ++i) destination[i] = source[i];
+  }
+}
+
 // Decodes items until a full output piece is ready or fewer than 8 input bytes
 // remain unread. Every item needs at most 30 bits and a refill leaves at least
 // 56, so neither the bit count nor the input end is checked per item, and
 // since the end of the piece stays more than 8 bytes away, no consume here is
-// one that would have to ask for more input.
+// one that would have to ask for more input. After a refill, binary literals
+// are taken two at a time while they come in pairs, and a match still fits
+// behind up to two of them (56 - 18 >= 30), so one refill serves a match and
+// the literals before it.
 ItemResult Decoder::DecodeFastItems() {
-  uint64_t bits = bits_;
-  uint32_t bitCount = bitCount_;
-  const uint8_t* next = next_;
+  FastBits in{bits_, bitCount_, next_};
   const uint8_t* const end = end_;
   uint8_t* const window = work_.window;
-  uint32_t writePos = writePos_;
-  const uint32_t pieceEnd = pieceStart_ + ExplodeWork::kOutputPiece;
-  const uint32_t dictionaryBits = dictionaryBits_;
+  uint8_t* out = window + writePos_;
+  uint8_t* const pieceEnd = window + pieceStart_ + ExplodeWork::kOutputPiece;
+  const FastDistanceLookup* const shortDistances = FastDistanceLookupFor(tables::kShortMatchLowBits);
+  const FastDistanceLookup* const longDistances = FastDistanceLookupFor(dictionaryBits_);
+  const uint64_t shortLowMask = LowMask(tables::kShortMatchLowBits);
+  const uint64_t longLowMask = LowMask(dictionaryBits_);
   const bool ascii = ascii_;
   ItemResult result = ItemResult::More;
 
-  while (end - next >= kFastInputMargin && writePos < pieceEnd) {
-    bits |= LoadLe64(next) << bitCount;
-    next += (63 - bitCount) >> 3;
-    bitCount |= 56;
-
-    if ((bits & 1) == 0) {  // literal
-      if (!ascii) {
-        window[writePos++] = static_cast<uint8_t>(bits >> 1);
-        bits >>= 9;
-        bitCount -= 9;
-      } else {
-        const LiteralEntry entry = kLiteralLookup[(bits >> 1) & LowMask(kLiteralLookupBits)];
-        const uint32_t used = 1 + (entry >> kLiteralLengthShift);
-        window[writePos++] = static_cast<uint8_t>(entry);
-        bits >>= used;
-        bitCount -= used;
+  while (end - in.next >= kFastInputMargin && out < pieceEnd) {
+    in.Refill();
+    if (!ascii) {
+      if ((in.bits & (1u | 1u << kBinaryLiteralBits)) == 0) {  // two literals
+        out[0] = static_cast<uint8_t>(in.bits >> 1);
+        out[1] = static_cast<uint8_t>(in.bits >> (kBinaryLiteralBits + 1));
+        out += 2;
+        in.Drop(2 * kBinaryLiteralBits);
+        if ((in.bits & 1) == 0) {  // and a third, which leaves too few bits for a match
+          *out++ = static_cast<uint8_t>(in.bits >> 1);
+          in.Drop(kBinaryLiteralBits);
+          continue;
+        }
+      } else if ((in.bits & 1) == 0) {
+        *out++ = static_cast<uint8_t>(in.bits >> 1);
+        in.Drop(kBinaryLiteralBits);
       }
-      continue;
+    } else if ((in.bits & 1) == 0) {
+      // One literal per refill: behind two codes of up to 14 bits a match
+      // might no longer fit (56 - 28 < 30).
+      const LiteralEntry entry = kLiteralLookup[(in.bits >> 1) & LowMask(kLiteralLookupBits)];
+      *out++ = static_cast<uint8_t>(entry);
+      in.Drop(1 + (entry >> kLiteralLengthShift));
+      if ((in.bits & 1) == 0) continue;
     }
+    if ((in.bits & 1) == 0) continue;
 
-    const LengthEntry lengthEntry = kLengthLookup[(bits >> 1) & kLookAheadMask];
-    bits >>= 1 + lengthEntry.codeBits;
+    const LengthEntry lengthEntry = kLengthLookup[(in.bits >> 1) & kLookAheadMask];
     const uint32_t length =
-        lengthEntry.base + static_cast<uint32_t>(bits & LowMask(lengthEntry.extraBits));
-    bits >>= lengthEntry.extraBits;
-    bitCount -= 1 + lengthEntry.codeBits + lengthEntry.extraBits;
+        lengthEntry.base + static_cast<uint32_t>((in.bits >> (1 + lengthEntry.codeBits)) &
+                                                 LowMask(lengthEntry.extraBits));
+    in.Drop(lengthEntry.itemBits);
     if (length == tables::kEndMarkerLength) {
       result = ItemResult::EndMarker;
       break;
     }
-    const DistanceEntry distanceEntry = kDistanceLookup[bits & kLookAheadMask];
-    bits >>= distanceEntry.codeBits;
-    const uint32_t lowBits = length == tables::kMinMatch ? tables::kShortMatchLowBits : dictionaryBits;
+    const bool isShort = length == tables::kMinMatch;
+    const FastDistanceEntry distanceEntry =
+        (*(isShort ? shortDistances : longDistances))[in.Peek(kLookAheadBits)];
     const uint32_t distance =
-        ((uint32_t{distanceEntry.high} << lowBits) | static_cast<uint32_t>(bits & LowMask(lowBits))) + 1;
-    bits >>= lowBits;
-    bitCount -= distanceEntry.codeBits + lowBits;
-
-    writePos_ = writePos;
-    CopyMatch(length, distance);
-    writePos = writePos_;
+        distanceEntry.base + static_cast<uint32_t>((in.bits >> distanceEntry.codeBits) &
+                                                   (isShort ? shortLowMask : longLowMask));
+    in.Drop(distanceEntry.distanceBits);
+    CopyMatch(out, length, distance);
+    out += length;
   }
 
-  bits_ = bits;
-  bitCount_ = bitCount;
-  next_ = next;
-  writePos_ = writePos;
+  bits_ = in.bits;
+  bitCount_ = in.count;
+  next_ = in.next;
+  writePos_ = static_cast<uint32_t>(out - window);
   return result;
-}
-
-// The byte-by-byte copy of the format, done in 8-byte chunks where the source
-// lies at least 8 bytes back (each chunk then reads only finished bytes).
-void Decoder::CopyMatch(uint32_t length, uint32_t distance) {
-  uint8_t* destination = work_.window + writePos_;
-  const uint8_t* source = destination - distance;
-  writePos_ += length;
-  uint8_t* const end = destination + length;
-  if (distance >= 16) {
-    do {
-      std::memcpy(destination, source, 16);
-      destination += 16;
-      source += 16;
-    } while (destination < end);
-  } else if (distance >= 8) {
-    do {
-      std::memcpy(destination, source, 8);
-      destination += 8;
-      source += 8;
-    } while (destination < end);
-  } else if (distance == 1) {
-    std::memset(destination, *source, length);
-  } else {
-    for (uint32_t i = 0; i < length; ++i) destination[i] = source[i];
-  }
 }
 
 void Decoder::LoadAvailableBytes() {
@@ -353,7 +426,9 @@ ItemResult Decoder::DecodeExactMatch() {
   const uint32_t lowBits = length == tables::kMinMatch ? tables::kShortMatchLowBits : dictionaryBits_;
   const uint32_t low = Peek(lowBits);
   if (!Consume(lowBits)) return ItemResult::InputEnded;
-  CopyMatch(length, ((uint32_t{distanceEntry.high} << lowBits) | low) + 1);
+  const uint32_t distance = ((uint32_t{distanceEntry.high} << lowBits) | low) + 1;
+  CopyMatch(work_.window + writePos_, length, distance);
+  writePos_ += length;
   return ItemResult::More;
 }
 
