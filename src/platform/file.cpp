@@ -80,6 +80,7 @@ bool File::Open(std::string_view path, OpenMode mode) {
   handle_ = fd;
   owning_ = true;
   seekable_ = true;
+  rereads_writes_ = mode == OpenMode::ReadWrite;
   position_ = 0;
   state_ = BufferState::Empty;
   buffer_length_ = 0;
@@ -92,6 +93,7 @@ bool File::Close() {
   if (owning_) ::close(handle_);
   handle_ = kInvalidHandle;
   owning_ = false;
+  rereads_writes_ = false;
   state_ = BufferState::Empty;
   buffer_length_ = 0;
   position_ = 0;
@@ -229,6 +231,10 @@ bool File::Flush() {
   state_ = BufferState::Empty;
   buffer_length_ = 0;
   if (length > 0 && !write_failed_) WriteThrough(buffer_.get(), length, buffer_start_);
+  if (rereads_writes_ && length > 0 && !write_failed_) {
+    state_ = BufferState::Reading;
+    buffer_length_ = length;
+  }
   return !write_failed_;
 }
 

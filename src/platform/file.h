@@ -118,6 +118,9 @@ class File {
   int64_t buffer_start_ = 0;  // file offset of buffer_[0]
   size_t buffer_length_ = 0;  // valid (Reading) or dirty (Writing) bytes
   bool write_failed_ = false;
+  // Opened for reading and writing: flushed bytes stay in the buffer as read
+  // bytes, so what was just written is read back without the kernel.
+  bool rereads_writes_ = false;
   std::string error_text_;
 };
 

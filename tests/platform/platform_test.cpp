@@ -144,6 +144,25 @@ TEST(File, ReadsWritesSeeksThroughItsBuffer) {
   EXPECT_EQ(build::ReadFileBytes(dir / "f.bin").size(), big.size());
 }
 
+// A page expanded into the working copy is read back at once: the flushed
+// bytes stay in the buffer. (The file is cut behind the object's back to show
+// that the read does not go to the kernel.)
+TEST(File, BytesJustFlushedAreReadBackFromTheBuffer) {
+  ScratchDir dir;
+  File file;
+  ASSERT_TRUE(file.Open(dir / "copy.tmp", OpenMode::ReadWrite));
+  ASSERT_TRUE(file.Write("header", 6));
+  file.Seek(0, SeekOrigin::End);
+  ASSERT_TRUE(file.Write("page text", 9));
+  ASSERT_TRUE(file.Flush());
+  EXPECT_EQ(build::ReadFileBytes(dir / "copy.tmp"), "headerpage text");
+  ASSERT_EQ(::truncate((dir / "copy.tmp").c_str(), 0), 0);
+  file.Seek(6, SeekOrigin::Begin);
+  char page[9];
+  ASSERT_EQ(file.Read(page, sizeof page), 9u);
+  EXPECT_EQ(std::string(page, 9), "page text");
+}
+
 TEST(File, OpeningFailsForDirectoriesPipesMissingFilesAndOtherDrives) {
   ScratchDir dir;
   File file;
