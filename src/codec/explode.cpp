@@ -9,8 +9,9 @@
 // are decoded in two ways:
 //
 //  - DecodeFastItems: while at least 8 input bytes remain unread, one 64-bit
-//    refill per item gives more bits than any item needs (30 at most), no
-//    consume can reach the end of the piece, and no bound is checked.
+//    refill per round gives more bits than the round's items need (a match
+//    takes 30 at most), no consume can reach the end of the piece, and no
+//    bound is checked per item.
 //  - DecodeExactItem: near the end of a piece, one item at a time, byte by
 //    byte, asking for the next piece exactly when a consume needs it.
 #include <algorithm>

@@ -16,8 +16,8 @@ struct ExplodeWork {
   // Larger than the minimum (history + piece + longest match) so that the
   // window slides only once every several pieces.
   static constexpr uint32_t kWindowSize = 64 * 1024;
-  // Matches are copied in chunks of up to 16 bytes and may run up to 15 bytes
-  // long.
+  // A match is copied in whole 16-byte steps where it can be, so the copy
+  // may write up to 15 bytes past the match's end.
   static constexpr uint32_t kCopySlack = 16;
 
   uint8_t input[kInputPiece];
