@@ -1,14 +1,49 @@
-// exqrv: with arguments it converts on the command line, with none it opens
-// the dialog.
+// exqrv: with arguments it converts on the command line, with none it loads
+// the dialog module and opens the dialog.
 #include <string>
 
 #include "app/converter_app.h"
 #include "platform/interruption.h"
 #ifdef EXQRV_WITH_QT
+#include <dlfcn.h>
+
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "ui/dialog_hook.h"
 #endif
+
+namespace {
+
+#ifdef EXQRV_WITH_QT
+constexpr char kUsage[] = "usage: ExQRV QRVFileName [/TXTDirectory]\n";
+
+// The dialog module beside the program. It stays loaded until the process
+// ends: Qt does not expect to be unloaded. Its own references to the
+// application resolve to this program's copy (the program exports them).
+const exqrv::ui::DialogModule* LoadDialogModule() {
+  std::error_code error;
+  const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+  const std::string path = (program.parent_path() / exqrv::ui::kDialogModuleFile).string();
+  void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    std::fprintf(stderr, "exqrv: the dialog module %s cannot be loaded (%s)\n%s", path.c_str(),
+                 dlerror(), kUsage);
+    return nullptr;
+  }
+  auto entry = reinterpret_cast<exqrv::ui::DialogModuleEntry>(
+      dlsym(module, exqrv::ui::kDialogModuleEntry));
+  if (entry == nullptr) {
+    std::fprintf(stderr, "exqrv: %s has no entry %s\n%s", path.c_str(),
+                 exqrv::ui::kDialogModuleEntry, kUsage);
+    return nullptr;
+  }
+  return entry();
+}
+#endif
+
+}  // namespace
 
 int main(int argc, char** argv) {
   // The command line is one string: the arguments joined by single spaces.
@@ -21,13 +56,14 @@ int main(int argc, char** argv) {
   exqrv::ConverterApp app;
 #ifdef EXQRV_WITH_QT
   if (commandLine.empty()) {
-    const std::string problem = exqrv::ui::DisplayProblem();
+    const exqrv::ui::DialogModule* dialog = LoadDialogModule();
+    if (dialog == nullptr) return exqrv::kExitUsage;
+    const std::string problem = dialog->displayProblem();
     if (!problem.empty()) {
-      std::fprintf(stderr, "exqrv: %s\nusage: ExQRV QRVFileName [/TXTDirectory]\n",
-                   problem.c_str());
+      std::fprintf(stderr, "exqrv: %s\n%s", problem.c_str(), kUsage);
       return exqrv::kExitUsage;
     }
-    app.SetDialogHook([](exqrv::ConverterApp& self) { return exqrv::ui::RunMainDialog(self); });
+    app.SetDialogHook([dialog](exqrv::ConverterApp& self) { return dialog->runMainDialog(self); });
   }
 #endif
   return app.StartUp(commandLine);

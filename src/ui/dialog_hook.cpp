@@ -109,3 +109,9 @@ std::string DisplayProblem() {
 }
 
 }  // namespace exqrv::ui
+
+extern "C" __attribute__((visibility("default"))) const exqrv::ui::DialogModule* exqrv_dialog_module() {
+  static constexpr exqrv::ui::DialogModule kModule{exqrv::ui::DisplayProblem,
+                                                   exqrv::ui::RunMainDialog};
+  return &kModule;
+}

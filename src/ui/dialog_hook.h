@@ -1,4 +1,6 @@
-// How start-up runs the dialog when the program is built with Qt.
+// How start-up runs the dialog. The dialog and Qt live in a module that
+// exqrv loads only when it starts without arguments, so the command line
+// never maps Qt; the module hands the program this table of entry points.
 #pragma once
 
 #include <string>
@@ -17,5 +19,16 @@ int RunMainDialog(ConverterApp& app);
 // Wayland compositor on WAYLAND_DISPLAY really answers. A stale or vanished
 // display must end in a message, not in an abort inside Qt.
 std::string DisplayProblem();
+
+struct DialogModule {
+  std::string (*displayProblem)();
+  int (*runMainDialog)(ConverterApp& app);
+};
+
+// The module's file name, beside the program, and the C name of the function
+// in it that returns its DialogModule.
+inline constexpr char kDialogModuleFile[] = "exqrv-dialog.so";
+inline constexpr char kDialogModuleEntry[] = "exqrv_dialog_module";
+using DialogModuleEntry = const DialogModule* (*)();
 
 }  // namespace exqrv::ui

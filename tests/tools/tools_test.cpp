@@ -223,6 +223,38 @@ TEST_F(Tools, DesktopEntryValidates) {
   EXPECT_EQ(valid.out, "");
 }
 
+#ifdef EXQRV_WITH_QT
+// Without arguments exqrv loads the dialog module beside it; with arguments
+// it never maps Qt. Each case runs with no display, so a dialog that got as
+// far as opening would not; the status tells which way it ended.
+TEST_F(Tools, ExqrvLoadsTheDialogModuleOnlyWithoutArguments) {
+  const Outcome linked = Shell("ldd " + kBinary + "/exqrv");
+  ASSERT_EQ(linked.status, 0);
+  EXPECT_EQ(linked.out.find("Qt"), std::string::npos) << linked.out;
+
+  const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
+  const Outcome shown = Shell(noDisplay + kBinary + "/exqrv 2>&1 </dev/null");
+  EXPECT_EQ(shown.status, 2);
+  EXPECT_NE(shown.out.find("no display"), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find("usage: ExQRV QRVFileName [/TXTDirectory]"), std::string::npos);
+
+  // A copy of the program without its module says what is missing.
+  std::filesystem::copy_file(kBinary + "/exqrv", dir_ / "exqrv");
+  const Outcome missing = Shell(noDisplay + Quoted(dir_ / "exqrv") + " 2>&1 </dev/null");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_NE(missing.out.find("exqrv-dialog.so"), std::string::npos) << missing.out;
+  EXPECT_EQ(missing.out.find("no display"), std::string::npos) << missing.out;
+
+  // With arguments the copy converts as before.
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "BOOK.QRV",
+                                    build::BuildDocument({.pages = {TextPage({"book"})}})));
+  const Outcome converted =
+      Shell("cd " + Quoted(dir_.path()) + " && ./exqrv BOOK.QRV 2>&1 </dev/null");
+  EXPECT_EQ(converted.status, 0) << converted.out;
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "BOOK.TXT"), "book");
+}
+#endif
+
 TEST_F(Tools, InstallLaysOutTheFiles) {
   const Outcome installed = Shell("DESTDIR=" + Quoted(dir_ / "stage") + " cmake --install " +
                                   Quoted(kBinary) + " --prefix /usr 2>&1");
@@ -234,6 +266,14 @@ TEST_F(Tools, InstallLaysOutTheFiles) {
         "usr/share/icons/hicolor/48x48/apps/exqrv.png", "usr/share/mime/packages/exqrv.xml"}) {
     EXPECT_TRUE(std::filesystem::exists(dir_ / ("stage/" + std::string(file)))) << file;
   }
+#ifdef EXQRV_WITH_QT
+  // The installed program finds its dialog module beside it.
+  EXPECT_TRUE(std::filesystem::exists(dir_ / "stage/usr/bin/exqrv-dialog.so"));
+  const Outcome shown = Shell("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
+                              Quoted(dir_ / "stage/usr/bin/exqrv") + " 2>&1 </dev/null");
+  EXPECT_EQ(shown.status, 2);
+  EXPECT_NE(shown.out.find("no display"), std::string::npos) << shown.out;
+#endif
 }
 
 }  // namespace
