@@ -98,10 +98,15 @@ run: build
 	@echo "Converted into $(BUILD)/samples-text:"
 	@cd $(BUILD)/samples-text && for f in *.TXT; do printf '  %-12s %6s bytes\n' "$$f" "$$(stat -c %s "$$f")"; done
 
+# Every benchmark program, then the table of their figures beside their
+# yardsticks. With Qt, so that exqrv's start-up is that of the real program.
 bench: deps
-	cmake -G $(GENERATOR) -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DEXQRV_BENCH=ON -DEXQRV_TESTS=OFF -DEXQRV_WITH_QT=OFF
+	cmake -G $(GENERATOR) -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DEXQRV_BENCH=ON -DEXQRV_TESTS=OFF
 	cmake --build $(BUILD)-bench -j$(JOBS)
-	for b in $(BUILD)-bench/*_bench; do $$b; done
+	@rm -f $(BUILD)-bench/table.txt
+	for b in $(BUILD)-bench/*_bench; do $$b --table=$(BUILD)-bench/table.txt || exit 1; done
+	@echo; echo "Each figure beside its yardstick, measured in the same run:"
+	@cat $(BUILD)-bench/table.txt
 
 # Honours PREFIX, and DESTDIR for packagers.
 install: build

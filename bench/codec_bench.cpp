@@ -6,8 +6,10 @@
 
 #include <cstring>
 #include <memory>
+#include <string>
 #include <vector>
 
+#include "bench_table.h"
 #include "builder/text_corpus.h"
 #include "codec/codec.h"
 #include "codec/explode.h"
@@ -122,19 +124,22 @@ BENCHMARK(BM_LibdeflateDecompress);
 
 void BM_Implode(benchmark::State& state) {
   const uint32_t dictionary = static_cast<uint32_t>(state.range(0));
+  const uint32_t coding = static_cast<uint32_t>(state.range(1));
   auto work = std::make_unique<exqrv::codec::ImplodeWork>();
   Buffers buffers;
   buffers.input = &Corpus();
   buffers.output.resize(kCorpusSize);
   for (auto _ : state) {
     buffers.Rewind();
-    exqrv::codec::Implode(Buffers::Read, Buffers::Write, *work, &buffers, exqrv::codec::Binary, dictionary);
+    exqrv::codec::Implode(Buffers::Read, Buffers::Write, *work, &buffers, coding, dictionary);
     benchmark::DoNotOptimize(buffers.output.data());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kCorpusSize));
   ReportRatio(state, buffers.writeAt);
 }
-BENCHMARK(BM_Implode)->Arg(1024)->Arg(4096)->ArgName("dictionary");
+BENCHMARK(BM_Implode)
+    ->ArgsProduct({{1024, 2048, 4096}, {exqrv::codec::Binary, exqrv::codec::Ascii}})
+    ->ArgNames({"dictionary", "ascii"});
 
 void BM_ZlibDeflate(benchmark::State& state) {
   const int level = static_cast<int>(state.range(0));
@@ -152,4 +157,56 @@ void BM_ZlibDeflate(benchmark::State& state) {
 }
 BENCHMARK(BM_ZlibDeflate)->Arg(1)->Arg(6)->ArgName("level");
 
+void BM_LibdeflateCompress(benchmark::State& state) {
+  libdeflate_compressor* compressor = libdeflate_alloc_compressor(static_cast<int>(state.range(0)));
+  Bytes compressed(libdeflate_deflate_compress_bound(compressor, kCorpusSize));
+  size_t compressedSize = 0;
+  for (auto _ : state) {
+    compressedSize = libdeflate_deflate_compress(compressor, Corpus().data(), kCorpusSize,
+                                                 compressed.data(), compressed.size());
+    benchmark::DoNotOptimize(compressed.data());
+  }
+  libdeflate_free_compressor(compressor);
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kCorpusSize));
+  ReportRatio(state, compressedSize);
+}
+BENCHMARK(BM_LibdeflateCompress)->Arg(6)->ArgName("level");
+
+// Each codec figure as a speed ratio to its yardstick: above 1 is faster.
+std::vector<exqrv::bench::Row> Rows(const exqrv::bench::Recorder& results) {
+  std::vector<exqrv::bench::Row> rows;
+  auto speed = [&](const char* name) {
+    const auto* result = results.Find(name);
+    return result == nullptr ? 0.0 : result->counters.at("bytes_per_second") / 1e6;
+  };
+  auto add = [&](std::string what, const char* name, const char* yardstickName, const char* yardstick) {
+    const double figure = speed(name);
+    const double against = speed(yardstickName);
+    if (figure == 0 || against == 0) return;
+    rows.push_back({std::move(what), exqrv::bench::Format("%.0f MB/s", figure),
+                    exqrv::bench::Format("%.0f MB/s ", against) + yardstick, figure / against,
+                    "speed ratio"});
+  };
+  add("Explode, dictionary 4096, binary", "BM_Explode/ascii:0", "BM_LibdeflateDecompress",
+      "libdeflate decompress");
+  add("Explode, dictionary 4096, binary", "BM_Explode/ascii:0", "BM_ZlibInflate", "zlib inflate");
+  add("Explode, dictionary 4096, ascii", "BM_Explode/ascii:1", "BM_LibdeflateDecompress",
+      "libdeflate decompress");
+  for (const char* coding : {"0", "1"}) {
+    for (const char* dictionary : {"1024", "2048", "4096"}) {
+      const std::string name = std::string("BM_Implode/dictionary:") + dictionary + "/ascii:" + coding;
+      const std::string what = std::string("Implode, dictionary ") + dictionary +
+                               (coding[0] == '0' ? ", binary" : ", ascii");
+      add(what, name.c_str(), "BM_LibdeflateCompress/level:6", "libdeflate level 6");
+    }
+  }
+  add("Implode, dictionary 4096, binary", "BM_Implode/dictionary:4096/ascii:0",
+      "BM_ZlibDeflate/level:1", "zlib level 1");
+  add("Implode, dictionary 4096, binary", "BM_Implode/dictionary:4096/ascii:0",
+      "BM_ZlibDeflate/level:6", "zlib level 6");
+  return rows;
+}
+
 }  // namespace
+
+int main(int argc, char** argv) { return exqrv::bench::Run(argc, argv, Rows); }

@@ -1,0 +1,105 @@
+// What one call of a program costs a script that runs it once per document:
+// `exqrv A.QRV /OUT` beside `qrvtool text A.QRV`, on a one-line document, as
+// whole processes. The time is the child's CPU time (user and system), and
+// the peak resident size is reported beside it.
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "bench_table.h"
+#include "platform/platform.h"
+#include "support/document_builder.h"
+
+namespace {
+
+struct Folder {
+  std::string path;
+  std::string document;
+};
+
+const Folder& GetFolder() {
+  static const Folder folder = [] {
+    Folder made;
+    auto& system = exqrv::platform::CurrentPlatform();
+    made.path = system.TempDirectory() + "/startup";
+    std::filesystem::create_directories(made.path + "/OUT");
+    made.document = made.path + "/A.QRV";
+    exqrv::build::PageStream page;
+    page.TextRun({exqrv::build::PageStream::Item("One line of text.")}).End();
+    exqrv::build::WriteFileBytes(made.document, exqrv::build::BuildDocument({.pages = {page.bytes()}}));
+    return made;
+  }();
+  return folder;
+}
+
+// Runs the program to its end in the folder, standard output to /dev/null;
+// returns its resource use, or false when it did not end with status 0.
+bool RunProcess(const std::vector<std::string>& arguments, rusage* usage) {
+  std::vector<char*> argv;
+  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+  argv.push_back(nullptr);
+  const pid_t child = fork();
+  if (child == 0) {
+    const int null = open("/dev/null", O_RDWR);
+    dup2(null, STDIN_FILENO);
+    dup2(null, STDOUT_FILENO);
+    if (chdir(GetFolder().path.c_str()) != 0) _exit(127);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  return child > 0 && wait4(child, &status, 0, usage) == child && WIFEXITED(status) &&
+         WEXITSTATUS(status) == 0;
+}
+
+double Seconds(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; }
+
+void RunProgram(benchmark::State& state, const std::vector<std::string>& arguments) {
+  GetFolder();
+  long peakKiB = 0;
+  for (auto _ : state) {
+    rusage usage{};
+    if (!RunProcess(arguments, &usage)) {
+      state.SkipWithError("the program failed");
+      break;
+    }
+    state.SetIterationTime(Seconds(usage.ru_utime) + Seconds(usage.ru_stime));
+    peakKiB = std::max(peakKiB, usage.ru_maxrss);
+  }
+  state.counters["peak_MiB"] = static_cast<double>(peakKiB) / 1024.0;
+}
+
+void BM_ExqrvOneLineDocument(benchmark::State& state) {
+  RunProgram(state, {EXQRV_PROGRAM_DIR "/exqrv", "A.QRV", "/OUT"});
+}
+void BM_QrvtoolTextOneLineDocument(benchmark::State& state) {
+  RunProgram(state, {EXQRV_PROGRAM_DIR "/qrvtool", "text", "A.QRV"});
+}
+BENCHMARK(BM_ExqrvOneLineDocument)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_QrvtoolTextOneLineDocument)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+
+// exqrv's CPU time per call against qrvtool's (within 1.5 is the aim), and
+// its peak resident size (at most 8 MiB).
+std::vector<exqrv::bench::Row> Rows(const exqrv::bench::Recorder& results) {
+  const auto* exqrv = results.Find("BM_ExqrvOneLineDocument/iterations:200/manual_time");
+  const auto* qrvtool = results.Find("BM_QrvtoolTextOneLineDocument/iterations:200/manual_time");
+  if (exqrv == nullptr || qrvtool == nullptr) return {};
+  const double exqrvMs = exqrv->realSeconds * 1e3;
+  const double qrvtoolMs = qrvtool->realSeconds * 1e3;
+  return {{"exqrv A.QRV, one-line document",
+           exqrv::bench::Format("%.1f ms CPU, ", exqrvMs) +
+               exqrv::bench::Format("%.1f MiB", exqrv->counters.at("peak_MiB")),
+           exqrv::bench::Format("%.1f ms CPU, ", qrvtoolMs) +
+               exqrv::bench::Format("%.1f MiB qrvtool text", qrvtool->counters.at("peak_MiB")),
+           exqrvMs / qrvtoolMs, "time ratio"}};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) { return exqrv::bench::Run(argc, argv, Rows); }
