@@ -1,14 +1,17 @@
 // The implode-format encoder.
 //
 // Input comes in batches of 4096 bytes placed behind the history in one
-// window. Each batch sorts the window's positions by the hash of the byte
-// pair they start (a counting sort), so the candidates for a position are one
+// window. The format's rules walk the earlier positions with the same byte
+// pair hash; what they choose is the longest match, the nearest of equally
+// long ones, and the oldest of those that reach 516 bytes. Each batch sorts
+// the window's positions by a hash of the 3 bytes they start (a counting
+// sort), so the candidates that can match 3 bytes or more are one short,
 // contiguous, ascending stretch of a list. A simple scan takes the best of
 // them; once a match is longer than 10 bytes the rest of the candidates are
 // searched with a failure table, as in Knuth-Morris-Pratt, so long runs and
-// long repeated phrases do not cost a full comparison per candidate. The
-// output is exactly determined by these rules, including which of several
-// equally long matches is taken, so they are kept literally.
+// long repeated phrases do not cost a full comparison per candidate. When no
+// candidate matches 3 bytes, the nearest position with the same pair, from a
+// table, gives the 2-byte match. The output is exactly that of the rules.
 #include <algorithm>
 #include <array>
 #include <bit>
