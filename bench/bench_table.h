@@ -63,6 +63,7 @@ inline std::string Format(const char* format, double value) {
 // Writes the rows to standard output and appends them to `tablePath`.
 inline void PrintRows(const std::vector<Row>& rows, const char* tablePath) {
   std::FILE* table = std::fopen(tablePath, "a");
+  std::fputs("\n", stdout);  // after the console reporter's last line
   for (std::FILE* out : {stdout, table}) {
     if (out == nullptr) continue;
     for (const Row& row : rows) {

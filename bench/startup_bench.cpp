@@ -8,33 +8,40 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "bench_table.h"
-#include "platform/platform.h"
 #include "support/document_builder.h"
 
 namespace {
 
+// A private folder holding A.QRV and the target OUT, removed at exit.
 struct Folder {
   std::string path;
-  std::string document;
+  Folder() {
+    const char* temporary = std::getenv("TMPDIR");
+    std::string pattern = std::string(temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp") +
+                          "/exqrv-startup-XXXXXX";
+    if (::mkdtemp(pattern.data()) == nullptr) return;
+    path = pattern;
+    std::filesystem::create_directories(path + "/OUT");
+    exqrv::build::PageStream page;
+    page.TextRun({exqrv::build::PageStream::Item("One line of text.")}).End();
+    exqrv::build::DocumentSpec recipe;
+    recipe.pages.push_back(page.bytes());
+    exqrv::build::WriteFileBytes(path + "/A.QRV", exqrv::build::BuildDocument(recipe));
+  }
+  ~Folder() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+  }
 };
 
 const Folder& GetFolder() {
-  static const Folder folder = [] {
-    Folder made;
-    auto& system = exqrv::platform::CurrentPlatform();
-    made.path = system.TempDirectory() + "/startup";
-    std::filesystem::create_directories(made.path + "/OUT");
-    made.document = made.path + "/A.QRV";
-    exqrv::build::PageStream page;
-    page.TextRun({exqrv::build::PageStream::Item("One line of text.")}).End();
-    exqrv::build::WriteFileBytes(made.document, exqrv::build::BuildDocument({.pages = {page.bytes()}}));
-    return made;
-  }();
+  static const Folder folder;
   return folder;
 }
 
@@ -61,7 +68,10 @@ bool RunProcess(const std::vector<std::string>& arguments, rusage* usage) {
 double Seconds(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; }
 
 void RunProgram(benchmark::State& state, const std::vector<std::string>& arguments) {
-  GetFolder();
+  if (GetFolder().path.empty()) {
+    state.SkipWithError("no folder for the document");
+    return;
+  }
   long peakKiB = 0;
   for (auto _ : state) {
     rusage usage{};
