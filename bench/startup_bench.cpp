@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "bench_table.h"
-#include "support/document_builder.h"
+#include "builder/document_builder.h"
 
 namespace {
 
