@@ -1,27 +1,36 @@
 # The two commands of the README: `make run` and `make test`. Each installs
-# what is missing, configures, builds and runs.
+# the Debian packages it is missing, configures, builds and runs. Paths are
+# quoted throughout: a clone may live under a folder whose name has spaces.
 
 SHELL     := /bin/bash
 BUILD     ?= build
 GENERATOR ?= Ninja
 JOBS      ?= 2
 
-# Debian packages the build, the tests and the tools need.
-PACKAGES = cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev \
-           zlib1g-dev libdeflate-dev qt6-base-dev clang libclang-rt-14-dev \
-           desktop-file-utils groff-base
+# Debian packages, by the step that needs them. Names carry no compiler
+# version, so the lists hold on the next release.
+BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev
+TEST_PACKAGES  = libgtest-dev libgmock-dev desktop-file-utils groff-base dpkg-dev file
+DEB_PACKAGES   = dpkg-dev file
+FUZZ_PACKAGES  = clang libclang-rt-dev
+BENCH_PACKAGES = libbenchmark-dev zlib1g-dev libdeflate-dev
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 PREFIX    ?= /usr/local
 
-.PHONY: all deps configure build test test-sanitized fuzz run bench install clean
+# $(call cmake-configure,FOLDER[,BUILD TYPE]), then the options.
+cmake-configure = cmake -G $(GENERATOR) -S . -B "$(1)" -DCMAKE_BUILD_TYPE=$(or $(2),RelWithDebInfo)
+
+.PHONY: all deps deps-build deps-test deps-deb deps-fuzz deps-bench configure configure-tests \
+        programs build test test-sanitized fuzz run bench deb install clean
 
 all: build
 
-deps:
+# $(call install-missing,PACKAGES): apt-get installs those not yet installed.
+define install-missing
 	@missing=""; \
-	for p in $(PACKAGES); do \
+	for p in $(1); do \
 	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
 	done; \
 	if [ -n "$$missing" ]; then \
@@ -29,88 +38,120 @@ deps:
 	  $(SUDO) apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq $$missing; \
 	fi
+endef
 
-configure: deps
-	@[ -f $(BUILD)/build.ninja ] || cmake -G $(GENERATOR) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+deps-build: ; $(call install-missing,$(BUILD_PACKAGES))
+deps-test:  ; $(call install-missing,$(TEST_PACKAGES))
+deps-deb:   ; $(call install-missing,$(DEB_PACKAGES))
+deps-fuzz:  ; $(call install-missing,$(FUZZ_PACKAGES))
+deps-bench: ; $(call install-missing,$(BENCH_PACKAGES))
+deps: deps-build deps-test deps-deb deps-fuzz deps-bench
 
-build: configure
-	cmake --build $(BUILD) -j$(JOBS)
+# A fresh build folder is configured without the tests, which need more
+# packages; `build` and `test` switch them on.
+configure: deps-build
+	@[ -f "$(BUILD)/build.ninja" ] || $(call cmake-configure,$(BUILD)) -DEXQRV_TESTS=OFF
+
+configure-tests: deps-build deps-test
+	@grep -qx 'EXQRV_TESTS:BOOL=ON' "$(BUILD)/CMakeCache.txt" 2>/dev/null || $(call cmake-configure,$(BUILD)) -DEXQRV_TESTS=ON
+
+# The two programs and what they load, nothing else.
+programs: configure
+	cmake --build "$(BUILD)" -j$(JOBS) --target programs
+
+build: configure-tests
+	cmake --build "$(BUILD)" -j$(JOBS)
 
 # Tests and fuzzers run with a temporary folder of their own, removed after
 # them whether they pass or not: a process that ends without its exit
 # handlers (killed on purpose by a test, or by one of libFuzzer's own exit
-# paths) cannot leave its private folder in the system's.
+# paths) cannot leave its private folder in the system's. It is made in the
+# system's temporary folder, not in the clone: the tests hand exqrv absolute
+# paths of their scratch folders, and its one-line grammar takes neither a
+# space nor more than 259 characters.
 # $(call in-private-tmp,NAME,COMMAND)
-in-private-tmp = tmp="$$PWD/$(BUILD)-$(1)-tmp"; rm -rf "$$tmp" && mkdir -p "$$tmp" && \
+in-private-tmp = tmp=$$(mktemp -d "$${TMPDIR:-/tmp}/exqrv-$(1)-XXXXXX") && \
 	{ TMPDIR="$$tmp" $(2); status=$$?; rm -rf "$$tmp"; exit $$status; }
 
 # The tests in the normal build, then again under AddressSanitizer and
 # UndefinedBehaviorSanitizer with leak checking (command line only: the
 # dialog's tests run in the normal build), then a short run of each fuzzer.
 test: build
-	@$(call in-private-tmp,test,ctest --test-dir $(BUILD) --output-on-failure -j$(JOBS))
+	@$(call in-private-tmp,test,ctest --test-dir "$(BUILD)" --output-on-failure -j$(JOBS))
 	$(MAKE) --no-print-directory test-sanitized
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(CI_FUZZ_SECONDS)
 
-test-sanitized: deps
-	@[ -f $(BUILD)-asan/build.ninja ] || cmake -G $(GENERATOR) -S . -B $(BUILD)-asan \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEXQRV_SANITIZE=ON -DEXQRV_WITH_QT=OFF
-	cmake --build $(BUILD)-asan -j$(JOBS)
+test-sanitized: deps-build deps-test
+	@[ -f "$(BUILD)-asan/build.ninja" ] || $(call cmake-configure,$(BUILD)-asan) \
+	  -DEXQRV_SANITIZE=ON -DEXQRV_WITH_QT=OFF
+	cmake --build "$(BUILD)-asan" -j$(JOBS)
 	@$(call in-private-tmp,asan,ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-	  ctest --test-dir $(BUILD)-asan --output-on-failure -j$(JOBS))
+	  ctest --test-dir "$(BUILD)-asan" --output-on-failure -j$(JOBS))
 
 # Each fuzzer for FUZZ_SECONDS, from seeds made with qrvtool; what it finds
 # lands in $(BUILD)-fuzz/findings.
 FUZZ_SECONDS    ?= 60
 CI_FUZZ_SECONDS ?= 20
 FUZZERS = $(patsubst fuzz/%.cpp,%,$(wildcard fuzz/*_fuzzer.cpp))
+FUZZ_DIR = $(BUILD)-fuzz
 
-fuzz: deps
-	@[ -f $(BUILD)-fuzz/build.ninja ] || CC=clang CXX=clang++ cmake -G $(GENERATOR) -S . -B $(BUILD)-fuzz \
-	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DEXQRV_FUZZ=ON -DEXQRV_TESTS=OFF -DEXQRV_WITH_QT=OFF
-	cmake --build $(BUILD)-fuzz -j$(JOBS)
-	@rm -rf $(BUILD)-fuzz/seeds && mkdir -p $(BUILD)-fuzz/seeds $(BUILD)-fuzz/findings
-	@$(BUILD)-fuzz/qrvtool make --out $(BUILD)-fuzz/seeds/plain.QRV --note 1:a:b samples/river-1.txt samples/river-2.txt
-	@$(BUILD)-fuzz/qrvtool make --compress --compress-notes --out $(BUILD)-fuzz/seeds/packed.QRV --note 2:c:d \
+fuzz: deps-build deps-fuzz
+	@[ -f "$(FUZZ_DIR)/build.ninja" ] || CC=clang CXX=clang++ $(call cmake-configure,$(FUZZ_DIR)) \
+	  -DEXQRV_FUZZ=ON -DEXQRV_TESTS=OFF -DEXQRV_WITH_QT=OFF
+	cmake --build "$(FUZZ_DIR)" -j$(JOBS)
+	@rm -rf "$(FUZZ_DIR)/seeds" && mkdir -p "$(FUZZ_DIR)/seeds" "$(FUZZ_DIR)/findings"
+	@"$(FUZZ_DIR)/qrvtool" make --out "$(FUZZ_DIR)/seeds/plain.QRV" --note 1:a:b samples/river-1.txt samples/river-2.txt
+	@"$(FUZZ_DIR)/qrvtool" make --compress --compress-notes --out "$(FUZZ_DIR)/seeds/packed.QRV" --note 2:c:d \
 	  samples/letters-1.txt samples/letters-2.txt
 	@$(call in-private-tmp,fuzz,$(SHELL) -c 'for f in $(FUZZERS); do \
 	  echo "fuzzing $$f for $(FUZZ_SECONDS) s"; \
-	  mkdir -p $(BUILD)-fuzz/corpus/$$f; \
-	  $(BUILD)-fuzz/$$f -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
-	    -artifact_prefix=$(BUILD)-fuzz/findings/ -print_final_stats=1 \
-	    $(BUILD)-fuzz/corpus/$$f $(BUILD)-fuzz/seeds 2>&1 | grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY)" ; \
+	  mkdir -p "$(FUZZ_DIR)/corpus/$$f"; \
+	  "$(FUZZ_DIR)/$$f" -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
+	    -artifact_prefix="$(FUZZ_DIR)/findings/" -print_final_stats=1 \
+	    "$(FUZZ_DIR)/corpus/$$f" "$(FUZZ_DIR)/seeds" 2>&1 | grep -E "^(#[0-9]+ +DONE|stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY)" ; \
 	  [ $${PIPESTATUS[0]} -eq 0 ] || exit 1; \
 	done')
 
 # Builds the sample documents from the text in samples/, converts them into a
-# fresh folder and shows what was written.
-run: build
-	@rm -rf $(BUILD)/samples $(BUILD)/samples-text && mkdir -p $(BUILD)/samples $(BUILD)/samples-text
-	@$(BUILD)/qrvtool make --out $(BUILD)/samples/RIVER.QRV \
+# fresh folder and shows what was written. exqrv runs in the build folder with
+# a target that has no separator: such a target is taken from the folder
+# exqrv starts in, however long its path.
+run: programs
+	@rm -rf "$(BUILD)/samples" "$(BUILD)/samples-text" && mkdir -p "$(BUILD)/samples" "$(BUILD)/samples-text"
+	@"$(BUILD)/qrvtool" make --out "$(BUILD)/samples/RIVER.QRV" \
 	  --note 1:" [Margin] ":"the mill was rebuilt in 1871." \
 	  samples/river-1.txt samples/river-2.txt
-	@$(BUILD)/qrvtool make --compress --compress-notes --out $(BUILD)/samples/LETTERS.QRV \
+	@"$(BUILD)/qrvtool" make --compress --compress-notes --out "$(BUILD)/samples/LETTERS.QRV" \
 	  --note 2:"Note to page 2: ":"posted on a Tuesday." \
 	  samples/letters-1.txt samples/letters-2.txt samples/letters-3.txt
-	@$(BUILD)/qrvtool make --compress --out $(BUILD)/samples/RECIPES.QRV samples/recipes-1.txt
-	@cd $(BUILD)/samples && ../exqrv '*.QRV' /$(abspath $(BUILD))/samples-text
+	@"$(BUILD)/qrvtool" make --compress --out "$(BUILD)/samples/RECIPES.QRV" samples/recipes-1.txt
+	@cd "$(BUILD)" && ./exqrv 'samples/*.QRV' /samples-text
 	@echo "Converted into $(BUILD)/samples-text:"
-	@cd $(BUILD)/samples-text && for f in *.TXT; do printf '  %-12s %6s bytes\n' "$$f" "$$(stat -c %s "$$f")"; done
+	@cd "$(BUILD)/samples-text" && for f in *.TXT; do printf '  %-12s %6s bytes\n' "$$f" "$$(stat -c %s "$$f")"; done
 
 # Every benchmark program, then the table of their figures beside their
 # yardsticks. With Qt, so that exqrv's start-up is that of the real program.
-bench: deps
-	cmake -G $(GENERATOR) -S . -B $(BUILD)-bench -DCMAKE_BUILD_TYPE=Release -DEXQRV_BENCH=ON -DEXQRV_TESTS=OFF
-	cmake --build $(BUILD)-bench -j$(JOBS)
-	@rm -f $(BUILD)-bench/table.txt
-	for b in $(BUILD)-bench/*_bench; do $$b --table=$(BUILD)-bench/table.txt || exit 1; done
+bench: deps-build deps-bench
+	$(call cmake-configure,$(BUILD)-bench,Release) -DEXQRV_BENCH=ON -DEXQRV_TESTS=OFF
+	cmake --build "$(BUILD)-bench" -j$(JOBS)
+	@rm -f "$(BUILD)-bench/table.txt"
+	for b in "$(BUILD)-bench"/*_bench; do "$$b" --table="$(BUILD)-bench/table.txt" || exit 1; done
 	@echo; echo "Each figure beside its yardstick, measured in the same run:"
-	@cat $(BUILD)-bench/table.txt
+	@cat "$(BUILD)-bench/table.txt"
 
-# Honours PREFIX, and DESTDIR for packagers.
-install: build
-	cmake --install $(BUILD) --prefix $(PREFIX)
+# The Debian package, its dependencies read from the libraries the programs
+# really use; it lands in $(BUILD)/package.
+deb: deps-deb programs
+	cpack --config "$(BUILD)/CPackConfig.cmake" -B "$(BUILD)/package"
+	@for deb in "$(BUILD)"/package/*.deb; do dpkg-deb --info "$$deb"; dpkg-deb --contents "$$deb"; done
+
+# Honours PREFIX, and DESTDIR for packagers. Installs no Debian packages: a
+# missing one stops the configuration with CMake's message.
+install:
+	@[ -f "$(BUILD)/build.ninja" ] || $(call cmake-configure,$(BUILD)) -DEXQRV_TESTS=OFF
+	cmake --build "$(BUILD)" -j$(JOBS) --target programs
+	cmake --install "$(BUILD)" --prefix "$(PREFIX)"
 
 clean:
-	rm -rf $(BUILD) $(BUILD)-bench $(BUILD)-asan $(BUILD)-fuzz
+	rm -rf "$(BUILD)" "$(BUILD)-bench" "$(BUILD)-asan" "$(BUILD)-fuzz"

@@ -42,11 +42,19 @@ Outcome Shell(const std::string& command) {
   return outcome;
 }
 
-std::string Quoted(const std::string& path) { return "'" + path + "'"; }
+// A path as one shell word, whatever it holds (the clone may live under a
+// folder with spaces or quotes in its name).
+std::string Quoted(const std::string& path) {
+  std::string word = "'";
+  for (char c : path) word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return word + "'";
+}
+
+const std::string kExqrv = Quoted(kBinary + "/exqrv");
 
 class Tools : public ::testing::Test {
  protected:
-  std::string Qrvtool(const std::string& args) { return kBinary + "/qrvtool " + args; }
+  std::string Qrvtool(const std::string& args) { return Quoted(kBinary + "/qrvtool") + " " + args; }
   build::ScratchDir dir_;
 };
 
@@ -118,7 +126,7 @@ TEST_F(Tools, ExqrvOnTheCommandLine) {
   };
   for (const ExqrvCase& c : cases) {
     const Outcome run = Shell("cd " + Quoted(folder) + " && " +
-                              Substituted(c.environment, folder) + " " + kBinary + "/exqrv " +
+                              Substituted(c.environment, folder) + " " + kExqrv + " " +
                               Substituted(c.args, folder) + " </dev/null 2>" +
                               Quoted(dir_ / "errors"));
     EXPECT_EQ(run.status, c.status) << c.what;
@@ -138,8 +146,8 @@ TEST_F(Tools, AYesOnTheTerminalCreatesTheTarget) {
   std::filesystem::create_directories(dir_ / "SUB");
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "SUB/BOOK.QRV",
                                     build::BuildDocument({.pages = {TextPage({"book"})}})));
-  const Outcome run = Shell("cd " + Quoted(dir_.path()) + " && printf 'y\\n' | script -qec \"" +
-                            kBinary + "/exqrv 'SUB/BOOK.QRV' /OUT\" /dev/null");
+  const Outcome run = Shell("cd " + Quoted(dir_.path()) + " && printf 'y\\n' | script -qec " +
+                            Quoted(kExqrv + " 'SUB/BOOK.QRV' /OUT") + " /dev/null");
   EXPECT_EQ(run.status, 0) << run.out;
   // The terminal shows the question (its line breaks as the terminal makes them).
   EXPECT_NE(run.out.find("OUT Directory not exist!"), std::string::npos) << run.out;
@@ -154,7 +162,7 @@ TEST_F(Tools, TextEqualsWhatExqrvWrites) {
                            .compressNotes = true};
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "BOOK.QRV", build::BuildDocument(recipe)));
   const Outcome converted =
-      Shell("cd " + Quoted(dir_.path()) + " && " + kBinary + "/exqrv BOOK.QRV 2>&1");
+      Shell("cd " + Quoted(dir_.path()) + " && " + kExqrv + " BOOK.QRV 2>&1");
   ASSERT_EQ(converted.status, 0) << converted.out;
   const std::string written = build::ReadFileBytes(dir_ / "BOOK.TXT");
   EXPECT_EQ(written, "one two [ab]three[cd]");

@@ -1,0 +1,102 @@
+#!/usr/bin/env bash
+# The Debian package as a user gets it: made with CPack from the build folder,
+# listed, checked, installed with dpkg into a scratch root (never the real
+# system), run from there, and removed again. It needs no root: dpkg is told
+# so.
+#
+# package_test.sh BUILD_FOLDER VERSION WITH_DIALOG(ON|OFF)
+set -euo pipefail
+
+build=$1 version=$2 dialog=$3
+scratch=$(mktemp -d "${TMPDIR:-/tmp}/exqrv-package-XXXXXX")
+trap 'rm -rf "$scratch"' EXIT
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+expected=(
+  usr/bin/exqrv
+  usr/bin/qrvtool
+  usr/share/man/man1/exqrv.1
+  usr/share/man/man1/qrvtool.1
+  usr/share/applications/exqrv.desktop
+  usr/share/icons/hicolor/32x32/apps/exqrv.png
+  usr/share/icons/hicolor/48x48/apps/exqrv.png
+  usr/share/mime/packages/exqrv.xml
+)
+
+cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
+  { cat "$scratch/cpack.log"; fail "cpack did not make the package"; }
+debs=("$scratch"/out/*.deb)
+[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, found: ${debs[*]}"
+deb=${debs[0]}
+
+echo "== dpkg-deb --info"
+dpkg-deb --info "$deb"
+echo "== dpkg-deb --contents"
+dpkg-deb --contents "$deb" | tee "$scratch/contents"
+
+# The control fields.
+field() { dpkg-deb --field "$deb" "$1"; }
+[ "$(field Package)" = exqrv ] || fail "Package is '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', not $version"
+[ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture is '$(field Architecture)'"
+[ -n "$(field Maintainer)" ] || fail "no Maintainer"
+[ -n "$(field Description)" ] || fail "no Description"
+depends=$(field Depends)
+# dpkg-shlibdeps writes versioned dependencies on the libraries' packages.
+IFS=, read -ra dependencies <<<"$depends"
+dependencies=("${dependencies[@]# }")
+depends_on() {
+  local entry
+  for entry in "${dependencies[@]}"; do
+    [[ $entry == "$1 (>= "*")" ]] && return 0
+  done
+  return 1
+}
+needed=(libc6 libstdc++6)
+[ "$dialog" = ON ] && needed+=(libqt6widgets6 libqt6core6)
+for package in "${needed[@]}"; do
+  depends_on "$package" || fail "Depends lacks a versioned $package: $depends"
+done
+! grep -Eq "lib(asan|ubsan)" <<<"$depends" || fail "Depends names a sanitizer: $depends"
+
+for file in "${expected[@]}"; do
+  grep -Eq " \./$file\$" "$scratch/contents" || fail "the package does not hold /$file"
+done
+
+# Install into the scratch root. Its package database holds this system's
+# entries for the packages the package depends on, so dpkg checks the
+# dependencies as it would here.
+root=$scratch/root
+admin=$root/var/lib/dpkg
+mkdir -p "$admin/info" "$admin/updates"
+dpkg-query --status "${dependencies[@]%% *}" >"$admin/status" ||
+  fail "a dependency is not installed on this system: $depends"
+# Their file lists are of no concern here: empty ones keep dpkg quiet.
+dpkg-query --show --showformat='${binary:Package}\n' "${dependencies[@]%% *}" |
+  while read -r installed; do : >"$admin/info/$installed.list"; done
+dpkg --root="$root" --log=/dev/null --force-not-root -i "$deb" || fail "dpkg -i failed"
+[ "$(dpkg-query --admindir="$admin" -W -f='${Status}' exqrv)" = "install ok installed" ] ||
+  fail "dpkg does not list exqrv as installed"
+dpkg-query --admindir="$admin" -L exqrv >"$scratch/listed"
+for file in "${expected[@]}"; do
+  [ -f "$root/$file" ] || fail "/$file was not installed"
+  grep -qx "/$file" "$scratch/listed" || fail "dpkg -L does not list /$file"
+done
+for program in exqrv qrvtool; do
+  [ -x "$root/usr/bin/$program" ] || fail "/usr/bin/$program is not executable"
+done
+
+# The installed programs run from their installed place.
+mkdir "$scratch/work"
+printf 'installed text' >"$scratch/work/page.txt"
+"$root/usr/bin/qrvtool" make --compress --out "$scratch/work/BOOK.QRV" "$scratch/work/page.txt"
+(cd "$scratch/work" && "$root/usr/bin/exqrv" BOOK.QRV)
+[ "$(cat "$scratch/work/BOOK.TXT")" = "installed text" ] || fail "the installed exqrv wrote the wrong text"
+
+# And it goes away whole.
+dpkg --root="$root" --log=/dev/null --force-not-root --purge exqrv || fail "dpkg --purge failed"
+for file in "${expected[@]}"; do
+  [ ! -e "$root/$file" ] || fail "/$file is left after purge"
+done
+echo "the package installs, runs and purges"
