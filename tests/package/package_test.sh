@@ -63,6 +63,11 @@ done
 for file in "${expected[@]}"; do
   grep -Eq " \./$file\$" "$scratch/contents" || fail "the package does not hold /$file"
 done
+# Nothing that `make install` installs is left out.
+DESTDIR=$scratch/stage cmake --install "$build" --prefix /usr >/dev/null
+(cd "$scratch/stage" && find . ! -type d | sort) >"$scratch/installed"
+awk '$1 !~ /^d/ { sub(/ -> .*$/, ""); print $NF }' "$scratch/contents" | sort >"$scratch/packaged"
+diff "$scratch/installed" "$scratch/packaged" || fail "the package differs from what make install installs"
 
 # Install into the scratch root. Its package database holds this system's
 # entries for the packages the package depends on, so dpkg checks the
