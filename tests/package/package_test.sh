@@ -23,6 +23,7 @@ expected=(
   usr/share/icons/hicolor/48x48/apps/exqrv.png
   usr/share/mime/packages/exqrv.xml
 )
+[ "$dialog" = ON ] && expected+=(usr/bin/exqrv-dialog.so)
 
 cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log"; fail "cpack did not make the package"; }
@@ -54,6 +55,7 @@ depends_on() {
   return 1
 }
 needed=(libc6 libstdc++6)
+# Only the dialog module links Qt: its dependencies show that it was read.
 [ "$dialog" = ON ] && needed+=(libqt6widgets6 libqt6core6)
 for package in "${needed[@]}"; do
   depends_on "$package" || fail "Depends lacks a versioned $package: $depends"
@@ -98,6 +100,12 @@ printf 'installed text' >"$scratch/work/page.txt"
 "$root/usr/bin/qrvtool" make --compress --out "$scratch/work/BOOK.QRV" "$scratch/work/page.txt"
 (cd "$scratch/work" && "$root/usr/bin/exqrv" BOOK.QRV)
 [ "$(cat "$scratch/work/BOOK.TXT")" = "installed text" ] || fail "the installed exqrv wrote the wrong text"
+if [ "$dialog" = ON ]; then
+  # With no display, only a dialog module that loaded can say so.
+  status=0
+  said=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$root/usr/bin/exqrv" 2>&1 </dev/null) || status=$?
+  [ $status -eq 2 ] && [[ $said == *"no display"* ]] || fail "the installed dialog module did not load: $said"
+fi
 
 # And it goes away whole.
 dpkg --root="$root" --log=/dev/null --force-not-root --purge exqrv || fail "dpkg --purge failed"

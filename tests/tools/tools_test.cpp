@@ -236,12 +236,12 @@ TEST_F(Tools, DesktopEntryValidates) {
 // it never maps Qt. Each case runs with no display, so a dialog that got as
 // far as opening would not; the status tells which way it ended.
 TEST_F(Tools, ExqrvLoadsTheDialogModuleOnlyWithoutArguments) {
-  const Outcome linked = Shell("ldd " + kBinary + "/exqrv");
+  const Outcome linked = Shell("ldd " + kExqrv);
   ASSERT_EQ(linked.status, 0);
   EXPECT_EQ(linked.out.find("Qt"), std::string::npos) << linked.out;
 
   const std::string noDisplay = "env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ";
-  const Outcome shown = Shell(noDisplay + kBinary + "/exqrv 2>&1 </dev/null");
+  const Outcome shown = Shell(noDisplay + kExqrv + " 2>&1 </dev/null");
   EXPECT_EQ(shown.status, 2);
   EXPECT_NE(shown.out.find("no display"), std::string::npos) << shown.out;
   EXPECT_NE(shown.out.find("usage: ExQRV QRVFileName [/TXTDirectory]"), std::string::npos);
