@@ -1,5 +1,6 @@
 // exqrv: with arguments it converts on the command line, with none it loads
 // the dialog module and opens the dialog.
+#include <cstdio>
 #include <string>
 
 #include "app/converter_app.h"
@@ -7,7 +8,6 @@
 #ifdef EXQRV_WITH_QT
 #include <dlfcn.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -15,6 +15,29 @@
 #endif
 
 namespace {
+
+constexpr char kHelp[] =
+    "usage: exqrv QRVFileName [/TXTDirectory]\n"
+    "       exqrv               (no arguments: the dialog)\n"
+    "       exqrv --help | --version\n"
+    "\n"
+    "Writes the text of each Quillor document that QRVFileName names (a name or a\n"
+    "wildcard pattern; quote it for the shell) into a .TXT file of the same name,\n"
+    "in TXTDirectory (one slash before it; offered to be made when missing) or in\n"
+    "the current folder. Exit status: 0 when every document was converted, 1 when\n"
+    "one failed or nothing matched, 2 for a usage error or a missing target.\n"
+    "See exqrv(1); qrvtool(1) converts whole archives in parallel.\n";
+
+// --help and --version count only as the whole command line: any other
+// command line keeps its meaning ("--help /out" names a document).
+bool AnswersAlone(int argc, char** argv) {
+  if (argc != 2) return false;
+  const std::string word = argv[1];
+  if (word == "--help") std::fputs(kHelp, stdout);
+  else if (word == "--version") std::printf("exqrv (ExQRV) %s\n", EXQRV_VERSION);
+  else return false;
+  return true;
+}
 
 #ifdef EXQRV_WITH_QT
 constexpr char kUsage[] = "usage: ExQRV QRVFileName [/TXTDirectory]\n";
@@ -46,6 +69,7 @@ const exqrv::ui::DialogModule* LoadDialogModule() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (AnswersAlone(argc, argv)) return exqrv::kExitSuccess;
   // The command line is one string: the arguments joined by single spaces.
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {

@@ -2,13 +2,19 @@
 #include <cinttypes>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include <nlohmann/json.hpp>
 
 #include "annotations/annotation_set.h"
+#include "app/converter_app.h"
 #include "builder/document_builder.h"
 #include "document/document.h"
 #include "platform/file.h"
 #include "platform/platform.h"
 #include "tools/commands.h"
+#include "tools/text_options.h"
 
 namespace exqrv::tools {
 namespace {
@@ -16,6 +22,12 @@ namespace {
 int Fail(const std::string& message) {
   std::fprintf(stderr, "qrvtool: %s\n", message.c_str());
   return 1;
+}
+
+int InfoUsage(const std::string& message) {
+  std::fprintf(stderr, "qrvtool: %s\nusage: qrvtool info [--json] [--encoding CODEPAGE] DOC\n",
+               message.c_str());
+  return kExitUsage;
 }
 
 std::string Printable(const std::array<char, 4>& tag) {
@@ -49,72 +61,178 @@ std::string DefaultOutput(const std::string& firstPage) {
   return (hasExtension ? firstPage.substr(0, dot) : firstPage) + ".QRV";
 }
 
-// The annotation kinds present, with their record counts, and the thumbnails.
-void PrintAnnotations(const std::string& path) {
+// What info shows, gathered first so that it can go out as text or JSON.
+struct InfoFacts {
+  struct Chunk {
+    std::string tag;
+    uint32_t compressed, offset, length;
+  };
+  struct Note {
+    int32_t page;
+    std::string text1, text2;
+  };
+  std::string path;
+  bool headerRead = false;
+  uint16_t field = 0;
+  uint16_t chunkCount = 0;
+  std::vector<Chunk> chunks;
+  bool pagesRead = false;
+  bool compressedPages = false;
+  std::vector<PageEntry> pages;
+  bool storeExpands = true;
+  std::vector<std::pair<std::string, size_t>> kinds;  // those with records
+  std::vector<Note> notes;
+  uint16_t thumbnails = 0;
+};
+
+// The annotation kinds present, with their record counts, the notes and the
+// thumbnails.
+void GatherAnnotations(const std::string& path, InfoFacts& facts) {
   platform::File file;
   if (!file.Open(path, platform::OpenMode::Read)) return;
   AnnotationSet annotations;
-  if (annotations.Load(file, platform::ReserveTemporaryName("EXT")) != 0) {
-    std::printf("annotations: the store does not expand\n");
-  }
-  std::string kinds;
+  facts.storeExpands = annotations.Load(file, platform::ReserveTemporaryName("EXT")) == 0;
   for (const KindSummary& kind : annotations.Summary()) {
     if (kind.records == 0) continue;
-    kinds += " " + std::string(kind.tag.substr(0, kind.tag.find(' '))) + " " +
-             std::to_string(kind.records) + ",";
+    facts.kinds.emplace_back(std::string(kind.tag.substr(0, kind.tag.find(' '))), kind.records);
   }
-  if (!kinds.empty()) kinds.pop_back();
-  std::printf("annotations:%s\n", kinds.empty() ? " none" : kinds.c_str());
   const RecordList<NoteRecord>& notes = annotations.Notes();
   for (size_t i = 0; i < notes.size(); ++i) {
-    std::printf("  note on page %d: \"%s\" \"%s\"\n", notes[i].page, notes[i].text1.c_str(),
-                notes[i].text2.c_str());
+    facts.notes.push_back({notes[i].page, notes[i].text1, notes[i].text2});
   }
-  std::printf("thumbnails: %u\n", annotations.ThumbnailCount());
+  facts.thumbnails = annotations.ThumbnailCount();
 }
 
-}  // namespace
-
-int InfoCommand(const Args& args) {
-  if (args.size() != 1) return Fail("usage: qrvtool info DOC");
-  const std::string path = args[0];
+// Reads as far as the document allows; the message says where it stopped.
+std::string GatherInfo(const std::string& path, InfoFacts& facts) {
+  facts.path = path;
   platform::File file;
-  if (!file.Open(path, platform::OpenMode::Read)) {
-    return Fail("cannot open " + args[0] + ": " + file.ErrorText());
-  }
+  if (!file.Open(path, platform::OpenMode::Read)) return "cannot open " + path + ": " + file.ErrorText();
   uint8_t header[kDocumentHeaderSize];
   if (file.Read(header, sizeof header) < sizeof header ||
       !DocumentHeader::Parse(header).HasMagic()) {
-    return Fail(args[0] + " is not a Quillor document");
+    return path + " is not a Quillor document";
   }
   const DocumentHeader parsed = DocumentHeader::Parse(header);
-  std::printf("document %s\nheader: magic Qlrd, field 0x%04X, %u chunks\n", args[0].c_str(),
-              parsed.reserved, parsed.chunkCount);
-  std::printf("%-6s %-10s %-10s %-10s\n", "tag", "compressed", "offset", "length");
+  facts.headerRead = true;
+  facts.field = parsed.reserved;
+  facts.chunkCount = parsed.chunkCount;
   for (uint32_t i = 0; i < parsed.chunkCount; ++i) {
     uint8_t bytes[kDirectoryEntrySize];
-    if (file.Read(bytes, sizeof bytes) < sizeof bytes) return Fail("chunk directory cut short");
+    if (file.Read(bytes, sizeof bytes) < sizeof bytes) return "chunk directory cut short";
     const ChunkEntry entry = ChunkEntry::Parse(bytes);
-    std::printf("%-6s %-10" PRIu32 " %-10" PRIu32 " %-10" PRIu32 "\n", Printable(entry.tag).c_str(),
-                entry.compressed, entry.offset, entry.length);
+    facts.chunks.push_back({Printable(entry.tag), entry.compressed, entry.offset, entry.length});
   }
   file.Close();
 
   Document document;
   const OpenResult opened = document.Open(path);
   if (opened != Opened) {
-    return Fail(std::string("cannot read the pages: ") +
-                (opened == FormatError ? "a chunk does not expand" : "a table is cut short"));
+    return std::string("cannot read the pages: ") +
+           (opened == FormatError ? "a chunk does not expand" : "a table is cut short");
   }
-  const bool stored = document.HasWorkingCopy();
-  const auto& table = stored ? document.storedPageTable() : document.pageTable();
-  std::printf("pages: %u%s\n", document.PageCount(), stored ? " (compressed blocks)" : "");
-  for (size_t i = 0; i < table.size(); ++i) {
+  facts.pagesRead = true;
+  facts.compressedPages = document.HasWorkingCopy();
+  facts.pages = facts.compressedPages ? document.storedPageTable() : document.pageTable();
+  GatherAnnotations(path, facts);
+  return {};
+}
+
+void PrintInfo(const InfoFacts& facts) {
+  std::printf("document %s\nheader: magic Qlrd, field 0x%04X, %u chunks\n", facts.path.c_str(),
+              facts.field, facts.chunkCount);
+  std::printf("%-6s %-10s %-10s %-10s\n", "tag", "compressed", "offset", "length");
+  for (const InfoFacts::Chunk& chunk : facts.chunks) {
+    std::printf("%-6s %-10" PRIu32 " %-10" PRIu32 " %-10" PRIu32 "\n", chunk.tag.c_str(),
+                chunk.compressed, chunk.offset, chunk.length);
+  }
+  if (!facts.pagesRead) return;
+  std::printf("pages: %zu%s\n", facts.pages.size(), facts.compressedPages ? " (compressed blocks)" : "");
+  for (size_t i = 0; i < facts.pages.size(); ++i) {
     std::printf("page %zu: content offset %" PRIu32 ", length %" PRIu32 "\n", i + 1,
-                table[i].contentOffset, table[i].contentLength);
+                facts.pages[i].contentOffset, facts.pages[i].contentLength);
   }
-  PrintAnnotations(path);
-  return 0;
+  if (!facts.storeExpands) std::printf("annotations: the store does not expand\n");
+  std::string kinds;
+  for (const auto& [tag, records] : facts.kinds) kinds += " " + tag + " " + std::to_string(records) + ",";
+  if (!kinds.empty()) kinds.pop_back();
+  std::printf("annotations:%s\n", kinds.empty() ? " none" : kinds.c_str());
+  for (const InfoFacts::Note& note : facts.notes) {
+    std::printf("  note on page %d: \"%s\" \"%s\"\n", note.page, note.text1.c_str(),
+                note.text2.c_str());
+  }
+  std::printf("thumbnails: %u\n", facts.thumbnails);
+}
+
+// Note texts are bytes of a code page: converted from the one given, else
+// passed as they are, with what is not UTF-8 shown as U+FFFD.
+void PrintInfoJson(const InfoFacts& facts, const std::string& encoding) {
+  const auto text = [&encoding](const std::string& bytes) {
+    if (encoding.empty()) return bytes;
+    Recoder recoder(encoding);
+    std::string utf8;
+    recoder.Convert(bytes, utf8);
+    recoder.Finish(utf8);
+    return utf8;
+  };
+  nlohmann::ordered_json out;
+  out["document"] = facts.path;
+  out["field"] = facts.field;
+  out["chunks"] = nlohmann::ordered_json::array();
+  for (const InfoFacts::Chunk& chunk : facts.chunks) {
+    out["chunks"].push_back({{"tag", chunk.tag},
+                             {"compressed", chunk.compressed},
+                             {"offset", chunk.offset},
+                             {"length", chunk.length}});
+  }
+  out["compressedPages"] = facts.compressedPages;
+  out["pages"] = nlohmann::ordered_json::array();
+  for (const PageEntry& page : facts.pages) {
+    out["pages"].push_back({{"contentOffset", page.contentOffset}, {"contentLength", page.contentLength}});
+  }
+  out["annotationStoreExpands"] = facts.storeExpands;
+  out["annotations"] = nlohmann::ordered_json::object();
+  for (const auto& [tag, records] : facts.kinds) out["annotations"][tag] = records;
+  out["notes"] = nlohmann::ordered_json::array();
+  for (const InfoFacts::Note& note : facts.notes) {
+    out["notes"].push_back({{"page", note.page}, {"text1", text(note.text1)}, {"text2", text(note.text2)}});
+  }
+  out["thumbnails"] = facts.thumbnails;
+  const std::string dumped = out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  std::printf("%s\n", dumped.c_str());
+}
+
+}  // namespace
+
+int InfoCommand(const Args& args) {
+  bool json = false;
+  TextOptions options;
+  std::string path;
+  for (size_t i = 0; i < args.size(); ++i) {
+    std::string error;
+    const OptionTaken taken = args[i] == "--encoding" ? TakeTextOption(args, i, options, error)
+                                                      : OptionTaken::No;
+    if (taken == OptionTaken::Bad) return InfoUsage(error);
+    if (taken == OptionTaken::Yes) continue;
+    if (args[i] == "--json") {
+      json = true;
+    } else if (args[i].empty() || args[i][0] == '-' || !path.empty()) {
+      return InfoUsage(args[i].empty() || args[i][0] != '-' ? "info takes one document"
+                                                             : "unknown option " + args[i]);
+    } else {
+      path = args[i];
+    }
+  }
+  if (path.empty()) return InfoUsage("info wants a document");
+  InfoFacts facts;
+  const std::string problem = GatherInfo(path, facts);
+  if (json) {
+    if (!problem.empty()) return Fail(problem);
+    PrintInfoJson(facts, options.encoding);
+    return 0;
+  }
+  if (facts.headerRead) PrintInfo(facts);
+  return problem.empty() ? 0 : Fail(problem);
 }
 
 int MakeCommand(const Args& args) {

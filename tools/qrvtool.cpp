@@ -1,8 +1,9 @@
-// qrvtool: looks into Quillor documents, builds them from text files, and
-// runs the codec on raw streams.
+// qrvtool: looks into Quillor documents, converts many at once, builds them
+// from text files, and runs the codec on raw streams.
 #include <cstdio>
 #include <cstring>
 
+#include "app/converter_app.h"
 #include "platform/interruption.h"
 #include "tools/commands.h"
 
@@ -15,32 +16,55 @@ struct Subcommand {
 };
 
 constexpr Subcommand kSubcommands[] = {
-    {"info", exqrv::tools::InfoCommand, "info DOC                 header, chunks, pages, notes"},
-    {"make", exqrv::tools::MakeCommand,
-     "make [--out DOC] [--compress] [--compress-notes] [--note PAGE:TEXT1:TEXT2]... PAGE.txt..."},
+    {"info", exqrv::tools::InfoCommand,
+     "info [--json] [--encoding CODEPAGE] DOC   header, chunks, pages, notes"},
     {"text", exqrv::tools::TextCommand,
-     "text [--pages FIRST-LAST] [--no-notes] DOC   the text exqrv would write, to stdout"},
+     "text [--pages FIRST-LAST] [--no-notes] [--encoding CODEPAGE] [--lf] [--page-break] DOC|-...\n"
+     "                           the text exqrv would write, to standard output"},
+    {"convert", exqrv::tools::ConvertCommand,
+     "convert [-j N] [-o DIR] [-r] [-n] [--progress|--quiet] [--encoding CODEPAGE] [--lf]\n"
+     "        [--page-break] PATH...   documents and folders into text files, in parallel"},
     {"verify", exqrv::tools::VerifyCommand,
      "verify DOC               check every block's CRC-32 and length"},
+    {"make", exqrv::tools::MakeCommand,
+     "make [--out DOC] [--compress] [--compress-notes] [--note PAGE:TEXT1:TEXT2]... PAGE.txt..."},
     {"explode", exqrv::tools::ExplodeCommand, "explode IN OUT           expand a raw stream"},
     {"implode", exqrv::tools::ImplodeCommand,
      "implode [--dict 1024|2048|4096] [--ascii] IN OUT"},
 };
 
-int Usage() {
-  std::fputs("usage: qrvtool COMMAND ...\n", stderr);
-  for (const Subcommand& sub : kSubcommands) std::fprintf(stderr, "  qrvtool %s\n", sub.usage);
-  return 1;
+void PrintUsage(std::FILE* to) {
+  std::fputs("usage: qrvtool COMMAND ...\n       qrvtool --help | --version\n", to);
+  for (const Subcommand& sub : kSubcommands) std::fprintf(to, "  qrvtool %s\n", sub.usage);
 }
+
+bool IsHelp(const char* word) { return std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0; }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   exqrv::platform::RemoveLeftoversOnInterrupt();
-  if (argc < 2) return Usage();
+  if (argc < 2) {
+    PrintUsage(stderr);
+    return exqrv::kExitUsage;
+  }
+  if (IsHelp(argv[1]) || std::strcmp(argv[1], "help") == 0) {
+    PrintUsage(stdout);
+    return exqrv::kExitSuccess;
+  }
+  if (std::strcmp(argv[1], "--version") == 0) {
+    std::printf("qrvtool (ExQRV) %s\n", EXQRV_VERSION);
+    return exqrv::kExitSuccess;
+  }
   for (const Subcommand& sub : kSubcommands) {
-    if (std::strcmp(argv[1], sub.name) == 0) return sub.run(exqrv::tools::Args(argv + 2, argv + argc));
+    if (std::strcmp(argv[1], sub.name) != 0) continue;
+    if (argc == 3 && IsHelp(argv[2])) {
+      std::printf("usage: qrvtool %s\n", sub.usage);
+      return exqrv::kExitSuccess;
+    }
+    return sub.run(exqrv::tools::Args(argv + 2, argv + argc));
   }
   std::fprintf(stderr, "qrvtool: unknown command '%s'\n", argv[1]);
-  return Usage();
+  PrintUsage(stderr);
+  return exqrv::kExitUsage;
 }

@@ -1,11 +1,14 @@
 // qrvtool text and verify.
 #include <unistd.h>
 
+#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
+#include "app/converter_app.h"
 #include "app/text_extraction.h"
 #include "codec/compressed_block.h"
 #include "document/document.h"
@@ -14,6 +17,7 @@
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "tools/commands.h"
+#include "tools/text_options.h"
 
 namespace exqrv::tools {
 namespace {
@@ -22,6 +26,50 @@ int Fail(const std::string& message) {
   std::fprintf(stderr, "qrvtool: %s\n", message.c_str());
   return 1;
 }
+
+int TextUsage(const std::string& message) {
+  std::fprintf(stderr, "qrvtool: %s\nusage: qrvtool text [--pages FIRST-LAST] [--no-notes] %s DOC...\n",
+               message.c_str(), kTextOptionsUsage);
+  return kExitUsage;
+}
+
+// Standard input copied into the private temporary folder: a document is
+// read by offset, which a pipe cannot give. The copy goes with its owner.
+struct StandardInputCopy {
+  static constexpr char kPrefix[] = "STD";
+
+  ~StandardInputCopy() {
+    if (!name.empty()) platform::CurrentPlatform().DeleteFile(name);
+  }
+
+  bool Make() {
+    name = platform::ReserveTemporaryName(kPrefix);
+    platform::File copy;
+    if (name.empty() || !copy.Open(name, platform::OpenMode::Write)) {
+      error = name.empty() ? "no temporary file could be made" : copy.ErrorText();
+      return false;
+    }
+    char buffer[64 * 1024];
+    for (;;) {
+      const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) {
+        error = std::strerror(errno);
+        return false;
+      }
+      if (got == 0) break;
+      if (!copy.Write(buffer, static_cast<uint32_t>(got))) break;
+    }
+    if (!copy.Close()) {
+      error = copy.ErrorText();
+      return false;
+    }
+    return true;
+  }
+
+  std::string name;
+  std::string error;
+};
 
 bool ParsePageNumber(const std::string& text, uint32_t& value) {
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 5) {
@@ -114,43 +162,88 @@ std::string TagText(const ChunkEntry& entry) {
 int TextCommand(const Args& args) {
   PageRange range;
   bool withNotes = true;
-  std::string path;
+  TextOptions options;
+  std::vector<std::string> paths;
+  bool optionsEnd = false;
   for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--pages" && i + 1 < args.size()) {
-      if (!ParseRange(args[++i], range)) return Fail("--pages wants FIRST-LAST, got " + args[i]);
-    } else if (args[i] == "--no-notes") {
+    const std::string& word = args[i];
+    if (optionsEnd || word == "-" || word.empty() || word[0] != '-') {
+      paths.push_back(word);
+      continue;
+    }
+    std::string error;
+    const OptionTaken taken = TakeTextOption(args, i, options, error);
+    if (taken == OptionTaken::Bad) return TextUsage(error);
+    if (taken == OptionTaken::Yes) continue;
+    if (word == "--pages" && i + 1 < args.size()) {
+      if (!ParseRange(args[++i], range)) return TextUsage("--pages wants FIRST-LAST, got " + args[i]);
+    } else if (word == "--no-notes") {
       withNotes = false;
-    } else if (args[i].empty() || args[i][0] == '-' || !path.empty()) {
-      return Fail("usage: qrvtool text [--pages FIRST-LAST] [--no-notes] DOC");
+    } else if (word == "--") {
+      optionsEnd = true;
     } else {
-      path = args[i];
+      return TextUsage("unknown option " + word);
     }
   }
-  if (path.empty()) return Fail("usage: qrvtool text [--pages FIRST-LAST] [--no-notes] DOC");
-  // The system's reason first: a missing or unreadable file is not a
-  // damaged document.
-  platform::File probe;
-  if (!probe.Open(path, platform::OpenMode::Read)) return Fail(path + ": " + probe.ErrorText());
-  probe.Close();
-  TextExtraction job;
-  const bool opened = job.Open(path);
-  if (job.temporaryFault() == platform::TemporaryFault::WriteFailed) {
-    return Fail(path + ": a temporary file could not be written");
-  }
-  if (!opened && job.temporaryFault() == platform::TemporaryFault::NotMade) {
-    return Fail(path + ": no temporary file could be made");
-  }
-  if (!opened) return Fail("cannot read " + path + " as a Quillor document");
+  if (paths.empty()) return TextUsage("text wants at least one document");
+
   platform::File output(STDOUT_FILENO, false);
-  const bool written = job.WriteText(output, range, withNotes);
+  bool allWritten = true;
+  for (const std::string& path : paths) {
+    const bool fromInput = path == "-";
+    const std::string shown = fromInput ? "standard input" : path;
+    StandardInputCopy copy;
+    if (fromInput && !copy.Make()) {
+      Fail("cannot copy standard input: " + copy.error);
+      allWritten = false;
+      continue;
+    }
+    TextExtraction job;
+    if (!job.Open(fromInput ? copy.name : path)) {
+      Fail(shown + ": " + OpenProblem(fromInput ? copy.name : path, job));
+      allWritten = false;
+      continue;
+    }
+    std::string error;
+    // Text cut short in the middle is the end for every document after it.
+    if (!WriteDocumentText(job, output, options, range, withNotes, error)) {
+      const std::string temporary = TemporaryProblem(job, withNotes);
+      return Fail(shown + ": " + (temporary.empty() ? "writing the text failed: " + error : temporary));
+    }
+    if (const std::string missing = TemporaryProblem(job, withNotes); !missing.empty()) {
+      Fail(shown + ": " + missing);
+      allWritten = false;
+    }
+  }
+  return allWritten ? 0 : 1;
+}
+
+// The system's reason first: a missing or unreadable file is not a damaged
+// document, and neither is one the temporary folder could not take.
+std::string OpenProblem(const std::string& path, const TextExtraction& job) {
+  platform::File probe;
+  if (!probe.Open(path, platform::OpenMode::Read)) return probe.ErrorText();
   if (job.temporaryFault() == platform::TemporaryFault::WriteFailed) {
-    return Fail(path + ": a temporary file could not be written");
+    return "a temporary file could not be written";
   }
-  if (!output.Flush() || !written) return Fail("writing the text failed: " + output.ErrorText());
-  if (job.temporaryFault() == platform::TemporaryFault::NotMade && withNotes) {
-    return Fail(path + ": no temporary file could be made, so its notes are missing");
+  if (job.temporaryFault() == platform::TemporaryFault::NotMade) {
+    return "no temporary file could be made";
   }
-  return 0;
+  uint8_t header[kDocumentHeaderSize];
+  if (probe.Read(header, sizeof header) < sizeof header || !DocumentHeader::Parse(header).HasMagic()) {
+    return "not a Quillor document";
+  }
+  return "cannot be read: a table is cut short or a chunk does not expand";
+}
+
+std::string TemporaryProblem(const TextExtraction& job, bool withNotes) {
+  switch (job.temporaryFault()) {
+    case platform::TemporaryFault::WriteFailed: return "a temporary file could not be written";
+    case platform::TemporaryFault::NotMade:
+      return withNotes ? "no temporary file could be made, so its notes are missing" : "";
+    case platform::TemporaryFault::None: return "";
+  }
+  return "";
 }
 
 int VerifyCommand(const Args& args) {

@@ -73,7 +73,8 @@ bool TextExtraction::HasAnnotationStore() const {
 
 uint16_t TextExtraction::PageCount() const { return document_->PageCount(); }
 
-bool TextExtraction::WriteText(platform::File& output, PageRange range, bool withNotes) {
+bool TextExtraction::WriteText(platform::File& output, PageRange range, bool withNotes,
+                               const PageDone& pageDone) {
   const uint32_t last = std::min<uint32_t>(range.last, document_->PageCount());
   const std::vector<const NoteRecord*> byPage =
       withNotes ? NotesByPage(notes_->Notes()) : std::vector<const NoteRecord*>();
@@ -91,6 +92,7 @@ bool TextExtraction::WriteText(platform::File& output, PageRange range, bool wit
       WriteString(output, (*next)->text2);
     }
     if (output.WriteFailed()) return false;
+    if (pageDone && !pageDone(page)) return false;
     if (platform::StopRequestedAfterPage(page)) {
       output.Flush();
       platform::StopForTest();

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -30,10 +31,14 @@ class TextExtraction {
   bool Open(const std::string& documentPath);
   uint16_t PageCount() const;
 
+  // Called after each page's text and notes; false stops the text there.
+  using PageDone = std::function<bool(uint32_t page)>;
+
   // Writes the text of the pages in range (within 1 to PageCount), each
   // followed by its notes when withNotes. False when a write failed, to the
-  // output or to the working copy.
-  bool WriteText(platform::File& output, PageRange range = {}, bool withNotes = true);
+  // output or to the working copy, or pageDone stopped it.
+  bool WriteText(platform::File& output, PageRange range = {}, bool withNotes = true,
+                 const PageDone& pageDone = {});
 
   // How the temporary files let this job down, if they did. NotMade after a
   // successful Open means the document's notes are missing.

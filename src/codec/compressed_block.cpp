@@ -27,8 +27,8 @@ constexpr uint32_t kLargeDictionary = 4096;
 constexpr size_t kMessageBufferSize = 256;  // the message text is cut to fit, terminator included
 constexpr uint64_t kLargestOffset = 0xFFFFFFFFu;  // document offsets are 32-bit
 
-// The progress callback of the running operation, shared by the process.
-ProgressCallback g_progress = nullptr;
+// The progress callback of the operation running on this thread.
+thread_local ProgressCallback g_progress = nullptr;
 
 void ReportProgress(uint32_t done, uint32_t total) {
   if (g_progress == nullptr || total == 0) return;

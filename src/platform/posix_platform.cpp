@@ -136,7 +136,8 @@ Platform& PosixPlatform() {
   return platform;
 }
 
-Platform* g_installed = nullptr;
+// Tests install a platform before any worker thread starts; workers only read.
+std::atomic<Platform*> g_installed = nullptr;
 
 std::string Hex4(unsigned number) {
   char text[8];
@@ -236,7 +237,9 @@ std::string Platform::UniqueTempName(std::string_view directory, std::string_vie
   base += prefix;
   if (number != 0) return base + Hex4(number) + ".TMP";
 
-  static unsigned next = static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(std::time(nullptr));
+  // One sequence for every thread: two conversions never draw the same number.
+  static std::atomic<unsigned> next =
+      static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(std::time(nullptr));
   for (unsigned tries = 0; tries < kUniqueNumbers; ++tries) {
     const unsigned candidate = (next++ & 0xFFFFu);
     if (candidate == 0) continue;

@@ -11,7 +11,9 @@
 namespace exqrv::platform {
 namespace {
 
-Prompter* g_installed = nullptr;
+// Each thread shows its messages through its own prompter: parallel
+// conversions each install one that knows their document.
+thread_local Prompter* g_installed = nullptr;
 
 // The text goes out byte for byte, line breaks as written ("\r\n" shows as a
 // line break on a terminal too); only a final line break is added when the

@@ -44,7 +44,8 @@ class ScriptedPrompter : public Prompter {
   std::vector<Shown> shown;
 };
 
-// The prompter in use (the console one unless another was installed).
+// The prompter in use on the calling thread (the console one unless the
+// thread installed another).
 Prompter& CurrentPrompter();
 void SetPrompter(Prompter* prompter);
 

@@ -1,0 +1,467 @@
+// qrvtool convert: many documents at once, each into the text file exqrv
+// writes for it, on several workers. A conversion stays on one thread; the
+// workers share only the list of documents and the report.
+//
+// A text file is written under a temporary name in its folder and renamed
+// into place when it is whole: a failed or interrupted conversion never
+// leaves a partial text file, and never spoils the one already there.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/converter_app.h"
+#include "app/text_extraction.h"
+#include "platform/file.h"
+#include "platform/interruption.h"
+#include "platform/platform.h"
+#include "platform/prompter.h"
+#include "tools/commands.h"
+#include "tools/text_options.h"
+
+namespace exqrv::tools {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr char kUsage[] =
+    "usage: qrvtool convert [-j N] [-o DIR] [-r] [-n] [--progress|--quiet] "
+    "[--encoding CODEPAGE] [--lf] [--page-break] PATH...";
+constexpr char kDocumentPattern[] = "*.QRV";
+constexpr unsigned kMaxWorkers = 64;  // each holds one interruption guard
+constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
+constexpr int kBarWidth = 24;
+constexpr double kMegabyte = 1e6;
+
+enum class Display { Auto, Progress, Quiet };
+
+struct Settings {
+  unsigned workers = 0;  // 0: one per core
+  fs::path outputFolder;
+  bool recurse = false;
+  bool keepExisting = false;
+  Display display = Display::Auto;
+  TextOptions text;
+  std::vector<std::string> paths;
+};
+
+struct Task {
+  fs::path document;
+  fs::path text;
+  uint64_t size = 0;
+};
+
+enum class Result { Converted, Kept, Failed };
+
+struct Outcome {
+  Result result = Result::Failed;
+  std::string reason;
+  uint64_t written = 0;
+};
+
+int UsageError(const std::string& message) {
+  std::fprintf(stderr, "qrvtool: %s\n%s\n", message.c_str(), kUsage);
+  return kExitUsage;
+}
+
+bool ParseWorkers(const std::string& text, unsigned& workers) {
+  if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  workers = static_cast<unsigned>(std::stoul(text));
+  return workers >= 1 && workers <= kMaxWorkers;
+}
+
+// Returns kExitSuccess when the words make a command, else the usage status.
+int ParseSettings(const Args& args, Settings& settings) {
+  bool optionsEnd = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& word = args[i];
+    if (optionsEnd || word.empty() || word[0] != '-') {
+      settings.paths.push_back(word);
+      continue;
+    }
+    std::string error;
+    switch (TakeTextOption(args, i, settings.text, error)) {
+      case OptionTaken::Yes: continue;
+      case OptionTaken::Bad: return UsageError(error);
+      case OptionTaken::No: break;
+    }
+    if (word == "--") {
+      optionsEnd = true;
+    } else if (word == "-j" || (word.size() > 2 && word.starts_with("-j"))) {
+      const std::string value = word.size() > 2 ? word.substr(2) : (i + 1 < args.size() ? args[++i] : "");
+      if (!ParseWorkers(value, settings.workers)) {
+        return UsageError("-j wants a number of workers from 1 to " + std::to_string(kMaxWorkers));
+      }
+    } else if (word == "-o" && i + 1 < args.size()) {
+      settings.outputFolder = args[++i];
+    } else if (word == "-r") {
+      settings.recurse = true;
+    } else if (word == "-n") {
+      settings.keepExisting = true;
+    } else if (word == "--progress") {
+      settings.display = Display::Progress;
+    } else if (word == "--quiet" || word == "-q") {
+      settings.display = Display::Quiet;
+    } else {
+      return UsageError("unknown option " + word);
+    }
+  }
+  if (settings.paths.empty()) return UsageError("convert wants at least one document or folder");
+  return kExitSuccess;
+}
+
+// The documents to convert, in a stable order, with their text files; what
+// cannot be listed is named in failures.
+class TaskList {
+ public:
+  explicit TaskList(const Settings& settings) : settings_(settings) {}
+
+  void Add(const std::string& path) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    if (error) {
+      failures.push_back(path + ": " + error.message());
+    } else if (fs::is_directory(status)) {
+      Walk(path, path);
+    } else {
+      const fs::path document = path;
+      const fs::path folder = settings_.outputFolder.empty() ? document.parent_path()
+                                                             : settings_.outputFolder;
+      Take(document, folder);
+    }
+  }
+
+  std::vector<Task> tasks;
+  std::vector<std::string> failures;
+
+ private:
+  void Walk(const fs::path& root, const fs::path& folder) {
+    std::error_code error;
+    std::vector<fs::directory_entry> entries;
+    for (fs::directory_iterator it(folder, error); !error && it != fs::directory_iterator();
+         it.increment(error)) {
+      entries.push_back(*it);
+    }
+    if (error) {
+      failures.push_back(folder.string() + ": " + error.message());
+      return;
+    }
+    std::sort(entries.begin(), entries.end());
+    for (const fs::directory_entry& entry : entries) {
+      // Folders reached through a link are not entered: a link back up would
+      // never end.
+      if (entry.is_directory(error) && !entry.is_symlink(error)) {
+        if (settings_.recurse) Walk(root, entry.path());
+      } else if (entry.is_regular_file(error) &&
+                 platform::MatchesPattern(entry.path().filename().string(), kDocumentPattern)) {
+        const fs::path relative = entry.path().parent_path().lexically_relative(root);
+        Take(entry.path(), settings_.outputFolder.empty() ? entry.path().parent_path()
+                                                          : settings_.outputFolder / relative);
+      }
+    }
+  }
+
+  // Two documents whose names differ only in the case of the extension share
+  // a text name; in parallel the survivor would be a matter of timing, so the
+  // second is refused.
+  void Take(const fs::path& document, const fs::path& folder) {
+    Task task;
+    task.document = document;
+    task.text = folder / TextFileNameFor(document.filename().string());
+    std::error_code error;
+    task.size = fs::file_size(document, error);
+    const std::string key = fs::absolute(task.text, error).lexically_normal().string();
+    const auto [earlier, fresh] = textOwners_.emplace(key, document.string());
+    if (fresh) {
+      tasks.push_back(task);
+    } else if (fs::absolute(document, error).lexically_normal() !=
+               fs::absolute(earlier->second, error).lexically_normal()) {
+      failures.push_back(document.string() + ": its text file " + task.text.string() +
+                         " is already the text of " + earlier->second);
+    }
+  }
+
+  const Settings& settings_;
+  std::map<std::string, std::string> textOwners_;
+};
+
+// The messages a conversion shows (an unrecognised page command, a write
+// error while expanding), kept to be reported with its document's name.
+class DocumentMessages : public platform::Prompter {
+ public:
+  platform::Answer Show(std::string_view text, platform::Buttons buttons, platform::Icon) override {
+    std::string line(text);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    ++counts[line];
+    return buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Ok;
+  }
+  std::map<std::string, size_t> counts;
+};
+
+// Installs a prompter on the calling thread for the scope's life.
+class ThreadPrompter {
+ public:
+  explicit ThreadPrompter(platform::Prompter* prompter) : previous_(&platform::CurrentPrompter()) {
+    platform::SetPrompter(prompter);
+  }
+  ~ThreadPrompter() { platform::SetPrompter(previous_); }
+  ThreadPrompter(const ThreadPrompter&) = delete;
+  ThreadPrompter& operator=(const ThreadPrompter&) = delete;
+
+ private:
+  platform::Prompter* previous_;
+};
+
+// A fresh name beside the text file, made exclusively, and guarded for
+// removal on interruption from before the file exists.
+int CreatePartFile(const fs::path& folder, std::optional<platform::RemovedIfInterrupted>& guard,
+                   fs::path& part) {
+  static std::atomic<unsigned> counter = 0;
+  for (int tries = 0; tries < 100; ++tries) {
+    part = folder / (".qrvtool-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
+                     ".part");
+    guard.emplace(part.string());
+    const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+// Puts the whole text file in place; with keepExisting an existing text file
+// wins, even one that appeared while converting.
+Outcome PlaceText(const fs::path& part, const fs::path& text, bool keepExisting, uint64_t written) {
+  Outcome outcome{Result::Converted, {}, written};
+  if (keepExisting) {
+    if (::link(part.c_str(), text.c_str()) != 0) {
+      outcome = errno == EEXIST ? Outcome{Result::Kept, {}, 0}
+                                : Outcome{Result::Failed, std::strerror(errno), 0};
+    }
+    ::unlink(part.c_str());
+  } else if (::rename(part.c_str(), text.c_str()) != 0) {
+    outcome = {Result::Failed, "cannot write " + text.string() + ": " + std::strerror(errno), 0};
+    ::unlink(part.c_str());
+  }
+  return outcome;
+}
+
+Outcome ConvertOne(const Task& task, const Settings& settings) {
+  std::error_code ignored;
+  if (settings.keepExisting && fs::exists(fs::symlink_status(task.text, ignored))) {
+    return {Result::Kept, {}, 0};
+  }
+  const std::string document = task.document.string();
+  TextExtraction job;
+  if (!job.Open(document)) return {Result::Failed, OpenProblem(document, job), 0};
+  if (platform::IsSameFile(document, task.text.string())) {
+    return {Result::Failed, "its text file would replace the document itself", 0};
+  }
+
+  fs::path part;
+  std::optional<platform::RemovedIfInterrupted> unfinished;
+  const int fd = CreatePartFile(task.text.parent_path(), unfinished, part);
+  if (fd < 0) {
+    return {Result::Failed, "cannot write into " + task.text.parent_path().string() + ": " +
+                                std::strerror(errno), 0};
+  }
+  platform::File output(fd, true);
+  std::string error;
+  const bool written = WriteDocumentText(job, output, settings.text, {}, true, error);
+  const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(output.Position(), 0));
+  if (!output.Close() || !written) {
+    ::unlink(part.c_str());
+    const std::string temporary = TemporaryProblem(job, true);
+    return {Result::Failed, temporary.empty() ? "writing " + task.text.string() + " failed: " +
+                                                    (error.empty() ? output.ErrorText() : error)
+                                              : temporary, 0};
+  }
+  Outcome outcome = PlaceText(part, task.text, settings.keepExisting, size);
+  // As exqrv does, the pages stay converted; the run still fails.
+  if (const std::string missing = TemporaryProblem(job, true);
+      outcome.result == Result::Converted && !missing.empty()) {
+    outcome = {Result::Failed, missing, 0};
+  }
+  return outcome;
+}
+
+std::string Duration(double seconds) {
+  const long whole = static_cast<long>(seconds + 0.5);
+  char text[32];
+  std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
+  return text;
+}
+
+// Counts, failure lines, the progress bar and the summary. Workers report
+// through it; the main thread redraws the bar while it waits for them.
+class Report {
+ public:
+  Report(const std::vector<Task>& tasks, Display display)
+      : total_(tasks.size()),
+        bar_(display == Display::Progress || (display == Display::Auto && ::isatty(STDERR_FILENO))),
+        quiet_(display == Display::Quiet),
+        start_(Clock::now()) {
+    for (const Task& task : tasks) totalBytes_ += task.size;
+  }
+
+  void Failure(const std::string& line) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    ++failed_;
+    Print(line);
+  }
+
+  void Done(const Task& task, const Outcome& outcome, const DocumentMessages& messages) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    ++done_;
+    bytesRead_ += task.size;
+    if (!quiet_) {
+      for (const auto& [message, count] : messages.counts) {
+        Print(task.document.string() + ": " + message +
+              (count > 1 ? " (" + std::to_string(count) + " times)" : ""));
+      }
+    }
+    switch (outcome.result) {
+      case Result::Converted:
+        ++converted_;
+        bytesWritten_ += outcome.written;
+        break;
+      case Result::Kept: ++kept_; break;
+      case Result::Failed:
+        ++failed_;
+        Print(task.document.string() + ": " + outcome.reason);
+        break;
+    }
+    finished_.notify_all();
+  }
+
+  // Returns when every document is done, redrawing the bar meanwhile.
+  void WaitForAll() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (done_ < total_) {
+      DrawBar();
+      finished_.wait_for(lock, kRedrawEvery);
+    }
+    ClearBar();
+  }
+
+  int Finish() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!quiet_) {
+      const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+      std::fprintf(stderr, "qrvtool: %zu converted, %zu failed, %zu kept; %llu bytes written in %.1f s\n",
+                   converted_, failed_, kept_, static_cast<unsigned long long>(bytesWritten_), seconds);
+    }
+    return failed_ == 0 ? kExitSuccess : kExitFailure;
+  }
+
+ private:
+  void Print(const std::string& line) {
+    ClearBar();
+    std::fprintf(stderr, "qrvtool: %s\n", line.c_str());
+  }
+
+  void ClearBar() {
+    if (!bar_ || !drawn_) return;
+    std::fputs("\r\033[K", stderr);
+    drawn_ = false;
+  }
+
+  void DrawBar() {
+    if (!bar_) return;
+    const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+    const double rate = seconds > 0 ? static_cast<double>(bytesRead_) / seconds : 0;
+    const int filled = total_ == 0 ? kBarWidth : static_cast<int>(kBarWidth * done_ / total_);
+    const std::string left = rate > 0 ? Duration(static_cast<double>(totalBytes_ - bytesRead_) / rate)
+                                      : std::string("--:--");
+    std::fprintf(stderr, "\r[%s%s] %zu/%zu documents  %.1f MB/s  %s left\033[K",
+                 std::string(filled, '#').c_str(), std::string(kBarWidth - filled, '.').c_str(),
+                 done_, total_, rate / kMegabyte, left.c_str());
+    std::fflush(stderr);
+    drawn_ = true;
+  }
+
+  std::mutex mutex_;
+  std::condition_variable finished_;
+  const size_t total_;
+  const bool bar_;
+  const bool quiet_;
+  const Clock::time_point start_;
+  uint64_t totalBytes_ = 0;
+  uint64_t bytesRead_ = 0;
+  uint64_t bytesWritten_ = 0;
+  size_t done_ = 0, converted_ = 0, kept_ = 0, failed_ = 0;
+  bool drawn_ = false;
+};
+
+// The folders the text files go into, made before the workers start.
+bool MakeFolders(const std::vector<Task>& tasks, Report& report) {
+  bool made = true;
+  std::vector<fs::path> folders;
+  for (const Task& task : tasks) folders.push_back(task.text.parent_path());
+  std::sort(folders.begin(), folders.end());
+  folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+  for (const fs::path& folder : folders) {
+    std::error_code error;
+    if (folder.empty() || fs::is_directory(folder, error)) continue;
+    fs::create_directories(folder, error);
+    if (error) {
+      report.Failure("cannot create " + folder.string() + ": " + error.message());
+      made = false;
+    }
+  }
+  return made;
+}
+
+}  // namespace
+
+int ConvertCommand(const Args& args) {
+  Settings settings;
+  if (const int status = ParseSettings(args, settings); status != kExitSuccess) return status;
+  TaskList list(settings);
+  for (const std::string& path : settings.paths) list.Add(path);
+  Report report(list.tasks, settings.display);
+  for (const std::string& failure : list.failures) report.Failure(failure);
+  if (list.tasks.empty() && list.failures.empty()) {
+    report.Failure("no documents (*.QRV) found");
+    return kExitFailure;
+  }
+  if (!MakeFolders(list.tasks, report)) return report.Finish();
+
+  const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t workers = std::min<size_t>(settings.workers != 0 ? settings.workers : std::min(cores, kMaxWorkers),
+                                          list.tasks.size());
+  std::atomic<size_t> next = 0;
+  std::vector<std::thread> threads;
+  for (size_t worker = 0; worker < workers; ++worker) {
+    threads.emplace_back([&] {
+      for (size_t i = next++; i < list.tasks.size(); i = next++) {
+        DocumentMessages messages;
+        Outcome outcome;
+        {
+          ThreadPrompter scope(&messages);
+          outcome = ConvertOne(list.tasks[i], settings);
+        }
+        report.Done(list.tasks[i], outcome, messages);
+      }
+    });
+  }
+  report.WaitForAll();
+  for (std::thread& thread : threads) thread.join();
+  return report.Finish();
+}
+
+}  // namespace exqrv::tools

@@ -1,0 +1,60 @@
+// The text options of qrvtool text and convert. The documents hold 8-bit
+// characters of a Windows code page; people who read the text elsewhere want
+// UTF-8, LF line ends and a mark between pages. Without options the bytes are
+// exactly exqrv's.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+#include "app/text_extraction.h"
+#include "tools/commands.h"
+
+namespace exqrv::tools {
+
+struct TextOptions {
+  std::string encoding;    // code page to convert to UTF-8 from; empty: none
+  bool lf = false;         // CR LF becomes LF
+  bool pageBreak = false;  // a form feed after each page
+
+  bool Plain() const { return encoding.empty() && !lf && !pageBreak; }
+};
+
+inline constexpr char kTextOptionsUsage[] = "[--encoding CODEPAGE] [--lf] [--page-break]";
+
+enum class OptionTaken { No, Yes, Bad };
+
+// Takes args[at] (and the value after it) when it is a text option, moving at
+// to the last word used. Bad carries the usage message in error.
+OptionTaken TakeTextOption(const Args& args, size_t& at, TextOptions& options,
+                           std::string& error);
+
+// Bytes of a code page to UTF-8 through iconv, in pieces: a character cut
+// between two pieces waits for the next. A byte the code page does not define
+// becomes U+FFFD.
+class Recoder {
+ public:
+  explicit Recoder(const std::string& codePage);
+  ~Recoder();
+  Recoder(const Recoder&) = delete;
+  Recoder& operator=(const Recoder&) = delete;
+
+  bool Known() const;
+  void Convert(std::string_view bytes, std::string& out);
+  // The end of the text: a character still cut short becomes U+FFFD.
+  void Finish(std::string& out);
+
+ private:
+  void* converter_;  // iconv_t
+  std::string pending_;
+};
+
+// Writes the pages in range of an open document to output through options;
+// pageDone as for TextExtraction::WriteText. False when the text could not
+// be written whole (error says why).
+bool WriteDocumentText(TextExtraction& job, platform::File& output, const TextOptions& options,
+                       PageRange range, bool withNotes, std::string& error,
+                       const TextExtraction::PageDone& pageDone = {});
+
+}  // namespace exqrv::tools
