@@ -170,7 +170,7 @@ TEST_F(Tools, TextEqualsWhatExqrvWrites) {
   EXPECT_EQ(Shell(Qrvtool("text " + Quoted(dir_ / "BOOK.QRV"))).out, written);
   EXPECT_EQ(Shell(Qrvtool("text --pages 2-3 " + Quoted(dir_ / "BOOK.QRV"))).out, "two [ab]three[cd]");
   EXPECT_EQ(Shell(Qrvtool("text --pages 2 --no-notes " + Quoted(dir_ / "BOOK.QRV"))).out, "two ");
-  EXPECT_EQ(Shell(Qrvtool("text --pages 3-1 " + Quoted(dir_ / "BOOK.QRV")) + " 2>/dev/null").status, 1);
+  EXPECT_EQ(Shell(Qrvtool("text --pages 3-1 " + Quoted(dir_ / "BOOK.QRV")) + " 2>/dev/null").status, 2);
   EXPECT_EQ(Shell(Qrvtool("text " + Quoted(dir_ / "NONE.QRV")) + " 2>/dev/null").status, 1);
 }
 
@@ -271,7 +271,8 @@ TEST_F(Tools, InstallLaysOutTheFiles) {
        {"usr/bin/exqrv", "usr/bin/qrvtool", "usr/share/man/man1/exqrv.1",
         "usr/share/man/man1/qrvtool.1", "usr/share/applications/exqrv.desktop",
         "usr/share/icons/hicolor/32x32/apps/exqrv.png",
-        "usr/share/icons/hicolor/48x48/apps/exqrv.png", "usr/share/mime/packages/exqrv.xml"}) {
+        "usr/share/icons/hicolor/48x48/apps/exqrv.png", "usr/share/mime/packages/exqrv.xml",
+        "usr/share/bash-completion/completions/qrvtool"}) {
     EXPECT_TRUE(std::filesystem::exists(dir_ / ("stage/" + std::string(file)))) << file;
   }
 #ifdef EXQRV_WITH_QT

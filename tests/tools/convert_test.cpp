@@ -1,0 +1,448 @@
+// qrvtool for real work, run as real processes on real files: convert over a
+// tree, its failures, -n and interruptions; the text options; text with
+// several documents and standard input; info --json; --help and --version;
+// the bash completion.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "builder/document_builder.h"
+#include "support/scratch_dir.h"
+
+namespace exqrv {
+namespace {
+
+namespace fs = std::filesystem;
+using build::PageStream;
+using build::TextPage;
+
+const std::string kBinary = EXQRV_BINARY_DIR;
+const std::string kSource = EXQRV_SOURCE_DIR;
+
+struct Command {
+  std::vector<std::string> argv;
+  std::string folder;                // working folder; empty: the test's
+  std::vector<std::string> setting;  // NAME=VALUE added to the environment
+  std::string input;                 // file on standard input; empty: /dev/null
+};
+
+struct Ran {
+  bool exited = false;
+  int status = -1;  // exit status, or the signal that ended it
+  std::string out, err;
+};
+
+// Starts a program without a shell; its output goes into outPath and errPath.
+pid_t Start(const Command& command, const std::string& outPath, const std::string& errPath) {
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  if (!command.folder.empty() && ::chdir(command.folder.c_str()) != 0) ::_exit(127);
+  const std::string input = command.input.empty() ? "/dev/null" : command.input;
+  const int in = ::open(input.c_str(), O_RDONLY);
+  const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  if (in < 0 || out < 0 || err < 0) ::_exit(127);
+  ::dup2(in, STDIN_FILENO);
+  ::dup2(out, STDOUT_FILENO);
+  ::dup2(err, STDERR_FILENO);
+  for (const std::string& setting : command.setting) ::putenv(const_cast<char*>(setting.c_str()));
+  std::vector<char*> argv;
+  for (const std::string& word : command.argv) argv.push_back(const_cast<char*>(word.c_str()));
+  argv.push_back(nullptr);
+  ::execv(argv[0], argv.data());
+  ::_exit(127);
+}
+
+Ran Finish(pid_t pid, const std::string& outPath, const std::string& errPath) {
+  int status = 0;
+  Ran ran;
+  if (::waitpid(pid, &status, 0) != pid) return ran;
+  ran.exited = WIFEXITED(status);
+  ran.status = ran.exited ? WEXITSTATUS(status) : WTERMSIG(status);
+  ran.out = build::ReadFileBytes(outPath);
+  ran.err = build::ReadFileBytes(errPath);
+  return ran;
+}
+
+class QrvtoolAtWork : public ::testing::Test {
+ protected:
+  void SetUp() override { fs::create_directories(tmp_); }
+
+  Ran Run(Command command) {
+    if (command.setting.empty()) command.setting.push_back("TMPDIR=" + tmp_);
+    const std::string out = dir_ / "stdout", err = dir_ / "stderr";
+    return Finish(Start(command, out, err), out, err);
+  }
+  Ran Qrvtool(std::vector<std::string> args, const std::string& input = {}) {
+    args.insert(args.begin(), kBinary + "/qrvtool");
+    return Run({args, dir_.path(), {}, input});
+  }
+  void Write(const std::string& name, const std::string& bytes) {
+    fs::create_directories(fs::path(dir_ / name).parent_path());
+    ASSERT_TRUE(build::WriteFileBytes(dir_ / name, bytes)) << name;
+  }
+  // The files under a folder, by relative name, with their bytes.
+  std::map<std::string, std::string> Files(const std::string& folder, const std::string& ending) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(dir_ / folder)) {
+      const std::string name = fs::relative(entry.path(), dir_ / folder).string();
+      if (entry.is_regular_file() && name.ends_with(ending)) {
+        files[name] = build::ReadFileBytes(entry.path());
+      }
+    }
+    return files;
+  }
+  bool TempFolderEmpty() { return fs::is_empty(tmp_); }
+  void WriteTree(const std::string& root);
+
+  build::ScratchDir dir_;
+  const std::string tmp_ = dir_ / "tmp";
+};
+
+std::string Pages(int count, size_t length, char first) {
+  std::string text;
+  for (int i = 0; i < count; ++i) text += std::string(length, static_cast<char>(first + i));
+  return text;
+}
+
+// A tree with plain and compressed documents, notes, names in either case, an
+// unknown page command and a file that is no document at all.
+void QrvtoolAtWork::WriteTree(const std::string& root) {
+  const std::vector<std::string> folders = {"", "sub/", "sub/deeper/", "other/"};
+  int n = 0;
+  for (const std::string& folder : folders) {
+    for (int i = 0; i < 6; ++i, ++n) {
+      build::DocumentSpec recipe;
+      for (int page = 0; page < 1 + n % 3; ++page) {
+        recipe.pages.push_back(TextPage({"doc " + std::to_string(n) + " page " + std::to_string(page) + " ",
+                                         std::string(500 * (n % 4), static_cast<char>('a' + page))}));
+      }
+      recipe.notes = {{1, "[n" + std::to_string(n), "]"}, {2, "<", ">"}};
+      recipe.compress = n % 2 == 0;
+      recipe.compressNotes = n % 3 == 0;
+      const std::string name = "D" + std::to_string(n) + (n % 5 == 0 ? ".qrv" : ".QRV");
+      Write(root + folder + name, build::BuildDocument(recipe));
+    }
+  }
+  Write(root + "sub/ODD.QRV",
+        build::BuildDocument({.pages = {PageStream()
+                                            .TextRun({PageStream::Item("A")})
+                                            .Code("DT").Bytes("zzzz")
+                                            .TextRun({PageStream::Item("B")})
+                                            .End()
+                                            .bytes()}}));
+  Write(root + "readme.txt", "not a document");
+}
+
+TEST_F(QrvtoolAtWork, ConvertGivesExqrvsBytesOnAnyNumberOfWorkers) {
+  WriteTree("tree/");
+  WriteTree("reference/");
+  WriteTree("beside/");
+  for (const char* folder : {"reference", "reference/sub", "reference/sub/deeper", "reference/other"}) {
+    const Ran exqrv = Run({{kBinary + "/exqrv", "*.QRV"}, dir_ / folder});
+    ASSERT_EQ(exqrv.status, 0) << folder << exqrv.err;
+  }
+  const std::map<std::string, std::string> expected = Files("reference", ".TXT");
+  ASSERT_EQ(expected.size(), 25u);
+
+  for (const char* workers : {"1", "4"}) {
+    const std::string out = std::string("out") + workers;
+    const Ran convert = Qrvtool({"convert", "-j", workers, "-r", "-o", out, "tree"});
+    EXPECT_EQ(convert.status, 0) << convert.err;
+    EXPECT_EQ(Files(out, ""), expected) << "-j " << workers;
+    EXPECT_NE(convert.err.find("sub/ODD.QRV: unexpect command! (3 times)"), std::string::npos)
+        << convert.err;
+    EXPECT_NE(convert.err.find("25 converted, 0 failed, 0 kept"), std::string::npos) << convert.err;
+  }
+  // Beside the documents, as exqrv writes them.
+  const Ran beside = Qrvtool({"convert", "-j4", "-r", "--quiet", "beside"});
+  EXPECT_EQ(beside.status, 0) << beside.err;
+  EXPECT_EQ(beside.err, "");
+  EXPECT_EQ(Files("beside", ".TXT"), expected);
+  // Without -r only the folder's own documents.
+  const Ran flat = Qrvtool({"convert", "-o", "flat", "tree"});
+  EXPECT_EQ(flat.status, 0) << flat.err;
+  EXPECT_EQ(Files("flat", "").size(), 6u);
+  EXPECT_TRUE(TempFolderEmpty());
+}
+
+TEST_F(QrvtoolAtWork, ConvertNamesEachFailureAndGoesOn) {
+  Write("in/GOOD.QRV", build::BuildDocument({.pages = {TextPage({"good"})}}));
+  Write("in/BAD.QRV", "not a document");
+  Write("in/CUT.QRV", build::BuildDocument({.pages = {TextPage({"cut"})}, .compress = true}).substr(0, 60));
+  Write("in/SAME.TXT", build::BuildDocument({.pages = {TextPage({"same"})}}));
+  Write("in/TWICE.QRV", build::BuildDocument({.pages = {TextPage({"upper"})}}));
+  Write("in/TWICE.qrv", build::BuildDocument({.pages = {TextPage({"lower"})}}));
+  const Ran ran = Qrvtool({"convert", "-j", "2", "in", "in/SAME.TXT", "in/NOPE.QRV"});
+  EXPECT_EQ(ran.status, 1);
+  for (const char* line :
+       {"qrvtool: in/BAD.QRV: not a Quillor document\n", "qrvtool: in/CUT.QRV: cannot be read",
+        "qrvtool: in/NOPE.QRV: No such file or directory\n",
+        "qrvtool: in/SAME.TXT: its text file would replace the document itself\n",
+        "qrvtool: in/TWICE.qrv: its text file in/TWICE.TXT is already the text of in/TWICE.QRV\n",
+        "qrvtool: 2 converted, 5 failed, 0 kept"}) {
+    EXPECT_NE(ran.err.find(line), std::string::npos) << line << "\n" << ran.err;
+  }
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "in/GOOD.TXT"), "good");
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "in/TWICE.TXT"), "upper");
+  EXPECT_EQ(Files("in", ".TXT").size(), 3u);  // GOOD, TWICE and the document SAME.TXT
+  EXPECT_TRUE(Files("in", ".part").empty());
+}
+
+TEST_F(QrvtoolAtWork, ConvertUsageErrorsEndWithStatusTwo) {
+  Write("A.QRV", build::BuildDocument({.pages = {TextPage({"a"})}}));
+  const struct {
+    std::vector<std::string> args;
+    const char* says;
+  } cases[] = {
+      {{"convert"}, "at least one"},
+      {{"convert", "-j", "0", "A.QRV"}, "-j wants"},
+      {{"convert", "-j", "many", "A.QRV"}, "-j wants"},
+      {{"convert", "--encoding", "NO-SUCH-PAGE", "A.QRV"}, "'iconv --list' shows the supported ones"},
+      {{"convert", "--bogus", "A.QRV"}, "unknown option --bogus"},
+      {{"text", "--encoding", "NO-SUCH-PAGE", "A.QRV"}, "'iconv --list'"},
+      {{"text"}, "at least one document"},
+      {{"info", "--json"}, "info wants a document"},
+  };
+  for (const auto& c : cases) {
+    const Ran ran = Qrvtool(c.args);
+    EXPECT_EQ(ran.status, 2) << c.says;
+    EXPECT_NE(ran.err.find(c.says), std::string::npos) << ran.err;
+    EXPECT_NE(ran.err.find("usage: qrvtool"), std::string::npos) << ran.err;
+  }
+  EXPECT_FALSE(fs::exists(dir_ / "A.TXT"));
+}
+
+TEST_F(QrvtoolAtWork, NoReplaceKeepsExistingTextFiles) {
+  Write("in/A.QRV", build::BuildDocument({.pages = {TextPage({"new a"})}}));
+  Write("in/B.QRV", build::BuildDocument({.pages = {TextPage({"new b"})}, .compress = true}));
+  Write("in/A.TXT", "old a");
+  const Ran kept = Qrvtool({"convert", "-n", "in"});
+  EXPECT_EQ(kept.status, 0) << kept.err;
+  EXPECT_NE(kept.err.find("1 converted, 0 failed, 1 kept"), std::string::npos) << kept.err;
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "in/A.TXT"), "old a");
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "in/B.TXT"), "new b");
+
+  const Ran replaced = Qrvtool({"convert", "in"});
+  EXPECT_EQ(replaced.status, 0) << replaced.err;
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "in/A.TXT"), "new a");
+}
+
+// A convert stopped while HELD.QRV is half written (the test hook stops the
+// process after a page 2, which only HELD.QRV has), then signalled: the texts
+// already finished stay, nothing partial does, and the private temporary
+// folder with the working copy goes too.
+TEST_F(QrvtoolAtWork, InterruptedConvertLeavesNoPartialFile) {
+  const std::string held = build::BuildDocument(
+      {.pages = {TextPage({Pages(1, 5000, 'a')}), TextPage({"second"}), TextPage({"third"})},
+       .notes = {{1, "[n", "]"}},
+       .compress = true,
+       .compressNotes = true});
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const std::string folder = "in" + std::to_string(signal);
+    Write(folder + "/A.QRV", build::BuildDocument({.pages = {TextPage({"alpha"})}}));
+    Write(folder + "/B.QRV", build::BuildDocument({.pages = {TextPage({"beta"})}, .compress = true}));
+    Write(folder + "/HELD.QRV", held);
+    const std::string out = dir_ / "stdout", err = dir_ / "stderr";
+    const pid_t pid = Start({{kBinary + "/qrvtool", "convert", "-j", "1", "--quiet", folder},
+                             dir_.path(),
+                             {"TMPDIR=" + tmp_, "EXQRV_TEST_STOP_AFTER_PAGE=2"},
+                             {}},
+                            out, err);
+    int waited = 0;
+    ASSERT_EQ(::waitpid(pid, &waited, WUNTRACED), pid);
+    ASSERT_TRUE(WIFSTOPPED(waited)) << build::ReadFileBytes(err);
+    const std::map<std::string, std::string> parts = Files(folder, ".part");
+    ASSERT_EQ(parts.size(), 1u) << "the partial text under its temporary name";
+    EXPECT_EQ(parts.begin()->second, Pages(1, 5000, 'a') + "[n]second");
+    EXPECT_FALSE(TempFolderEmpty()) << "the working copy";
+
+    ::kill(pid, signal);
+    ::kill(pid, SIGCONT);
+    const Ran ran = Finish(pid, out, err);
+    EXPECT_TRUE(ran.exited) << signal;
+    EXPECT_EQ(ran.status, 128 + signal);
+    EXPECT_EQ(build::ReadFileBytes(dir_ / (folder + "/A.TXT")), "alpha");
+    EXPECT_EQ(build::ReadFileBytes(dir_ / (folder + "/B.TXT")), "beta");
+    EXPECT_FALSE(fs::exists(dir_ / (folder + "/HELD.TXT")));
+    EXPECT_TRUE(Files(folder, ".part").empty());
+    EXPECT_TRUE(TempFolderEmpty());
+  }
+}
+
+// The same options give the same bytes through text and through convert.
+TEST_F(QrvtoolAtWork, TextOptions) {
+  const struct {
+    const char* what;
+    std::vector<std::string> pages;
+    std::vector<std::string> options;
+    std::string text;
+    bool noteOnPage1 = false;
+  } cases[] = {
+      {"defaults are exqrv's bytes", {"caf\xE9\r\n", "\x81"}, {}, "caf\xE9\r\n\x81"},
+      {"CP1252", {"caf\xE9 \x80"}, {"--encoding", "CP1252"}, "caf\xC3\xA9 \xE2\x82\xAC"},
+      {"a byte CP1252 leaves undefined", {"a\x81z"}, {"--encoding", "CP1252"}, "a\xEF\xBF\xBDz"},
+      {"CP1251", {"\xC0\xE1"}, {"--encoding", "CP1251"}, "\xD0\x90\xD0\xB1"},
+      {"CP1250", {"\x8A"}, {"--encoding", "cp1250"}, "\xC5\xA0"},
+      {"CR LF to LF, across pages too", {"a\r\nb\rc\r", "\nd"}, {"--lf"}, "a\nb\rc\nd"},
+      {"a form feed after each page and its notes", {"one", "two"}, {"--page-break"},
+       "one[n]\ftwo\f", true},
+      {"a page break splits CR LF", {"x\r", "\ny"}, {"--lf", "--page-break"}, "x\r\f\ny\f"},
+      {"all three", {"\xE9\r\n", "\xE8"}, {"--encoding", "CP1252", "--lf", "--page-break"},
+       "\xC3\xA9\n[n]\f\xC3\xA8\f", true},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    build::DocumentSpec recipe{.compress = n % 2 == 1};
+    for (const std::string& page : c.pages) recipe.pages.push_back(TextPage({page}));
+    if (c.noteOnPage1) recipe.notes = {{1, "[n", "]"}};
+    const std::string name = "T" + std::to_string(n++) + ".QRV";
+    Write(name, build::BuildDocument(recipe));
+
+    std::vector<std::string> text = {"text"};
+    text.insert(text.end(), c.options.begin(), c.options.end());
+    text.push_back(name);
+    const Ran shown = Qrvtool(text);
+    EXPECT_EQ(shown.status, 0) << c.what << shown.err;
+    EXPECT_EQ(shown.out, c.text) << c.what;
+
+    std::vector<std::string> convert = {"convert", "-o", "out"};
+    convert.insert(convert.end(), c.options.begin(), c.options.end());
+    convert.push_back(name);
+    const Ran converted = Qrvtool(convert);
+    EXPECT_EQ(converted.status, 0) << c.what << converted.err;
+    EXPECT_EQ(build::ReadFileBytes(dir_ / ("out/" + name.substr(0, name.size() - 3) + "TXT")), c.text)
+        << c.what;
+  }
+  EXPECT_TRUE(TempFolderEmpty());
+}
+
+TEST_F(QrvtoolAtWork, TextTakesSeveralDocumentsAndStandardInput) {
+  Write("A.QRV", build::BuildDocument({.pages = {TextPage({"alpha "})}}));
+  Write("B.QRV", build::BuildDocument(
+                     {.pages = {TextPage({"beta "})}, .notes = {{1, "[b", "]"}}, .compress = true,
+                      .compressNotes = true}));
+  Write("C.QRV", build::BuildDocument({.pages = {TextPage({"gamma"})}}));
+  Write("JUNK", "no document");
+
+  const Ran piped = Qrvtool({"text", "A.QRV", "-", "C.QRV"}, dir_ / "B.QRV");
+  EXPECT_EQ(piped.status, 0) << piped.err;
+  EXPECT_EQ(piped.out, "alpha beta [b]gamma");
+
+  const Ran options = Qrvtool({"text", "--page-break", "-"}, dir_ / "B.QRV");
+  EXPECT_EQ(options.out, "beta [b]\f");
+
+  const Ran failing = Qrvtool({"text", "A.QRV", "NOPE.QRV", "-", "C.QRV"}, dir_ / "JUNK");
+  EXPECT_EQ(failing.status, 1);
+  EXPECT_EQ(failing.out, "alpha gamma");
+  EXPECT_NE(failing.err.find("qrvtool: NOPE.QRV: No such file or directory\n"), std::string::npos)
+      << failing.err;
+  EXPECT_NE(failing.err.find("qrvtool: standard input: not a Quillor document\n"), std::string::npos)
+      << failing.err;
+  EXPECT_TRUE(TempFolderEmpty());
+}
+
+TEST_F(QrvtoolAtWork, InfoAsJsonParses) {
+  Write("N.QRV", build::BuildDocument({.pages = {TextPage({"one"}), TextPage({"two"})},
+                                       .notes = {{2, "caf\xE9", "\"quoted\"\n"}},
+                                       .compress = true,
+                                       .compressNotes = true}));
+  const Ran recoded = Qrvtool({"info", "--json", "--encoding", "CP1252", "N.QRV"});
+  ASSERT_EQ(recoded.status, 0) << recoded.err;
+  const nlohmann::json info = nlohmann::json::parse(recoded.out);
+  EXPECT_EQ(info["document"], "N.QRV");
+  EXPECT_TRUE(info["compressedPages"]);
+  EXPECT_EQ(info["pages"].size(), 2u);
+  EXPECT_GT(info["pages"][1]["contentOffset"].get<uint32_t>(), 0u);
+  bool hasPages = false;
+  for (const auto& chunk : info["chunks"]) hasPages = hasPages || chunk["tag"] == "pape";
+  EXPECT_TRUE(hasPages) << recoded.out;
+  EXPECT_EQ(info["annotations"]["NOTE"], 1);
+  ASSERT_EQ(info["notes"].size(), 1u);
+  EXPECT_EQ(info["notes"][0]["page"], 2);
+  EXPECT_EQ(info["notes"][0]["text1"], "caf\xC3\xA9");
+  EXPECT_EQ(info["notes"][0]["text2"], "\"quoted\"\n");
+  EXPECT_EQ(info["thumbnails"], 0);
+
+  // Without a code page the bytes that are not UTF-8 still make valid JSON.
+  const Ran raw = Qrvtool({"info", "--json", "N.QRV"});
+  ASSERT_EQ(raw.status, 0);
+  EXPECT_EQ(nlohmann::json::parse(raw.out)["notes"][0]["text1"], "caf\xEF\xBF\xBD");
+
+  const Ran missing = Qrvtool({"info", "--json", "NONE.QRV"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "");
+}
+
+// --help and --version on standard output with status 0; for exqrv only as
+// the whole command line.
+TEST_F(QrvtoolAtWork, HelpAndVersion) {
+  const std::string exqrv = kBinary + "/exqrv", qrvtool = kBinary + "/qrvtool";
+  const struct {
+    std::vector<std::string> argv;
+    int status;
+    const char* out;  // in standard output; nullptr: it stays empty
+  } cases[] = {
+      {{exqrv, "--help"}, 0, "usage: exqrv QRVFileName [/TXTDirectory]"},
+      {{exqrv, "--version"}, 0, "exqrv (ExQRV) 1."},
+      {{exqrv, "--version", "x"}, 2, nullptr},  // the specified usage message
+      {{exqrv, "--help", "/"}, 1, nullptr},     // a pattern that matches nothing
+      {{qrvtool, "--help"}, 0, "qrvtool convert [-j N]"},
+      {{qrvtool, "--version"}, 0, "qrvtool (ExQRV) 1."},
+      {{qrvtool, "convert", "--help"}, 0, "usage: qrvtool convert"},
+      {{qrvtool}, 2, nullptr},
+      {{qrvtool, "frobnicate"}, 2, nullptr},
+  };
+  for (const auto& c : cases) {
+    const Ran ran = Run({c.argv, dir_.path()});
+    EXPECT_EQ(ran.status, c.status) << c.argv.back() << ran.err;
+    if (c.out == nullptr) {
+      EXPECT_EQ(ran.out, "") << c.argv.back();
+    } else {
+      EXPECT_NE(ran.out.find(c.out), std::string::npos) << ran.out;
+      EXPECT_EQ(ran.err, "");
+    }
+  }
+}
+
+TEST_F(QrvtoolAtWork, BashCompletionOffersCommandsOptionsAndDocuments) {
+  Write("c/A.QRV", "");
+  Write("c/b.qrv", "");
+  Write("c/notes.txt", "");
+  fs::create_directories(dir_ / "c/sub");
+  const std::string script =
+      "source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _qrvtool; "
+      "printf '%s\\n' \"${COMPREPLY[@]}\" | sort";
+  const struct {
+    std::vector<std::string> words;
+    std::string offered;
+  } cases[] = {
+      {{"qrvtool", "con"}, "convert\n"},
+      {{"qrvtool", "convert", "--p"}, "--page-break\n--progress\n"},
+      {{"qrvtool", "text", "--encoding", "cp125"}, "CP1250\nCP1251\nCP1252\nCP1253\nCP1254\nCP1255\n"
+                                                 "CP1256\nCP1257\nCP1258\n"},
+      {{"qrvtool", "text", ""}, "A.QRV\nb.qrv\nsub\n"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> argv = {"/bin/bash", "-c", script, "bash", kSource + "/data/qrvtool.bash"};
+    argv.insert(argv.end(), c.words.begin(), c.words.end());
+    const Ran ran = Run({argv, dir_ / "c"});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_EQ(ran.out, c.offered) << c.words.back();
+  }
+}
+
+}  // namespace
+}  // namespace exqrv
