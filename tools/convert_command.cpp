@@ -42,7 +42,8 @@ constexpr char kUsage[] =
     "usage: qrvtool convert [-j N] [-o DIR] [-r] [-n] [--progress|--quiet] "
     "[--encoding CODEPAGE] [--lf] [--page-break] PATH...";
 constexpr char kDocumentPattern[] = "*.QRV";
-constexpr unsigned kMaxWorkers = 64;  // each holds one interruption guard
+// Each worker holds one interruption guard, of which the platform has 64.
+constexpr unsigned kMaxWorkers = 64;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
 constexpr int kBarWidth = 24;
 constexpr double kMegabyte = 1e6;
@@ -171,8 +172,9 @@ class TaskList {
       } else if (entry.is_regular_file(error) &&
                  platform::MatchesPattern(entry.path().filename().string(), kDocumentPattern)) {
         const fs::path relative = entry.path().parent_path().lexically_relative(root);
-        Take(entry.path(), settings_.outputFolder.empty() ? entry.path().parent_path()
-                                                          : settings_.outputFolder / relative);
+        Take(entry.path(), settings_.outputFolder.empty()
+                               ? entry.path().parent_path()
+                               : (settings_.outputFolder / relative).lexically_normal());
       }
     }
   }
@@ -380,9 +382,13 @@ class Report {
     drawn_ = false;
   }
 
+  // At most one frame per kRedrawEvery, however fast documents finish.
   void DrawBar() {
     if (!bar_) return;
-    const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
+    const Clock::time_point now = Clock::now();
+    if (drawn_ && now - lastDrawn_ < kRedrawEvery) return;
+    lastDrawn_ = now;
+    const double seconds = std::chrono::duration<double>(now - start_).count();
     const double rate = seconds > 0 ? static_cast<double>(bytesRead_) / seconds : 0;
     const int filled = total_ == 0 ? kBarWidth : static_cast<int>(kBarWidth * done_ / total_);
     const std::string left = rate > 0 ? Duration(static_cast<double>(totalBytes_ - bytesRead_) / rate)
@@ -405,6 +411,7 @@ class Report {
   uint64_t bytesWritten_ = 0;
   size_t done_ = 0, converted_ = 0, kept_ = 0, failed_ = 0;
   bool drawn_ = false;
+  Clock::time_point lastDrawn_;
 };
 
 // The folders the text files go into, made before the workers start.

@@ -235,9 +235,13 @@ TEST_F(QrvtoolAtWork, NoReplaceKeepsExistingTextFiles) {
   EXPECT_EQ(build::ReadFileBytes(dir_ / "in/A.TXT"), "old a");
   EXPECT_EQ(build::ReadFileBytes(dir_ / "in/B.TXT"), "new b");
 
-  const Ran replaced = Qrvtool({"convert", "in"});
+  // --progress draws the bar where no terminal is, and clears it again.
+  const Ran replaced = Qrvtool({"convert", "--progress", "in"});
   EXPECT_EQ(replaced.status, 0) << replaced.err;
   EXPECT_EQ(build::ReadFileBytes(dir_ / "in/A.TXT"), "new a");
+  EXPECT_NE(replaced.err.find("/2 documents"), std::string::npos) << replaced.err;
+  EXPECT_NE(replaced.err.find(" MB/s "), std::string::npos) << replaced.err;
+  EXPECT_NE(replaced.err.find("\r\033[K"), std::string::npos) << replaced.err;
 }
 
 // A convert stopped while HELD.QRV is half written (the test hook stops the
