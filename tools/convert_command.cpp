@@ -353,9 +353,10 @@ class Report {
   // Returns when every document is done, redrawing the bar meanwhile.
   void WaitForAll() {
     std::unique_lock<std::mutex> lock(mutex_);
+    DrawBar();  // at least one frame, however quick the run
     while (done_ < total_) {
-      DrawBar();
       finished_.wait_for(lock, kRedrawEvery);
+      DrawBar();
     }
     ClearBar();
   }
