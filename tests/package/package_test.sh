@@ -22,6 +22,7 @@ expected=(
   usr/share/icons/hicolor/32x32/apps/exqrv.png
   usr/share/icons/hicolor/48x48/apps/exqrv.png
   usr/share/mime/packages/exqrv.xml
+  usr/share/bash-completion/completions/qrvtool
 )
 [ "$dialog" = ON ] && expected+=(usr/bin/exqrv-dialog.so)
 
