@@ -21,6 +21,7 @@ int VerifyCommand(const Args& args);
 int ExplodeCommand(const Args& args);
 int ImplodeCommand(const Args& args);
 int ConvertCommand(const Args& args);
+int RecollSetupCommand(const Args& args);
 
 // Why job could not open the document at path, in words for a user.
 std::string OpenProblem(const std::string& path, const TextExtraction& job);

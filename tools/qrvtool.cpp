@@ -31,6 +31,8 @@ constexpr Subcommand kSubcommands[] = {
     {"explode", exqrv::tools::ExplodeCommand, "explode IN OUT           expand a raw stream"},
     {"implode", exqrv::tools::ImplodeCommand,
      "implode [--dict 1024|2048|4096] [--ascii] IN OUT"},
+    {"recoll-setup", exqrv::tools::RecollSetupCommand,
+     "recoll-setup [CONFDIR]    let Recoll (default folder ~/.recoll) index the documents"},
 };
 
 void PrintUsage(std::FILE* to) {

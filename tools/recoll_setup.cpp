@@ -1,0 +1,269 @@
+// qrvtool recoll-setup: teaches a Recoll configuration folder to index
+// Quillor documents. Recoll reads a folder's own mimemap and mimeconf on top
+// of its defaults, so the entries of the fragment installed under
+// share/exqrv/recoll are all it takes. The user's lines stay as they are,
+// byte for byte, and an entry that is already there is not added again.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/converter_app.h"
+#include "tools/commands.h"
+#include "tools/recoll_fragment.h"
+
+namespace exqrv::tools {
+namespace {
+
+namespace fs = std::filesystem;
+
+// One "name = value" of a configuration file, in its section ("" before the
+// first "[section]" header).
+struct Entry {
+  std::string section, name, value;
+};
+
+std::string_view Trimmed(std::string_view text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// A configuration file as Recoll reads it: "#" starts a comment line,
+// "[name]" a section, "name = value" is an entry with the blanks around both
+// trimmed, and a backslash at the end of a line joins the next line to it.
+class ConfigText {
+ public:
+  explicit ConfigText(std::string text) : text_(std::move(text)) { Parse(); }
+
+  const std::string& text() const { return text_; }
+  const std::vector<Entry>& entries() const { return entries_; }
+
+  // The value Recoll takes for name in section: the last one given.
+  std::optional<std::string> Find(const std::string& section, const std::string& name) const {
+    std::optional<std::string> value;
+    for (const Entry& entry : entries_) {
+      if (entry.section == section && entry.name == name) value = entry.value;
+    }
+    return value;
+  }
+
+  // Adds the entry where Recoll reads it as part of its section, under a
+  // comment that says where it came from. Entries of the top section go
+  // before the first header; others at the end, under their header unless
+  // the file already ends in that section.
+  void Add(const Entry& entry) {
+    std::string block = "# Quillor documents (qrvtool recoll-setup)\n";
+    if (entry.section.empty() && firstHeaderAt_ != std::string::npos) {
+      text_.insert(firstHeaderAt_, block + entry.name + " = " + entry.value + "\n");
+    } else {
+      // A last line without its line end, or one that goes on, must not
+      // swallow the new lines.
+      if (!text_.empty() && text_.back() != '\n') text_ += '\n';
+      if (endsContinued_) text_ += '\n';
+      if (entry.section != lastSection_) block += "[" + entry.section + "]\n";
+      text_ += block + entry.name + " = " + entry.value + "\n";
+    }
+    entries_.clear();
+    Parse();
+  }
+
+ private:
+  void Parse() {
+    std::string section;
+    firstHeaderAt_ = std::string::npos;
+    endsContinued_ = false;
+    size_t at = 0;
+    while (at < text_.size()) {
+      const size_t start = at;
+      std::string line = NextLogicalLine(at);
+      const std::string_view content = Trimmed(line);
+      if (content.empty() || content.front() == '#') continue;
+      if (content.front() == '[' && content.back() == ']') {
+        section = std::string(Trimmed(content.substr(1, content.size() - 2)));
+        if (firstHeaderAt_ == std::string::npos) firstHeaderAt_ = start;
+        continue;
+      }
+      const size_t equals = content.find('=');
+      if (equals == std::string_view::npos) continue;
+      entries_.push_back({section, std::string(Trimmed(content.substr(0, equals))),
+                          std::string(Trimmed(content.substr(equals + 1)))});
+    }
+    lastSection_ = section;
+  }
+
+  // The physical lines from at that make one line, joined; at moves past them.
+  std::string NextLogicalLine(size_t& at) {
+    std::string line;
+    while (at < text_.size()) {
+      const size_t end = std::min(text_.find('\n', at), text_.size());
+      std::string_view piece(text_.data() + at, end - at);
+      at = end + 1;
+      if (!piece.empty() && piece.back() == '\r') piece.remove_suffix(1);
+      if (piece.empty() || piece.back() != '\\') {
+        line += piece;
+        endsContinued_ = false;
+        break;
+      }
+      piece.remove_suffix(1);
+      line += piece;
+      endsContinued_ = true;
+    }
+    return line;
+  }
+
+  std::string text_;
+  std::vector<Entry> entries_;
+  size_t firstHeaderAt_ = std::string::npos;  // offset of the first section header
+  std::string lastSection_;                   // the section in force at the end
+  bool endsContinued_ = false;                // the last line asks for another
+};
+
+struct FragmentFile {
+  const char* name;
+  const char* text;
+};
+
+constexpr FragmentFile kFragment[] = {
+    {"mimemap", kRecollMimemap},
+    {"mimeconf", kRecollMimeconf},
+};
+
+// Where Recoll itself looks when it is given no folder.
+std::string DefaultConfigFolder() {
+  if (const char* own = std::getenv("RECOLL_CONFDIR"); own != nullptr && *own != '\0') return own;
+  const char* home = std::getenv("HOME");
+  return home != nullptr && *home != '\0' ? std::string(home) + "/.recoll" : std::string();
+}
+
+bool ReadWhole(const fs::path& path, std::string& text) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return !in.bad();
+}
+
+bool WriteAll(int fd, const std::string& text) {
+  for (size_t done = 0; done < text.size();) {
+    const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) return false;
+    done += static_cast<size_t>(put);
+  }
+  return true;
+}
+
+// Writes text under a fresh name beside path and renames it over path, so a
+// failure leaves the old file whole. The file keeps its permissions.
+bool ReplaceFile(const fs::path& path, const std::string& text, std::string& error) {
+  struct stat old {};
+  const bool existed = ::stat(path.c_str(), &old) == 0;
+  const mode_t mode = existed ? (old.st_mode & 07777) : 0666;
+  const fs::path part =
+      path.parent_path() / ("." + path.filename().string() + ".qrvtool-" + std::to_string(::getpid()));
+  const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd < 0) {
+    error = "cannot write into " + path.parent_path().string() + ": " + std::strerror(errno);
+    return false;
+  }
+  std::string why;
+  if ((existed && ::fchmod(fd, mode) != 0) || !WriteAll(fd, text) || ::fsync(fd) != 0) {
+    why = std::strerror(errno);
+  }
+  if (::close(fd) != 0 && why.empty()) why = std::strerror(errno);
+  if (why.empty() && ::rename(part.c_str(), path.c_str()) != 0) why = std::strerror(errno);
+  if (why.empty()) return true;
+  ::unlink(part.c_str());
+  error = "cannot write " + path.string() + ": " + why;
+  return false;
+}
+
+bool Complain(const std::string& message) {
+  std::fprintf(stderr, "qrvtool: recoll-setup: %s\n", message.c_str());
+  return false;
+}
+
+// The file a name in the folder stands for: a link to a file kept elsewhere
+// stays a link.
+bool ResolveConfigFile(const fs::path& path, fs::path& target) {
+  std::error_code code;
+  target = path;
+  if (!fs::is_symlink(fs::symlink_status(path, code))) return true;
+  target = fs::weakly_canonical(path, code);
+  return !code || Complain("cannot follow " + path.string() + ": " + code.message());
+}
+
+// Adds the missing entries of one fragment file to the folder's file of the
+// same name, counting them in added. False when one of them is there with
+// another value (which stays), or the file cannot be read or written.
+bool MergeFragmentFile(const fs::path& folder, const FragmentFile& fragment, int& added) {
+  fs::path path;
+  if (!ResolveConfigFile(folder / fragment.name, path)) return false;
+  std::string text;
+  std::error_code code;
+  if (fs::exists(path, code) && !ReadWhole(path, text)) {
+    return Complain("cannot read " + path.string());
+  }
+  ConfigText config(text);
+  const ConfigText wanted(fragment.text);
+  bool agrees = true;
+  for (const Entry& entry : wanted.entries()) {
+    const std::optional<std::string> value = config.Find(entry.section, entry.name);
+    const std::string where = path.string() + (entry.section.empty() ? "" : " [" + entry.section + "]");
+    if (!value) {
+      config.Add(entry);
+      std::printf("added to %s: %s = %s\n", where.c_str(), entry.name.c_str(), entry.value.c_str());
+      ++added;
+    } else if (*value != entry.value) {
+      agrees = Complain(where + " has its own " + entry.name + " = " + *value +
+                        "; kept it. For Quillor documents it would be: " + entry.value);
+    }
+  }
+  std::string error;
+  if (config.text() != text && !ReplaceFile(path, config.text(), error)) return Complain(error);
+  return agrees;
+}
+
+}  // namespace
+
+int RecollSetupCommand(const Args& args) {
+  if (args.size() > 1 || (!args.empty() && args[0].starts_with('-'))) {
+    std::fputs("usage: qrvtool recoll-setup [CONFDIR]\n", stderr);
+    return kExitUsage;
+  }
+  const std::string folder = args.empty() ? DefaultConfigFolder() : args[0];
+  std::error_code code;
+  if (folder.empty()) {
+    Complain("no folder given and HOME is not set");
+    return kExitFailure;
+  }
+  if (fs::create_directories(folder, code)) std::printf("created %s\n", folder.c_str());
+  if (code) {
+    Complain("cannot create " + folder + ": " + code.message());
+    return kExitFailure;
+  }
+
+  bool sound = true;
+  int added = 0;
+  for (const FragmentFile& fragment : kFragment) sound &= MergeFragmentFile(folder, fragment, added);
+  if (sound && added == 0) {
+    std::printf("%s already has the entries for Quillor documents\n", folder.c_str());
+  } else if (sound) {
+    std::printf("recollindex will index Quillor documents from its next run\n");
+  }
+  return sound ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace exqrv::tools
