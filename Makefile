@@ -14,6 +14,8 @@ TEST_PACKAGES  = libgtest-dev libgmock-dev desktop-file-utils groff-base dpkg-de
 DEB_PACKAGES   = dpkg-dev file
 FUZZ_PACKAGES  = clang libclang-rt-dev
 BENCH_PACKAGES = libbenchmark-dev zlib1g-dev libdeflate-dev
+# Recoll's indexer and query tool, for the desktop-search test.
+TEST_PACKAGES += recollcmd
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

@@ -13,7 +13,7 @@ _qrvtool() {
   prev=${COMP_WORDS[COMP_CWORD-1]}
   COMPREPLY=()
   if [[ $COMP_CWORD -eq 1 ]]; then
-    COMPREPLY=($(compgen -W "info text convert verify make explode implode --help --version" -- "$cur"))
+    COMPREPLY=($(compgen -W "info text convert verify make explode implode recoll-setup --help --version" -- "$cur"))
     return
   fi
   command=${COMP_WORDS[1]}
@@ -49,6 +49,9 @@ _qrvtool() {
   fi
   case $command in
     info|text|convert|verify) _qrvtool_documents ;;
+    recoll-setup)
+      local IFS=$'\n'
+      COMPREPLY=($(compgen -d -- "$cur")) ;;
     *)
       local IFS=$'\n'
       COMPREPLY=($(compgen -f -- "$cur")) ;;

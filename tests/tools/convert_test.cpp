@@ -434,6 +434,7 @@ TEST_F(QrvtoolAtWork, BashCompletionOffersCommandsOptionsAndDocuments) {
     std::string offered;
   } cases[] = {
       {{"qrvtool", "con"}, "convert\n"},
+      {{"qrvtool", "recoll-setup", ""}, "sub\n"},
       {{"qrvtool", "convert", "--p"}, "--page-break\n--progress\n"},
       {{"qrvtool", "text", "--encoding", "cp125"}, "CP1250\nCP1251\nCP1252\nCP1253\nCP1254\nCP1255\n"
                                                  "CP1256\nCP1257\nCP1258\n"},
