@@ -23,6 +23,8 @@ expected=(
   usr/share/icons/hicolor/48x48/apps/exqrv.png
   usr/share/mime/packages/exqrv.xml
   usr/share/bash-completion/completions/qrvtool
+  usr/share/exqrv/recoll/mimemap
+  usr/share/exqrv/recoll/mimeconf
 )
 [ "$dialog" = ON ] && expected+=(usr/bin/exqrv-dialog.so)
 
