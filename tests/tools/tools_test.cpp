@@ -29,10 +29,14 @@ struct Outcome {
   std::string out;
 };
 
-// Runs a shell command; returns its exit status and standard output.
+std::string Quoted(const std::string& path);
+
+// Runs a shell command; returns its exit status and standard output. The
+// command runs in a session of its own, without the controlling terminal of
+// whoever started the tests: a question would otherwise wait for them.
 Outcome Shell(const std::string& command) {
   Outcome outcome{-1, {}};
-  FILE* pipe = ::popen(command.c_str(), "r");
+  FILE* pipe = ::popen(("exec setsid -w /bin/sh -c " + Quoted(command)).c_str(), "r");
   if (pipe == nullptr) return outcome;
   char buffer[4096];
   size_t got;
