@@ -9,7 +9,6 @@
 #include "codec/compressed_block.h"
 #include "container/container.h"
 #include "platform/file.h"
-#include "platform/little_endian.h"
 #include "platform/platform.h"
 
 namespace {
@@ -18,10 +17,9 @@ std::string DocumentAround(const uint8_t* data, size_t size) {
   const bool compressed = size > 0 && (data[0] & 1);
   std::string store(reinterpret_cast<const char*>(data), size);
   if (compressed) {
-    std::string block(exqrv::codec::kBlockMagic, sizeof exqrv::codec::kBlockMagic);
-    block.append(16, '\0');
-    exqrv::WriteLe32(block.data() + 16, static_cast<uint32_t>(size - 1));
-    store = block + store.substr(1);
+    uint8_t header[exqrv::codec::kBlockHeaderSize];
+    exqrv::codec::BlockHeader::For(0, static_cast<uint32_t>(size - 1), 0).Serialize(header);
+    store = std::string(reinterpret_cast<const char*>(header), sizeof header) + store.substr(1);
   }
   uint8_t head[exqrv::kDocumentHeaderSize + exqrv::kDirectoryEntrySize];
   exqrv::DocumentHeader::For(1).Serialize(head);

@@ -13,7 +13,6 @@
 #include "codec/compressed_block.h"
 #include "document/document.h"
 #include "platform/file.h"
-#include "platform/little_endian.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "tools/commands.h"
@@ -112,8 +111,9 @@ bool CheckBlock(platform::File& source, uint32_t offset, BlockCheck& check) {
   uint8_t header[codec::kBlockHeaderSize];
   source.Seek(offset, platform::SeekOrigin::Begin);
   if (source.Read(header, sizeof header) < sizeof header) return false;
-  check.headerLength = ReadLe32(header + 12);
-  check.headerCrc = ReadLe32(header + 20);
+  const codec::BlockHeader stored = codec::BlockHeader::Parse(header);
+  check.headerLength = stored.uncompressedLength;
+  check.headerCrc = stored.crc;
   platform::File sink;
   if (!sink.Open("/dev/null", platform::OpenMode::Write)) return false;
   codec::CompressedBlock block;

@@ -195,6 +195,28 @@ std::string ContainerHead(const DocumentHeader& header, const std::vector<ChunkE
   return head;
 }
 
+ChunkEntry FindChunkEntry(std::string_view document, const char (&tag)[kChunkTagSize + 1]) {
+  const auto* bytes = reinterpret_cast<const uint8_t*>(document.data());
+  if (document.size() < kDocumentHeaderSize) return {};
+  const uint16_t count = DocumentHeader::Parse(bytes).chunkCount;
+  for (size_t i = 0; i < count; ++i) {
+    const size_t at = kDocumentHeaderSize + kDirectoryEntrySize * i;
+    if (at + kDirectoryEntrySize > document.size()) break;
+    const ChunkEntry entry = ChunkEntry::Parse(bytes + at);
+    if (entry.HasTag(tag)) return entry;
+  }
+  return {};
+}
+
+void SetPageContentOffset(std::string& document, uint16_t page, uint32_t contentOffset) {
+  const size_t at =
+      FindChunkEntry(document, "pape").offset + kPageCountSize + kPageEntrySize * (page - 1);
+  auto* bytes = reinterpret_cast<uint8_t*>(document.data() + at);
+  PageEntry entry = PageEntry::Parse(bytes);
+  entry.contentOffset = contentOffset;
+  entry.Serialize(bytes);
+}
+
 bool WriteFileBytes(const std::string& path, std::string_view bytes) {
   platform::File file;
   return file.Open(path, platform::OpenMode::Write) &&

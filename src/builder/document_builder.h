@@ -58,6 +58,13 @@ std::string BuildDocument(const DocumentSpec& recipe);
 // (header.chunkCount may announce another number of entries).
 std::string ContainerHead(const DocumentHeader& header, const std::vector<ChunkEntry>& entries);
 
+// For tests that spoil a built document. The directory entry of the first
+// chunk with this tag; an entry with offset 0 when there is none.
+ChunkEntry FindChunkEntry(std::string_view document, const char (&tag)[kChunkTagSize + 1]);
+// Points page (counted from 1) of a document with a plain page table at
+// contentOffset.
+void SetPageContentOffset(std::string& document, uint16_t page, uint32_t contentOffset);
+
 // A compressed block (header and implode stream) holding data.
 std::string CompressBlock(std::string_view data);
 

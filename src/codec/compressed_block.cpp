@@ -21,6 +21,7 @@ constexpr size_t kReservedOffset = 8;
 constexpr size_t kUncompressedLengthOffset = 12;
 constexpr size_t kCompressedLengthOffset = 16;
 constexpr size_t kCrcOffset = 20;
+static_assert(kCrcOffset + 4 == kBlockHeaderSize);
 constexpr int32_t kSmallBlockLimit = 4096;  // up to this many bytes, the small dictionary
 constexpr uint32_t kSmallDictionary = 1024;
 constexpr uint32_t kLargeDictionary = 4096;
@@ -39,6 +40,38 @@ void ReportProgress(uint32_t done, uint32_t total) {
 
 }  // namespace
 
+BlockHeader BlockHeader::Parse(const uint8_t* bytes) {
+  BlockHeader header;
+  std::memcpy(header.magic.data(), bytes, header.magic.size());
+  header.reserved = ReadLe32(bytes + kReservedOffset);
+  header.uncompressedLength = ReadLe32(bytes + kUncompressedLengthOffset);
+  header.compressedLength = ReadLe32(bytes + kCompressedLengthOffset);
+  header.crc = ReadLe32(bytes + kCrcOffset);
+  return header;
+}
+
+BlockHeader BlockHeader::For(uint32_t uncompressedLength, uint32_t compressedLength,
+                             uint32_t crc) {
+  BlockHeader header;
+  std::memcpy(header.magic.data(), kBlockMagic, sizeof kBlockMagic);
+  header.uncompressedLength = uncompressedLength;
+  header.compressedLength = compressedLength;
+  header.crc = crc;
+  return header;
+}
+
+void BlockHeader::Serialize(uint8_t* bytes) const {
+  std::memcpy(bytes, magic.data(), magic.size());
+  WriteLe32(bytes + kReservedOffset, reserved);
+  WriteLe32(bytes + kUncompressedLengthOffset, uncompressedLength);
+  WriteLe32(bytes + kCompressedLengthOffset, compressedLength);
+  WriteLe32(bytes + kCrcOffset, crc);
+}
+
+bool BlockHeader::HasMagic() const {
+  return std::memcmp(magic.data(), kBlockMagic, sizeof kBlockMagic) == 0;
+}
+
 struct CompressedBlock::State {
   platform::File* source = nullptr;
   platform::File* destination = nullptr;
@@ -55,7 +88,7 @@ struct CompressedBlock::State {
   std::unique_ptr<ImplodeWork> implodeWork;
   uint32_t literalCoding = Binary;
   uint32_t dictionarySize = 0;
-  uint8_t header[kBlockHeaderSize] = {};
+  BlockHeader header;
 
   void Begin(platform::File& from, platform::File& to, uint32_t toOffset, BlockMode newMode);
   BlockResult Expand();
@@ -108,12 +141,12 @@ BlockResult CompressedBlock::State::Expand() {
   if (!explodeWork) return BlockResult::OutOfMemory;
   // The header is read outside the callbacks: it is neither counted nor
   // checksummed. A source that ends inside it has no valid magic.
-  const uint32_t got = source->Read(header, kBlockHeaderSize);
-  if (got < kBlockHeaderSize || std::memcmp(header, kBlockMagic, sizeof kBlockMagic) != 0) {
-    return BlockResult::BadMagic;
-  }
-  inputLimit = ReadLe32(header + kCompressedLengthOffset);
-  outputTotal = ReadLe32(header + kUncompressedLengthOffset);
+  uint8_t bytes[kBlockHeaderSize];
+  if (source->Read(bytes, kBlockHeaderSize) < kBlockHeaderSize) return BlockResult::BadMagic;
+  header = BlockHeader::Parse(bytes);
+  if (!header.HasMagic()) return BlockResult::BadMagic;
+  inputLimit = header.compressedLength;
+  outputTotal = header.uncompressedLength;
   BlockResult result = codec::Explode(ReadPiece, WritePiece, *explodeWork, this);
   runningCrc = ~runningCrc;
   explodeWork.reset();
@@ -128,11 +161,7 @@ BlockResult CompressedBlock::State::Compress(int32_t length) {
   implodeWork.reset(new (std::nothrow) ImplodeWork);
   if (!implodeWork) return BlockResult::OutOfMemory;
   const auto rawLength = static_cast<uint32_t>(length);
-  std::memcpy(header, kBlockMagic, sizeof kBlockMagic);
-  WriteLe32(header + kReservedOffset, 0);
-  WriteLe32(header + kUncompressedLengthOffset, rawLength);
-  WriteLe32(header + kCompressedLengthOffset, 0);
-  WriteLe32(header + kCrcOffset, kCrcStart);
+  header = BlockHeader::For(rawLength, 0, kCrcStart);
   inputLimit = rawLength;
   outputTotal = 0;
   WriteHeader();  // a placeholder until the lengths and the CRC are known
@@ -143,9 +172,8 @@ BlockResult CompressedBlock::State::Compress(int32_t length) {
 
   const int64_t end = destination->Position();
   runningCrc = ~runningCrc;
-  WriteLe32(header + kCompressedLengthOffset,
-            static_cast<uint32_t>(end - destinationOffset - kBlockHeaderSize));
-  WriteLe32(header + kCrcOffset, runningCrc);
+  header.compressedLength = static_cast<uint32_t>(end - destinationOffset - kBlockHeaderSize);
+  header.crc = runningCrc;
   destination->Seek(destinationOffset, platform::SeekOrigin::Begin);
   WriteHeader();
   destination->Seek(end, platform::SeekOrigin::Begin);
@@ -156,7 +184,9 @@ BlockResult CompressedBlock::State::Compress(int32_t length) {
 
 bool CompressedBlock::State::WriteHeader() {
   if (writeFailed) return false;
-  if (destination->Write(header, kBlockHeaderSize)) return true;
+  uint8_t bytes[kBlockHeaderSize];
+  header.Serialize(bytes);
+  if (destination->Write(bytes, kBlockHeaderSize)) return true;
   ReportWriteFailure();
   return false;
 }

@@ -1,8 +1,8 @@
-// A compressed block: a 24-byte header ("QvorPKCP", reserved, uncompressed
-// length, compressed length, CRC-32 of the uncompressed data) followed by an
-// implode stream. CompressedBlock moves one block between two open files.
+// A compressed block: a 24-byte header followed by an implode stream.
+// CompressedBlock moves one block between two open files.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 
@@ -13,6 +13,23 @@ namespace exqrv::codec {
 
 inline constexpr char kBlockMagic[8] = {'Q', 'v', 'o', 'r', 'P', 'K', 'C', 'P'};
 inline constexpr uint32_t kBlockHeaderSize = 24;
+
+// The header: magic[8], then four 32-bit fields. The lengths count the
+// uncompressed data and the stream after the header; the CRC-32 is the
+// complemented one of the uncompressed data.
+struct BlockHeader {
+  std::array<char, sizeof kBlockMagic> magic{};
+  uint32_t reserved = 0;
+  uint32_t uncompressedLength = 0;
+  uint32_t compressedLength = 0;
+  uint32_t crc = 0;
+
+  static BlockHeader Parse(const uint8_t* bytes);
+  // A header with the block magic.
+  static BlockHeader For(uint32_t uncompressedLength, uint32_t compressedLength, uint32_t crc);
+  void Serialize(uint8_t* bytes) const;
+  bool HasMagic() const;  // all eight bytes compared
+};
 
 enum class BlockMode : int32_t { Expand = 0, Compress = 1 };
 

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "codec/codec.h"
+#include "platform/little_endian.h"
 
 namespace exqrv::codec {
 namespace {
@@ -35,8 +36,7 @@ constexpr CrcTables kTables = BuildTables();
 
 uint32_t Crc32Update(const uint8_t* data, size_t count, uint32_t running) {
   while (count >= kSlices) {
-    const uint32_t low = running ^ (uint32_t{data[0]} | uint32_t{data[1]} << 8 |
-                                    uint32_t{data[2]} << 16 | uint32_t{data[3]} << 24);
+    const uint32_t low = running ^ ReadLe32(data);
     running = kTables[7][low & 0xFF] ^ kTables[6][(low >> 8) & 0xFF] ^
               kTables[5][(low >> 16) & 0xFF] ^ kTables[4][low >> 24] ^ kTables[3][data[4]] ^
               kTables[2][data[5]] ^ kTables[1][data[6]] ^ kTables[0][data[7]];

@@ -16,11 +16,11 @@
 //    byte, asking for the next piece exactly when a consume needs it.
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 
 #include "codec/code_tables.h"
 #include "codec/explode.h"
+#include "platform/little_endian.h"
 
 namespace exqrv::codec {
 namespace {
@@ -109,14 +109,6 @@ constexpr auto kLiteralLookup = BuildLookup<LiteralEntry, size_t{1} << kLiteralL
     });
 
 constexpr uint64_t LowMask(uint32_t bits) { return (uint64_t{1} << bits) - 1; }
-
-// One unaligned load; the bit order of the format is that of a little-endian word.
-inline uint64_t LoadLe64(const uint8_t* p) {
-  uint64_t value;
-  std::memcpy(&value, p, sizeof value);
-  if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap64(value);
-  return value;
-}
 
 enum class ItemResult { More, EndMarker, InputEnded };
 

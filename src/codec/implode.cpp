@@ -14,11 +14,11 @@
 // table, gives the 2-byte match. The output is exactly that of the rules.
 #include <algorithm>
 #include <array>
-#include <bit>
 #include <cstring>
 
 #include "codec/code_tables.h"
 #include "codec/implode.h"
+#include "platform/little_endian.h"
 
 namespace exqrv::codec {
 namespace {
@@ -48,19 +48,6 @@ constexpr std::array<tables::Code, tables::kEndMarkerLength + 1> kLengthOutput =
   }
   return codes;
 }();
-
-// One unaligned load; the bit order of the format is that of a little-endian word.
-inline uint64_t LoadLe64(const uint8_t* p) {
-  uint64_t value;
-  std::memcpy(&value, p, sizeof value);
-  if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap64(value);
-  return value;
-}
-
-inline void StoreLe64(uint8_t* p, uint64_t value) {
-  if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap64(value);
-  std::memcpy(p, &value, sizeof value);
-}
 
 // How far a and b agree, counted on from `from`, at most `max`.
 inline uint32_t MatchLength(const uint8_t* a, const uint8_t* b, uint32_t from, uint32_t max) {

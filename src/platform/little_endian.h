@@ -2,7 +2,9 @@
 // and these are the only places that assemble or split such fields.
 #pragma once
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 namespace exqrv {
@@ -30,6 +32,21 @@ inline void WriteLe32(void* data, uint32_t value) {
   p[1] = static_cast<uint8_t>(value >> 8);
   p[2] = static_cast<uint8_t>(value >> 16);
   p[3] = static_cast<uint8_t>(value >> 24);
+}
+
+// Whole 64-bit words for the codec's bit readers and writers: one unaligned
+// load or store, where the others assemble byte by byte. The formats' bit
+// order is that of a little-endian word.
+inline uint64_t LoadLe64(const void* data) {
+  uint64_t value;
+  std::memcpy(&value, data, sizeof value);
+  if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap64(value);
+  return value;
+}
+
+inline void StoreLe64(void* data, uint64_t value) {
+  if constexpr (std::endian::native == std::endian::big) value = __builtin_bswap64(value);
+  std::memcpy(data, &value, sizeof value);
 }
 
 // Appenders for code that assembles file images in memory.

@@ -6,7 +6,6 @@
 #include "app/converter_app.h"
 #include "builder/document_builder.h"
 #include "platform/file.h"
-#include "platform/little_endian.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "support/scratch_dir.h"
@@ -70,11 +69,7 @@ TEST_F(ConvertJob, NotesFollowTheirPageInListOrder) {
 TEST_F(ConvertJob, AStoreThatDoesNotExpandLeavesThePagesAlone) {
   std::string bytes = build::BuildDocument(
       {.pages = {TextPage({"page"})}, .notes = {{1, "lost", "note"}}, .compressNotes = true});
-  const uint16_t chunks = ReadLe16(bytes.data() + 6);
-  for (uint32_t i = 0; i < chunks; ++i) {
-    const char* entry = bytes.data() + 8 + 16 * i;
-    if (std::string(entry, 4) == "indx") bytes[ReadLe32(entry + 8) + 7] = 'X';  // spoil the magic
-  }
+  bytes[build::FindChunkEntry(bytes, "indx").offset + 7] = 'X';  // spoil the block's magic
   EXPECT_EQ(ConvertBytes(bytes), 1);
   EXPECT_EQ(Text(), "page");
 }
@@ -217,13 +212,7 @@ TEST(ConvertJobResources, PagesPointingPastTheEndGiveNoText) {
   build::ScratchDir dir;
   std::string bytes = build::BuildDocument({.pages = {TextPage({"kept"}), TextPage({"lost"})}});
   // Move page 2's content far beyond the end of the file.
-  const uint16_t chunks = ReadLe16(bytes.data() + 6);
-  for (uint32_t i = 0; i < chunks; ++i) {
-    const char* entry = bytes.data() + 8 + 16 * i;
-    if (std::string(entry, 4) == "pape") {
-      WriteLe32(bytes.data() + ReadLe32(entry + 8) + 2 + 26 + 10, 0xFFFFFF00u);
-    }
-  }
+  build::SetPageContentOffset(bytes, 2, 0xFFFFFF00u);
   ASSERT_TRUE(build::WriteFileBytes(dir / "FAR.QRV", bytes));
   ConverterApp app;
   EXPECT_EQ(app.ConvertDocument(dir / "FAR.QRV", dir / "FAR.TXT"), 1);

@@ -7,16 +7,11 @@
 #include "codec/compressed_block.h"
 #include "codec_harness.h"
 #include "platform/file.h"
-#include "platform/little_endian.h"
 #include "platform/prompter.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv::codec::testing {
 namespace {
-
-constexpr size_t kUncompressedAt = 12;
-constexpr size_t kCompressedAt = 16;
-constexpr size_t kCrcAt = 20;
 
 std::vector<int32_t> g_percentages;
 void RecordProgress(int32_t percent) { g_percentages.push_back(percent); }
@@ -76,8 +71,12 @@ class CompressedBlockTest : public ::testing::Test {
   int64_t sourcePositionAfter_ = 0;
 };
 
-Bytes WithField(Bytes block, size_t at, uint32_t value) {
-  WriteLe32(block.data() + at, value);
+BlockHeader HeaderOf(const Bytes& block) { return BlockHeader::Parse(block.data()); }
+
+Bytes WithField(Bytes block, uint32_t BlockHeader::*field, uint32_t value) {
+  BlockHeader header = HeaderOf(block);
+  header.*field = value;
+  header.Serialize(block.data());
   return block;
 }
 
@@ -100,11 +99,12 @@ TEST_F(CompressedBlockTest, CompressWritesTheHeaderAndExpandGivesTheDataBack) {
 
   const Bytes block(written.begin() + 7, written.end());
   EXPECT_EQ(std::memcmp(block.data(), "QvorPKCP", 8), 0);
-  EXPECT_EQ(ReadLe32(block.data() + 8), 0u);
-  EXPECT_EQ(ReadLe32(block.data() + kUncompressedAt), data.size());
-  EXPECT_EQ(ReadLe32(block.data() + kCompressedAt), block.size() - kBlockHeaderSize);
+  const BlockHeader header = HeaderOf(block);
+  EXPECT_EQ(header.reserved, 0u);
+  EXPECT_EQ(header.uncompressedLength, data.size());
+  EXPECT_EQ(header.compressedLength, block.size() - kBlockHeaderSize);
   const uint32_t crc = ~Crc32Update(data.data(), data.size(), 0xFFFFFFFFu);
-  EXPECT_EQ(ReadLe32(block.data() + kCrcAt), crc);
+  EXPECT_EQ(header.crc, crc);
   EXPECT_EQ(block_.crc(), crc);
 
   Bytes output;
@@ -115,7 +115,7 @@ TEST_F(CompressedBlockTest, CompressWritesTheHeaderAndExpandGivesTheDataBack) {
 
 TEST_F(CompressedBlockTest, CompressChecksumsTheDigits) {
   const Bytes block = Block(FromHex("31 32 33 34 35 36 37 38 39"));
-  EXPECT_EQ(ReadLe32(block.data() + kCrcAt), 0xCBF43926u);
+  EXPECT_EQ(HeaderOf(block).crc, 0xCBF43926u);
 }
 
 // Up to 4096 bytes the small dictionary, above it the large one; always Binary.
@@ -147,7 +147,8 @@ TEST_F(CompressedBlockTest, SourceEndingInsideTheHeaderHasNoMagic) {
 TEST_F(CompressedBlockTest, CompressedLengthBelowFiveIsTooShort) {
   const Bytes block = Block(EnglishLikeText(500));
   for (uint32_t length = 0; length <= 4; ++length) {
-    EXPECT_EQ(Expand(WithField(block, kCompressedAt, length), 0, nullptr), BlockResult::InputTooShort)
+    EXPECT_EQ(Expand(WithField(block, &BlockHeader::compressedLength, length), 0, nullptr),
+              BlockResult::InputTooShort)
         << length;
   }
   // Compressing nothing makes a 4-byte stream that cannot be expanded.
@@ -161,8 +162,11 @@ TEST_F(CompressedBlockTest, HeaderFieldsBesideTheStreamAreNotChecked) {
   const Bytes block = Block(data);
   Bytes padded = block;
   padded.resize(block.size() + 100, 0x5A);
-  const Bytes variants[] = {WithField(block, kCrcAt, 0x12345678), WithField(block, kUncompressedAt, 3),
-                            WithField(padded, kCompressedAt, static_cast<uint32_t>(padded.size() - 24))};
+  const Bytes variants[] = {
+      WithField(block, &BlockHeader::crc, 0x12345678),
+      WithField(block, &BlockHeader::uncompressedLength, 3),
+      WithField(padded, &BlockHeader::compressedLength,
+                static_cast<uint32_t>(padded.size() - kBlockHeaderSize))};
   for (const Bytes& variant : variants) {
     Bytes output;
     EXPECT_EQ(Expand(variant, 0, &output), BlockResult::Ok);
@@ -175,7 +179,7 @@ TEST_F(CompressedBlockTest, ShortCompressedLengthKeepsThePartialOutput) {
   const Bytes block = Block(data);
   const uint32_t half = static_cast<uint32_t>((block.size() - kBlockHeaderSize) / 2);
   Bytes output;
-  EXPECT_EQ(Expand(WithField(block, kCompressedAt, half), 0, &output), BlockResult::DataError);
+  EXPECT_EQ(Expand(WithField(block, &BlockHeader::compressedLength, half), 0, &output), BlockResult::DataError);
   ASSERT_GT(output.size(), 4096u);
   ASSERT_LT(output.size(), data.size());
   EXPECT_TRUE(std::equal(output.begin(), output.end(), data.begin()));

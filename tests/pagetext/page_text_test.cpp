@@ -19,17 +19,7 @@ constexpr char kUnexpected[] = "unexpect command!\n";
 // file so that a stream cut short runs into the end of the data.
 std::string DocumentEndingWith(const std::string& stream) {
   std::string bytes = build::BuildDocument({.pages = {"CT"}});
-  auto* data = reinterpret_cast<uint8_t*>(bytes.data());
-  const uint16_t chunks = DocumentHeader::Parse(data).chunkCount;
-  for (uint32_t i = 0; i < chunks; ++i) {
-    const ChunkEntry entry =
-        ChunkEntry::Parse(data + kDocumentHeaderSize + kDirectoryEntrySize * i);
-    if (!entry.HasTag("pape")) continue;
-    uint8_t* first = data + entry.offset + kPageCountSize;
-    PageEntry page = PageEntry::Parse(first);
-    page.contentOffset = static_cast<uint32_t>(bytes.size());
-    page.Serialize(first);
-  }
+  build::SetPageContentOffset(bytes, 1, static_cast<uint32_t>(bytes.size()));
   return bytes + stream;
 }
 

@@ -11,7 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "builder/document_builder.h"
-#include "platform/little_endian.h"
+#include "codec/compressed_block.h"
 #include "platform/platform.h"
 #include "support/scratch_dir.h"
 
@@ -195,14 +195,17 @@ TEST_F(Tools, VerifyNamesTheDamagedBlock) {
   const uint32_t page2 = static_cast<uint32_t>(std::stoul(info.out.substr(at + 23)));
 
   std::string flipped = sound;
-  flipped[page2 + 24 + 5] ^= 0x10;  // a byte of the page's stream
+  flipped[page2 + codec::kBlockHeaderSize + 5] ^= 0x10;  // a byte of the page's stream
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "FLIP.QRV", flipped));
   const Outcome flip = Shell(Qrvtool("verify " + Quoted(dir_ / "FLIP.QRV")));
   EXPECT_EQ(flip.status, 1);
   EXPECT_NE(flip.out.find("page 2 at offset " + std::to_string(page2)), std::string::npos) << flip.out;
 
   std::string wrongCrc = sound;
-  WriteLe32(wrongCrc.data() + page2 + 20, ReadLe32(wrongCrc.data() + page2 + 20) ^ 1);
+  auto* header = reinterpret_cast<uint8_t*>(wrongCrc.data() + page2);
+  codec::BlockHeader stored = codec::BlockHeader::Parse(header);
+  stored.crc ^= 1;
+  stored.Serialize(header);
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "CRC.QRV", wrongCrc));
   const Outcome crc = Shell(Qrvtool("verify " + Quoted(dir_ / "CRC.QRV")));
   EXPECT_EQ(crc.status, 1);
