@@ -91,7 +91,8 @@ void GatherAnnotations(const std::string& path, InfoFacts& facts) {
   platform::File file;
   if (!file.Open(path, platform::OpenMode::Read)) return;
   AnnotationSet annotations;
-  facts.storeExpands = annotations.Load(file, platform::ReserveTemporaryName("EXT")) == 0;
+  facts.storeExpands = annotations.Load(file, platform::ReserveTemporaryName("EXT")) ==
+                       AnnotationLoadResult::Loaded;
   for (const KindSummary& kind : annotations.Summary()) {
     if (kind.records == 0) continue;
     facts.kinds.emplace_back(std::string(kind.tag.substr(0, kind.tag.find(' '))), kind.records);
@@ -127,9 +128,9 @@ std::string GatherInfo(const std::string& path, InfoFacts& facts) {
 
   Document document;
   const OpenResult opened = document.Open(path);
-  if (opened != Opened) {
+  if (opened != OpenResult::Opened) {
     return std::string("cannot read the pages: ") +
-           (opened == FormatError ? "a chunk does not expand" : "a table is cut short");
+           (opened == OpenResult::FormatError ? "a chunk does not expand" : "a table is cut short");
   }
   facts.pagesRead = true;
   facts.compressedPages = document.HasWorkingCopy();

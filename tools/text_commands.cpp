@@ -279,9 +279,9 @@ int VerifyCommand(const Args& args) {
       sound &= ReportBlock(source, TagText(entry), entry.offset);
     }
   }
-  if (opened != Opened) {
+  if (opened != OpenResult::Opened) {
     std::printf("pages: the document does not open (%s)\n",
-                opened == FormatError ? "a chunk does not expand" : "a table is cut short");
+                opened == OpenResult::FormatError ? "a chunk does not expand" : "a table is cut short");
     return 1;
   }
 

@@ -58,22 +58,22 @@ std::optional<AnnotationKind> KindOfTag(const uint8_t* tag) {
 
 AnnotationSet::~AnnotationSet() { Reset(); }
 
-int AnnotationSet::Load(platform::File& documentHandle, const std::string& uniqueName) {
+AnnotationLoadResult AnnotationSet::Load(platform::File& documentHandle, const std::string& uniqueName) {
   ClearLists();
   temporaryFault_ = platform::TemporaryFault::None;
   workName_ = uniqueName;
   LoadThumbnails(documentHandle);
   const int64_t position = documentHandle.Position();
-  if (!FindStore(documentHandle)) return kAnnotationsLoaded;
+  if (!FindStore(documentHandle)) return AnnotationLoadResult::Loaded;
   const bool filled = FillWorkFile(documentHandle);
   if (workFile_.WriteFailed()) temporaryFault_ = platform::TemporaryFault::WriteFailed;
-  if (!filled || temporaryFault_ != platform::TemporaryFault::None) return kStoreNotExpanded;
+  if (!filled || temporaryFault_ != platform::TemporaryFault::None) return AnnotationLoadResult::StoreNotExpanded;
   storeHeader_ = {};
   workFile_.Seek(0, platform::SeekOrigin::Begin);
   workFile_.Read(storeHeader_.data(), kStoreHeaderSize);
   ReadKindDirectory();
   documentHandle.Seek(position, platform::SeekOrigin::Begin);
-  return kAnnotationsLoaded;
+  return AnnotationLoadResult::Loaded;
 }
 
 int AnnotationSet::Reset() {

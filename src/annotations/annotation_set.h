@@ -24,9 +24,10 @@ inline constexpr uint32_t kKindEntrySize = 14;
 inline constexpr uint32_t kThumbnailEntrySize = 8;
 inline constexpr size_t kKindTagSize = 6;
 
-// Load's results.
-inline constexpr int kAnnotationsLoaded = 0;  // also: the document has no store
-inline constexpr int kStoreNotExpanded = -3;  // or the work file could not be made
+enum class AnnotationLoadResult : int32_t {
+  Loaded = 0,             // also: the document has no store
+  StoreNotExpanded = -3,  // or the work file could not be made
+};
 
 // The six kinds in the order qrvtool reports them.
 enum class AnnotationKind { Note, Indxe, Htext, Hlink, Hligt, Bmark };
@@ -49,8 +50,8 @@ class AnnotationSet {
   AnnotationSet& operator=(const AnnotationSet&) = delete;
 
   // documentHandle: the document file itself. uniqueName: a reserved
-  // "...EXTxxxx.TMP" name. 0, or -3 when the store cannot be expanded.
-  int Load(platform::File& documentHandle, const std::string& uniqueName);
+  // "...EXTxxxx.TMP" name.
+  AnnotationLoadResult Load(platform::File& documentHandle, const std::string& uniqueName);
   int Reset();
   // Whether the work file let the last Load down: then the store's notes
   // are missing through no fault of the document.

@@ -41,7 +41,7 @@ TextExtraction::~TextExtraction() {
 
 bool TextExtraction::Open(const std::string& documentPath) {
   fault_ = platform::TemporaryFault::None;
-  if (document_->Open(documentPath) != Opened) {
+  if (document_->Open(documentPath) != OpenResult::Opened) {
     fault_ = document_->temporaryFault();
     return false;
   }

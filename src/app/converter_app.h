@@ -41,10 +41,10 @@ class ConverterApp {
 
   // Entry lists (dialog mode).
   void ClearEntryLists(int which);
-  int ScanDirectory(int side);
-  void InsertFileEntry(const std::string& name, int picture, unsigned start, int side);
-  int BuildDirectoryList(int side);
-  int FindDriveEntry(const std::string& root, int side) const;
+  int ScanDirectory(Side side);
+  void InsertFileEntry(const std::string& name, int picture, unsigned start, Side side);
+  int BuildDirectoryList(Side side);
+  int FindDriveEntry(const std::string& root, Side side) const;
 
   void SetDialogHook(DialogHook hook) { dialogHook_ = std::move(hook); }
 

@@ -79,7 +79,7 @@ void ConverterApp::ClearEntryLists(int which) {
   if (which == kAllLists || which == kTextDirectories) Clear(TextDirectoryList);
 }
 
-int ConverterApp::ScanDirectory(int side) {
+int ConverterApp::ScanDirectory(Side side) {
   const bool documents = side == DocumentSide;
   const std::string& directory = documents ? SourceDirectory : TargetDirectory;
   ClearEntryLists(documents ? kDocumentFiles : kTextFiles);
@@ -106,7 +106,7 @@ int ConverterApp::ScanDirectory(int side) {
 }
 
 void ConverterApp::InsertFileEntry(const std::string& name, int picture, unsigned start,
-                                   int side) {
+                                   Side side) {
   EntryList& list = side == DocumentSide ? DocumentFileList : TextFileList;
   // Entries of another picture are passed over, so a group keeps its place.
   for (size_t i = start; i < list.size(); ++i) {
@@ -122,7 +122,7 @@ void ConverterApp::InsertFileEntry(const std::string& name, int picture, unsigne
   list.push_back(MakeEntry(name, picture, 0));
 }
 
-int ConverterApp::BuildDirectoryList(int side) {
+int ConverterApp::BuildDirectoryList(Side side) {
   const bool documents = side == DocumentSide;
   ClearEntryLists(documents ? kDocumentDirectories : kTextDirectories);
   EntryList& list = documents ? DocumentDirectoryList : TextDirectoryList;
@@ -150,7 +150,7 @@ int ConverterApp::BuildDirectoryList(int side) {
   return static_cast<int>(list.size());
 }
 
-int ConverterApp::FindDriveEntry(const std::string& root, int side) const {
+int ConverterApp::FindDriveEntry(const std::string& root, Side side) const {
   const EntryList& list = side == DocumentSide ? DocumentDirectoryList : TextDirectoryList;
   for (size_t i = 0; i < list.size(); ++i) {
     if (list[i]->Name == root) return static_cast<int>(i);

@@ -19,8 +19,9 @@ enum EntryPicture : int {
 };
 
 // The two sides of the dialog.
-inline constexpr int DocumentSide = 1;
-inline constexpr int TextSide = 0;
+enum class Side { Text = 0, Document = 1 };
+inline constexpr Side DocumentSide = Side::Document;
+inline constexpr Side TextSide = Side::Text;
 
 struct ListEntry {
   std::string Name;

@@ -29,23 +29,23 @@ OpenResult Document::Open(const std::string& path) {
   temporaryFault_ = platform::TemporaryFault::None;
   ReserveWorkingCopyName();
   if (!file_.Open(path, platform::OpenMode::Read) && !file_.Open(path, platform::OpenMode::Read)) {
-    return FileError;
+    return OpenResult::FileError;
   }
-  if (!VerifyMagic()) return FormatError;
+  if (!VerifyMagic()) return OpenResult::FormatError;
   path_ = path;
   if (IsPageTableCompressed()) {
     const OpenResult made = MakeWorkingCopy();
-    if (made != Opened) return made;
+    if (made != OpenResult::Opened) return made;
   } else {
     file_.Close();
-    if (!file_.Open(path, platform::OpenMode::Read)) return FileError;
+    if (!file_.Open(path, platform::OpenMode::Read)) return OpenResult::FileError;
     hasWorkingCopy_ = 0;
   }
   if (!ReadDirectory() || !ReadPageTable() || !ReadNameTable()) {
     file_.Close();
-    return FileError;
+    return OpenResult::FileError;
   }
-  return Opened;
+  return OpenResult::Opened;
 }
 
 bool Document::ReserveWorkingCopyName() {
@@ -70,10 +70,10 @@ OpenResult Document::MakeWorkingCopy() {
   file_.Close();
   if (!CreateWorkingCopyFile()) {
     temporaryFault_ = platform::TemporaryFault::NotMade;
-    return FileError;
+    return OpenResult::FileError;
   }
   platform::File source;
-  if (!source.Open(path_, platform::OpenMode::Read)) return FileError;
+  if (!source.Open(path_, platform::OpenMode::Read)) return OpenResult::FileError;
 
   // The header and the directory go over as they are; the entries of the
   // chunks expanded below are rewritten afterwards.
@@ -99,14 +99,14 @@ OpenResult Document::MakeWorkingCopy() {
     if (!IsExpandedAtOpen(entry)) continue;
     const int64_t start = file_.Seek(0, platform::SeekOrigin::End);
     const int64_t resume = source.Position();
-    if (start < 0 || start > UINT32_MAX) return FormatError;
+    if (start < 0 || start > UINT32_MAX) return OpenResult::FormatError;
     const codec::BlockResult result =
         block.Run(source, entry.offset, static_cast<int32_t>(entry.length), file_,
                   static_cast<uint32_t>(start), codec::BlockMode::Expand, nullptr);
     if (result != codec::BlockResult::Ok) return WorkingCopyFailure();
     source.Seek(resume, platform::SeekOrigin::Begin);
     const int64_t end = file_.Seek(0, platform::SeekOrigin::End);
-    if (end < start || end > UINT32_MAX) return FormatError;
+    if (end < start || end > UINT32_MAX) return OpenResult::FormatError;
     RewriteWorkingCopyEntry(entry, static_cast<uint32_t>(start),
                             static_cast<uint32_t>(end - start));
   }
@@ -114,15 +114,15 @@ OpenResult Document::MakeWorkingCopy() {
   // only show now.
   if (!file_.Flush()) return WorkingCopyFailure();
   hasWorkingCopy_ = 1;
-  return Opened;
+  return OpenResult::Opened;
 }
 
 // A chunk that does not expand is a damaged document, unless the working
 // copy could not take its bytes.
 OpenResult Document::WorkingCopyFailure() {
-  if (!file_.WriteFailed()) return FormatError;
+  if (!file_.WriteFailed()) return OpenResult::FormatError;
   temporaryFault_ = platform::TemporaryFault::WriteFailed;
-  return FileError;
+  return OpenResult::FileError;
 }
 
 // Points the first entry with this tag in the working copy at the expanded

@@ -14,9 +14,16 @@
 
 namespace exqrv {
 
-enum OpenResult : int32_t {
+enum class OpenResult : int32_t {
   Opened = 0,
   FileError = -2,
+  FormatError = -3,
+};
+
+// LoadPage's result: the page is in the working copy (or needs no expanding),
+// or its block is not there or does not expand.
+enum class PageLoadResult : int32_t {
+  Loaded = 0,
   FormatError = -3,
 };
 
@@ -37,7 +44,7 @@ class Document {
 
   bool ReadPageTable();
   bool ReadNameTable();
-  int32_t LoadPage(uint16_t page);
+  PageLoadResult LoadPage(uint16_t page);
 
   // Pagetext: writes the page's text at output's position. 1 when the page's
   // stream was run to its end, 0 when the page was refused.

@@ -54,30 +54,30 @@ bool Document::ReadNameTable() {
   return got == nameRecords_.size();
 }
 
-int32_t Document::LoadPage(uint16_t page) {
-  if (!hasWorkingCopy_) return 0;
+PageLoadResult Document::LoadPage(uint16_t page) {
+  if (!hasWorkingCopy_) return PageLoadResult::Loaded;
   // Pages are counted from 1; a number outside the table names no block.
-  if (page == 0 || page > pageTable_.size()) return FormatError;
+  if (page == 0 || page > pageTable_.size()) return PageLoadResult::FormatError;
   const int64_t position = file_.Position();
   PageEntry& live = pageTable_[page - 1];
-  if (live.contentOffset != 0 && live.contentLength != 0) return 0;
+  if (live.contentOffset != 0 && live.contentLength != 0) return PageLoadResult::Loaded;
   const PageEntry& stored = storedPageTable_[page - 1];
 
   platform::File source;
-  if (!OpenSeparateHandle(source)) return FormatError;
+  if (!OpenSeparateHandle(source)) return PageLoadResult::FormatError;
   codec::CompressedBlock block;
   const int64_t start = file_.Seek(0, platform::SeekOrigin::End);
-  if (start < 0 || start > UINT32_MAX) return FormatError;
+  if (start < 0 || start > UINT32_MAX) return PageLoadResult::FormatError;
   const codec::BlockResult result =
       block.Run(source, stored.contentOffset, static_cast<int32_t>(stored.contentLength), file_,
                 static_cast<uint32_t>(start), codec::BlockMode::Expand, nullptr);
-  if (result != codec::BlockResult::Ok) return FormatError;
+  if (result != codec::BlockResult::Ok) return PageLoadResult::FormatError;
   const int64_t end = file_.Seek(0, platform::SeekOrigin::End);
-  if (end < start || end > UINT32_MAX) return FormatError;
+  if (end < start || end > UINT32_MAX) return PageLoadResult::FormatError;
   live.contentLength = static_cast<uint32_t>(end - start);
   live.contentOffset = static_cast<uint32_t>(start);
   file_.Seek(position, platform::SeekOrigin::Begin);
-  return 0;
+  return PageLoadResult::Loaded;
 }
 
 }  // namespace exqrv

@@ -70,7 +70,7 @@ uint32_t ColourTableSize(uint16_t bitsPerPixel) {
 
 int32_t Document::WritePageText(platform::File& output, uint16_t page) {
   if (page == 0 || page > pageCount_ || !file_.IsOpen() || !output.IsOpen()) return 0;
-  if (LoadPage(page) == FormatError) return 0;
+  if (LoadPage(page) == PageLoadResult::FormatError) return 0;
   const int64_t position = file_.Position();
   file_.Seek(pageTable_[page - 1].contentOffset, platform::SeekOrigin::Begin);
   pageEnded_ = false;

@@ -26,7 +26,7 @@ class DropDownStyle : public QProxyStyle {
 
 }  // namespace
 
-DirectoryComboBox::DirectoryComboBox(ConverterApp& app, int side, QWidget* parent)
+DirectoryComboBox::DirectoryComboBox(ConverterApp& app, Side side, QWidget* parent)
     : QComboBox(parent),
       side_(side),
       entries_(side == DocumentSide ? app.DocumentDirectoryList : app.TextDirectoryList) {

@@ -12,9 +12,9 @@ namespace exqrv::ui {
 class DirectoryComboBox : public QComboBox {
  public:
   // side 1: the documents' selector; side 0: the text files'.
-  DirectoryComboBox(ConverterApp& app, int side, QWidget* parent);
+  DirectoryComboBox(ConverterApp& app, Side side, QWidget* parent);
 
-  int Side() const { return side_; }
+  Side side() const { return side_; }
   const EntryList& Entries() const { return entries_; }
   // Stored names of the items shown, in list order: a path is built from
   // these, never from what an item shows.
@@ -30,7 +30,7 @@ class DirectoryComboBox : public QComboBox {
   void wheelEvent(QWheelEvent* event) override;
 
  private:
-  int side_;
+  Side side_;
   const EntryList& entries_;
 };
 

@@ -5,7 +5,7 @@
 
 namespace exqrv::ui {
 
-FileListBox::FileListBox(ConverterApp& app, int side, QWidget* parent)
+FileListBox::FileListBox(ConverterApp& app, Side side, QWidget* parent)
     : QListWidget(parent),
       side_(side),
       entries_(side == DocumentSide ? app.DocumentFileList : app.TextFileList) {

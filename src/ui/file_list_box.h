@@ -16,9 +16,9 @@ namespace exqrv::ui {
 class FileListBox : public QListWidget {
  public:
   // side 1: the documents (several may be selected); side 0: the text files.
-  FileListBox(ConverterApp& app, int side, QWidget* parent);
+  FileListBox(ConverterApp& app, Side side, QWidget* parent);
 
-  int Side() const { return side_; }
+  Side side() const { return side_; }
   const EntryList& Entries() const { return entries_; }
 
   // Stored names of the items shown, in list order.
@@ -35,7 +35,7 @@ class FileListBox : public QListWidget {
  private:
   const ListEntry* EntryAt(int row) const;
 
-  int side_;
+  Side side_;
   const EntryList& entries_;
 };
 

@@ -112,11 +112,11 @@ QWidget* MainDialog::Control(int id) const {
   return found == controls_.end() ? nullptr : found->second;
 }
 
-FileListBox* MainDialog::FileList(int side) const {
+FileListBox* MainDialog::FileList(Side side) const {
   return side == DocumentSide ? documentList_ : textList_;
 }
 
-DirectoryComboBox* MainDialog::Selector(int side) const {
+DirectoryComboBox* MainDialog::Selector(Side side) const {
   return side == DocumentSide ? documentSelector_ : textSelector_;
 }
 
@@ -144,13 +144,13 @@ QWidget* MainDialog::CreateControl(const ControlTemplate& control) {
       return button;
     }
     case ControlKind::FileList: {
-      const int side = control.id == kDocumentFileListId ? DocumentSide : TextSide;
+      const Side side = control.id == kDocumentFileListId ? DocumentSide : TextSide;
       auto* list = new FileListBox(app_, side, this);
       (side == DocumentSide ? documentList_ : textList_) = list;
       return list;
     }
     case ControlKind::DirectorySelector: {
-      const int side = control.id == kDocumentSelectorId ? DocumentSide : TextSide;
+      const Side side = control.id == kDocumentSelectorId ? DocumentSide : TextSide;
       auto* selector = new DirectoryComboBox(app_, side, this);
       (side == DocumentSide ? documentSelector_ : textSelector_) = selector;
       return selector;
@@ -242,7 +242,7 @@ void MainDialog::AddToolTips() {
   }
 }
 
-std::string& MainDialog::DirectoryOf(int side) {
+std::string& MainDialog::DirectoryOf(Side side) {
   return side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory;
 }
 
@@ -320,7 +320,7 @@ void MainDialog::OnLogScroll(ScrollCode code, int thumbPosition) {
 
 // File lists.
 
-void MainDialog::RefreshFileList(int side) {
+void MainDialog::RefreshFileList(Side side) {
   const int count = app_.ScanDirectory(side);
   FileListBox* list = FileList(side);
   list->ShowNames(static_cast<size_t>(std::max(count, 0)));
@@ -329,14 +329,14 @@ void MainDialog::RefreshFileList(int side) {
   list->scrollToTop();
 }
 
-void MainDialog::RefillFileList(int side) {
+void MainDialog::RefillFileList(Side side) {
   FileListBox* list = FileList(side);
   list->ShowNames(list->Entries().size());
 }
 
 // Selectors.
 
-void MainDialog::FillDirectoryCombo(int side) {
+void MainDialog::FillDirectoryCombo(Side side) {
   app_.BuildDirectoryList(side);
   DirectoryComboBox* selector = Selector(side);
   selector->ShowNames();
@@ -344,20 +344,20 @@ void MainDialog::FillDirectoryCombo(int side) {
       DirectorySelection(selector->Entries(), selector->ItemNames(), DirectoryOf(side)));
 }
 
-void MainDialog::OnDirectoryChosen(int side) {
+void MainDialog::OnDirectoryChosen(Side side) {
   DirectoryComboBox* selector = Selector(side);
   const std::optional<std::string> path =
       ChosenDirectory(selector->ItemNames(), selector->currentIndex(), DirectoryOf(side));
   if (path) ChangeDirectory(side, *path);
 }
 
-void MainDialog::ChangeDirectory(int side, const std::string& path) {
+void MainDialog::ChangeDirectory(Side side, const std::string& path) {
   DirectoryOf(side) = path;
   FillDirectoryCombo(side);
   RefreshFileList(side);
 }
 
-void MainDialog::GoUp(int side) {
+void MainDialog::GoUp(Side side) {
   const std::optional<std::string> parent = ParentDirectory(DirectoryOf(side));
   if (parent) ChangeDirectory(side, *parent);
 }

@@ -39,8 +39,8 @@ class MainDialog : public QDialog {
 
   // The control with this id, or nullptr.
   QWidget* Control(int id) const;
-  FileListBox* FileList(int side) const;
-  DirectoryComboBox* Selector(int side) const;
+  FileListBox* FileList(Side side) const;
+  DirectoryComboBox* Selector(Side side) const;
   const DialogUnits& Units() const { return units_; }
   const DialogLog& Log() const { return log_; }
 
@@ -54,13 +54,13 @@ class MainDialog : public QDialog {
   void ShowLogLines();
   void OnLogScroll(ScrollCode code, int thumbPosition);
 
-  void RefreshFileList(int side);
-  void RefillFileList(int side);
+  void RefreshFileList(Side side);
+  void RefillFileList(Side side);
 
-  void FillDirectoryCombo(int side);
-  void OnDirectoryChosen(int side);
-  void ChangeDirectory(int side, const std::string& path);
-  void GoUp(int side);
+  void FillDirectoryCombo(Side side);
+  void OnDirectoryChosen(Side side);
+  void ChangeDirectory(Side side, const std::string& path);
+  void GoUp(Side side);
 
  private:
   void Initialise();
@@ -71,7 +71,7 @@ class MainDialog : public QDialog {
   void AddToolTips();
   void SyncScrollBar();
   void RepaintLog();
-  std::string& DirectoryOf(int side);
+  std::string& DirectoryOf(Side side);
 
   ConverterApp& app_;
   DialogUnits units_;

@@ -31,10 +31,13 @@ std::string PlainStore() { return build::BuildAnnotationStore({{1, "one", ""}, {
 
 // --- The chunk directory: where the store is, and how it is brought over.
 
+constexpr AnnotationLoadResult kLoaded = AnnotationLoadResult::Loaded;
+constexpr AnnotationLoadResult kNotExpanded = AnnotationLoadResult::StoreNotExpanded;
+
 struct DocumentCase {
   const char* name;
   std::string (*document)();
-  int result;
+  AnnotationLoadResult result;
   Texts notes;
   bool workFileExists;
 };
@@ -56,23 +59,23 @@ constexpr uint32_t kTwoEntryDataOffset = 8 + 2 * 16;
 INSTANTIATE_TEST_SUITE_P(
     AnnotationSet, DocumentTest,
     ::testing::Values(
-        DocumentCase{"NoStore", [] { return Container({Chunk("pape", "pages")}); }, 0, {}, false},
+        DocumentCase{"NoStore", [] { return Container({Chunk("pape", "pages")}); }, kLoaded, {}, false},
         DocumentCase{"PlainStoreAmongOtherChunks",
                      [] { return Container({Chunk("pape", "pages"), Chunk("indx", PlainStore())}); },
-                     0, kStoreNotes, true},
+                     kLoaded, kStoreNotes, true},
         DocumentCase{"FirstStoreEntryHasLengthZero",
                      [] { return Container({RawEntry("indx", 8, 0), Chunk("indx", PlainStore())}); },
-                     0, {}, false},
+                     kLoaded, {}, false},
         DocumentCase{"FirstStoreEntryHasOffsetZero",
                      [] { return Container({RawEntry("indx", 0, 99), Chunk("indx", PlainStore())}); },
-                     0, {}, false},
+                     kLoaded, {}, false},
         // The length only ends the copy; the first piece takes in the whole store.
         DocumentCase{"StoreLongerThanItsLength",
                      [] {
                        return Container(
                            {RawEntry("indx", kTwoEntryDataOffset, 1), Chunk("blob", PlainStore())});
                      },
-                     0, kStoreNotes, true},
+                     kLoaded, kStoreNotes, true},
         DocumentCase{"StoreLongerThanOneCopyPiece",
                      [] {
                        StoreBuilder store;
@@ -80,20 +83,20 @@ INSTANTIATE_TEST_SUITE_P(
                        store.Kind("NOTE", store.Section(2, NoteRecords(kStoreNotes)));
                        return Container({Chunk("indx", store.Build())});
                      },
-                     0, kStoreNotes, true},
+                     kLoaded, kStoreNotes, true},
         DocumentCase{"ChunkCountBeyondTheFile",
-                     [] { return Container({Chunk("indx", PlainStore())}, 65535); }, 0, kStoreNotes,
+                     [] { return Container({Chunk("indx", PlainStore())}, 65535); }, kLoaded, kStoreNotes,
                      true},
         DocumentCase{"CompressedStore",
                      [] { return Container({Chunk("indx", build::CompressBlock(PlainStore()), 1)}); },
-                     0, kStoreNotes, true},
+                     kLoaded, kStoreNotes, true},
         DocumentCase{"CompressedStoreWithoutBlockMagic",
                      [] {
                        std::string block = build::CompressBlock(PlainStore());
                        block[7] = 'X';
                        return Container({Chunk("indx", block, 1)});
                      },
-                     -3, {}, true}),
+                     kNotExpanded, {}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- The kind directory.
@@ -111,7 +114,7 @@ class KindDirectoryTest : public AnnotationStoreTest, public ::testing::WithPara
 
 TEST_P(KindDirectoryTest, FillsEachKindFromItsLastSection) {
   const KindCase& c = GetParam();
-  ASSERT_EQ(LoadStore(c.store()), 0);
+  ASSERT_EQ(LoadStore(c.store()), kLoaded);
   EXPECT_EQ(NoteTexts(set_), c.notes);
   EXPECT_EQ(set_.Indxes().size(), c.indxes);
 }
@@ -190,7 +193,7 @@ class DamagedStoreTest : public AnnotationStoreTest,
 
 TEST_P(DamagedStoreTest, ReadsOnlyWhatTheStoreHolds) {
   const DamageCase& c = GetParam();
-  ASSERT_EQ(LoadStore(c.store()), 0);
+  ASSERT_EQ(LoadStore(c.store()), kLoaded);
   ASSERT_EQ(set_.Notes().size(), c.notes);
   if (c.notes > 0) {
     const NoteRecord& last = set_.Notes()[c.notes - 1];
@@ -275,7 +278,7 @@ class ThumbnailTest : public AnnotationStoreTest,
 
 TEST_P(ThumbnailTest, LoadsTheLastThumbnailEntry) {
   const ThumbnailCase& c = GetParam();
-  ASSERT_EQ(LoadDocument(c.document()), 0);
+  ASSERT_EQ(LoadDocument(c.document()), kLoaded);
   EXPECT_EQ(set_.ThumbnailCount(), c.count);
   for (size_t i = 0; i < c.firstEntries.size(); ++i) {
     EXPECT_EQ(EntryText(set_.Thumbnail(i)), c.firstEntries[i]) << "entry " << i;
@@ -324,7 +327,7 @@ class LifecycleTest : public AnnotationStoreTest {};
 TEST_F(LifecycleTest, ResetEmptiesTheSetAndDeletesTheWorkFile) {
   ASSERT_EQ(LoadDocument(Container({Chunk("thum", ThumbnailTable(1, "AAAAAAAA")),
                                     Chunk("indx", PlainStore())})),
-            0);
+            kLoaded);
   ASSERT_EQ(set_.Notes().size(), 2u);
   ASSERT_EQ(set_.ThumbnailCount(), 1);
   const std::string workFile = set_.WorkFileName();
@@ -344,7 +347,7 @@ TEST_F(LifecycleTest, DestructionDeletesTheWorkFile) {
   {
     AnnotationSet set;
     OpenDocument(Container({Chunk("indx", PlainStore())}));
-    ASSERT_EQ(set.Load(document_, uniqueName_), 0);
+    ASSERT_EQ(set.Load(document_, uniqueName_), kLoaded);
     workFile = set.WorkFileName();
     ASSERT_TRUE(FileExists(workFile));
   }
@@ -353,7 +356,7 @@ TEST_F(LifecycleTest, DestructionDeletesTheWorkFile) {
 
 TEST_F(LifecycleTest, WorkFileThatCannotBeCreatedLeavesNoNotes) {
   uniqueName_ = "C:\\no such folder\\EXT1234.TMP";
-  EXPECT_EQ(LoadDocument(Container({Chunk("indx", PlainStore())})), -3);
+  EXPECT_EQ(LoadDocument(Container({Chunk("indx", PlainStore())})), kNotExpanded);
   EXPECT_TRUE(set_.Notes().empty());
   EXPECT_EQ(set_.Reset(), 0);
 }
@@ -363,7 +366,7 @@ TEST_F(LifecycleTest, SummaryCountsEveryKind) {
   store.Kind("NOTE", store.Section(2, NoteRecords({"a", "b"})))
       .Kind("INDXE", store.Section(1, IndxeRecordBytes()))
       .Kind("HLIGT", store.Section(1, RecordBytes().Placement(0, 0).Reserved().bytes()));
-  ASSERT_EQ(LoadStore(store.Build()), 0);
+  ASSERT_EQ(LoadStore(store.Build()), kLoaded);
   const auto summary = set_.Summary();
   const std::vector<std::pair<std::string, size_t>> expected = {
       {"NOTE  ", 2}, {"INDXE ", 1}, {"HTEXT ", 0}, {"HLINK ", 0}, {"HLIGT ", 1}, {"BMARK ", 0}};

@@ -18,7 +18,7 @@ class RecordLayoutTest : public AnnotationStoreTest {
   void LoadSection(std::string_view tag, uint16_t count, const RecordBytes& records) {
     build::StoreBuilder store;
     store.Kind(tag, store.Section(count, records.bytes()));
-    ASSERT_EQ(LoadStore(store.Build()), 0);
+    ASSERT_EQ(LoadStore(store.Build()), AnnotationLoadResult::Loaded);
   }
 };
 

@@ -67,12 +67,12 @@ void AnnotationStoreTest::OpenDocument(const std::string& documentBytes) {
   EXPECT_TRUE(document_.Open(documentPath_, platform::OpenMode::Read));
 }
 
-int AnnotationStoreTest::LoadDocument(const std::string& documentBytes) {
+AnnotationLoadResult AnnotationStoreTest::LoadDocument(const std::string& documentBytes) {
   OpenDocument(documentBytes);
   return set_.Load(document_, uniqueName_);
 }
 
-int AnnotationStoreTest::LoadStore(const std::string& store) {
+AnnotationLoadResult AnnotationStoreTest::LoadStore(const std::string& store) {
   return LoadDocument(Container({Chunk("indx", store)}));
 }
 

@@ -44,9 +44,9 @@ class AnnotationStoreTest : public ::testing::Test {
   // Writes the document and opens it for reading as document_.
   void OpenDocument(const std::string& documentBytes);
   // OpenDocument, then loads it into set_.
-  int LoadDocument(const std::string& documentBytes);
+  AnnotationLoadResult LoadDocument(const std::string& documentBytes);
   // A document whose only chunk is the plain store.
-  int LoadStore(const std::string& store);
+  AnnotationLoadResult LoadStore(const std::string& store);
 
   std::string documentPath_;
   std::string uniqueName_;

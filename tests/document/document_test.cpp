@@ -55,13 +55,13 @@ class DocumentOpen : public ::testing::Test {
 TEST_F(DocumentOpen, ReadsAPlainDocumentInPlace) {
   Document document;
   ASSERT_EQ(OpenBytes(document, build::BuildDocument({.pages = {TextPage({"a"}), TextPage({"b"})}})),
-            Opened);
+            OpenResult::Opened);
   EXPECT_FALSE(document.HasWorkingCopy());
   EXPECT_EQ(document.PageCount(), 2);
   EXPECT_EQ(TempEntries(), 0u);  // only the name was reserved
   EXPECT_NE(document.pageTable()[1].contentOffset, 0u);
-  EXPECT_EQ(document.LoadPage(1), 0);
-  EXPECT_EQ(document.LoadPage(2), 0);
+  EXPECT_EQ(document.LoadPage(1), PageLoadResult::Loaded);
+  EXPECT_EQ(document.LoadPage(2), PageLoadResult::Loaded);
   EXPECT_TRUE(document.storedPageTable().empty());
 }
 
@@ -73,7 +73,7 @@ TEST_F(DocumentOpen, ExpandsACompressedDocumentIntoAWorkingCopy) {
   std::string copyName;
   {
     Document document;
-    ASSERT_EQ(OpenBytes(document, bytes), Opened);
+    ASSERT_EQ(OpenBytes(document, bytes), OpenResult::Opened);
     ASSERT_TRUE(document.HasWorkingCopy());
     copyName = document.workingCopyName();
     EXPECT_EQ(copyName.substr(copyName.size() - 11, 3), "tst");
@@ -94,15 +94,15 @@ TEST_F(DocumentOpen, ExpandsACompressedDocumentIntoAWorkingCopy) {
       EXPECT_EQ(live.contentLength, 0u);
     }
     const int64_t sizeBefore = document.file().Size();
-    ASSERT_EQ(document.LoadPage(3), 0);
+    ASSERT_EQ(document.LoadPage(3), PageLoadResult::Loaded);
     EXPECT_EQ(document.pageTable()[2].contentOffset, sizeBefore);
     EXPECT_EQ(document.pageTable()[2].contentLength, TextPage({"three"}).size());
     EXPECT_NE(document.storedPageTable()[2].contentOffset, document.pageTable()[2].contentOffset);
     const int64_t sizeAfter = document.file().Size();
-    ASSERT_EQ(document.LoadPage(3), 0);
+    ASSERT_EQ(document.LoadPage(3), PageLoadResult::Loaded);
     EXPECT_EQ(document.file().Size(), sizeAfter);  // appended once
-    EXPECT_EQ(document.LoadPage(0), FormatError);
-    EXPECT_EQ(document.LoadPage(4), FormatError);
+    EXPECT_EQ(document.LoadPage(0), PageLoadResult::FormatError);
+    EXPECT_EQ(document.LoadPage(4), PageLoadResult::FormatError);
     EXPECT_EQ(document.file().Size(), sizeAfter);
   }
   EXPECT_FALSE(platform::CurrentPlatform().GetStatus(copyName));
@@ -114,7 +114,7 @@ TEST_F(DocumentOpen, RewritesOnlyTheExpandedEntries) {
       {.pages = {TextPage({"x"})}, .compress = true,
        .extraChunks = {{"othr", "other", false}}});
   Document document;
-  ASSERT_EQ(OpenBytes(document, bytes), Opened);
+  ASSERT_EQ(OpenBytes(document, bytes), OpenResult::Opened);
   // The working copy's own directory matches what was read from it.
   const std::vector<ChunkEntry>& dir = document.directory();
   const ChunkEntry* other = nullptr;
@@ -134,7 +134,7 @@ TEST_F(DocumentOpen, TwinExpandedTagsRewriteTheFirstEntryEachTime) {
       {.pages = {TextPage({"x"})}, .compress = true,
        .extraChunks = {{"stru", build::CompressBlock("second"), false}}});
   Document document;
-  ASSERT_EQ(OpenBytes(document, bytes), Opened);
+  ASSERT_EQ(OpenBytes(document, bytes), OpenResult::Opened);
   std::vector<ChunkEntry> twins;
   for (const ChunkEntry& e : document.directory()) {
     if (e.HasTag("stru")) twins.push_back(e);
@@ -154,7 +154,7 @@ TEST_F(DocumentOpen, LookupsPutThePositionBack) {
   Document document;
   const std::string body = std::string(2, '\0') + NamesAt202(0) + std::string(4, '\0');
   ASSERT_EQ(OpenBytes(document, Container({{"name", 0, 202, 8}, {"pape", 0, 200, 2}}, body, 200)),
-            Opened);
+            OpenResult::Opened);
   platform::File& file = document.file();
   file.Seek(5, platform::SeekOrigin::Begin);
   EXPECT_EQ(document.FindChunk("pape"), 200u);
@@ -176,7 +176,7 @@ TEST_F(DocumentOpen, FindChunkTakesTheFirstOfTwinTags) {
                                            {"twin", 0, 400, 1},
                                            {"na\0e", 0, 500, 1}},
                                           body, 200)),
-            Opened);
+            OpenResult::Opened);
   EXPECT_EQ(document.FindChunk("twin"), 300u);
   EXPECT_EQ(document.FindChunk("none"), 0u);
   EXPECT_EQ(document.FindChunk("na"), 500u);  // the stored tag ends at its NUL
@@ -203,29 +203,29 @@ TEST_P(DocumentOpenFailures, RefusesWithTheRightResult) {
 INSTANTIATE_TEST_SUITE_P(
     Cases, DocumentOpenFailures,
     ::testing::Values(
-        FailureCase{"short file", "Ql", FormatError},
-        FailureCase{"wrong magic", "QLRD" + std::string(20, '\0'), FormatError},
-        FailureCase{"no chunks", std::string("Qlrd\0\0\0\0", 8), FileError},
-        FailureCase{"directory cut short", std::string("Qlrd\0\0\x03\0", 8) + "pape", FileError},
+        FailureCase{"short file", "Ql", OpenResult::FormatError},
+        FailureCase{"wrong magic", "QLRD" + std::string(20, '\0'), OpenResult::FormatError},
+        FailureCase{"no chunks", std::string("Qlrd\0\0\0\0", 8), OpenResult::FileError},
+        FailureCase{"directory cut short", std::string("Qlrd\0\0\x03\0", 8) + "pape", OpenResult::FileError},
         FailureCase{"no page table", Container({{"name", 0, 200, 8}}, std::string(8, '\0'), 200),
-                    FileError},
+                    OpenResult::FileError},
         FailureCase{"no name table", Container({{"pape", 0, 200, 2}}, std::string(2, '\0'), 200),
-                    FileError},
+                    OpenResult::FileError},
         FailureCase{"page table shorter than its count",
                     Container({{"pape", 0, 200, 2}, {"name", 0, 100, 8}},
                               std::string("\xFF\xFF", 2) + std::string(26 * 3, '\0'), 200),
-                    FileError},
+                    OpenResult::FileError},
         FailureCase{"name table shorter than its count",
                     Container({{"pape", 0, 200, 2}, {"name", 0, 202, 8}},
                               std::string(2, '\0') + NamesAt202(3) + std::string(20, '\0'), 200),
-                    FileError},
+                    OpenResult::FileError},
         FailureCase{"name header cut short",
                     Container({{"pape", 0, 200, 2}, {"name", 0, 202, 8}},
                               std::string(2, '\0') + NamesAt202(0).substr(0, 3), 200),
-                    FileError},
+                    OpenResult::FileError},
         FailureCase{"compressed font that is no block",
                     Container({{"pape", 1, 300, 40}, {"font", 1, 200, 5}}, "plain", 200),
-                    FormatError}),
+                    OpenResult::FormatError}),
     [](const auto& info) {
       std::string name = info.param.what;
       for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
@@ -237,22 +237,22 @@ TEST_F(DocumentOpen, NameTableWithNoRecordsIsComplete) {
   ASSERT_EQ(OpenBytes(document, Container({{"pape", 0, 200, 2}, {"name", 0, 202, 8}},
                                           std::string(2, '\0') + NamesAt202(0) + std::string(4, '\0'),
                                           200)),
-            Opened);
+            OpenResult::Opened);
   EXPECT_TRUE(document.nameRecords().empty());
 }
 
 TEST_F(DocumentOpen, APageBlockThatFailsStaysUnexpanded) {
   std::string bytes = build::BuildDocument({.pages = {TextPage({"x"})}, .compress = true});
   Document probe;
-  ASSERT_EQ(OpenBytes(probe, bytes), Opened);
+  ASSERT_EQ(OpenBytes(probe, bytes), OpenResult::Opened);
   const uint32_t at = probe.storedPageTable()[0].contentOffset;
   probe.Close();
   bytes[at] = 'X';  // spoil the block's magic
   Document document;
-  ASSERT_EQ(OpenBytes(document, bytes), Opened);
-  EXPECT_EQ(document.LoadPage(1), FormatError);
+  ASSERT_EQ(OpenBytes(document, bytes), OpenResult::Opened);
+  EXPECT_EQ(document.LoadPage(1), PageLoadResult::FormatError);
   EXPECT_EQ(document.pageTable()[0].contentLength, 0u);
-  EXPECT_EQ(document.LoadPage(1), FormatError);  // tried again
+  EXPECT_EQ(document.LoadPage(1), PageLoadResult::FormatError);  // tried again
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ class PageText : public ::testing::Test {
     prompter_.shown.clear();
     EXPECT_TRUE(build::WriteFileBytes(dir_ / "P.QRV", DocumentEndingWith(stream)));
     Document document;
-    EXPECT_EQ(document.Open(dir_ / "P.QRV"), Opened);
+    EXPECT_EQ(document.Open(dir_ / "P.QRV"), OpenResult::Opened);
     platform::File output;
     EXPECT_TRUE(output.Open(dir_ / "P.TXT", platform::OpenMode::Write));
     const int32_t result = document.WritePageText(output, page);
@@ -181,7 +181,7 @@ TEST_F(PageText, RefusesPagesOutsideTheDocument) {
   }
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "P.QRV", DocumentEndingWith("CT")));
   Document document;
-  ASSERT_EQ(document.Open(dir_ / "P.QRV"), Opened);
+  ASSERT_EQ(document.Open(dir_ / "P.QRV"), OpenResult::Opened);
   platform::File closed;
   EXPECT_EQ(document.WritePageText(closed, 1), 0);
 }

@@ -301,8 +301,8 @@ TEST_F(MainDialogTest, ListsAndSelectorsShowTheTwoDirectories) {
             (std::vector<std::string>{"SUB", "B.QRV", "Report.QRV", "a.QRV"}));
   EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", "REPORT.TXT"}));
   EXPECT_TRUE(Documents().selectedItems().isEmpty());
-  for (int side : {DocumentSide, TextSide}) {
-    SCOPED_TRACE(side);
+  for (Side side : {DocumentSide, TextSide}) {
+    SCOPED_TRACE(side == DocumentSide ? "documents" : "texts");
     const DirectoryComboBox& selector = *dialog_->Selector(side);
     const std::vector<std::string> chain = ChainOf(
         side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory);
@@ -484,7 +484,7 @@ TEST_F(MainDialogTest, ScreenshotAfterASmallBatchShowsNamesPicturesAndLog) {
   EXPECT_EQ(shot.size(), dialog_->size());
 
   for (FileListBox* list : {&Documents(), &TextFiles()}) {
-    SCOPED_TRACE(list->Side());
+    SCOPED_TRACE(list->side() == DocumentSide ? "documents" : "texts");
     const QPoint origin = list->viewport()->mapTo(dialog_.get(), QPoint(0, 0));
     for (int row = 0; row < list->count(); ++row) {
       SCOPED_TRACE(list->item(row)->text().toStdString());
@@ -574,7 +574,7 @@ TEST_F(MainDialogTest, EveryChangeOfDirectoryShowsTheFirstEntryAtTheTop) {
   }
   const std::string many = platform::SystemPath(scratch_ / "many");
   dialog_->show();
-  for (int side : {DocumentSide, TextSide}) {
+  for (Side side : {DocumentSide, TextSide}) {
     SCOPED_TRACE(side == DocumentSide ? "documents" : "texts");
     FileListBox& list = *dialog_->FileList(side);
     const std::string& directory = side == DocumentSide ? app_.SourceDirectory
@@ -746,7 +746,7 @@ class SelectorDialogTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() { uitest::EnsureApplication(); }
 
-  std::unique_ptr<MainDialog> DialogAt(int side, const std::string& directory) {
+  std::unique_ptr<MainDialog> DialogAt(Side side, const std::string& directory) {
     app_.SourceDirectory = side == DocumentSide ? directory : kOtherDirectory;
     app_.TargetDirectory = side == TextSide ? directory : kOtherDirectory;
     auto dialog = std::make_unique<MainDialog>(app_);
@@ -780,7 +780,7 @@ TEST_F(SelectorDialogTest, ChoosingAnItemOrGoingUpChangesOnlyThatSide) {
       {"up from a folder", "E:\\WORK", "..", "E:\\", drives, "E:\\"},
       {"up from a root", "E:\\", "..", "E:\\", drives, "E:\\"},
   };
-  for (int side : {DocumentSide, TextSide}) {
+  for (Side side : {DocumentSide, TextSide}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.what) + (side == DocumentSide ? " (documents)" : " (texts)"));
       std::unique_ptr<MainDialog> dialog = DialogAt(side, c.start);
@@ -801,13 +801,14 @@ TEST_F(SelectorDialogTest, ChoosingAnItemOrGoingUpChangesOnlyThatSide) {
       EXPECT_EQ(selector.currentText().toStdString(), c.shown);
       EXPECT_EQ(side == DocumentSide ? app_.TargetDirectory : app_.SourceDirectory,
                 kOtherDirectory);
-      EXPECT_EQ(dialog->Selector(1 - side)->ItemNames(), drives);
+      EXPECT_EQ(dialog->Selector(side == DocumentSide ? TextSide : DocumentSide)->ItemNames(),
+                drives);
     }
   }
 }
 
 TEST_F(SelectorDialogTest, WheelChangesTheDirectoryOnlyWhileTheSelectorHasTheFocus) {
-  for (int side : {DocumentSide, TextSide}) {
+  for (Side side : {DocumentSide, TextSide}) {
     SCOPED_TRACE(side == DocumentSide ? "documents" : "texts");
     std::unique_ptr<MainDialog> dialog = DialogAt(side, "E:\\WORK\\DOCS");
     dialog->activateWindow();
