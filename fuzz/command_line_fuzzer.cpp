@@ -23,7 +23,7 @@ class ScriptedDrives : public exqrv::platform::Platform {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static ScriptedDrives drives;
-  exqrv::platform::SetPlatform(&drives);
+  const exqrv::platform::ScopedPlatform scripted(&drives);
   exqrv::ConverterApp app;
   app.SetDialogHook([](exqrv::ConverterApp&) { return 0; });
   app.StartUp("");
@@ -32,6 +32,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       (line.size() >= 260 || app.SourceDirectory.empty() || app.TargetDirectory.empty())) {
     std::abort();
   }
-  exqrv::platform::SetPlatform(nullptr);
   return 0;
 }

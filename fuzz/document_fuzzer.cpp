@@ -29,7 +29,7 @@ const Paths& FuzzPaths() {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static exqrv::fuzz::QuietPrompter quiet;
-  exqrv::platform::SetPrompter(&quiet);
+  const exqrv::platform::PrompterScope quietly(&quiet);
   const Paths& paths = FuzzPaths();
   {
     exqrv::platform::File document;

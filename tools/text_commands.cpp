@@ -292,7 +292,7 @@ int VerifyCommand(const Args& args) {
     }
   } else {
     CountingPrompter unrecognised;
-    platform::SetPrompter(&unrecognised);
+    const platform::PrompterScope counting(&unrecognised);
     platform::File sink;
     sink.Open("/dev/null", platform::OpenMode::Write);
     for (uint32_t page = 1; page <= document.PageCount(); ++page) {
@@ -309,7 +309,6 @@ int VerifyCommand(const Args& args) {
         sound = false;
       }
     }
-    platform::SetPrompter(nullptr);
   }
   if (sound) std::printf("%s: sound\n", path.c_str());
   return sound ? 0 : 1;

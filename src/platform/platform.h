@@ -66,8 +66,22 @@ class Platform {
 
 // The platform in use; the POSIX one unless a test installed another.
 Platform& CurrentPlatform();
-// Installs a platform (not owned); nullptr restores the POSIX one.
-void SetPlatform(Platform* platform);
+// Installs a platform (not owned; nullptr: the POSIX one) and returns the one
+// installed before. Code that installs one uses ScopedPlatform.
+Platform* SetPlatform(Platform* platform);
+
+// Installs a platform for its lifetime, then puts back whatever was installed
+// before it.
+class ScopedPlatform {
+ public:
+  explicit ScopedPlatform(Platform* platform) : previous_(SetPlatform(platform)) {}
+  ~ScopedPlatform() { SetPlatform(previous_); }
+  ScopedPlatform(const ScopedPlatform&) = delete;
+  ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+
+ private:
+  Platform* previous_;
+};
 
 // A system path (C:\x, \x, x\y, /x) as a POSIX path; nullopt for a drive
 // other than C:.

@@ -15,6 +15,7 @@
 #include <ctime>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "platform/interruption.h"
 #include "platform/platform.h"
@@ -148,7 +149,7 @@ std::string Hex4(unsigned number) {
 }  // namespace
 
 Platform& CurrentPlatform() { return g_installed ? *g_installed : PosixPlatform(); }
-void SetPlatform(Platform* platform) { g_installed = platform; }
+Platform* SetPlatform(Platform* platform) { return std::exchange(g_installed, platform); }
 
 std::string Platform::CurrentDirectory() {
   char buffer[4096];

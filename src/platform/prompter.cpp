@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
+#include <utility>
 
 namespace exqrv::platform {
 namespace {
@@ -109,6 +110,6 @@ Prompter& CurrentPrompter() {
   return g_installed ? *g_installed : console;
 }
 
-void SetPrompter(Prompter* prompter) { g_installed = prompter; }
+Prompter* SetPrompter(Prompter* prompter) { return std::exchange(g_installed, prompter); }
 
 }  // namespace exqrv::platform

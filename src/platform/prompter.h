@@ -47,6 +47,21 @@ class ScriptedPrompter : public Prompter {
 // The prompter in use on the calling thread (the console one unless the
 // thread installed another).
 Prompter& CurrentPrompter();
-void SetPrompter(Prompter* prompter);
+// Installs a prompter (not owned; nullptr: the console one) and returns the
+// one installed before. Code that installs one uses PrompterScope.
+Prompter* SetPrompter(Prompter* prompter);
+
+// Installs a prompter for its lifetime, then puts back whatever was installed
+// before it.
+class PrompterScope {
+ public:
+  explicit PrompterScope(Prompter* prompter) : previous_(SetPrompter(prompter)) {}
+  ~PrompterScope() { SetPrompter(previous_); }
+  PrompterScope(const PrompterScope&) = delete;
+  PrompterScope& operator=(const PrompterScope&) = delete;
+
+ private:
+  Prompter* previous_;
+};
 
 }  // namespace exqrv::platform

@@ -80,7 +80,7 @@ int RunMainDialog(ConverterApp& app) {
   }
   MainDialog dialog(app);
   QtPrompter prompter(&dialog);
-  PrompterScope scope(&prompter);
+  platform::PrompterScope scope(&prompter);
   dialog.exec();
   return kExitSuccess;
 }

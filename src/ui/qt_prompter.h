@@ -18,19 +18,4 @@ class QtPrompter : public platform::Prompter {
   QWidget* owner_;
 };
 
-// Installs a prompter for its lifetime, then puts the previous one back.
-class PrompterScope {
- public:
-  explicit PrompterScope(platform::Prompter* prompter)
-      : previous_(&platform::CurrentPrompter()) {
-    platform::SetPrompter(prompter);
-  }
-  ~PrompterScope() { platform::SetPrompter(previous_); }
-  PrompterScope(const PrompterScope&) = delete;
-  PrompterScope& operator=(const PrompterScope&) = delete;
-
- private:
-  platform::Prompter* previous_;
-};
-
 }  // namespace exqrv::ui

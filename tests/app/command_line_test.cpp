@@ -47,15 +47,16 @@ TEST_P(CommandLineGrammar, SplitsIntoDirectoriesAndPattern) {
   const GrammarCase& c = GetParam();
   ScriptedDrives drives;
   drives.startUp = c.startUp;
-  platform::SetPlatform(&drives);
   platform::ScriptedPrompter prompter;
-  platform::SetPrompter(&prompter);
+  bool accepted = false;
   ConverterApp app;
-  app.SetDialogHook([](ConverterApp&) { return 0; });
-  app.StartUp("");
-  const bool accepted = app.ParseCommandLine(c.commandLine);
-  platform::SetPlatform(nullptr);
-  platform::SetPrompter(nullptr);
+  {
+    const platform::ScopedPlatform scriptedDrives(&drives);
+    const platform::PrompterScope scripted(&prompter);
+    app.SetDialogHook([](ConverterApp&) { return 0; });
+    app.StartUp("");
+    accepted = app.ParseCommandLine(c.commandLine);
+  }
   ASSERT_EQ(accepted, c.accepted) << c.commandLine;
   if (!accepted) return;
   EXPECT_EQ(app.SourceDirectory, c.source) << c.commandLine;
@@ -129,17 +130,13 @@ class CommandLineMode : public ::testing::Test {
   void SetUp() override {
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_.path());
-    platform::SetPrompter(&prompter_);
     std::filesystem::create_directory(dir_ / "docs");
     ASSERT_TRUE(build::WriteFileBytes(dir_ / "docs/A.QRV",
                                       build::BuildDocument({.pages = {build::TextPage({"alpha"})}})));
     ASSERT_TRUE(build::WriteFileBytes(dir_ / "docs/b.qrv",
                                       build::BuildDocument({.pages = {build::TextPage({"beta"})}})));
   }
-  void TearDown() override {
-    platform::SetPrompter(nullptr);
-    std::filesystem::current_path(previous_);
-  }
+  void TearDown() override { std::filesystem::current_path(previous_); }
   // Each run starts in the scratch folder, as a fresh process would.
   int Run(const std::string& commandLine) {
     std::filesystem::current_path(dir_.path());
@@ -150,6 +147,7 @@ class CommandLineMode : public ::testing::Test {
   build::ScratchDir dir_;
   std::filesystem::path previous_;
   platform::ScriptedPrompter prompter_;
+  platform::PrompterScope scripted_{&prompter_};
 };
 
 TEST_F(CommandLineMode, ConvertsEveryMatchIntoTheTarget) {

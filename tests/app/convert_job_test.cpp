@@ -18,8 +18,6 @@ using build::TextPage;
 
 class ConvertJob : public ::testing::Test {
  protected:
-  void SetUp() override { platform::SetPrompter(&prompter_); }
-  void TearDown() override { platform::SetPrompter(nullptr); }
 
   // Converts a document built from recipe; returns the job's result.
   int Convert(const DocumentSpec& recipe) { return ConvertBytes(build::BuildDocument(recipe)); }
@@ -35,6 +33,7 @@ class ConvertJob : public ::testing::Test {
 
   build::ScratchDir dir_;
   platform::ScriptedPrompter prompter_;
+  platform::PrompterScope scripted_{&prompter_};
 };
 
 TEST_F(ConvertJob, PagesInOrderWithNothingAdded) {
@@ -182,7 +181,7 @@ size_t OpenDescriptors() {
 TEST(ConvertJobResources, ManyConversionsHoldNothingAndChangeNoSource) {
   build::ScratchDir dir;
   platform::ScriptedPrompter prompter;
-  platform::SetPrompter(&prompter);
+  const platform::PrompterScope scripted(&prompter);
   const std::string documents[] = {
       build::BuildDocument({.pages = {TextPage({"plain"})}, .notes = {{1, "a", "b"}}}),
       build::BuildDocument({.pages = {TextPage({"packed"})}, .notes = {{1, "c", "d"}},
@@ -205,7 +204,6 @@ TEST(ConvertJobResources, ManyConversionsHoldNothingAndChangeNoSource) {
     EXPECT_EQ(build::ReadFileBytes(dir / ("D" + std::to_string(i) + ".QRV")), documents[i]);
   }
   EXPECT_EQ(build::ReadFileBytes(dir / "D1.TXT"), "packedcd");
-  platform::SetPrompter(nullptr);
 }
 
 TEST(ConvertJobResources, PagesPointingPastTheEndGiveNoText) {

@@ -20,7 +20,6 @@ class CompressedBlockTest : public ::testing::Test {
  protected:
   void TearDown() override {
     platform::SetWriteFaultAfter(-1);
-    platform::SetPrompter(nullptr);
     g_percentages.clear();
   }
 
@@ -205,7 +204,7 @@ TEST_F(CompressedBlockTest, WriteFailureIsShownAndWindsDown) {
   const Bytes data = EnglishLikeText(400000);
   const Bytes block = Block(data);
   platform::ScriptedPrompter prompter;
-  platform::SetPrompter(&prompter);
+  const platform::PrompterScope scripted(&prompter);
   platform::SetWriteFaultAfter(1000);
   EXPECT_EQ(Expand(block, 0, nullptr), BlockResult::DataError);
   platform::SetWriteFaultAfter(-1);
@@ -221,7 +220,7 @@ TEST_F(CompressedBlockTest, WriteFailureIsShownAndWindsDown) {
 TEST_F(CompressedBlockTest, WriteFailureAtTheEndFailsTheBlock) {
   const Bytes block = Block(EnglishLikeText(3000));
   platform::ScriptedPrompter prompter;
-  platform::SetPrompter(&prompter);
+  const platform::PrompterScope scripted(&prompter);
   platform::SetWriteFaultAfter(1000);
   EXPECT_EQ(Expand(block, 0, nullptr), BlockResult::DataError);
   EXPECT_EQ(prompter.shown.size(), 1u);

@@ -31,8 +31,6 @@ struct PageResult {
 
 class PageText : public ::testing::Test {
  protected:
-  void SetUp() override { platform::SetPrompter(&prompter_); }
-  void TearDown() override { platform::SetPrompter(nullptr); }
 
   PageResult Run(const std::string& stream, uint16_t page = 1) {
     prompter_.shown.clear();
@@ -52,6 +50,7 @@ class PageText : public ::testing::Test {
 
   build::ScratchDir dir_;
   platform::ScriptedPrompter prompter_;
+  platform::PrompterScope scripted_{&prompter_};
 };
 
 std::string Item(std::string_view chars, uint8_t flags = 0) { return PageStream::Item(chars, flags); }

@@ -46,7 +46,7 @@ class BatchConversionTest : public ::testing::Test {
   build::ScratchDir scratch_;
   ConverterApp app_;
   platform::ScriptedPrompter prompter_;
-  uitest::PrompterInstalled installed_{prompter_};
+  platform::PrompterScope installed_{&prompter_};
   std::vector<Conversion> converted_;
   std::vector<std::string> log_;
   std::vector<std::string> shownTexts_;

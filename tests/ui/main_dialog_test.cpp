@@ -182,7 +182,7 @@ class MainDialogTest : public ::testing::Test {
   build::ScratchDir scratch_;
   ConverterApp app_;
   platform::ScriptedPrompter prompter_;
-  uitest::PrompterInstalled installed_{prompter_};
+  platform::PrompterScope installed_{&prompter_};
   std::unique_ptr<MainDialog> dialog_;
 };
 
@@ -649,7 +649,7 @@ TEST_F(MainDialogTest, ABatchPaintsEachLogLineAndTextFileAsItGoes) {
                  QApplication::overrideCursor()->shape() == Qt::WaitCursor;
     QTimer::singleShot(0, dialog_.get(), [&dispatched] { dispatched = true; });
   });
-  PrompterScope scope(&looking);
+  platform::PrompterScope scope(&looking);
   Documents().selectAll();
   Click(kConvertButtonId);
   // Nothing was dispatched during the batch, so no input was taken either;

@@ -13,8 +13,7 @@ namespace exqrv::uitest {
 
 class ScriptedDrives : public platform::Platform {
  public:
-  ScriptedDrives() { platform::SetPlatform(this); }
-  ~ScriptedDrives() override { platform::SetPlatform(nullptr); }
+  ScriptedDrives() = default;
   ScriptedDrives(const ScriptedDrives&) = delete;
   ScriptedDrives& operator=(const ScriptedDrives&) = delete;
 
@@ -30,15 +29,9 @@ class ScriptedDrives : public platform::Platform {
       {"E:\\", platform::DriveKind::Fixed},
       {"f:\\", platform::DriveKind::CdRom},
   };
-};
 
-// Installs a prompter for the lifetime of the object.
-class PrompterInstalled {
- public:
-  explicit PrompterInstalled(platform::Prompter& prompter) { platform::SetPrompter(&prompter); }
-  ~PrompterInstalled() { platform::SetPrompter(nullptr); }
-  PrompterInstalled(const PrompterInstalled&) = delete;
-  PrompterInstalled& operator=(const PrompterInstalled&) = delete;
+ private:
+  platform::ScopedPlatform installed_{this};
 };
 
 }  // namespace exqrv::uitest
