@@ -40,8 +40,6 @@ bool AnswersAlone(int argc, char** argv) {
 }
 
 #ifdef EXQRV_WITH_QT
-constexpr char kUsage[] = "usage: ExQRV QRVFileName [/TXTDirectory]\n";
-
 // The dialog module beside the program. It stays loaded until the process
 // ends: Qt does not expect to be unloaded. Its own references to the
 // application resolve to this program's copy (the program exports them).
@@ -51,15 +49,15 @@ const exqrv::ui::DialogModule* LoadDialogModule() {
   const std::string path = (program.parent_path() / exqrv::ui::kDialogModuleFile).string();
   void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
-    std::fprintf(stderr, "exqrv: the dialog module %s cannot be loaded (%s)\n%s", path.c_str(),
-                 dlerror(), kUsage);
+    std::fprintf(stderr, "exqrv: the dialog module %s cannot be loaded (%s)\nusage: %s\n",
+                 path.c_str(), dlerror(), exqrv::kUsage);
     return nullptr;
   }
   auto entry = reinterpret_cast<exqrv::ui::DialogModuleEntry>(
       dlsym(module, exqrv::ui::kDialogModuleEntry));
   if (entry == nullptr) {
-    std::fprintf(stderr, "exqrv: %s has no entry %s\n%s", path.c_str(),
-                 exqrv::ui::kDialogModuleEntry, kUsage);
+    std::fprintf(stderr, "exqrv: %s has no entry %s\nusage: %s\n", path.c_str(),
+                 exqrv::ui::kDialogModuleEntry, exqrv::kUsage);
     return nullptr;
   }
   return entry();
@@ -84,7 +82,7 @@ int main(int argc, char** argv) {
     if (dialog == nullptr) return exqrv::kExitUsage;
     const std::string problem = dialog->displayProblem();
     if (!problem.empty()) {
-      std::fprintf(stderr, "exqrv: %s\n%s", problem.c_str(), kUsage);
+      std::fprintf(stderr, "exqrv: %s\nusage: %s\n", problem.c_str(), exqrv::kUsage);
       return exqrv::kExitUsage;
     }
     app.SetDialogHook([dialog](exqrv::ConverterApp& self) { return dialog->runMainDialog(self); });

@@ -1,9 +1,9 @@
 // qrvtool explode and implode: the codec on raw streams (no block header).
 // The exit status is the codec's result code (0 = success). A usage error or
 // a file that cannot be opened, read or written ends with status 1 and one
-// line on stderr; status 1 is also the codec's BadDictionarySize, which only
-// explode can meet, as would a damaged stream.
-#include <cstdio>
+// line on stderr. Status 1 is also the codec's BadDictionarySize: explode
+// gives it for a stream whose header is damaged; implode never does, since
+// its options only allow the three valid sizes.
 #include <memory>
 #include <new>
 #include <string>
@@ -17,13 +17,6 @@
 
 namespace exqrv::tools {
 namespace {
-
-constexpr int kFailure = 1;
-
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "qrvtool: %s\n", message.c_str());
-  return kFailure;
-}
 
 struct Streams {
   platform::File input;

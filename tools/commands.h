@@ -2,6 +2,7 @@
 // process's exit status.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -13,6 +14,14 @@ class TextExtraction;
 namespace exqrv::tools {
 
 using Args = std::vector<std::string>;
+
+// The status of a command that could not do its work.
+inline constexpr int kFailure = 1;
+
+// Says why on stderr, as "qrvtool: message", and returns kFailure.
+int Fail(const std::string& message);
+// A chunk tag as text, with '.' for each byte that does not print.
+std::string PrintableTag(const std::array<char, 4>& tag);
 
 int InfoCommand(const Args& args);
 int MakeCommand(const Args& args);

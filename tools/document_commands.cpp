@@ -19,21 +19,10 @@
 namespace exqrv::tools {
 namespace {
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "qrvtool: %s\n", message.c_str());
-  return 1;
-}
-
 int InfoUsage(const std::string& message) {
   std::fprintf(stderr, "qrvtool: %s\nusage: qrvtool info [--json] [--encoding CODEPAGE] DOC\n",
                message.c_str());
   return kExitUsage;
-}
-
-std::string Printable(const std::array<char, 4>& tag) {
-  std::string text;
-  for (char c : tag) text += (c >= 0x20 && c < 0x7F) ? c : '.';
-  return text;
 }
 
 bool ParseNote(const std::string& text, build::NoteSpec& note) {
@@ -122,7 +111,7 @@ std::string GatherInfo(const std::string& path, InfoFacts& facts) {
     uint8_t bytes[kDirectoryEntrySize];
     if (file.Read(bytes, sizeof bytes) < sizeof bytes) return "chunk directory cut short";
     const ChunkEntry entry = ChunkEntry::Parse(bytes);
-    facts.chunks.push_back({Printable(entry.tag), entry.compressed, entry.offset, entry.length});
+    facts.chunks.push_back({PrintableTag(entry.tag), entry.compressed, entry.offset, entry.length});
   }
   file.Close();
 

@@ -21,11 +21,6 @@
 namespace exqrv::tools {
 namespace {
 
-int Fail(const std::string& message) {
-  std::fprintf(stderr, "qrvtool: %s\n", message.c_str());
-  return 1;
-}
-
 int TextUsage(const std::string& message) {
   std::fprintf(stderr, "qrvtool: %s\nusage: qrvtool text [--pages FIRST-LAST] [--no-notes] %s DOC...\n",
                message.c_str(), kTextOptionsUsage);
@@ -151,11 +146,7 @@ bool ReportBlock(platform::File& source, const std::string& what, uint32_t offse
   return false;
 }
 
-std::string TagText(const ChunkEntry& entry) {
-  std::string tag;
-  for (char c : entry.tag) tag += (c >= 0x20 && c < 0x7F) ? c : '.';
-  return "chunk '" + tag + "'";
-}
+std::string TagText(const ChunkEntry& entry) { return "chunk '" + PrintableTag(entry.tag) + "'"; }
 
 }  // namespace
 

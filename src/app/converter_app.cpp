@@ -12,18 +12,14 @@ namespace exqrv {
 namespace {
 
 constexpr size_t kCommandLineBuffer = platform::kMaxPath;
-constexpr char kUsage[] = "ExQRV QRVFileName [/TXTDirectory]";
+// Drive numbers count A: as 1.
+constexpr int kDriveNumberBase = 'A' - 1;
 
 // On POSIX "/" separates directories as "\" does, except for the one slash
 // that introduces the target directory.
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
 size_t FindLastSeparator(const std::string& text) { return text.find_last_of("\\/"); }
-
-std::string Join(const std::string& directory, const std::string& name) {
-  if (!directory.empty() && IsSeparator(directory.back())) return directory + name;
-  return directory + "\\" + name;
-}
 
 void RemoveTrailingSeparator(std::string& directory) {
   // An empty path names nothing; "/" stays the root.
@@ -61,7 +57,7 @@ std::string TextFileNameFor(const std::string& documentName) {
   return documentName.substr(0, keep) + "TXT";
 }
 
-ConverterApp::~ConverterApp() { ClearEntryLists(0); }
+ConverterApp::~ConverterApp() { ClearEntryLists(EntryLists::All); }
 
 int ConverterApp::StartUp(const std::string& commandLine) {
   startUpDirectory_ = platform::CurrentPlatform().CurrentDirectory();
@@ -99,7 +95,7 @@ bool ConverterApp::ParseCommandLine(const std::string& commandLine) {
     if (directory.find_first_of(":\\/") == std::string::npos) {
       // A relative target needs a directory to join it to.
       if (TargetDirectory.empty()) return false;
-      TargetDirectory = Join(TargetDirectory, directory);
+      TargetDirectory = platform::JoinPath(TargetDirectory, directory);
     } else {
       TargetDirectory = directory;
     }
@@ -116,7 +112,7 @@ bool ConverterApp::ParseCommandLine(const std::string& commandLine) {
     } else if (IsSeparator(directoryPart.front())) {
       SourceDirectory = startUp.substr(0, 2) + directoryPart;
     } else {
-      SourceDirectory = Join(startUp, directoryPart);
+      SourceDirectory = platform::JoinPath(startUp, directoryPart);
     }
   } else if (!drive.empty()) {
     FilePattern = document.substr(colon + 1);
@@ -129,7 +125,7 @@ bool ConverterApp::ParseCommandLine(const std::string& commandLine) {
   if (SourceDirectory.size() == 2 && SourceDirectory[1] == ':') {
     for (const std::string& root : platform::LogicalDriveRoots()) {
       if (root.find(SourceDirectory[0]) == std::string::npos) continue;
-      const int driveNumber = std::toupper(static_cast<unsigned char>(root[0])) - 64;
+      const int driveNumber = std::toupper(static_cast<unsigned char>(root[0])) - kDriveNumberBase;
       const std::string current = platform::CurrentPlatform().DriveCurrentDirectory(driveNumber);
       if (!current.empty()) SourceDirectory = current;
       break;
@@ -177,7 +173,8 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
 }
 
 bool ConverterApp::ConvertFile(const std::string& documentName, const std::string& textName) {
-  return ConvertDocument(Join(SourceDirectory, documentName), Join(TargetDirectory, textName)) == 1;
+  return ConvertDocument(platform::JoinPath(SourceDirectory, documentName),
+                         platform::JoinPath(TargetDirectory, textName)) == 1;
 }
 
 }  // namespace exqrv

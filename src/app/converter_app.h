@@ -21,6 +21,18 @@ inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;  // a document failed, or nothing matched
 inline constexpr int kExitUsage = 2;    // bad command line, no target, no display
 
+// The command line's grammar, as the usage messages show it.
+inline constexpr char kUsage[] = "ExQRV QRVFileName [/TXTDirectory]";
+
+// The entry lists ClearEntryLists empties.
+enum class EntryLists {
+  All = 0,
+  DocumentFiles = 1,
+  TextFiles = 2,
+  DocumentDirectories = 3,
+  TextDirectories = 4,
+};
+
 class ConverterApp {
  public:
   ConverterApp() = default;
@@ -40,7 +52,7 @@ class ConverterApp {
   platform::TemporaryFault LastTemporaryFault() const { return lastFault_; }
 
   // Entry lists (dialog mode).
-  void ClearEntryLists(int which);
+  void ClearEntryLists(EntryLists which);
   int ScanDirectory(Side side);
   void InsertFileEntry(const std::string& name, int picture, unsigned start, Side side);
   int BuildDirectoryList(Side side);

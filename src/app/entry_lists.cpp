@@ -10,13 +10,6 @@
 namespace exqrv {
 namespace {
 
-// Arguments of ClearEntryLists.
-constexpr int kAllLists = 0;
-constexpr int kDocumentFiles = 1;
-constexpr int kTextFiles = 2;
-constexpr int kDocumentDirectories = 3;
-constexpr int kTextDirectories = 4;
-
 constexpr std::string_view kAllFilesPattern = "*.*";
 constexpr std::string_view kDocumentPattern = "*.QRV";
 constexpr std::string_view kTextPattern = "*.TXT";
@@ -27,10 +20,6 @@ constexpr int kDriveIndent = -1;
 constexpr int kFolderIndentStep = 8;
 // "E:\" — letter, colon, backslash.
 constexpr size_t kRootLength = 3;
-
-void Clear(EntryList& list) {
-  while (!list.empty()) list.erase(list.begin());
-}
 
 bool IsDotName(const std::string& name) { return name == "." || name == ".."; }
 
@@ -72,17 +61,20 @@ std::vector<std::string> ChainFolders(const std::string& directory) {
 
 }  // namespace
 
-void ConverterApp::ClearEntryLists(int which) {
-  if (which == kAllLists || which == kDocumentFiles) Clear(DocumentFileList);
-  if (which == kAllLists || which == kTextFiles) Clear(TextFileList);
-  if (which == kAllLists || which == kDocumentDirectories) Clear(DocumentDirectoryList);
-  if (which == kAllLists || which == kTextDirectories) Clear(TextDirectoryList);
+void ConverterApp::ClearEntryLists(EntryLists which) {
+  const auto clears = [which](EntryLists list) {
+    return which == EntryLists::All || which == list;
+  };
+  if (clears(EntryLists::DocumentFiles)) DocumentFileList.clear();
+  if (clears(EntryLists::TextFiles)) TextFileList.clear();
+  if (clears(EntryLists::DocumentDirectories)) DocumentDirectoryList.clear();
+  if (clears(EntryLists::TextDirectories)) TextDirectoryList.clear();
 }
 
 int ConverterApp::ScanDirectory(Side side) {
   const bool documents = side == DocumentSide;
   const std::string& directory = documents ? SourceDirectory : TargetDirectory;
-  ClearEntryLists(documents ? kDocumentFiles : kTextFiles);
+  ClearEntryLists(documents ? EntryLists::DocumentFiles : EntryLists::TextFiles);
   EntryList& list = documents ? DocumentFileList : TextFileList;
 
   platform::Platform& system = platform::CurrentPlatform();
@@ -124,7 +116,7 @@ void ConverterApp::InsertFileEntry(const std::string& name, int picture, unsigne
 
 int ConverterApp::BuildDirectoryList(Side side) {
   const bool documents = side == DocumentSide;
-  ClearEntryLists(documents ? kDocumentDirectories : kTextDirectories);
+  ClearEntryLists(documents ? EntryLists::DocumentDirectories : EntryLists::TextDirectories);
   EntryList& list = documents ? DocumentDirectoryList : TextDirectoryList;
 
   platform::Platform& system = platform::CurrentPlatform();

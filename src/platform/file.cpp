@@ -69,11 +69,17 @@ bool File::Open(std::string_view path, OpenMode mode) {
   // A directory is not a file, as on the system whose rules we follow; reads
   // go by offset, which a pipe or socket cannot give.
   struct stat st {};
-  const bool refused = ::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode) ||
-                       (mode == OpenMode::Read && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)));
-  if (refused) {
+  int refusal = 0;
+  if (::fstat(fd, &st) != 0) {
+    refusal = errno;
+  } else if (S_ISDIR(st.st_mode)) {
+    refusal = EISDIR;
+  } else if (mode == OpenMode::Read && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
+    refusal = ESPIPE;
+  }
+  if (refusal != 0) {
     ::close(fd);
-    SetError(S_ISDIR(st.st_mode) ? EISDIR : ESPIPE);
+    SetError(refusal);
     return false;
   }
   if (wait_flag != 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
@@ -236,20 +242,6 @@ bool File::Flush() {
     buffer_length_ = length;
   }
   return !write_failed_;
-}
-
-bool RawWrite(Handle handle, const void* data, size_t count) {
-  const auto* in = static_cast<const uint8_t*>(data);
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t put = ::write(handle, in + done, count - done);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<size_t>(put);
-  }
-  return true;
 }
 
 }  // namespace exqrv::platform

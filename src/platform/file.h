@@ -124,7 +124,4 @@ class File {
   std::string error_text_;
 };
 
-// A raw write of count bytes on a descriptor, bypassing any File buffer.
-bool RawWrite(Handle handle, const void* data, size_t count);
-
 }  // namespace exqrv::platform

@@ -35,6 +35,13 @@ bool MatchFrom(std::string_view name, std::string_view pattern) {
 
 }  // namespace
 
+std::string JoinPath(std::string_view directory, std::string_view name) {
+  std::string path(directory);
+  if (path.empty() || !IsSeparator(path.back())) path += '\\';
+  path += name;
+  return path;
+}
+
 std::optional<std::string> NativePath(std::string_view path) {
   std::string rest(path);
   for (char& c : rest) {

@@ -102,6 +102,10 @@ std::string ReserveTemporaryName(std::string_view prefix);
 // names, or the same name twice).
 bool IsSameFile(std::string_view first, std::string_view second);
 
+// directory, a backslash unless it already ends with a separator ("\" or
+// "/"), and name.
+std::string JoinPath(std::string_view directory, std::string_view name);
+
 // A POSIX absolute path as the system path on drive C:.
 std::string SystemPath(std::string_view native_path);
 // Windows wildcard matching: case-insensitive, "*" and "?", "*.*" matches all.

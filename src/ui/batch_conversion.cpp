@@ -51,7 +51,8 @@ bool ListShowsFile(const std::vector<std::string>& shownNames, std::string_view 
   for (const std::string& shown : shownNames) {
     if (shown == name) return true;
     if (EqualsIgnoringCase(shown, name) &&
-        platform::IsSameFile(JoinPath(directory, shown), JoinPath(directory, name))) {
+        platform::IsSameFile(platform::JoinPath(directory, shown),
+                             platform::JoinPath(directory, name))) {
       return true;
     }
   }
@@ -60,7 +61,7 @@ bool ListShowsFile(const std::vector<std::string>& shownNames, std::string_view 
 
 void BatchConversion::ConvertSelection(const std::vector<std::string>& selectedNames) {
   for (const std::string& name : selectedNames) {
-    if (IsSingleName(name) && IsDirectory(JoinPath(app_.SourceDirectory, name))) {
+    if (IsSingleName(name) && IsDirectory(platform::JoinPath(app_.SourceDirectory, name))) {
       ConvertFolder(name);
     } else {
       ConvertItem(name, TextFileNameFor(name));
@@ -72,7 +73,7 @@ void BatchConversion::ConvertFolder(const std::string& folderName) {
   platform::Platform& system = platform::CurrentPlatform();
   // The search is relative to the folder; searching anywhere else would
   // convert the wrong documents.
-  if (!system.SetCurrentDirectory(JoinPath(app_.SourceDirectory, folderName))) return;
+  if (!system.SetCurrentDirectory(platform::JoinPath(app_.SourceDirectory, folderName))) return;
   for (const platform::FoundEntry& found : system.FindFiles(kDocumentSearchPattern)) {
     if (found.isDirectory) continue;
     ConvertItem(folderName, found.name, TextFileNameFor(found.name));
@@ -91,13 +92,14 @@ void BatchConversion::ConvertItem(std::string_view folder, const std::string& do
     hooks_.addLogLine(FailedLine(documentName, textName));
     return;
   }
-  if (IsExistingFile(JoinPath(app_.TargetDirectory, textName))) {
+  if (IsExistingFile(platform::JoinPath(app_.TargetDirectory, textName))) {
     const platform::Answer answer = platform::CurrentPrompter().Show(
         OverwriteQuestion(textName), platform::Buttons::OkCancel, platform::Icon::Question);
     if (answer != platform::Answer::Ok) return;
   }
 
-  const std::string path = folder.empty() ? documentName : JoinPath(folder, documentName);
+  const std::string path =
+      folder.empty() ? documentName : platform::JoinPath(folder, documentName);
   if (!hooks_.convertFile(path, textName)) {
     hooks_.addLogLine(FailedLine(documentName, textName));
     return;

@@ -266,7 +266,7 @@ void MainDialog::ConvertFolder(const std::string& folderName) {
 void MainDialog::OnDocumentDoubleClick() {
   const std::optional<std::string> name = documentList_->CurrentName();
   if (!name) return;
-  const std::string path = JoinPath(app_.SourceDirectory, *name);
+  const std::string path = platform::JoinPath(app_.SourceDirectory, *name);
   if (IsSingleName(*name) && IsDirectory(path)) {
     ChangeDirectory(DocumentSide, path);
     return;
@@ -278,7 +278,7 @@ void MainDialog::OnDocumentDoubleClick() {
 void MainDialog::OnTextDoubleClick() {
   const std::vector<std::string> selected = textList_->SelectedNames();
   if (selected.empty()) return;
-  const std::string path = JoinPath(app_.TargetDirectory, selected.front());
+  const std::string path = platform::JoinPath(app_.TargetDirectory, selected.front());
   // A text file is not opened; only a folder is entered.
   if (IsSingleName(selected.front()) && IsDirectory(path)) ChangeDirectory(TextSide, path);
 }

@@ -84,11 +84,4 @@ std::optional<std::string> ParentDirectory(std::string_view directory) {
   return std::string(directory.substr(0, cut));
 }
 
-std::string JoinPath(std::string_view directory, std::string_view name) {
-  std::string path(directory);
-  if (path.empty() || path.back() != '\\') path += '\\';
-  path += name;
-  return path;
-}
-
 }  // namespace exqrv::ui

@@ -31,9 +31,6 @@ std::optional<std::string> ChosenDirectory(const std::vector<std::string>& items
 // nullopt for a drive root.
 std::optional<std::string> ParentDirectory(std::string_view directory);
 
-// directory, a backslash unless it already ends with one, and name.
-std::string JoinPath(std::string_view directory, std::string_view name);
-
 // ASCII comparison ignoring case, as the list searches do.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 

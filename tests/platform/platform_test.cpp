@@ -32,6 +32,13 @@ TEST(Paths, MapTheOneDriveAndBothSeparators) {
   EXPECT_EQ(SystemPath("/"), "C:\\");
 }
 
+TEST(Paths, JoinAddsOneBackslashUnlessASeparatorEnds) {
+  EXPECT_EQ(JoinPath("E:\\DOCS", "A.QRV"), "E:\\DOCS\\A.QRV");
+  EXPECT_EQ(JoinPath("E:\\", "A.QRV"), "E:\\A.QRV");
+  EXPECT_EQ(JoinPath("/tmp/", "A.QRV"), "/tmp/A.QRV");
+  EXPECT_EQ(JoinPath("", "A.QRV"), "\\A.QRV");
+}
+
 TEST(Paths, WildcardsMatchAsTheSystemSearchDoes) {
   struct Case {
     const char* name;

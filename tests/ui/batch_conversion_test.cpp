@@ -127,7 +127,7 @@ TEST_F(BatchConversionTest, QuestionComesExactlyWhenTheFileToBeWrittenExists) {
     std::filesystem::remove(scratch_ / "Report.TXT");
     std::filesystem::remove(scratch_ / "REPORT.TXT");
     if (c.onDisk != nullptr) build::WriteFileBytes(scratch_ / c.onDisk, "old");
-    app_.ClearEntryLists(2);
+    app_.ClearEntryLists(EntryLists::TextFiles);
     shownTexts_ = c.shown;
     refills_ = 0;
     for (platform::Answer answer : {platform::Answer::Cancel, platform::Answer::Ok}) {

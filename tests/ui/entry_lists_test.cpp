@@ -116,16 +116,18 @@ TEST(InsertFileEntryTest, KeepsGroupsAndOrderAndRefusesDuplicates) {
 
 TEST(ClearEntryListsTest, EmptiesTheNamedListOrAll) {
   struct Case {
-    int which;
+    EntryLists which;
     std::vector<bool> emptied;  // document files, text files, document dirs, text dirs
   };
   const Case cases[] = {
-      {0, {true, true, true, true}},   {1, {true, false, false, false}},
-      {2, {false, true, false, false}}, {3, {false, false, true, false}},
-      {4, {false, false, false, true}},
+      {EntryLists::All, {true, true, true, true}},
+      {EntryLists::DocumentFiles, {true, false, false, false}},
+      {EntryLists::TextFiles, {false, true, false, false}},
+      {EntryLists::DocumentDirectories, {false, false, true, false}},
+      {EntryLists::TextDirectories, {false, false, false, true}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.which);
+    SCOPED_TRACE(static_cast<int>(c.which));
     ConverterApp app;
     EntryList* lists[] = {&app.DocumentFileList, &app.TextFileList, &app.DocumentDirectoryList,
                           &app.TextDirectoryList};

@@ -72,10 +72,5 @@ TEST(FindItemTest, SearchStartsAtTheSecondItemAndWraps) {
   EXPECT_EQ(FindItemExact({}, "C:\\"), -1);
 }
 
-TEST(JoinPathTest, AddsOneBackslash) {
-  EXPECT_EQ(JoinPath("E:\\DOCS", "A.QRV"), "E:\\DOCS\\A.QRV");
-  EXPECT_EQ(JoinPath("E:\\", "A.QRV"), "E:\\A.QRV");
-}
-
 }  // namespace
 }  // namespace exqrv::ui
