@@ -6,6 +6,8 @@ SHELL     := /bin/bash
 BUILD     ?= build
 GENERATOR ?= Ninja
 JOBS      ?= 2
+# Warnings are errors in the builds made here, and so in CI.
+WERROR    ?= ON
 
 # Debian packages, by the step that needs them. Names carry no compiler
 # version, so the lists hold on the next release.
@@ -22,7 +24,8 @@ SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 PREFIX    ?= /usr/local
 
 # $(call cmake-configure,FOLDER[,BUILD TYPE]), then the options.
-cmake-configure = cmake -G $(GENERATOR) -S . -B "$(1)" -DCMAKE_BUILD_TYPE=$(or $(2),RelWithDebInfo)
+cmake-configure = cmake -G $(GENERATOR) -S . -B "$(1)" -DCMAKE_BUILD_TYPE=$(or $(2),RelWithDebInfo) \
+  -DEXQRV_WERROR=$(WERROR)
 
 .PHONY: all deps deps-build deps-test deps-deb deps-fuzz deps-bench configure configure-tests \
         programs build test test-sanitized fuzz run bench deb install clean
@@ -135,7 +138,7 @@ run: programs
 # Every benchmark program, then the table of their figures beside their
 # yardsticks. With Qt, so that exqrv's start-up is that of the real program.
 bench: deps-build deps-bench
-	$(call cmake-configure,$(BUILD)-bench,Release) -DEXQRV_BENCH=ON -DEXQRV_TESTS=OFF
+	$(call cmake-configure,$(BUILD)-bench,Release) -DEXQRV_BENCH=ON -DEXQRV_TESTS=OFF -DEXQRV_WERROR=OFF
 	cmake --build "$(BUILD)-bench" -j$(JOBS)
 	@rm -f "$(BUILD)-bench/table.txt"
 	for b in "$(BUILD)-bench"/*_bench; do "$$b" --table="$(BUILD)-bench/table.txt" || exit 1; done
