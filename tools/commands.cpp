@@ -16,4 +16,8 @@ std::string PrintableTag(const std::array<char, 4>& tag) {
   return text;
 }
 
+const char* WhyNotOpened(OpenResult opened) {
+  return opened == OpenResult::FormatError ? "a chunk does not expand" : "a table is cut short";
+}
+
 }  // namespace exqrv::tools

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "document/document.h"
+
 namespace exqrv {
 class TextExtraction;
 }
@@ -22,6 +24,8 @@ inline constexpr int kFailure = 1;
 int Fail(const std::string& message);
 // A chunk tag as text, with '.' for each byte that does not print.
 std::string PrintableTag(const std::array<char, 4>& tag);
+// Why Document::Open failed, in a few words.
+const char* WhyNotOpened(OpenResult opened);
 
 int InfoCommand(const Args& args);
 int MakeCommand(const Args& args);

@@ -111,15 +111,15 @@ std::string GatherInfo(const std::string& path, InfoFacts& facts) {
     uint8_t bytes[kDirectoryEntrySize];
     if (file.Read(bytes, sizeof bytes) < sizeof bytes) return "chunk directory cut short";
     const ChunkEntry entry = ChunkEntry::Parse(bytes);
-    facts.chunks.push_back({PrintableTag(entry.tag), entry.compressed, entry.offset, entry.length});
+    facts.chunks.push_back(
+        {PrintableTag(entry.tag), entry.compressed, entry.offset, entry.length});
   }
   file.Close();
 
   Document document;
   const OpenResult opened = document.Open(path);
   if (opened != OpenResult::Opened) {
-    return std::string("cannot read the pages: ") +
-           (opened == OpenResult::FormatError ? "a chunk does not expand" : "a table is cut short");
+    return std::string("cannot read the pages: ") + WhyNotOpened(opened);
   }
   facts.pagesRead = true;
   facts.compressedPages = document.HasWorkingCopy();

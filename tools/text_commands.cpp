@@ -271,9 +271,8 @@ int VerifyCommand(const Args& args) {
     }
   }
   if (opened != OpenResult::Opened) {
-    std::printf("pages: the document does not open (%s)\n",
-                opened == OpenResult::FormatError ? "a chunk does not expand" : "a table is cut short");
-    return 1;
+    std::printf("pages: the document does not open (%s)\n", WhyNotOpened(opened));
+    return kFailure;
   }
 
   if (document.HasWorkingCopy()) {

@@ -58,7 +58,8 @@ std::optional<AnnotationKind> KindOfTag(const uint8_t* tag) {
 
 AnnotationSet::~AnnotationSet() { Reset(); }
 
-AnnotationLoadResult AnnotationSet::Load(platform::File& documentHandle, const std::string& uniqueName) {
+AnnotationLoadResult AnnotationSet::Load(platform::File& documentHandle,
+                                         const std::string& uniqueName) {
   ClearLists();
   temporaryFault_ = platform::TemporaryFault::None;
   workName_ = uniqueName;
@@ -67,7 +68,9 @@ AnnotationLoadResult AnnotationSet::Load(platform::File& documentHandle, const s
   if (!FindStore(documentHandle)) return AnnotationLoadResult::Loaded;
   const bool filled = FillWorkFile(documentHandle);
   if (workFile_.WriteFailed()) temporaryFault_ = platform::TemporaryFault::WriteFailed;
-  if (!filled || temporaryFault_ != platform::TemporaryFault::None) return AnnotationLoadResult::StoreNotExpanded;
+  if (!filled || temporaryFault_ != platform::TemporaryFault::None) {
+    return AnnotationLoadResult::StoreNotExpanded;
+  }
   storeHeader_ = {};
   workFile_.Seek(0, platform::SeekOrigin::Begin);
   workFile_.Read(storeHeader_.data(), kStoreHeaderSize);

@@ -14,6 +14,7 @@
 // table, gives the 2-byte match. The output is exactly that of the rules.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "codec/code_tables.h"

@@ -59,7 +59,8 @@ constexpr uint32_t kTwoEntryDataOffset = 8 + 2 * 16;
 INSTANTIATE_TEST_SUITE_P(
     AnnotationSet, DocumentTest,
     ::testing::Values(
-        DocumentCase{"NoStore", [] { return Container({Chunk("pape", "pages")}); }, kLoaded, {}, false},
+        DocumentCase{"NoStore", [] { return Container({Chunk("pape", "pages")}); }, kLoaded, {},
+                     false},
         DocumentCase{"PlainStoreAmongOtherChunks",
                      [] { return Container({Chunk("pape", "pages"), Chunk("indx", PlainStore())}); },
                      kLoaded, kStoreNotes, true},
@@ -85,8 +86,8 @@ INSTANTIATE_TEST_SUITE_P(
                      },
                      kLoaded, kStoreNotes, true},
         DocumentCase{"ChunkCountBeyondTheFile",
-                     [] { return Container({Chunk("indx", PlainStore())}, 65535); }, kLoaded, kStoreNotes,
-                     true},
+                     [] { return Container({Chunk("indx", PlainStore())}, 65535); }, kLoaded,
+                     kStoreNotes, true},
         DocumentCase{"CompressedStore",
                      [] { return Container({Chunk("indx", build::CompressBlock(PlainStore()), 1)}); },
                      kLoaded, kStoreNotes, true},

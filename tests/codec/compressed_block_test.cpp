@@ -178,7 +178,8 @@ TEST_F(CompressedBlockTest, ShortCompressedLengthKeepsThePartialOutput) {
   const Bytes block = Block(data);
   const uint32_t half = static_cast<uint32_t>((block.size() - kBlockHeaderSize) / 2);
   Bytes output;
-  EXPECT_EQ(Expand(WithField(block, &BlockHeader::compressedLength, half), 0, &output), BlockResult::DataError);
+  EXPECT_EQ(Expand(WithField(block, &BlockHeader::compressedLength, half), 0, &output),
+            BlockResult::DataError);
   ASSERT_GT(output.size(), 4096u);
   ASSERT_LT(output.size(), data.size());
   EXPECT_TRUE(std::equal(output.begin(), output.end(), data.begin()));
