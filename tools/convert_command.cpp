@@ -216,20 +216,6 @@ class DocumentMessages : public platform::Prompter {
   std::map<std::string, size_t> counts;
 };
 
-// Installs a prompter on the calling thread for the scope's life.
-class ThreadPrompter {
- public:
-  explicit ThreadPrompter(platform::Prompter* prompter) : previous_(&platform::CurrentPrompter()) {
-    platform::SetPrompter(prompter);
-  }
-  ~ThreadPrompter() { platform::SetPrompter(previous_); }
-  ThreadPrompter(const ThreadPrompter&) = delete;
-  ThreadPrompter& operator=(const ThreadPrompter&) = delete;
-
- private:
-  platform::Prompter* previous_;
-};
-
 // A fresh name beside the text file, made exclusively, and guarded for
 // removal on interruption from before the file exists.
 int CreatePartFile(const fs::path& folder, std::optional<platform::RemovedIfInterrupted>& guard,
@@ -460,7 +446,8 @@ int ConvertCommand(const Args& args) {
         DocumentMessages messages;
         Outcome outcome;
         {
-          ThreadPrompter scope(&messages);
+          // The prompter is the calling thread's own.
+          const platform::PrompterScope scope(&messages);
           outcome = ConvertOne(list.tasks[i], settings);
         }
         report.Done(list.tasks[i], outcome, messages);

@@ -15,7 +15,6 @@
 #include <ctime>
 #include <mutex>
 #include <string>
-#include <utility>
 
 #include "platform/interruption.h"
 #include "platform/platform.h"
@@ -149,7 +148,7 @@ std::string Hex4(unsigned number) {
 }  // namespace
 
 Platform& CurrentPlatform() { return g_installed ? *g_installed : PosixPlatform(); }
-Platform* SetPlatform(Platform* platform) { return std::exchange(g_installed, platform); }
+Platform* SetPlatform(Platform* platform) { return g_installed.exchange(platform); }
 
 std::string Platform::CurrentDirectory() {
   char buffer[4096];

@@ -47,8 +47,9 @@ class ScriptedPrompter : public Prompter {
 // The prompter in use on the calling thread (the console one unless the
 // thread installed another).
 Prompter& CurrentPrompter();
-// Installs a prompter (not owned; nullptr: the console one) and returns the
-// one installed before. Code that installs one uses PrompterScope.
+// Installs a prompter on the calling thread (not owned; nullptr: the console
+// one) and returns the one installed before. Code that installs one uses
+// PrompterScope.
 Prompter* SetPrompter(Prompter* prompter);
 
 // Installs a prompter for its lifetime, then puts back whatever was installed
