@@ -28,7 +28,8 @@ cmake-configure = cmake -G $(GENERATOR) -S . -B "$(1)" -DCMAKE_BUILD_TYPE=$(or $
   -DEXQRV_WERROR=$(WERROR)
 
 .PHONY: all deps deps-build deps-test deps-deb deps-fuzz deps-bench configure configure-tests \
-        programs build test test-sanitized fuzz run bench deb install clean
+        programs build test test-sanitized fuzz run bench deb install clean \
+        windows windows-deps test-windows
 
 all: build
 
@@ -135,6 +136,20 @@ run: programs
 	@echo "Converted into $(BUILD)/samples-text:"
 	@cd "$(BUILD)/samples-text" && for f in *.TXT; do printf '  %-12s %6s bytes\n' "$$f" "$$(stat -c %s "$$f")"; done
 
+# The Windows build: exqrv.exe (command line only) and qrvtool.exe, static,
+# cross-built with mingw-w64; its tests run under Wine.
+WINDOWS_PACKAGES = g++-mingw-w64-x86-64 wine64 googletest cmake ninja-build
+windows-deps:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
+
+windows: windows-deps
+	@[ -f $(BUILD)-windows/build.ninja ] || cmake -G $(GENERATOR) -S . -B $(BUILD)-windows \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD)-windows -j$(JOBS)
+
+test-windows: windows
+	@$(call in-private-tmp,windows,ctest --test-dir $(BUILD)-windows --output-on-failure -j$(JOBS))
+
 # Every benchmark program, then the table of their figures beside their
 # yardsticks. With Qt, so that exqrv's start-up is that of the real program.
 bench: deps-build deps-bench
@@ -159,4 +174,4 @@ install:
 	cmake --install "$(BUILD)" --prefix "$(PREFIX)"
 
 clean:
-	rm -rf "$(BUILD)" "$(BUILD)-bench" "$(BUILD)-asan" "$(BUILD)-fuzz"
+	rm -rf "$(BUILD)" "$(BUILD)-bench" "$(BUILD)-asan" "$(BUILD)-fuzz" "$(BUILD)-windows"

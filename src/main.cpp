@@ -5,6 +5,7 @@
 
 #include "app/converter_app.h"
 #include "platform/interruption.h"
+#include "platform/platform.h"
 #ifdef EXQRV_WITH_QT
 #include <dlfcn.h>
 
@@ -68,12 +69,7 @@ const exqrv::ui::DialogModule* LoadDialogModule() {
 
 int main(int argc, char** argv) {
   if (AnswersAlone(argc, argv)) return exqrv::kExitSuccess;
-  // The command line is one string: the arguments joined by single spaces.
-  std::string commandLine;
-  for (int i = 1; i < argc; ++i) {
-    if (i > 1) commandLine += ' ';
-    commandLine += argv[i];
-  }
+  const std::string commandLine = exqrv::platform::ProgramCommandLine(argc, argv);
   exqrv::platform::RemoveLeftoversOnInterrupt();
   exqrv::ConverterApp app;
 #ifdef EXQRV_WITH_QT

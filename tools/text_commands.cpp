@@ -178,7 +178,7 @@ int TextCommand(const Args& args) {
   }
   if (paths.empty()) return TextUsage("text wants at least one document");
 
-  platform::File output(STDOUT_FILENO, false);
+  platform::File output(platform::StandardOutput(), false);
   bool allWritten = true;
   for (const std::string& path : paths) {
     const bool fromInput = path == "-";

@@ -15,14 +15,16 @@ constexpr size_t kCommandLineBuffer = platform::kMaxPath;
 // Drive numbers count A: as 1.
 constexpr int kDriveNumberBase = 'A' - 1;
 
-// On POSIX "/" separates directories as "\" does, except for the one slash
-// that introduces the target directory.
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+// The system's separators (on POSIX "/" too, except for the one slash that
+// introduces the target directory).
+bool IsSeparator(char c) { return platform::kDirectorySeparators.find(c) != std::string_view::npos; }
 
-size_t FindLastSeparator(const std::string& text) { return text.find_last_of("\\/"); }
+size_t FindLastSeparator(const std::string& text) {
+  return text.find_last_of(platform::kDirectorySeparators);
+}
 
 void RemoveTrailingSeparator(std::string& directory) {
-  // An empty path names nothing; "/" stays the root.
+  // An empty path names nothing; a lone separator stays the root.
   if (directory.size() > 1 && IsSeparator(directory.back())) directory.pop_back();
 }
 
@@ -65,7 +67,7 @@ int ConverterApp::StartUp(const std::string& commandLine) {
   TargetDirectory = startUpDirectory_;
   if (!commandLine.empty()) return RunCommandLine(commandLine);
   if (dialogHook_) return dialogHook_(*this);
-  std::fprintf(stderr, "usage: %s\n", kUsage);
+  platform::ReportNoDialog(kUsage);
   return kExitUsage;
 }
 
@@ -92,7 +94,8 @@ bool ConverterApp::ParseCommandLine(const std::string& commandLine) {
     const size_t slash = second.find('/');
     if (slash == std::string::npos) return false;
     const std::string directory = second.substr(slash + 1);
-    if (directory.find_first_of(":\\/") == std::string::npos) {
+    if (directory.find_first_of(std::string(":").append(platform::kDirectorySeparators)) ==
+        std::string::npos) {
       // A relative target needs a directory to join it to.
       if (TargetDirectory.empty()) return false;
       TargetDirectory = platform::JoinPath(TargetDirectory, directory);

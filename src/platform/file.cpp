@@ -1,14 +1,9 @@
 #include "platform/file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
+// The buffering every system shares; the system's own calls are in
+// posix_file.cpp and win32_file.cpp.
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
-
-#include "platform/platform.h"
 
 namespace exqrv::platform {
 namespace {
@@ -28,15 +23,6 @@ bool WriteBudgetAllows(size_t count, size_t* allowed) {
   return false;
 }
 
-int OpenFlags(OpenMode mode) {
-  switch (mode) {
-    case OpenMode::Read: return O_RDONLY;
-    case OpenMode::ReadWrite: return O_RDWR | O_CREAT | O_TRUNC;
-    case OpenMode::Write: return O_WRONLY | O_CREAT | O_TRUNC;
-  }
-  return O_RDONLY;
-}
-
 }  // namespace
 
 void SetWriteFaultAfter(int64_t bytes) { g_write_fault_budget = bytes; }
@@ -53,37 +39,7 @@ bool File::Open(std::string_view path, OpenMode mode) {
   Close();
   write_failed_ = false;
   error_text_.clear();
-  const std::optional<std::string> native = NativePath(path);
-  if (!native) {
-    SetError(ENOENT);
-    return false;
-  }
-  // Reading opens without waiting: a named pipe with no writer must not hold
-  // the caller up (it is refused below).
-  const int wait_flag = mode == OpenMode::Read ? O_NONBLOCK : 0;
-  const int fd = ::open(native->c_str(), OpenFlags(mode) | wait_flag | O_CLOEXEC, 0666);
-  if (fd < 0) {
-    SetError(errno);
-    return false;
-  }
-  // A directory is not a file, as on the system whose rules we follow; reads
-  // go by offset, which a pipe or socket cannot give.
-  struct stat st {};
-  int refusal = 0;
-  if (::fstat(fd, &st) != 0) {
-    refusal = errno;
-  } else if (S_ISDIR(st.st_mode)) {
-    refusal = EISDIR;
-  } else if (mode == OpenMode::Read && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))) {
-    refusal = ESPIPE;
-  }
-  if (refusal != 0) {
-    ::close(fd);
-    SetError(refusal);
-    return false;
-  }
-  if (wait_flag != 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  handle_ = fd;
+  if (!OpenHandle(path, mode)) return false;
   owning_ = true;
   seekable_ = true;
   rereads_writes_ = mode == OpenMode::ReadWrite;
@@ -96,7 +52,7 @@ bool File::Open(std::string_view path, OpenMode mode) {
 bool File::Close() {
   if (handle_ == kInvalidHandle) return true;
   Flush();
-  if (owning_) ::close(handle_);
+  if (owning_) CloseHandle();
   handle_ = kInvalidHandle;
   owning_ = false;
   rereads_writes_ = false;
@@ -105,8 +61,6 @@ bool File::Close() {
   position_ = 0;
   return !write_failed_;
 }
-
-void File::SetError(int error_number) { error_text_ = std::strerror(error_number); }
 
 int64_t File::SeekAnywhere(int64_t offset, SeekOrigin origin) {
   if (!IsOpen() || !seekable_) return -1;
@@ -129,9 +83,8 @@ int64_t File::SeekAnywhere(int64_t offset, SeekOrigin origin) {
 
 int64_t File::Size() {
   if (!IsOpen()) return -1;
-  struct stat st {};
-  if (::fstat(handle_, &st) != 0) return -1;
-  int64_t size = st.st_size;
+  int64_t size = SystemSize();
+  if (size < 0) return -1;
   if (state_ == BufferState::Writing) {
     size = std::max<int64_t>(size, buffer_start_ + static_cast<int64_t>(buffer_length_));
   }
@@ -140,11 +93,7 @@ int64_t File::Size() {
 
 bool File::FillBuffer() {
   if (!buffer_) buffer_ = std::make_unique<uint8_t[]>(kBufferSize);
-  ssize_t got;
-  do {
-    got = seekable_ ? ::pread(handle_, buffer_.get(), kBufferSize, position_)
-                    : ::read(handle_, buffer_.get(), kBufferSize);
-  } while (got < 0 && errno == EINTR);
+  const int64_t got = SystemRead(buffer_.get(), kBufferSize, position_);
   state_ = BufferState::Reading;
   buffer_start_ = position_;
   buffer_length_ = got > 0 ? static_cast<size_t>(got) : 0;
@@ -176,19 +125,16 @@ bool File::WriteThrough(const uint8_t* data, size_t count, int64_t at) {
   const bool budget_ok = WriteBudgetAllows(count, &allowed);
   size_t done = 0;
   while (done < allowed) {
-    const ssize_t put = seekable_ ? ::pwrite(handle_, data + done, allowed - done,
-                                             at + static_cast<int64_t>(done))
-                                  : ::write(handle_, data + done, allowed - done);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      SetError(errno);
+    const int64_t put = SystemWrite(data + done, allowed - done, at + static_cast<int64_t>(done));
+    if (put <= 0) {
+      SetError(Fault::LastSystemError);
       write_failed_ = true;
       return false;
     }
     done += static_cast<size_t>(put);
   }
   if (!budget_ok) {
-    SetError(ENOSPC);
+    SetError(Fault::DeviceFull);
     write_failed_ = true;
     return false;
   }
@@ -197,7 +143,7 @@ bool File::WriteThrough(const uint8_t* data, size_t count, int64_t at) {
 
 bool File::WriteThroughBuffer(const void* data, uint32_t count) {
   if (!IsOpen()) {
-    SetError(EBADF);
+    SetError(Fault::NotOpen);
     return false;
   }
   if (write_failed_) return false;

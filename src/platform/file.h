@@ -15,8 +15,17 @@
 
 namespace exqrv::platform {
 
+// A descriptor on POSIX, a HANDLE on Windows.
+#ifdef _WIN32
+using Handle = void*;
+inline Handle const kInvalidHandle = reinterpret_cast<void*>(-1);
+#else
 using Handle = int;
 inline constexpr Handle kInvalidHandle = -1;
+#endif
+
+// The process's standard output, as a handle the program did not open.
+Handle StandardOutput();
 
 enum class OpenMode {
   Read,       // existing file, reading, others may read and write
@@ -42,7 +51,7 @@ class File {
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  // Paths are the system's paths (C:\dir\name or a POSIX path). Opening a
+  // Paths are the system's paths (C:\dir\name, or on POSIX a POSIX path). Opening a
   // directory fails. False when the file cannot be opened; ErrorText says why.
   bool Open(std::string_view path, OpenMode mode);
   // Flushes pending writes and closes. False when a write failed at any time
@@ -101,13 +110,24 @@ class File {
 
  private:
   enum class BufferState { Empty, Reading, Writing };
+  // Why an operation failed, when the system did not say it itself.
+  enum class Fault { LastSystemError, NotFound, IsDirectory, NotSeekable, NotOpen, DeviceFull };
 
   int64_t SeekAnywhere(int64_t offset, SeekOrigin origin);
   uint32_t ReadThroughBuffer(void* buffer, uint32_t count);
   bool WriteThroughBuffer(const void* data, uint32_t count);
   bool FillBuffer();
   bool WriteThrough(const uint8_t* data, size_t count, int64_t at);
-  void SetError(int error_number);
+
+  // The system's part, one implementation per system. The transfers move
+  // at the given offset on a seekable file, in sequence otherwise; they
+  // return the bytes moved, or -1 with the system's error pending.
+  bool OpenHandle(std::string_view path, OpenMode mode);
+  void CloseHandle();
+  int64_t SystemSize();
+  int64_t SystemRead(void* buffer, size_t count, int64_t at);
+  int64_t SystemWrite(const void* data, size_t count, int64_t at);
+  void SetError(Fault fault);
 
   Handle handle_ = kInvalidHandle;
   bool owning_ = false;

@@ -1,6 +1,5 @@
 // The one-drive mapping: drive C: is the whole file system, C:\ is "/", and
 // "\" and "/" both separate directories.
-#include <cctype>
 #include <string>
 
 #include "platform/platform.h"
@@ -10,37 +9,7 @@ namespace {
 
 bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 
-char Fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
-
-bool MatchFrom(std::string_view name, std::string_view pattern) {
-  size_t n = 0, p = 0;
-  size_t star = std::string_view::npos, resume = 0;
-  while (n < name.size()) {
-    if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
-      ++n;
-      ++p;
-    } else if (p < pattern.size() && pattern[p] == '*') {
-      star = p++;
-      resume = n;
-    } else if (star != std::string_view::npos) {
-      p = star + 1;
-      n = ++resume;
-    } else {
-      return false;
-    }
-  }
-  while (p < pattern.size() && pattern[p] == '*') ++p;
-  return p == pattern.size();
-}
-
 }  // namespace
-
-std::string JoinPath(std::string_view directory, std::string_view name) {
-  std::string path(directory);
-  if (path.empty() || !IsSeparator(path.back())) path += '\\';
-  path += name;
-  return path;
-}
 
 std::optional<std::string> NativePath(std::string_view path) {
   std::string rest(path);
@@ -62,17 +31,6 @@ std::string SystemPath(std::string_view native_path) {
   if (native_path.empty() || !IsSeparator(native_path.front())) result += '\\';
   for (char c : native_path) result += c == '/' ? '\\' : c;
   return result;
-}
-
-bool MatchesPattern(std::string_view name, std::string_view pattern) {
-  if (pattern == "*.*" || pattern == "*") return true;
-  if (MatchFrom(name, pattern)) return true;
-  // "name.*" also matches "name" without an extension.
-  if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
-      name.find('.') == std::string_view::npos) {
-    return MatchFrom(name, pattern.substr(0, pattern.size() - 2));
-  }
-  return false;
 }
 
 }  // namespace exqrv::platform

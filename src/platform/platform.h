@@ -1,7 +1,8 @@
 // The operating system's services, as the converter sees them: Windows-style
-// paths with drive letters, one drive C: whose root is "/", wildcard search,
-// unique temporary names. The POSIX implementation translates; tests may
-// install a scripted platform of their own.
+// paths with drive letters, wildcard search, unique temporary names. On
+// Windows they are the system's own; the POSIX implementation translates,
+// with one drive C: whose root is "/". Tests may install a scripted platform
+// of their own.
 #pragma once
 
 #include <cstdint>
@@ -64,9 +65,11 @@ class Platform {
   virtual int Random();
 };
 
-// The platform in use; the POSIX one unless a test installed another.
+// The system's own platform.
+Platform& SystemPlatform();
+// The platform in use; the system's unless a test installed another.
 Platform& CurrentPlatform();
-// Installs a platform (not owned; nullptr: the POSIX one) and returns the one
+// Installs a platform (not owned; nullptr: the system's) and returns the one
 // installed before. Code that installs one uses ScopedPlatform.
 Platform* SetPlatform(Platform* platform);
 
@@ -83,8 +86,22 @@ class ScopedPlatform {
   Platform* previous_;
 };
 
-// A system path (C:\x, \x, x\y, /x) as a POSIX path; nullopt for a drive
-// other than C:.
+// The program's one command-line string: on Windows the raw command line
+// after the program's name, as the system hands it over; on POSIX, where a
+// shell has split it into words, argv[1..] joined by single spaces.
+std::string ProgramCommandLine(int argc, char** argv);
+
+// What separates directories in the command line's paths: the backslash,
+// and on POSIX the slash too (the target's introducing slash aside).
+#ifdef _WIN32
+inline constexpr std::string_view kDirectorySeparators = "\\";
+#else
+inline constexpr std::string_view kDirectorySeparators = "\\/";
+#endif
+
+// A system path as the path the system's calls take: on POSIX (C:\x, \x,
+// x\y, /x) the POSIX path, nullopt for a drive other than C:; on Windows
+// the path itself.
 std::optional<std::string> NativePath(std::string_view path);
 // The current platform's drive roots ("C:\\"), in its order.
 std::vector<std::string> LogicalDriveRoots();
@@ -102,11 +119,11 @@ std::string ReserveTemporaryName(std::string_view prefix);
 // names, or the same name twice).
 bool IsSameFile(std::string_view first, std::string_view second);
 
-// directory, a backslash unless it already ends with a separator ("\" or
-// "/"), and name.
+// directory, a backslash unless it already ends with a directory separator,
+// and name.
 std::string JoinPath(std::string_view directory, std::string_view name);
 
-// A POSIX absolute path as the system path on drive C:.
+// A native absolute path as the system path (on POSIX, on drive C:).
 std::string SystemPath(std::string_view native_path);
 // Windows wildcard matching: case-insensitive, "*" and "?", "*.*" matches all.
 bool MatchesPattern(std::string_view name, std::string_view pattern);

@@ -1,4 +1,6 @@
-// The platform's services on POSIX.
+// The platform's services on POSIX: one drive C: over the whole file system
+// (see paths.cpp), a private temporary folder, signals that leave nothing
+// behind.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,6 +18,7 @@
 #include <mutex>
 #include <string>
 
+#include "platform/guarded_files.h"
 #include "platform/interruption.h"
 #include "platform/platform.h"
 
@@ -29,14 +32,6 @@ constexpr unsigned kUniqueNumbers = 0x10000;
 // strings: the private temporary folder, and the files being written.
 char g_temp_folder[PATH_MAX];
 std::atomic<bool> g_temp_folder_known{false};
-
-constexpr int kGuardSlots = 64;
-enum SlotState : int { kFree, kFilling, kArmed };
-struct GuardSlot {
-  std::atomic<int> state{kFree};
-  char path[PATH_MAX];
-};
-GuardSlot g_guarded[kGuardSlots];
 
 // Empties a folder with nothing but system calls: opendir and readdir may
 // allocate, which a signal handler must not. Entries are unlinked while the
@@ -75,9 +70,7 @@ void EmptyAndRemoveFolderFromHandler(const char* path) {
 }
 
 extern "C" void RemoveLeftoversAndExit(int signal_number) {
-  for (GuardSlot& slot : g_guarded) {
-    if (slot.state.load(std::memory_order_acquire) == kArmed) ::unlink(slot.path);
-  }
+  ForEachGuardedFile([](const char* path) { ::unlink(path); });
   if (g_temp_folder_known.load(std::memory_order_acquire)) {
     EmptyAndRemoveFolderFromHandler(g_temp_folder);
   }
@@ -131,14 +124,6 @@ PrivateTempFolder& TempFolder() {
   return folder;
 }
 
-Platform& PosixPlatform() {
-  static Platform platform;
-  return platform;
-}
-
-// Tests install a platform before any worker thread starts; workers only read.
-std::atomic<Platform*> g_installed = nullptr;
-
 std::string Hex4(unsigned number) {
   char text[8];
   std::snprintf(text, sizeof text, "%04X", number & 0xFFFFu);
@@ -147,8 +132,10 @@ std::string Hex4(unsigned number) {
 
 }  // namespace
 
-Platform& CurrentPlatform() { return g_installed ? *g_installed : PosixPlatform(); }
-Platform* SetPlatform(Platform* platform) { return g_installed.exchange(platform); }
+Platform& SystemPlatform() {
+  static Platform platform;
+  return platform;
+}
 
 std::string Platform::CurrentDirectory() {
   char buffer[4096];
@@ -256,28 +243,6 @@ std::string Platform::UniqueTempName(std::string_view directory, std::string_vie
   return {};
 }
 
-std::vector<std::string> LogicalDriveRoots() {
-  // NUL-terminated strings, the run closed by one more NUL.
-  const std::string strings = CurrentPlatform().LogicalDriveStrings();
-  std::vector<std::string> roots;
-  for (size_t at = 0; at < strings.size() && strings[at] != '\0';) {
-    size_t end = strings.find('\0', at);
-    if (end == std::string::npos) end = strings.size();
-    roots.push_back(strings.substr(at, end - at));
-    at = end + 1;
-  }
-  return roots;
-}
-
-std::string ReserveTemporaryName(std::string_view prefix) {
-  Platform& system = CurrentPlatform();
-  const std::string directory = system.TempDirectory();
-  if (directory.empty()) return {};
-  std::string name = system.UniqueTempName(directory, prefix, 0);
-  if (!name.empty()) system.DeleteFile(name);
-  return name;
-}
-
 bool IsSameFile(std::string_view first, std::string_view second) {
   const auto a = NativePath(first);
   const auto b = NativePath(second);
@@ -288,6 +253,15 @@ bool IsSameFile(std::string_view first, std::string_view second) {
 
 int Platform::Random() { return std::rand() & 0x7FFF; }
 
+std::string ProgramCommandLine(int argc, char** argv) {
+  std::string commandLine;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) commandLine += ' ';
+    commandLine += argv[i];
+  }
+  return commandLine;
+}
+
 void RemoveLeftoversOnInterrupt() {
   struct sigaction action {};
   action.sa_handler = RemoveLeftoversAndExit;
@@ -295,33 +269,6 @@ void RemoveLeftoversOnInterrupt() {
   for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
     ::sigaction(signal_number, &action, nullptr);
   }
-}
-
-RemovedIfInterrupted::RemovedIfInterrupted(std::string_view path) {
-  const std::optional<std::string> native = NativePath(path);
-  if (!native || native->size() >= PATH_MAX) return;
-  for (int i = 0; i < kGuardSlots; ++i) {
-    int expected = kFree;
-    if (!g_guarded[i].state.compare_exchange_strong(expected, kFilling)) continue;
-    std::memcpy(g_guarded[i].path, native->c_str(), native->size() + 1);
-    g_guarded[i].state.store(kArmed, std::memory_order_release);
-    slot_ = i;
-    return;
-  }
-}
-
-void RemovedIfInterrupted::Keep() {
-  if (slot_ < 0) return;
-  g_guarded[slot_].state.store(kFree, std::memory_order_release);
-  slot_ = -1;
-}
-
-bool StopRequestedAfterPage(unsigned page) {
-  static const long wanted = [] {
-    const char* value = std::getenv("EXQRV_TEST_STOP_AFTER_PAGE");
-    return value != nullptr ? std::strtol(value, nullptr, 10) : -1L;
-  }();
-  return wanted >= 0 && static_cast<unsigned long>(wanted) == page;
 }
 
 void StopForTest() { ::raise(SIGSTOP); }

@@ -1,13 +1,10 @@
 #include "platform/prompter.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdio>
 #include <string>
 #include <utility>
+
+#include "platform/terminal.h"
 
 namespace exqrv::platform {
 namespace {
@@ -24,52 +21,6 @@ std::string ForTerminal(std::string_view text) {
   if (out.empty() || out.back() != '\n') out += '\n';
   return out;
 }
-
-// The controlling terminal, opened for the one question: standard input and
-// standard error may both be redirected while a person still sits at it.
-class Terminal {
- public:
-  Terminal() : fd_(::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC)) {}
-  ~Terminal() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Terminal(const Terminal&) = delete;
-  Terminal& operator=(const Terminal&) = delete;
-
-  bool IsOpen() const { return fd_ >= 0; }
-  // Whether standard error already shows on this terminal.
-  bool ShowsStandardError() const {
-    struct stat mine {}, errors {};
-    return ::fstat(fd_, &mine) == 0 && ::isatty(STDERR_FILENO) &&
-           ::fstat(STDERR_FILENO, &errors) == 0 && mine.st_rdev == errors.st_rdev;
-  }
-  void Write(std::string_view text) const {
-    size_t done = 0;
-    while (done < text.size()) {
-      const ssize_t put = ::write(fd_, text.data() + done, text.size() - done);
-      if (put < 0 && errno == EINTR) continue;
-      if (put <= 0) return;
-      done += static_cast<size_t>(put);
-    }
-  }
-  // The first character of the line typed, or 0 for an empty line or none.
-  char ReadAnswer() const {
-    char first = 0;
-    bool any = false;
-    char c;
-    for (;;) {
-      const ssize_t got = ::read(fd_, &c, 1);
-      if (got < 0 && errno == EINTR) continue;
-      if (got <= 0 || c == '\n') break;
-      if (!any) first = c;
-      any = true;
-    }
-    return first;
-  }
-
- private:
-  int fd_;
-};
 
 }  // namespace
 

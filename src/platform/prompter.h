@@ -44,6 +44,12 @@ class ScriptedPrompter : public Prompter {
   std::vector<Shown> shown;
 };
 
+// Tells a person who started the program without a command line that this
+// build has no dialog, with the usage line, on standard error; on Windows
+// also in a message box captioned with the application's name, since a
+// program started from the desktop has no console to show it on.
+void ReportNoDialog(std::string_view usage);
+
 // The prompter in use on the calling thread (the console one unless the
 // thread installed another).
 Prompter& CurrentPrompter();

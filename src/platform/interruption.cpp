@@ -1,0 +1,59 @@
+// The guards every system shares: which files are still being written.
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string>
+
+#include "platform/guarded_files.h"
+#include "platform/interruption.h"
+#include "platform/platform.h"
+
+namespace exqrv::platform {
+namespace {
+
+constexpr int kGuardSlots = 64;
+constexpr size_t kGuardedPathSize = 4096;
+enum SlotState : int { kFree, kFilling, kArmed };
+struct GuardSlot {
+  std::atomic<int> state{kFree};
+  char path[kGuardedPathSize];
+};
+GuardSlot g_guarded[kGuardSlots];
+
+}  // namespace
+
+void ForEachGuardedFile(void (*remove)(const char* path)) {
+  for (GuardSlot& slot : g_guarded) {
+    if (slot.state.load(std::memory_order_acquire) == kArmed) remove(slot.path);
+  }
+}
+
+RemovedIfInterrupted::RemovedIfInterrupted(std::string_view path) {
+  const std::optional<std::string> native = NativePath(path);
+  if (!native || native->size() >= kGuardedPathSize) return;
+  for (int i = 0; i < kGuardSlots; ++i) {
+    int expected = kFree;
+    if (!g_guarded[i].state.compare_exchange_strong(expected, kFilling)) continue;
+    std::memcpy(g_guarded[i].path, native->c_str(), native->size() + 1);
+    g_guarded[i].state.store(kArmed, std::memory_order_release);
+    slot_ = i;
+    return;
+  }
+}
+
+void RemovedIfInterrupted::Keep() {
+  if (slot_ < 0) return;
+  g_guarded[slot_].state.store(kFree, std::memory_order_release);
+  slot_ = -1;
+}
+
+bool StopRequestedAfterPage(unsigned page) {
+  static const long wanted = [] {
+    const char* value = std::getenv("EXQRV_TEST_STOP_AFTER_PAGE");
+    return value != nullptr ? std::strtol(value, nullptr, 10) : -1L;
+  }();
+  return wanted >= 0 && static_cast<unsigned long>(wanted) == page;
+}
+
+}  // namespace exqrv::platform

@@ -1,0 +1,85 @@
+// What every system's platform shares: the seam tests install a platform
+// through, and the services built on the platform's own.
+#include "platform/platform.h"
+
+#include <atomic>
+#include <cctype>
+
+namespace exqrv::platform {
+namespace {
+
+// Tests install a platform before any worker thread starts; workers only read.
+std::atomic<Platform*> g_installed = nullptr;
+
+char Fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+
+bool MatchFrom(std::string_view name, std::string_view pattern) {
+  size_t n = 0, p = 0;
+  size_t star = std::string_view::npos, resume = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == '?' || Fold(pattern[p]) == Fold(name[n]))) {
+      ++n;
+      ++p;
+    } else if (p < pattern.size() && pattern[p] == '*') {
+      star = p++;
+      resume = n;
+    } else if (star != std::string_view::npos) {
+      p = star + 1;
+      n = ++resume;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == '*') ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+Platform& CurrentPlatform() {
+  Platform* installed = g_installed.load();
+  return installed ? *installed : SystemPlatform();
+}
+Platform* SetPlatform(Platform* platform) { return g_installed.exchange(platform); }
+
+std::string JoinPath(std::string_view directory, std::string_view name) {
+  std::string path(directory);
+  if (path.empty() || kDirectorySeparators.find(path.back()) == std::string_view::npos) path += '\\';
+  path += name;
+  return path;
+}
+
+std::vector<std::string> LogicalDriveRoots() {
+  // NUL-terminated strings, the run closed by one more NUL.
+  const std::string strings = CurrentPlatform().LogicalDriveStrings();
+  std::vector<std::string> roots;
+  for (size_t at = 0; at < strings.size() && strings[at] != '\0';) {
+    size_t end = strings.find('\0', at);
+    if (end == std::string::npos) end = strings.size();
+    roots.push_back(strings.substr(at, end - at));
+    at = end + 1;
+  }
+  return roots;
+}
+
+std::string ReserveTemporaryName(std::string_view prefix) {
+  Platform& system = CurrentPlatform();
+  const std::string directory = system.TempDirectory();
+  if (directory.empty()) return {};
+  std::string name = system.UniqueTempName(directory, prefix, 0);
+  if (!name.empty()) system.DeleteFile(name);
+  return name;
+}
+
+bool MatchesPattern(std::string_view name, std::string_view pattern) {
+  if (pattern == "*.*" || pattern == "*") return true;
+  if (MatchFrom(name, pattern)) return true;
+  // "name.*" also matches "name" without an extension.
+  if (pattern.size() >= 2 && pattern.substr(pattern.size() - 2) == ".*" &&
+      name.find('.') == std::string_view::npos) {
+    return MatchFrom(name, pattern.substr(0, pattern.size() - 2));
+  }
+  return false;
+}
+
+}  // namespace exqrv::platform

@@ -1,0 +1,99 @@
+// The file object's system calls on POSIX: descriptors, pread and pwrite.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/file.h"
+#include "platform/platform.h"
+
+namespace exqrv::platform {
+namespace {
+
+int OpenFlags(OpenMode mode) {
+  switch (mode) {
+    case OpenMode::Read: return O_RDONLY;
+    case OpenMode::ReadWrite: return O_RDWR | O_CREAT | O_TRUNC;
+    case OpenMode::Write: return O_WRONLY | O_CREAT | O_TRUNC;
+  }
+  return O_RDONLY;
+}
+
+}  // namespace
+
+Handle StandardOutput() { return STDOUT_FILENO; }
+
+bool File::OpenHandle(std::string_view path, OpenMode mode) {
+  const std::optional<std::string> native = NativePath(path);
+  if (!native) {
+    SetError(Fault::NotFound);
+    return false;
+  }
+  // Reading opens without waiting: a named pipe with no writer must not hold
+  // the caller up (it is refused below).
+  const int wait_flag = mode == OpenMode::Read ? O_NONBLOCK : 0;
+  const int fd = ::open(native->c_str(), OpenFlags(mode) | wait_flag | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    SetError(Fault::LastSystemError);
+    return false;
+  }
+  // A directory is not a file, as on the system whose rules we follow; reads
+  // go by offset, which a pipe or socket cannot give.
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    SetError(Fault::LastSystemError);
+    ::close(fd);
+    return false;
+  }
+  const bool refused =
+      S_ISDIR(st.st_mode) || (mode == OpenMode::Read && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)));
+  if (refused) {
+    ::close(fd);
+    SetError(S_ISDIR(st.st_mode) ? Fault::IsDirectory : Fault::NotSeekable);
+    return false;
+  }
+  if (wait_flag != 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  handle_ = fd;
+  return true;
+}
+
+void File::CloseHandle() { ::close(handle_); }
+
+int64_t File::SystemSize() {
+  struct stat st {};
+  if (::fstat(handle_, &st) != 0) return -1;
+  return st.st_size;
+}
+
+int64_t File::SystemRead(void* buffer, size_t count, int64_t at) {
+  ssize_t got;
+  do {
+    got = seekable_ ? ::pread(handle_, buffer, count, at) : ::read(handle_, buffer, count);
+  } while (got < 0 && errno == EINTR);
+  return got;
+}
+
+int64_t File::SystemWrite(const void* data, size_t count, int64_t at) {
+  ssize_t put;
+  do {
+    put = seekable_ ? ::pwrite(handle_, data, count, at) : ::write(handle_, data, count);
+  } while (put < 0 && errno == EINTR);
+  return put;
+}
+
+void File::SetError(Fault fault) {
+  int number = 0;
+  switch (fault) {
+    case Fault::LastSystemError: number = errno; break;
+    case Fault::NotFound: number = ENOENT; break;
+    case Fault::IsDirectory: number = EISDIR; break;
+    case Fault::NotSeekable: number = ESPIPE; break;
+    case Fault::NotOpen: number = EBADF; break;
+    case Fault::DeviceFull: number = ENOSPC; break;
+  }
+  error_text_ = std::strerror(number);
+}
+
+}  // namespace exqrv::platform
