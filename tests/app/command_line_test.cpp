@@ -99,17 +99,33 @@ INSTANTIATE_TEST_SUITE_P(
         GrammarCase{"C:\\", "BOOK.QRV /OUT", true, "C:", "C:\\OUT", "BOOK.QRV"},
         GrammarCase{"C:\\HOME", "\"A B\".QRV", false, "", "", ""},
         GrammarCase{"C:\\HOME", "\"AB\".QRV", true, "C:\\HOME", "C:\\HOME", "\"AB\".QRV"},
+        // No current directory to be had: a relative target has nothing to join to.
+        GrammarCase{"", "BOOK.QRV /OUT", false, "", "", ""},
+        GrammarCase{"", "BOOK.QRV /", false, "", "", ""},
+        GrammarCase{"", "BOOK.QRV /\\tmp\\out", true, "", "\\tmp\\out", "BOOK.QRV"}),
+    CaseName);
+
+#ifndef _WIN32
+INSTANTIATE_TEST_SUITE_P(
+    PosixSlashes, CommandLineGrammar,
+    ::testing::Values(
         // Slashes separate directories too, except the one before the target.
         GrammarCase{"C:\\HOME", "books/*.QRV //tmp/out", true, "C:\\HOME\\books", "/tmp/out", "*.QRV"},
         GrammarCase{"C:\\HOME", "/srv/docs/*.QRV /out", true, "C:/srv/docs", "C:\\HOME\\out", "*.QRV"},
         GrammarCase{"C:\\HOME", "BOOK.QRV //", true, "C:\\HOME", "/", "BOOK.QRV"},
         // Only one trailing separator goes (found by fuzzing).
         GrammarCase{"C:\\HOME", "//QQ", true, "C:/", "C:\\HOME", "QQ"},
-        // No current directory to be had: a relative target has nothing to join to.
-        GrammarCase{"", "BOOK.QRV /OUT", false, "", "", ""},
-        GrammarCase{"", "BOOK.QRV /", false, "", "", ""},
         GrammarCase{"", "BOOK.QRV //tmp/out", true, "", "/tmp/out", "BOOK.QRV"}),
     CaseName);
+#else
+INSTANTIATE_TEST_SUITE_P(
+    WindowsSlashes, CommandLineGrammar,
+    ::testing::Values(
+        // The system's separator is the backslash alone.
+        GrammarCase{"C:\\HOME", "books/*.QRV /out", true, "C:\\HOME", "C:\\HOME\\out", "books/*.QRV"},
+        GrammarCase{"", "BOOK.QRV //tmp/out", false, "", "", ""}),
+    CaseName);
+#endif
 
 TEST(CommandLine, RefusesLinesLongerThanItsBuffer) {
   ConverterApp app;

@@ -2,17 +2,25 @@
 #pragma once
 
 #include <filesystem>
+#include <random>
 #include <string>
 
-#include <unistd.h>
+#include "platform/platform.h"
 
 namespace exqrv::build {
 
 class ScratchDir {
  public:
+  // A fresh folder under the system's temporary folder; create_directory
+  // fails on a name that exists, so a folder is never shared.
   ScratchDir() {
-    std::string templ = std::filesystem::temp_directory_path() / "exqrv-test-XXXXXX";
-    path_ = ::mkdtemp(templ.data()) ? templ : std::string();
+    std::random_device seed;
+    std::error_code error;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(error);
+    for (int tries = 0; tries < 100 && path_.empty(); ++tries) {
+      const std::filesystem::path candidate = base / ("exqrv-test-" + std::to_string(seed()));
+      if (std::filesystem::create_directory(candidate, error)) path_ = candidate.string();
+    }
   }
   ~ScratchDir() {
     std::error_code ignored;
@@ -30,8 +38,7 @@ class ScratchDir {
 
 // Number of entries in the process's private temporary folder.
 inline size_t TempFolderEntries(const std::string& systemTempDirectory) {
-  std::string native = systemTempDirectory.substr(2);
-  for (char& c : native) c = c == '\\' ? '/' : c;
+  const std::string native = platform::NativePath(systemTempDirectory).value_or(".");
   size_t count = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(native)) ++count;
   return count;

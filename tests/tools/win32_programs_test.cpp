@@ -1,0 +1,172 @@
+// exqrv.exe and qrvtool.exe as a user runs them on Windows: started with a
+// raw command line in a folder, no console to answer on, standard error and
+// standard output in files.
+#include <windows.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "builder/document_builder.h"
+#include "support/scratch_dir.h"
+
+namespace exqrv {
+namespace {
+
+using build::PageStream;
+using build::TextPage;
+
+// The programs sit beside the test program.
+std::string ProgramFolder() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder(path, length);
+  return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+struct Outcome {
+  DWORD status = 0;
+  std::string out, errors;
+};
+
+HANDLE Inheritable(const std::string& path, DWORD access, DWORD disposition) {
+  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                     disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// Starts "program arguments" in folder, its input empty, and waits.
+Outcome Start(const std::string& program, const std::string& arguments, const build::ScratchDir& folder) {
+  Outcome outcome;
+  const HANDLE input = Inheritable("NUL", GENERIC_READ, OPEN_EXISTING);
+  const HANDLE output = Inheritable(folder / "out", GENERIC_WRITE, CREATE_ALWAYS);
+  const HANDLE errors = Inheritable(folder / "errors", GENERIC_WRITE, CREATE_ALWAYS);
+  STARTUPINFOA start{};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdInput = input;
+  start.hStdOutput = output;
+  start.hStdError = errors;
+  PROCESS_INFORMATION process{};
+  std::string commandLine = "\"" + ProgramFolder() + program + "\"" + arguments;
+  const bool started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                                      CREATE_NO_WINDOW, nullptr, folder.path().c_str(), &start,
+                                      &process);
+  if (started) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &outcome.status);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  } else {
+    outcome.status = static_cast<DWORD>(-1);
+  }
+  for (const HANDLE handle : {input, output, errors}) CloseHandle(handle);
+  outcome.out = build::ReadFileBytes(folder / "out");
+  outcome.errors = build::ReadFileBytes(folder / "errors");
+  return outcome;
+}
+
+struct ExqrvCase {
+  const char* what;
+  std::string args;  // the raw command line after the name, "@" for the folder
+  DWORD status;
+  std::string errors;
+  std::vector<std::pair<std::string, std::string>> texts;  // file, content
+  std::vector<std::string> absent;
+};
+
+std::string Substituted(std::string text, const std::string& folder) {
+  for (size_t at = text.find('@'); at != std::string::npos;
+       at = text.find('@', at + folder.size())) {
+    text.replace(at, 1, folder);
+  }
+  return text;
+}
+
+class Win32Programs : public ::testing::Test {
+ protected:
+  void Write(const std::string& name, const std::string& bytes) {
+    ASSERT_TRUE(build::WriteFileBytes(dir_ / name, bytes)) << name;
+  }
+  build::ScratchDir dir_;
+};
+
+TEST_F(Win32Programs, ExqrvOnTheCommandLine) {
+  for (const char* sub : {"sub", "mixed", "odd"}) std::filesystem::create_directories(dir_ / sub);
+  Write("BOOK.QRV", build::BuildDocument({.pages = {TextPage({"one "}), TextPage({"two"})},
+                                          .notes = {{1, "[n", "]"}}}));
+  Write("sub\\A.QRV", build::BuildDocument({.pages = {TextPage({"alpha"})}, .compress = true}));
+  Write("sub\\b.qrv", build::BuildDocument({.pages = {TextPage({"beta"})},
+                                            .notes = {{1, "<", ">"}},
+                                            .compressNotes = true}));
+  Write("mixed\\GOOD.QRV", build::BuildDocument({.pages = {TextPage({"good"})}}));
+  Write("mixed\\BAD.QRV", "not a document");
+  Write("odd\\ODD.QRV", build::BuildDocument({.pages = {PageStream()
+                                                           .TextRun({PageStream::Item("A")})
+                                                           .Code("DT").Bytes("zzzz")
+                                                           .TextRun({PageStream::Item("B")})
+                                                           .End()
+                                                           .bytes()}}));
+  const std::string usage = "Arguments ERROR!\r\nExQRV QRVFileName [/TXTDirectory]\n";
+  const std::string unexpected = "unexpect command!\n";
+  const std::string folder = dir_.path();
+
+  const ExqrvCase cases[] = {
+      {"one document here", " BOOK.QRV", 0, "", {{"BOOK.TXT", "one [n]two"}}, {}},
+      {"blanks after the name are not part of the line", " \t BOOK.QRV", 0, "",
+       {{"BOOK.TXT", "one [n]two"}}, {}},
+      {"missing target, no console", " sub\\*.QRV /out", 2,
+       "@\\out Directory not exist!\r\nCreate it?\nNo terminal to answer on: taking No.\n", {},
+       {"out", "sub\\A.TXT"}},
+      {"every match, any case, compressed and with notes", " sub\\*.QRV /sub", 0, "",
+       {{"sub\\A.TXT", "alpha"}, {"sub\\b.TXT", "beta<>"}}, {}},
+      {"absolute source and target", " @\\sub\\*.qrv /@\\mixed", 0, "",
+       {{"mixed\\A.TXT", "alpha"}, {"mixed\\b.TXT", "beta<>"}}, {}},
+      {"two separators", " A.QRV B.QRV /OUT", 2, usage, {}, {"OUT"}},
+      {"quotes are part of the line", " \"BOOK.QRV\"", 1, "", {}, {}},
+      {"second token without slash", " BOOK.QRV OUT", 2, usage, {}, {"OUT"}},
+      {"nothing matches", " none*.QRV", 1, "", {}, {}},
+      {"one document fails, the next is converted", " mixed\\*.QRV /mixed", 1, "",
+       {{"mixed\\GOOD.TXT", "good"}}, {"mixed\\BAD.TXT"}},
+      {"unknown pairs, one message each", " odd\\ODD.QRV", 0, unexpected + unexpected + unexpected,
+       {{"ODD.TXT", "AB"}}, {}},
+      {"no command line: no dialog in this build", "", 2,
+       "exqrv: The dialog is not part of this build.\r\nusage: ExQRV QRVFileName [/TXTDirectory]\n",
+       {}, {}},
+  };
+  for (const ExqrvCase& c : cases) {
+    const Outcome run = Start("exqrv.exe", Substituted(c.args, folder), dir_);
+    EXPECT_EQ(run.status, c.status) << c.what;
+    EXPECT_EQ(run.out, "") << c.what;
+    EXPECT_EQ(run.errors, Substituted(c.errors, folder)) << c.what;
+    for (const auto& [file, content] : c.texts) {
+      EXPECT_EQ(build::ReadFileBytes(dir_ / file), content) << c.what << ": " << file;
+    }
+    for (const std::string& file : c.absent) {
+      EXPECT_FALSE(std::filesystem::exists(dir_ / file)) << c.what << ": " << file;
+    }
+  }
+}
+
+TEST_F(Win32Programs, QrvtoolTextEqualsWhatExqrvWrites) {
+  Write("BOOK.QRV", build::BuildDocument({.pages = {TextPage({"one "}), TextPage({"two "}),
+                                                    TextPage({"three"})},
+                                          .notes = {{2, "[a", "b]"}, {3, "[c", "d]"}},
+                                          .compress = true,
+                                          .compressNotes = true}));
+  ASSERT_EQ(Start("exqrv.exe", " BOOK.QRV", dir_).status, 0u);
+  const std::string written = build::ReadFileBytes(dir_ / "BOOK.TXT");
+  EXPECT_EQ(written, "one two [ab]three[cd]");
+  const Outcome text = Start("qrvtool.exe", " text BOOK.QRV", dir_);
+  EXPECT_EQ(text.status, 0u) << text.errors;
+  EXPECT_EQ(text.out, written);
+  const Outcome pages = Start("qrvtool.exe", " text --pages 2 --no-notes BOOK.QRV", dir_);
+  EXPECT_EQ(pages.out, "two ");
+  EXPECT_EQ(Start("qrvtool.exe", " verify BOOK.QRV", dir_).status, 0u);
+}
+
+}  // namespace
+}  // namespace exqrv
