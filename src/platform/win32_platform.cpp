@@ -156,9 +156,12 @@ DriveKind Platform::GetDriveKind(std::string_view root) {
 std::string Platform::DriveCurrentDirectory(int drive) {
   if (drive < 1 || drive > 26 || (GetLogicalDrives() & (1u << (drive - 1))) == 0) return {};
   const char relative[] = {static_cast<char>('A' + drive - 1), ':', '\0'};
-  return Filled([&relative](DWORD size, char* buffer) {
+  std::string directory = Filled([&relative](DWORD size, char* buffer) {
     return GetFullPathNameA(relative, size, buffer, nullptr);
   });
+  // As the current directory is given: a separator only after the root.
+  if (directory.size() > 3 && directory.back() == '\\') directory.pop_back();
+  return directory;
 }
 
 bool Platform::CreateDirectory(std::string_view path) {

@@ -182,7 +182,7 @@ TEST_F(CommandLineMode, ConvertsEveryMatchIntoTheTarget) {
 
 TEST_F(CommandLineMode, OffersToCreateAMissingTarget) {
   prompter_.answers = {platform::Answer::Yes};
-  EXPECT_EQ(Run("docs/A.QRV /new"), kExitSuccess);
+  EXPECT_EQ(Run("docs\\A.QRV /new"), kExitSuccess);
   ASSERT_EQ(prompter_.shown.size(), 1u);
   EXPECT_EQ(prompter_.shown[0].text,
             platform::SystemPath(dir_.path()) + "\\new Directory not exist!\r\nCreate it?");
@@ -193,12 +193,12 @@ TEST_F(CommandLineMode, OffersToCreateAMissingTarget) {
 
 TEST_F(CommandLineMode, RefusedOrFailedCreationConvertsNothing) {
   prompter_.answers = {platform::Answer::No};
-  EXPECT_EQ(Run("docs/A.QRV /new"), kExitUsage);
+  EXPECT_EQ(Run("docs\\A.QRV /new"), kExitUsage);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "new"));
 
   prompter_.shown.clear();
   prompter_.answers = {platform::Answer::Yes};
-  EXPECT_EQ(Run("docs/A.QRV /missing\\deeper"), kExitUsage);
+  EXPECT_EQ(Run("docs\\A.QRV /missing\\deeper"), kExitUsage);
   ASSERT_EQ(prompter_.shown.size(), 2u);
   EXPECT_EQ(prompter_.shown[1].text, "Create Directory missing\\deeper Failed!");
   EXPECT_EQ(prompter_.shown[1].icon, platform::Icon::Stop);

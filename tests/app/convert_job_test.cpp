@@ -2,6 +2,9 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "app/converter_app.h"
 #include "builder/document_builder.h"
@@ -171,6 +174,11 @@ namespace exqrv {
 namespace {
 
 size_t OpenDescriptors() {
+#ifdef _WIN32
+  DWORD handles = 0;
+  GetProcessHandleCount(GetCurrentProcess(), &handles);
+  return handles;
+#endif
   size_t count = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
     ++count;

@@ -41,9 +41,10 @@ HANDLE Inheritable(const std::string& path, DWORD access, DWORD disposition) {
 // Starts "program arguments" in folder, its input empty, and waits.
 Outcome Start(const std::string& program, const std::string& arguments, const build::ScratchDir& folder) {
   Outcome outcome;
+  const build::ScratchDir captures;
   const HANDLE input = Inheritable("NUL", GENERIC_READ, OPEN_EXISTING);
-  const HANDLE output = Inheritable(folder / "out", GENERIC_WRITE, CREATE_ALWAYS);
-  const HANDLE errors = Inheritable(folder / "errors", GENERIC_WRITE, CREATE_ALWAYS);
+  const HANDLE output = Inheritable(captures / "out", GENERIC_WRITE, CREATE_ALWAYS);
+  const HANDLE errors = Inheritable(captures / "errors", GENERIC_WRITE, CREATE_ALWAYS);
   STARTUPINFOA start{};
   start.cb = sizeof start;
   start.dwFlags = STARTF_USESTDHANDLES;
@@ -64,8 +65,8 @@ Outcome Start(const std::string& program, const std::string& arguments, const bu
     outcome.status = static_cast<DWORD>(-1);
   }
   for (const HANDLE handle : {input, output, errors}) CloseHandle(handle);
-  outcome.out = build::ReadFileBytes(folder / "out");
-  outcome.errors = build::ReadFileBytes(folder / "errors");
+  outcome.out = build::ReadFileBytes(captures / "out");
+  outcome.errors = build::ReadFileBytes(captures / "errors");
   return outcome;
 }
 
