@@ -1,6 +1,7 @@
 // exqrv.exe and qrvtool.exe as a user runs them on Windows: started with a
-// raw command line in a folder, no console to answer on, standard error and
-// standard output in files.
+// raw command line in a folder, with no console at all (as a service or CI
+// starts them: the question takes No at once), standard error and standard
+// output in files.
 #include <windows.h>
 
 #include <filesystem>
@@ -54,7 +55,7 @@ Outcome Start(const std::string& program, const std::string& arguments, const bu
   PROCESS_INFORMATION process{};
   std::string commandLine = "\"" + ProgramFolder() + program + "\"" + arguments;
   const bool started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                      CREATE_NO_WINDOW, nullptr, folder.path().c_str(), &start,
+                                      DETACHED_PROCESS, nullptr, folder.path().c_str(), &start,
                                       &process);
   if (started) {
     WaitForSingleObject(process.hProcess, INFINITE);
