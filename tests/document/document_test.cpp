@@ -77,7 +77,8 @@ TEST_F(DocumentOpen, ExpandsACompressedDocumentIntoAWorkingCopy) {
     ASSERT_EQ(OpenBytes(document, bytes), OpenResult::Opened);
     ASSERT_TRUE(document.HasWorkingCopy());
     copyName = document.workingCopyName();
-    EXPECT_EQ(copyName.substr(copyName.size() - 11, 3), "tst");
+    // (Wine's temporary names may carry fewer than four hex digits.)
+    EXPECT_EQ(copyName.substr(copyName.find_last_of('\\') + 1, 3), "tst");
     // The system's temporary name with its last character replaced (Wine
     // gives the extension in lower case).
     std::string extension = copyName.substr(copyName.size() - 4);
