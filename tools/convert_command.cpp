@@ -5,16 +5,11 @@
 // A text file is written under a temporary name in its folder and renamed
 // into place when it is whole: a failed or interrupted conversion never
 // leaves a partial text file, and never spoils the one already there.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <mutex>
@@ -218,34 +213,33 @@ class DocumentMessages : public platform::Prompter {
 
 // A fresh name beside the text file, made exclusively, and guarded for
 // removal on interruption from before the file exists.
-int CreatePartFile(const fs::path& folder, std::optional<platform::RemovedIfInterrupted>& guard,
-                   fs::path& part) {
+bool CreatePartFile(const fs::path& folder, std::optional<platform::RemovedIfInterrupted>& guard,
+                    std::string& part, platform::File& file) {
   static std::atomic<unsigned> counter = 0;
   for (int tries = 0; tries < 100; ++tries) {
-    part = folder / (".qrvtool-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
-                     ".part");
-    guard.emplace(part.string());
-    const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
+    part = (folder / (".qrvtool-" + std::to_string(platform::ProcessId()) + "-" +
+                      std::to_string(counter++) + ".part"))
+               .string();
+    guard.emplace(part);
+    if (file.Open(part, platform::OpenMode::CreateNew)) return true;
+    if (!file.NameTaken()) return false;
   }
-  return -1;
+  return false;
 }
 
 // Puts the whole text file in place; with keepExisting an existing text file
 // wins, even one that appeared while converting.
-Outcome PlaceText(const fs::path& part, const fs::path& text, bool keepExisting, uint64_t written) {
-  Outcome outcome{Result::Converted, {}, written};
-  if (keepExisting) {
-    if (::link(part.c_str(), text.c_str()) != 0) {
-      outcome = errno == EEXIST ? Outcome{Result::Kept, {}, 0}
-                                : Outcome{Result::Failed, std::strerror(errno), 0};
-    }
-    ::unlink(part.c_str());
-  } else if (::rename(part.c_str(), text.c_str()) != 0) {
-    outcome = {Result::Failed, "cannot write " + text.string() + ": " + std::strerror(errno), 0};
-    ::unlink(part.c_str());
+Outcome PlaceText(const std::string& part, const fs::path& text, bool keepExisting, uint64_t written) {
+  std::string error;
+  switch (platform::PlaceFile(part, text.string(), !keepExisting, error)) {
+    case platform::Placement::Placed: return {Result::Converted, {}, written};
+    case platform::Placement::NameTaken: break;
+    case platform::Placement::Failed:
+      error = "cannot write " + text.string() + ": " + error;
+      break;
   }
-  return outcome;
+  platform::CurrentPlatform().DeleteFile(part);
+  return error.empty() ? Outcome{Result::Kept, {}, 0} : Outcome{Result::Failed, error, 0};
 }
 
 Outcome ConvertOne(const Task& task, const Settings& settings) {
@@ -260,19 +254,18 @@ Outcome ConvertOne(const Task& task, const Settings& settings) {
     return {Result::Failed, "its text file would replace the document itself", 0};
   }
 
-  fs::path part;
+  std::string part;
   std::optional<platform::RemovedIfInterrupted> unfinished;
-  const int fd = CreatePartFile(task.text.parent_path(), unfinished, part);
-  if (fd < 0) {
-    return {Result::Failed, "cannot write into " + task.text.parent_path().string() + ": " +
-                                std::strerror(errno), 0};
+  platform::File output;
+  if (!CreatePartFile(task.text.parent_path(), unfinished, part, output)) {
+    return {Result::Failed,
+            "cannot write into " + task.text.parent_path().string() + ": " + output.ErrorText(), 0};
   }
-  platform::File output(fd, true);
   std::string error;
   const bool written = WriteDocumentText(job, output, settings.text, {}, true, error);
   const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(output.Position(), 0));
   if (!output.Close() || !written) {
-    ::unlink(part.c_str());
+    platform::CurrentPlatform().DeleteFile(part);
     const std::string temporary = TemporaryProblem(job, true);
     return {Result::Failed, temporary.empty() ? "writing " + task.text.string() + " failed: " +
                                                     (error.empty() ? output.ErrorText() : error)
@@ -300,7 +293,7 @@ class Report {
  public:
   Report(const std::vector<Task>& tasks, Display display)
       : total_(tasks.size()),
-        bar_(display == Display::Progress || (display == Display::Auto && ::isatty(STDERR_FILENO))),
+        bar_(display == Display::Progress || (display == Display::Auto && platform::IsTerminal(platform::StandardError()))),
         quiet_(display == Display::Quiet),
         start_(Clock::now()) {
     for (const Task& task : tasks) totalBytes_ += task.size;

@@ -3,15 +3,9 @@
 // of its defaults, so the entries of the fragment installed under
 // share/exqrv/recoll are all it takes. The user's lines stay as they are,
 // byte for byte, and an entry that is already there is not added again.
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -21,6 +15,8 @@
 #include <vector>
 
 #include "app/converter_app.h"
+#include "platform/file.h"
+#include "platform/platform.h"
 #include "tools/commands.h"
 #include "tools/recoll_fragment.h"
 
@@ -155,37 +151,32 @@ bool ReadWhole(const fs::path& path, std::string& text) {
   return !in.bad();
 }
 
-bool WriteAll(int fd, const std::string& text) {
-  for (size_t done = 0; done < text.size();) {
-    const ssize_t put = ::write(fd, text.data() + done, text.size() - done);
-    if (put < 0 && errno == EINTR) continue;
-    if (put <= 0) return false;
-    done += static_cast<size_t>(put);
-  }
-  return true;
-}
-
-// Writes text under a fresh name beside path and renames it over path, so a
-// failure leaves the old file whole. The file keeps its permissions.
+// Writes text under a fresh name beside path and puts it in place of path in
+// one step, so a failure leaves the old file whole. The file keeps its
+// permissions.
 bool ReplaceFile(const fs::path& path, const std::string& text, std::string& error) {
-  struct stat old {};
-  const bool existed = ::stat(path.c_str(), &old) == 0;
-  const mode_t mode = existed ? (old.st_mode & 07777) : 0666;
-  const fs::path part =
-      path.parent_path() / ("." + path.filename().string() + ".qrvtool-" + std::to_string(::getpid()));
-  const int fd = ::open(part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-  if (fd < 0) {
-    error = "cannot write into " + path.parent_path().string() + ": " + std::strerror(errno);
+  std::error_code unknown;
+  const fs::file_status old = fs::status(path, unknown);
+  const std::string part =
+      (path.parent_path() / ("." + path.filename().string() + ".qrvtool-" +
+                             std::to_string(platform::ProcessId())))
+          .string();
+  platform::File file;
+  if (!file.Open(part, platform::OpenMode::CreateNew)) {
+    error = "cannot write into " + path.parent_path().string() + ": " + file.ErrorText();
     return false;
   }
+  std::error_code ignored;
+  if (fs::exists(old)) fs::permissions(part, old.permissions(), ignored);
   std::string why;
-  if ((existed && ::fchmod(fd, mode) != 0) || !WriteAll(fd, text) || ::fsync(fd) != 0) {
-    why = std::strerror(errno);
+  if (!file.Write(text.data(), static_cast<uint32_t>(text.size())) || !file.Sync()) {
+    why = file.ErrorText();
   }
-  if (::close(fd) != 0 && why.empty()) why = std::strerror(errno);
-  if (why.empty() && ::rename(part.c_str(), path.c_str()) != 0) why = std::strerror(errno);
-  if (why.empty()) return true;
-  ::unlink(part.c_str());
+  if (!file.Close() && why.empty()) why = file.ErrorText();
+  if (why.empty() && platform::PlaceFile(part, path.string(), true, why) == platform::Placement::Placed) {
+    return true;
+  }
+  platform::CurrentPlatform().DeleteFile(part);
   error = "cannot write " + path.string() + ": " + why;
   return false;
 }

@@ -1,10 +1,6 @@
 // qrvtool text and verify.
-#include <unistd.h>
-
-#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -43,16 +39,14 @@ struct StandardInputCopy {
       error = name.empty() ? "no temporary file could be made" : copy.ErrorText();
       return false;
     }
+    platform::File input(platform::StandardInput(), false);
     char buffer[64 * 1024];
-    for (;;) {
-      const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-      if (got < 0 && errno == EINTR) continue;
-      if (got < 0) {
-        error = std::strerror(errno);
-        return false;
-      }
-      if (got == 0) break;
-      if (!copy.Write(buffer, static_cast<uint32_t>(got))) break;
+    while (const uint32_t got = input.Read(buffer, sizeof buffer)) {
+      if (!copy.Write(buffer, got)) break;
+    }
+    if (!input.ErrorText().empty()) {
+      error = input.ErrorText();
+      return false;
     }
     if (!copy.Close()) {
       error = copy.ErrorText();

@@ -38,6 +38,7 @@ File::~File() { Close(); }
 bool File::Open(std::string_view path, OpenMode mode) {
   Close();
   write_failed_ = false;
+  name_taken_ = false;
   error_text_.clear();
   if (!OpenHandle(path, mode)) return false;
   owning_ = true;
@@ -60,6 +61,14 @@ bool File::Close() {
   buffer_length_ = 0;
   position_ = 0;
   return !write_failed_;
+}
+
+bool File::Sync() {
+  if (!Flush()) return false;
+  if (SystemSync()) return true;
+  SetError(Fault::LastSystemError);
+  write_failed_ = true;
+  return false;
 }
 
 int64_t File::SeekAnywhere(int64_t offset, SeekOrigin origin) {
@@ -94,6 +103,7 @@ int64_t File::Size() {
 bool File::FillBuffer() {
   if (!buffer_) buffer_ = std::make_unique<uint8_t[]>(kBufferSize);
   const int64_t got = SystemRead(buffer_.get(), kBufferSize, position_);
+  if (got < 0) SetError(Fault::LastSystemError);
   state_ = BufferState::Reading;
   buffer_start_ = position_;
   buffer_length_ = got > 0 ? static_cast<size_t>(got) : 0;

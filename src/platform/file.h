@@ -24,13 +24,18 @@ using Handle = int;
 inline constexpr Handle kInvalidHandle = -1;
 #endif
 
-// The process's standard output, as a handle the program did not open.
+// The process's standard handles, which the program did not open.
+Handle StandardInput();
 Handle StandardOutput();
+Handle StandardError();
+// Whether a handle shows on a terminal (on Windows, a console).
+bool IsTerminal(Handle handle);
 
 enum class OpenMode {
   Read,       // existing file, reading, others may read and write
   ReadWrite,  // create or truncate, reading and writing, others may only read
   Write,      // create or truncate, writing only, not shared
+  CreateNew,  // a new file only, writing only, not shared (NameTaken when the name exists)
 };
 
 enum class SeekOrigin { Begin, Current, End };
@@ -104,8 +109,12 @@ class File {
     return WriteThroughBuffer(data, count);
   }
   bool Flush();
+  // Flushes and asks the system to put the file's data on its device.
+  bool Sync();
 
   bool WriteFailed() const { return write_failed_; }
+  // After a failed CreateNew: something already had the name.
+  bool NameTaken() const { return name_taken_; }
   const std::string& ErrorText() const { return error_text_; }
 
  private:
@@ -127,6 +136,7 @@ class File {
   int64_t SystemSize();
   int64_t SystemRead(void* buffer, size_t count, int64_t at);
   int64_t SystemWrite(const void* data, size_t count, int64_t at);
+  bool SystemSync();
   void SetError(Fault fault);
 
   Handle handle_ = kInvalidHandle;
@@ -138,6 +148,7 @@ class File {
   int64_t buffer_start_ = 0;  // file offset of buffer_[0]
   size_t buffer_length_ = 0;  // valid (Reading) or dirty (Writing) bytes
   bool write_failed_ = false;
+  bool name_taken_ = false;
   // Opened for reading and writing: flushed bytes stay in the buffer as read
   // bytes, so what was just written is read back without the kernel.
   bool rereads_writes_ = false;

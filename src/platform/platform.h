@@ -119,6 +119,21 @@ std::string ReserveTemporaryName(std::string_view prefix);
 // names, or the same name twice).
 bool IsSameFile(std::string_view first, std::string_view second);
 
+// Gives a finished file (from) its name (to), both system paths on one
+// volume. Replacing: whatever had the name is replaced in one step. Not
+// replacing: a file that has the name, even one that appeared a moment ago,
+// wins (NameTaken) and from stays. Failed: error holds the system's message
+// and from stays.
+enum class Placement { Placed, NameTaken, Failed };
+Placement PlaceFile(std::string_view from, std::string_view to, bool replace, std::string& error);
+
+// The number of this process, for names no other running process forms.
+unsigned long ProcessId();
+
+// The system's message for one of its error codes (errno, or GetLastError
+// on Windows), without a closing full stop or line break.
+std::string SystemErrorText(unsigned long code);
+
 // directory, a backslash unless it already ends with a directory separator,
 // and name.
 std::string JoinPath(std::string_view directory, std::string_view name);

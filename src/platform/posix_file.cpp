@@ -17,13 +17,17 @@ int OpenFlags(OpenMode mode) {
     case OpenMode::Read: return O_RDONLY;
     case OpenMode::ReadWrite: return O_RDWR | O_CREAT | O_TRUNC;
     case OpenMode::Write: return O_WRONLY | O_CREAT | O_TRUNC;
+    case OpenMode::CreateNew: return O_WRONLY | O_CREAT | O_EXCL;
   }
   return O_RDONLY;
 }
 
 }  // namespace
 
+Handle StandardInput() { return STDIN_FILENO; }
 Handle StandardOutput() { return STDOUT_FILENO; }
+Handle StandardError() { return STDERR_FILENO; }
+bool IsTerminal(Handle handle) { return ::isatty(handle) == 1; }
 
 bool File::OpenHandle(std::string_view path, OpenMode mode) {
   const std::optional<std::string> native = NativePath(path);
@@ -36,6 +40,7 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
   const int wait_flag = mode == OpenMode::Read ? O_NONBLOCK : 0;
   const int fd = ::open(native->c_str(), OpenFlags(mode) | wait_flag | O_CLOEXEC, 0666);
   if (fd < 0) {
+    name_taken_ = mode == OpenMode::CreateNew && errno == EEXIST;
     SetError(Fault::LastSystemError);
     return false;
   }
@@ -60,6 +65,8 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
 }
 
 void File::CloseHandle() { ::close(handle_); }
+
+bool File::SystemSync() { return ::fsync(handle_) == 0; }
 
 int64_t File::SystemSize() {
   struct stat st {};

@@ -253,6 +253,30 @@ bool IsSameFile(std::string_view first, std::string_view second) {
 
 int Platform::Random() { return std::rand() & 0x7FFF; }
 
+Placement PlaceFile(std::string_view from, std::string_view to, bool replace, std::string& error) {
+  const auto source = NativePath(from);
+  const auto target = NativePath(to);
+  if (!source || !target) {
+    error = SystemErrorText(ENOENT);
+    return Placement::Failed;
+  }
+  if (replace) {
+    if (::rename(source->c_str(), target->c_str()) == 0) return Placement::Placed;
+  } else if (::link(source->c_str(), target->c_str()) == 0) {
+    // A hard link never replaces: it fails when the name exists.
+    ::unlink(source->c_str());
+    return Placement::Placed;
+  } else if (errno == EEXIST) {
+    return Placement::NameTaken;
+  }
+  error = SystemErrorText(errno);
+  return Placement::Failed;
+}
+
+unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
+
+std::string SystemErrorText(unsigned long code) { return std::strerror(static_cast<int>(code)); }
+
 std::string ProgramCommandLine(int argc, char** argv) {
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {

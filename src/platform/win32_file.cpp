@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/platform.h"
 
 namespace exqrv::platform {
 namespace {
@@ -24,6 +25,7 @@ ModeFlags FlagsFor(OpenMode mode) {
     case OpenMode::ReadWrite:
       return {GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_ALWAYS};
     case OpenMode::Write: return {GENERIC_WRITE, FILE_SHARE_DELETE, CREATE_ALWAYS};
+    case OpenMode::CreateNew: return {GENERIC_WRITE, FILE_SHARE_DELETE, CREATE_NEW};
   }
   return {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING};
 }
@@ -39,7 +41,13 @@ bool MoveTo(HANDLE handle, int64_t at) {
 
 }  // namespace
 
+Handle StandardInput() { return GetStdHandle(STD_INPUT_HANDLE); }
 Handle StandardOutput() { return GetStdHandle(STD_OUTPUT_HANDLE); }
+Handle StandardError() { return GetStdHandle(STD_ERROR_HANDLE); }
+bool IsTerminal(Handle handle) {
+  DWORD mode = 0;
+  return GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode) != 0;
+}
 
 bool File::OpenHandle(std::string_view path, OpenMode mode) {
   const std::string name(path);
@@ -52,6 +60,9 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
   const HANDLE handle = CreateFileA(name.c_str(), flags.access, flags.share, nullptr,
                                     flags.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
+    const DWORD code = GetLastError();
+    name_taken_ = mode == OpenMode::CreateNew && (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS);
+    SetLastError(code);
     SetError(Fault::LastSystemError);
     return false;
   }
@@ -66,6 +77,8 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
 }
 
 void File::CloseHandle() { ::CloseHandle(handle_); }
+
+bool File::SystemSync() { return FlushFileBuffers(handle_) != 0; }
 
 int64_t File::SystemSize() {
   LARGE_INTEGER size;
@@ -104,15 +117,7 @@ void File::SetError(Fault fault) {
     case Fault::NotOpen: code = ERROR_INVALID_HANDLE; break;
     case Fault::DeviceFull: code = ERROR_DISK_FULL; break;
   }
-  char text[512];
-  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                code, 0, text, sizeof text, nullptr);
-  // The system's texts end in a full stop and a line break; ours join others.
-  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' ||
-                        text[length - 1] == '.' || text[length - 1] == ' ')) {
-    --length;
-  }
-  error_text_ = length > 0 ? std::string(text, length) : "system error " + std::to_string(code);
+  error_text_ = SystemErrorText(code);
 }
 
 }  // namespace exqrv::platform

@@ -214,6 +214,34 @@ std::string Platform::UniqueTempName(std::string_view directory, std::string_vie
 
 int Platform::Random() { return std::rand() & 0x7FFF; }
 
+Placement PlaceFile(std::string_view from, std::string_view to, bool replace, std::string& error) {
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when the name exists.
+  const DWORD flags = replace ? MOVEFILE_REPLACE_EXISTING : 0;
+  if (MoveFileExA(std::string(from).c_str(), std::string(to).c_str(), flags) != 0) {
+    return Placement::Placed;
+  }
+  const DWORD code = GetLastError();
+  if (!replace && (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS)) {
+    return Placement::NameTaken;
+  }
+  error = SystemErrorText(code);
+  return Placement::Failed;
+}
+
+unsigned long ProcessId() { return GetCurrentProcessId(); }
+
+std::string SystemErrorText(unsigned long code) {
+  char text[512];
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                code, 0, text, sizeof text, nullptr);
+  // The system's texts end in a full stop and a line break; ours join others.
+  while (length > 0 && (text[length - 1] == '\n' || text[length - 1] == '\r' ||
+                        text[length - 1] == '.' || text[length - 1] == ' ')) {
+    --length;
+  }
+  return length > 0 ? std::string(text, length) : "system error " + std::to_string(code);
+}
+
 // Both names open, and one volume and one file index behind them.
 bool IsSameFile(std::string_view first, std::string_view second) {
   BY_HANDLE_FILE_INFORMATION info[2];
