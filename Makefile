@@ -29,7 +29,7 @@ cmake-configure = cmake -G $(GENERATOR) -S . -B "$(1)" -DCMAKE_BUILD_TYPE=$(or $
 
 .PHONY: all deps deps-build deps-test deps-deb deps-fuzz deps-bench configure configure-tests \
         programs build test test-sanitized fuzz run bench deb install clean \
-        windows windows-deps test-windows
+        windows deps-windows test-windows
 
 all: build
 
@@ -138,17 +138,16 @@ run: programs
 
 # The Windows build: exqrv.exe (command line only) and qrvtool.exe, static,
 # cross-built with mingw-w64; its tests run under Wine.
-WINDOWS_PACKAGES = g++-mingw-w64-x86-64 wine64 googletest cmake ninja-build
-windows-deps:
-	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
+WINDOWS_PACKAGES = cmake ninja-build g++-mingw-w64-x86-64 wine64 googletest nlohmann-json3-dev
+deps-windows: ; $(call install-missing,$(WINDOWS_PACKAGES))
 
-windows: windows-deps
-	@[ -f $(BUILD)-windows/build.ninja ] || cmake -G $(GENERATOR) -S . -B $(BUILD)-windows \
-	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=RelWithDebInfo
-	cmake --build $(BUILD)-windows -j$(JOBS)
+windows: deps-windows
+	@[ -f "$(BUILD)-windows/build.ninja" ] || $(call cmake-configure,$(BUILD)-windows) \
+	  -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake
+	cmake --build "$(BUILD)-windows" -j$(JOBS)
 
 test-windows: windows
-	@$(call in-private-tmp,windows,ctest --test-dir $(BUILD)-windows --output-on-failure -j$(JOBS))
+	@$(call in-private-tmp,windows,ctest --test-dir "$(BUILD)-windows" --output-on-failure -j$(JOBS))
 
 # Every benchmark program, then the table of their figures beside their
 # yardsticks. With Qt, so that exqrv's start-up is that of the real program.

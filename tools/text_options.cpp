@@ -4,9 +4,6 @@
 // in memory whole.
 #include "tools/text_options.h"
 
-#include <errno.h>
-#include <iconv.h>
-
 #include <algorithm>
 
 #include "platform/file.h"
@@ -15,12 +12,9 @@
 namespace exqrv::tools {
 namespace {
 
-constexpr char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD in UTF-8
 constexpr char kFormFeed = '\f';
 constexpr char kSpoolPrefix[] = "PGT";
 constexpr uint32_t kChunk = 64 * 1024;
-
-const iconv_t kNoConverter = reinterpret_cast<iconv_t>(-1);
 
 bool WriteAll(platform::File& output, const std::string& bytes) {
   return output.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
@@ -137,57 +131,13 @@ OptionTaken TakeTextOption(const Args& args, size_t& at, TextOptions& options,
     options.encoding = args[++at];
     if (!Recoder(options.encoding).Known()) {
       error = "unknown code page '" + options.encoding +
-              "' ('iconv --list' shows the supported ones)";
+              "' (" + platform::kCodePageListHint + ")";
       return OptionTaken::Bad;
     }
   } else {
     return OptionTaken::No;
   }
   return OptionTaken::Yes;
-}
-
-Recoder::Recoder(const std::string& codePage)
-    : converter_(codePage.empty() ? kNoConverter : ::iconv_open("UTF-8", codePage.c_str())) {}
-
-Recoder::~Recoder() {
-  if (Known()) ::iconv_close(static_cast<iconv_t>(converter_));
-}
-
-bool Recoder::Known() const { return converter_ != kNoConverter; }
-
-void Recoder::Convert(std::string_view bytes, std::string& out) {
-  pending_.append(bytes);
-  if (!Known()) {
-    out += pending_;
-    pending_.clear();
-    return;
-  }
-  const iconv_t converter = static_cast<iconv_t>(converter_);
-  char* in = pending_.data();
-  size_t inLeft = pending_.size();
-  std::string buffer(4 * inLeft + 16, '\0');
-  while (inLeft > 0) {
-    char* to = buffer.data();
-    size_t toLeft = buffer.size();
-    const size_t result = ::iconv(converter, &in, &inLeft, &to, &toLeft);
-    out.append(buffer.data(), buffer.size() - toLeft);
-    if (result != static_cast<size_t>(-1)) break;
-    if (errno == EINVAL) break;  // cut short: waits for the next piece
-    if (errno == EILSEQ) {
-      out += kReplacement;
-      ++in;
-      --inLeft;
-      ::iconv(converter, nullptr, nullptr, nullptr, nullptr);
-    }
-    // E2BIG: the buffer was emptied into out; go on.
-  }
-  pending_.erase(0, pending_.size() - inLeft);
-}
-
-void Recoder::Finish(std::string& out) {
-  if (!pending_.empty()) out += kReplacement;
-  pending_.clear();
-  if (Known()) ::iconv(static_cast<iconv_t>(converter_), nullptr, nullptr, nullptr, nullptr);
 }
 
 bool WriteDocumentText(TextExtraction& job, platform::File& output, const TextOptions& options,

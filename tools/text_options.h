@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "app/text_extraction.h"
+#include "platform/code_page.h"
 #include "tools/commands.h"
 
 namespace exqrv::tools {
@@ -30,25 +31,10 @@ enum class OptionTaken { No, Yes, Bad };
 OptionTaken TakeTextOption(const Args& args, size_t& at, TextOptions& options,
                            std::string& error);
 
-// Bytes of a code page to UTF-8 through iconv, in pieces: a character cut
-// between two pieces waits for the next. A byte the code page does not define
-// becomes U+FFFD.
-class Recoder {
- public:
-  explicit Recoder(const std::string& codePage);
-  ~Recoder();
-  Recoder(const Recoder&) = delete;
-  Recoder& operator=(const Recoder&) = delete;
-
-  bool Known() const;
-  void Convert(std::string_view bytes, std::string& out);
-  // The end of the text: a character still cut short becomes U+FFFD.
-  void Finish(std::string& out);
-
- private:
-  void* converter_;  // iconv_t
-  std::string pending_;
-};
+// Bytes of a code page to UTF-8, in pieces: a character cut between two
+// pieces waits for the next. A byte the code page does not define becomes
+// U+FFFD.
+using Recoder = platform::CodePageDecoder;
 
 // Writes the pages in range of an open document to output through options;
 // pageDone as for TextExtraction::WriteText. False when the text could not

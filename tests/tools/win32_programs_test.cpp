@@ -39,11 +39,13 @@ HANDLE Inheritable(const std::string& path, DWORD access, DWORD disposition) {
                      disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-// Starts "program arguments" in folder, its input empty, and waits.
-Outcome Start(const std::string& program, const std::string& arguments, const build::ScratchDir& folder) {
+// Starts "program arguments" in folder, its input the file named (empty:
+// none), and waits.
+Outcome Start(const std::string& program, const std::string& arguments, const build::ScratchDir& folder,
+              const std::string& inputFile = "NUL") {
   Outcome outcome;
   const build::ScratchDir captures;
-  const HANDLE input = Inheritable("NUL", GENERIC_READ, OPEN_EXISTING);
+  const HANDLE input = Inheritable(inputFile, GENERIC_READ, OPEN_EXISTING);
   const HANDLE output = Inheritable(captures / "out", GENERIC_WRITE, CREATE_ALWAYS);
   const HANDLE errors = Inheritable(captures / "errors", GENERIC_WRITE, CREATE_ALWAYS);
   STARTUPINFOA start{};
@@ -168,6 +170,45 @@ TEST_F(Win32Programs, QrvtoolTextEqualsWhatExqrvWrites) {
   const Outcome pages = Start("qrvtool.exe", " text --pages 2 --no-notes BOOK.QRV", dir_);
   EXPECT_EQ(pages.out, "two ");
   EXPECT_EQ(Start("qrvtool.exe", " verify BOOK.QRV", dir_).status, 0u);
+}
+
+// qrvtool's own file handling on the system's services: a text file appears
+// whole under its name, a kept one stays, standard input is a document, and
+// code pages come from the system's tables.
+TEST_F(Win32Programs, QrvtoolConvertsKeepsReadsInputAndRecodes) {
+  std::filesystem::create_directories(dir_ / "in\\deep");
+  Write("in\\A.QRV", build::BuildDocument({.pages = {TextPage({"alpha"})}, .compress = true}));
+  Write("in\\deep\\B.QRV", build::BuildDocument({.pages = {TextPage({"beta"})},
+                                                 .notes = {{1, "<", ">"}}}));
+  Write("CAFE.QRV", build::BuildDocument({.pages = {TextPage({"caf\xE9\r\n"}),
+                                                    TextPage({"\x80"})}}));
+
+  const Outcome convert = Start("qrvtool.exe", " convert -j 2 --quiet -r -o out in", dir_);
+  EXPECT_EQ(convert.status, 0u) << convert.errors;
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "out\\A.TXT"), "alpha");
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "out\\deep\\B.TXT"), "beta<>");
+
+  Write("out\\A.TXT", "mine");
+  const Outcome keep = Start("qrvtool.exe", " convert -n --quiet -r -o out in", dir_);
+  EXPECT_EQ(keep.status, 0u) << keep.errors;
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "out\\A.TXT"), "mine");
+  const Outcome replace = Start("qrvtool.exe", " convert --quiet -r -o out in", dir_);
+  EXPECT_EQ(replace.status, 0u) << replace.errors;
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "out\\A.TXT"), "alpha");
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_ / "out")) {
+    EXPECT_EQ(entry.path().extension(), entry.is_directory() ? "" : ".TXT") << entry.path();
+  }
+
+  const Outcome piped = Start("qrvtool.exe", " text -", dir_, dir_ / "in\\deep\\B.QRV");
+  EXPECT_EQ(piped.status, 0u) << piped.errors;
+  EXPECT_EQ(piped.out, "beta<>");
+
+  const Outcome recoded = Start("qrvtool.exe", " text --encoding CP1252 --lf CAFE.QRV", dir_);
+  EXPECT_EQ(recoded.status, 0u) << recoded.errors;
+  EXPECT_EQ(recoded.out, "caf\xC3\xA9\n\xE2\x82\xAC");
+  const Outcome unknown = Start("qrvtool.exe", " text --encoding NOSUCH CAFE.QRV", dir_);
+  EXPECT_EQ(unknown.status, 2u);
+  EXPECT_NE(unknown.errors.find("unknown code page 'NOSUCH'"), std::string::npos) << unknown.errors;
 }
 
 }  // namespace
