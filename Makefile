@@ -86,6 +86,7 @@ test: build
 	@$(call in-private-tmp,test,ctest --test-dir "$(BUILD)" --output-on-failure -j$(JOBS))
 	$(MAKE) --no-print-directory test-sanitized
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(CI_FUZZ_SECONDS)
+	$(MAKE) --no-print-directory test-windows
 
 test-sanitized: deps-build deps-test
 	@[ -f "$(BUILD)-asan/build.ninja" ] || $(call cmake-configure,$(BUILD)-asan) \
