@@ -25,8 +25,11 @@ class CodePageDecoder {
   void Finish(std::string& out);
 
  private:
-  void* converter_ = nullptr;  // iconv_t on POSIX
-  unsigned codePage_ = 0;      // the number on Windows
+#ifdef _WIN32
+  unsigned codePage_ = 0;  // the code page's number; 0: none
+#else
+  void* converter_ = nullptr;  // iconv_t
+#endif
   std::string pending_;
 };
 
