@@ -137,9 +137,11 @@ run: programs
 	@echo "Converted into $(BUILD)/samples-text:"
 	@cd "$(BUILD)/samples-text" && for f in *.TXT; do printf '  %-12s %6s bytes\n' "$$f" "$$(stat -c %s "$$f")"; done
 
-# The Windows build: exqrv.exe (command line only) and qrvtool.exe, static,
-# cross-built with mingw-w64; its tests run under Wine.
-WINDOWS_PACKAGES = cmake ninja-build g++-mingw-w64-x86-64 wine64 googletest nlohmann-json3-dev
+# The Windows build: exqrv.exe (command line and dialog) and qrvtool.exe,
+# static, cross-built with mingw-w64; its tests run under Wine, the dialog's
+# on a virtual X display (xvfb-run, which needs xauth).
+WINDOWS_PACKAGES = cmake ninja-build g++-mingw-w64-x86-64 wine64 googletest nlohmann-json3-dev \
+                   xvfb xauth
 deps-windows: ; $(call install-missing,$(WINDOWS_PACKAGES))
 
 windows: deps-windows

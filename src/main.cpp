@@ -14,6 +14,9 @@
 
 #include "ui/dialog_hook.h"
 #endif
+#ifdef EXQRV_WIN32_DIALOG
+#include "win32_dialog/win32_main_dialog.h"
+#endif
 
 namespace {
 
@@ -83,6 +86,9 @@ int main(int argc, char** argv) {
     }
     app.SetDialogHook([dialog](exqrv::ConverterApp& self) { return dialog->runMainDialog(self); });
   }
+#endif
+#ifdef EXQRV_WIN32_DIALOG
+  if (commandLine.empty()) app.SetDialogHook(exqrv::win32ui::RunMainDialog);
 #endif
   return app.StartUp(commandLine);
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Draws the application icon (a page of text turning into a text file) as
-PNG files at 32 and 48 pixels, in the 16-colour palette of the item pictures.
-Run it from this folder to regenerate exqrv-32.png and exqrv-48.png."""
+PNG files at 32 and 48 pixels, in the 16-colour palette of the item pictures,
+and as exqrv.ico (both sizes, uncompressed) for the Windows program's
+resources. Run it from this folder to regenerate all three."""
 import struct
 import zlib
 
@@ -51,6 +52,25 @@ def png(pixels):
     return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
 
 
+def ico(images):
+    """An icon file of 32-bit bitmaps, bottom row first, each with an
+    all-opaque AND mask (rows padded to four bytes)."""
+    entries, bodies = b"", b""
+    offset = 6 + 16 * len(images)
+    for pixels in images:
+        size = len(pixels)
+        colour = b"".join(bytes((b, g, r, 255)) for row in reversed(pixels) for (r, g, b) in row)
+        mask = bytes(((size + 31) // 32) * 4 * size)
+        body = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, len(colour) + len(mask),
+                           0, 0, 0, 0) + colour + mask
+        entries += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(body), offset)
+        bodies += body
+        offset += len(body)
+    return struct.pack("<HHH", 0, 1, len(images)) + entries + bodies
+
+
 for size in (32, 48):
     with open(f"exqrv-{size}.png", "wb") as out:
         out.write(png(draw(size)))
+with open("exqrv.ico", "wb") as out:
+    out.write(ico([draw(32), draw(48)]))

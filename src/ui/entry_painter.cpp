@@ -8,11 +8,6 @@
 namespace exqrv::ui {
 namespace {
 
-const ListEntry* EntryAt(const EntryList& entries, int index) {
-  if (index < 0 || index >= static_cast<int>(entries.size())) return nullptr;
-  return entries[static_cast<size_t>(index)].get();
-}
-
 // The name's top-left corner is at (left of the text part, top of the item);
 // the text is drawn on its own ground, as a text cell, unless the ground is
 // transparent (what lies below shows through).
@@ -65,19 +60,9 @@ ItemColours ItemColoursFrom(const QPalette& palette) {
           palette.color(QPalette::Base), palette.color(QPalette::Text)};
 }
 
-int ItemIndent(ItemKind kind, const ListEntry& entry, bool inSelectionField) {
-  if (kind == ItemKind::FileList || inSelectionField) return 0;
-  return entry.Indent;
-}
-
 bool FocusRuleHolds(ItemKind kind, const ItemPaintRequest& request) {
-  // The item with the caret shows it whether or not it is selected: a focused
-  // list with nothing selected would otherwise show no focus at all.
-  const bool focusPaint = request.action == PaintAction::FocusChange && request.focused;
-  if (kind == ItemKind::FileList) return focusPaint;
-  const bool selectionField = request.action == PaintAction::DrawEntire && request.focused &&
-                              request.selected && request.inSelectionField;
-  return focusPaint || selectionField;
+  return FocusRuleHolds(kind, request.action, request.focused, request.selected,
+                        request.inSelectionField);
 }
 
 void PaintEntryItem(QPainter& painter, const EntryList& entries, ItemKind kind,
@@ -86,7 +71,7 @@ void PaintEntryItem(QPainter& painter, const EntryList& entries, ItemKind kind,
   if (entry == nullptr) return;
 
   const QRect& item = request.rect;
-  const int pictureOffset = (item.height() - kPictureSize) / 2;
+  const int pictureOffset = PictureOffset(item.height());
   const int indent = ItemIndent(kind, *entry, request.inSelectionField);
   const QRect textPart = item.adjusted(indent + kNameOffset, 0, 0, 0);
   const QPoint pictureAt(item.left() + indent, item.top() + pictureOffset);
@@ -125,9 +110,7 @@ void PaintEntryItem(QPainter& painter, const EntryList& entries, ItemKind kind,
   painter.restore();
 }
 
-int EntryItemHeight(const QFontMetrics& metrics) {
-  return std::max(metrics.height(), kPictureSize);
-}
+int EntryItemHeight(const QFontMetrics& metrics) { return EntryItemHeight(metrics.height()); }
 
 void EntryItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {

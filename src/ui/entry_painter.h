@@ -11,23 +11,13 @@
 #include <QStyledItemDelegate>
 
 #include "app/list_entry.h"
+#include "dialog/entry_painting.h"
 
 namespace exqrv::ui {
 
 // The selection ground is the colour of an active window's caption bar, which
 // Qt's palette does not carry.
 inline constexpr QColor kActiveCaptionColor{0x00, 0x00, 0x80};
-
-// The name starts this far right of the picture's place.
-inline constexpr int kNameOffset = 18;
-
-enum class PaintAction {
-  DrawEntire,       // the whole item
-  SelectionChange,  // only its selection changed
-  FocusChange,      // only its focus changed
-};
-
-enum class ItemKind { FileList, Selector };
 
 struct ItemPaintRequest {
   int index = -1;
@@ -47,8 +37,6 @@ struct ItemColours {
 
 ItemColours ItemColoursFrom(const QPalette& palette);
 
-// Where the picture starts, relative to the item's left edge.
-int ItemIndent(ItemKind kind, const ListEntry& entry, bool inSelectionField);
 // Whether a focus rectangle is drawn for this request.
 bool FocusRuleHolds(ItemKind kind, const ItemPaintRequest& request);
 

@@ -1,283 +1,33 @@
-// The eight item pictures and the application icon, drawn in 16 colours on a
-// white ground: the ground must stay white because the pictures are combined
-// with the item's ground by AND.
+// The item pictures and the application icon as Qt images, made from the
+// shared pixel data.
 #include "ui/entry_pictures.h"
 
-#include "app/list_entry.h"
+#include "dialog/entry_picture_pixels.h"
 
 namespace exqrv::ui {
 namespace {
 
-// A white page with a folded corner and a large black letter A.
-const char* const kTextFileXpm[] = {
-    "16 16 2 1",
-    "  c #FFFFFF",
-    ". c #000000",
-    "                ",
-    "  .........     ",
-    "  .       ..    ",
-    "  .       . .   ",
-    "  .       ....  ",
-    "  .    ..    .  ",
-    "  .    ..    .  ",
-    "  .   .  .   .  ",
-    "  .   .  .   .  ",
-    "  .  ......  .  ",
-    "  .  ......  .  ",
-    "  .  .    .  .  ",
-    "  . ...  ... .  ",
-    "  .          .  ",
-    "  ............  ",
-    "                ",
-};
-
-// A white page with a folded corner and three thick black lines.
-const char* const kDocumentXpm[] = {
-    "16 16 2 1",
-    "  c #FFFFFF",
-    ". c #000000",
-    "  .........     ",
-    "  .       ..    ",
-    "  .       . .   ",
-    "  .       ....  ",
-    "  .          .  ",
-    "  . ........ .  ",
-    "  . ........ .  ",
-    "  .          .  ",
-    "  . ........ .  ",
-    "  . ........ .  ",
-    "  .          .  ",
-    "  . ........ .  ",
-    "  . ........ .  ",
-    "  .          .  ",
-    "  ............  ",
-    "                ",
-};
-
-// A closed yellow folder.
-const char* const kClosedFolderXpm[] = {
-    "16 16 4 1",
-    "  c #FFFFFF",
-    ". c #000000",
-    "y c #FFFF00",
-    "o c #808000",
-    "                ",
-    "                ",
-    "   .....        ",
-    "  .yyyyy.       ",
-    " .yyyyyyy...... ",
-    " .yyyyyyyyyyyyo.",
-    " .yyyyyyyyyyyyo.",
-    " .yyyyyyyyyyyyo.",
-    " .yyyyyyyyyyyyo.",
-    " .yyyyyyyyyyyyo.",
-    " .yyyyyyyyyyyyo.",
-    " .yyyyyyyyyyyyo.",
-    " .ooooooooooooo.",
-    "  ..............",
-    "                ",
-    "                ",
-};
-
-// An open yellow folder.
-const char* const kOpenFolderXpm[] = {
-    "16 16 4 1",
-    "  c #FFFFFF",
-    ". c #000000",
-    "y c #FFFF00",
-    "o c #808000",
-    "                ",
-    "                ",
-    "   .....        ",
-    "  .yyyyy.       ",
-    " .yyyyyyy.....  ",
-    " .yyyyyyyyyyyo. ",
-    " .yyy.......... ",
-    " .yy.yyyyyyyyyy.",
-    " .yy.yyyyyyyyyo.",
-    " .y.yyyyyyyyyyo.",
-    " .y.yyyyyyyyyo. ",
-    " ..yyyyyyyyyyo. ",
-    " ..oooooooooo.  ",
-    " ............   ",
-    "                ",
-    "                ",
-};
-
-// A grey drive with a slot and a red light.
-const char* const kRemovableDriveXpm[] = {
-    "16 16 5 1",
-    "  c #FFFFFF",
-    ". c #000000",
-    "g c #C0C0C0",
-    "d c #808080",
-    "r c #FF0000",
-    "                ",
-    "                ",
-    "                ",
-    "                ",
-    "  ............  ",
-    " .gggggggggggg. ",
-    " .g..........g. ",
-    " .g          g. ",
-    " .gggggggggggg. ",
-    " .ggggggggggrr. ",
-    " .gggggggggggg. ",
-    " .dddddddddddd. ",
-    "  ............  ",
-    "                ",
-    "                ",
-    "                ",
-};
-
-// A grey drive with a green light.
-const char* const kFixedDriveXpm[] = {
-    "16 16 5 1",
-    "  c #FFFFFF",
-    ". c #000000",
-    "g c #C0C0C0",
-    "d c #808080",
-    "G c #00FF00",
-    "                ",
-    "                ",
-    "                ",
-    "                ",
-    "                ",
-    "  ............  ",
-    " .gggggggggggg. ",
-    " .gggggggggggg. ",
-    " .gggggggggggg. ",
-    " .ggggggggggGG. ",
-    " .gggggggggggg. ",
-    " .dddddddddddd. ",
-    "  ............  ",
-    "                ",
-    "                ",
-    "                ",
-};
-
-// A compact disc over a drive.
-const char* const kCdRomDriveXpm[] = {
-    "16 16 7 1",
-    "  c #FFFFFF",
-    ". c #000000",
-    "g c #C0C0C0",
-    "d c #808080",
-    "G c #00FF00",
-    "c c #00FFFF",
-    "p c #FF00FF",
-    "     ......     ",
-    "   ..gggcccc..  ",
-    "  .gggggcccccc. ",
-    "  .ggggg..ccpp. ",
-    "  .ccccc..ggpp. ",
-    "   ..ccccggg..  ",
-    "     ......     ",
-    "                ",
-    "  ............  ",
-    " .gggggggggggg. ",
-    " .g..........g. ",
-    " .gggggggggggg. ",
-    " .ggggggggggGG. ",
-    " .dddddddddddd. ",
-    "  ............  ",
-    "                ",
-};
-
-// A drive on a network connector.
-const char* const kNetworkDriveXpm[] = {
-    "16 16 6 1",
-    "  c #FFFFFF",
-    ". c #000000",
-    "g c #C0C0C0",
-    "d c #808080",
-    "G c #00FF00",
-    "n c #000080",
-    "                ",
-    "  ............  ",
-    " .gggggggggggg. ",
-    " .gggggggggggg. ",
-    " .ggggggggggGG. ",
-    " .dddddddddddd. ",
-    "  ............  ",
-    "       ..       ",
-    "       ..       ",
-    "     ......     ",
-    "     .nnnn.     ",
-    "     ......     ",
-    "       ..       ",
-    "................",
-    "................",
-    "                ",
-};
-
-// A document, an arrow and the text page it becomes, on a transparent ground:
-// unlike the item pictures it is never combined by AND.
-const char* const kApplicationXpm[] = {
-    "32 32 5 1",
-    "  c None",
-    ". c #000000",
-    "r c #FF0000",
-    "n c #000080",
-    "w c #FFFFFF",
-    "                                ",
-    "                                ",
-    " ...........                    ",
-    " .wwwwwwwww..                   ",
-    " .wwwwwwwww.w.                  ",
-    " .wwwwwwwww....                 ",
-    " .wwwwwwwwwwww.                 ",
-    " .wnnnnnnnnnnw.                 ",
-    " .wnnnnnnnnnnw.                 ",
-    " .wwwwwwwwwwww.  ...........    ",
-    " .wnnnnnnnnnnw.  .wwwwwwwww..   ",
-    " .wnnnnnnnnnnw.  .wwwwwwwww.w.  ",
-    " .wwwwwwwwwwww.  .wwwwwwwww.... ",
-    " .wnnnnnnnnnnw.  .wwwwwwwwwwww. ",
-    " .wnnnnnnnnnnw.  .wwwwwwwwwwww. ",
-    " .wwwwwwwwwwww.  .wwwwwwwwwwww. ",
-    " .wnnnnnnnnnnw.  .wwwww..wwwww. ",
-    " .wnnnnnnnnnnw.  .wwwww..wwwww. ",
-    " .wwwwwwwwwwww.  .wwww.ww.wwww. ",
-    " .wwwwwwwwwwww.  .wwww.ww.wwww. ",
-    " ..............  .www......www. ",
-    "            r    .www.wwww.www. ",
-    "            rr   .ww..wwww..ww. ",
-    "            rrr  .wwwwwwwwwwww. ",
-    "    rrrrrrrrrrrr .wwwwwwwwwwww. ",
-    "    rrrrrrrrrrrr .wwwwwwwwwwww. ",
-    "            rrr  .wwwwwwwwwwww. ",
-    "            rr   .wwwwwwwwwwww. ",
-    "            r    .............. ",
-    "                                ",
-    "                                ",
-    "                                ",
-};
-
-const char* const* PictureXpm(int picture) {
-  switch (picture) {
-    case TextFilePicture: return kTextFileXpm;
-    case DocumentPicture: return kDocumentXpm;
-    case ClosedFolderPicture: return kClosedFolderXpm;
-    case OpenFolderPicture: return kOpenFolderXpm;
-    case RemovableDrivePicture: return kRemovableDriveXpm;
-    case FixedDrivePicture: return kFixedDriveXpm;
-    case CdRomDrivePicture: return kCdRomDriveXpm;
-    case NetworkDrivePicture: return kNetworkDriveXpm;
-    default: return nullptr;
+QImage ToImage(const PixelPicture& picture) {
+  if (picture.empty()) return {};
+  QImage image(picture.width, picture.height, QImage::Format_ARGB32);
+  for (int y = 0; y < picture.height; ++y) {
+    for (int x = 0; x < picture.width; ++x) {
+      image.setPixel(x, y, picture.pixels[static_cast<size_t>(y * picture.width + x)]);
+    }
   }
+  return image;
 }
 
 }  // namespace
 
 QImage LoadEntryPicture(int picture) {
-  const char* const* xpm = PictureXpm(picture);
-  if (xpm == nullptr) return {};
-  return QImage(xpm).convertToFormat(QImage::Format_RGB32);
+  const QImage image = ToImage(EntryPicturePixels(picture));
+  if (image.isNull()) return {};
+  return image.convertToFormat(QImage::Format_RGB32);
 }
 
-QIcon ApplicationIcon() { return QIcon(QPixmap(kApplicationXpm)); }
+QIcon ApplicationIcon() { return QIcon(ApplicationPixmap()); }
 
-QPixmap ApplicationPixmap() { return QPixmap(kApplicationXpm); }
+QPixmap ApplicationPixmap() { return QPixmap::fromImage(ToImage(ApplicationIconPixels())); }
 
 }  // namespace exqrv::ui

@@ -5,9 +5,9 @@
 #include <QImage>
 #include <QPixmap>
 
-namespace exqrv::ui {
+#include "dialog/entry_picture_pixels.h"
 
-inline constexpr int kPictureSize = 16;
+namespace exqrv::ui {
 
 // The 16 x 16 picture of an EntryPicture value; a null image for any other.
 QImage LoadEntryPicture(int picture);

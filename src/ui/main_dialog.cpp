@@ -13,7 +13,7 @@
 #include "ui/entry_painter.h"
 #include "ui/entry_pictures.h"
 #include "ui/file_list_box.h"
-#include "ui/selector_rules.h"
+#include "dialog/selector_rules.h"
 
 namespace exqrv::ui {
 

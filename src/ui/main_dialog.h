@@ -11,9 +11,9 @@
 #include <QDialog>
 
 #include "app/converter_app.h"
-#include "ui/batch_conversion.h"
-#include "ui/dialog_log.h"
-#include "ui/dialog_template.h"
+#include "dialog/batch_conversion.h"
+#include "dialog/dialog_log.h"
+#include "dialog/dialog_template.h"
 
 class QLabel;
 class QPushButton;

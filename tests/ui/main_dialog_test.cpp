@@ -37,7 +37,7 @@
 #include "ui/main_dialog.h"
 #include "ui/qt_prompter.h"
 #include "ui/qt_test_support.h"
-#include "ui/scripted_drives.h"
+#include "support/scripted_drives.h"
 
 namespace exqrv::ui {
 namespace {

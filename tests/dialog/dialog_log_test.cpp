@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/dialog_log.h"
+#include "dialog/dialog_log.h"
 
 namespace exqrv::ui {
 namespace {

@@ -11,9 +11,9 @@
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "support/scratch_dir.h"
-#include "ui/batch_conversion.h"
-#include "ui/scripted_drives.h"
-#include "ui/selector_rules.h"
+#include "dialog/batch_conversion.h"
+#include "support/scripted_drives.h"
+#include "dialog/selector_rules.h"
 
 namespace exqrv::ui {
 namespace {

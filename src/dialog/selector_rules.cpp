@@ -1,4 +1,4 @@
-#include "ui/selector_rules.h"
+#include "dialog/selector_rules.h"
 
 #include <cctype>
 

@@ -1,7 +1,7 @@
 // The dialog template in pixels: dialog units follow the font's metrics.
 #include <gtest/gtest.h>
 
-#include "ui/dialog_template.h"
+#include "dialog/dialog_template.h"
 
 namespace exqrv::ui {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "ui/selector_rules.h"
+#include "dialog/selector_rules.h"
 
 namespace exqrv::ui {
 namespace {

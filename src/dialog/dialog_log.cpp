@@ -1,4 +1,4 @@
-#include "ui/dialog_log.h"
+#include "dialog/dialog_log.h"
 
 #include <algorithm>
 

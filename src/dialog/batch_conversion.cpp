@@ -1,8 +1,8 @@
-#include "ui/batch_conversion.h"
+#include "dialog/batch_conversion.h"
 
 #include "platform/platform.h"
 #include "platform/prompter.h"
-#include "ui/selector_rules.h"
+#include "dialog/selector_rules.h"
 
 namespace exqrv::ui {
 namespace {

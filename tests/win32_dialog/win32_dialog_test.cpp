@@ -1,0 +1,318 @@
+// exqrv.exe started without arguments, as a person starts it, driven from
+// another process through the window system: its dialog is found by its
+// title, measured against the template, and used to convert documents.
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include "builder/document_builder.h"
+#include "dialog/batch_conversion.h"
+#include "dialog/dialog_template.h"
+#include "platform/prompter.h"
+#include "support/scratch_dir.h"
+#include "win32_dialog/win32_main_dialog.h"
+
+namespace exqrv::win32ui {
+namespace {
+
+using build::TextPage;
+using namespace std::chrono_literals;
+
+constexpr auto kPatience = 60s;
+
+// Asks until the answer is there or patience runs out.
+template <typename T>
+T WaitFor(const std::function<T()>& ask) {
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  T answer = ask();
+  while (!answer && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(50ms);
+    answer = ask();
+  }
+  return answer;
+}
+
+std::string ProgramFolder() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string folder(path, length);
+  return folder.substr(0, folder.find_last_of('\\') + 1);
+}
+
+// The window's text through WM_GETTEXT, which the system carries across
+// processes.
+std::string TextOf(HWND window) {
+  char text[512] = {};
+  DWORD_PTR length = 0;
+  SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                      SMTO_ABORTIFHUNG, 5000, &length);
+  return std::string(text, length);
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  const int length = GetClassNameA(window, name, sizeof name);
+  return std::string(name, static_cast<size_t>(std::max(length, 0)));
+}
+
+// The rectangle of a child window in its dialog's client coordinates.
+RECT PlaceIn(HWND dialog, HWND child) {
+  RECT rect;
+  GetWindowRect(child, &rect);
+  MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  return rect;
+}
+
+// The template's rectangles in pixels, through the base units of the dialog
+// font as this system gives them: a dialog made here from the same template,
+// never shown.
+class TemplateInPixels {
+ public:
+  TemplateInPixels() {
+    const std::vector<DWORD> dialogTemplate = BuildDialogTemplate();
+    reference_ = CreateDialogIndirectParamA(
+        GetModuleHandleA(nullptr), reinterpret_cast<LPCDLGTEMPLATEA>(dialogTemplate.data()),
+        nullptr, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+  }
+  ~TemplateInPixels() {
+    if (reference_ != nullptr) DestroyWindow(reference_);
+  }
+  bool Made() const { return reference_ != nullptr; }
+  // left, top, width, height: the dialog manager converts a control's
+  // place and its size each on its own, as MapDialogRect converts each of
+  // its four numbers.
+  RECT operator()(const ui::DialogRect& units) const {
+    RECT rect{units.x, units.y, units.width, units.height};
+    MapDialogRect(reference_, &rect);
+    return rect;
+  }
+
+ private:
+  HWND reference_ = nullptr;
+};
+
+// exqrv.exe started in a folder with no command line, its standard error in a
+// file; ended with the test if it is still running.
+class Exqrv {
+ public:
+  explicit Exqrv(const std::string& folder) : errorsPath_(captures_ / "errors") {
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    errors_ = CreateFileA(errorsPath_.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA start{};
+    start.cb = sizeof start;
+    start.dwFlags = STARTF_USESTDHANDLES;
+    start.hStdError = errors_;
+    std::string commandLine = "\"" + ProgramFolder() + "exqrv.exe\"";
+    started_ = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
+                              DETACHED_PROCESS, nullptr, folder.c_str(), &start, &process_);
+  }
+  ~Exqrv() {
+    if (started_) {
+      if (WaitForSingleObject(process_.hProcess, 0) == WAIT_TIMEOUT) {
+        TerminateProcess(process_.hProcess, 99);
+      }
+      CloseHandle(process_.hThread);
+      CloseHandle(process_.hProcess);
+    }
+    CloseHandle(errors_);
+  }
+  Exqrv(const Exqrv&) = delete;
+  Exqrv& operator=(const Exqrv&) = delete;
+
+  bool Started() const { return started_; }
+  bool Owns(HWND window) const {
+    DWORD id = 0;
+    GetWindowThreadProcessId(window, &id);
+    return id == process_.dwProcessId;
+  }
+  // The first visible top-level window of the program with this title.
+  HWND FindWindowTitled(const std::string& title) const {
+    struct Search {
+      const Exqrv* program;
+      const std::string* title;
+      HWND found;
+    } search{this, &title, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM data) -> BOOL {
+          auto& s = *reinterpret_cast<Search*>(data);
+          if (!s.program->Owns(window) || !IsWindowVisible(window) || TextOf(window) != *s.title) {
+            return TRUE;
+          }
+          s.found = window;
+          return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+  }
+  // Waits for the end; the exit status, or -1 if it does not end.
+  long Wait() const {
+    if (WaitForSingleObject(process_.hProcess, 60000) != WAIT_OBJECT_0) return -1;
+    DWORD status = 0;
+    GetExitCodeProcess(process_.hProcess, &status);
+    return static_cast<long>(status);
+  }
+  std::string Errors() const { return build::ReadFileBytes(errorsPath_); }
+
+ private:
+  build::ScratchDir captures_;
+  std::string errorsPath_;
+  HANDLE errors_ = INVALID_HANDLE_VALUE;
+  PROCESS_INFORMATION process_{};
+  bool started_ = false;
+};
+
+std::vector<std::string> ChildTexts(HWND window) {
+  std::vector<std::string> texts;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    texts.push_back(TextOf(child));
+  }
+  return texts;
+}
+
+std::vector<std::string> LogLines(HWND dialog) {
+  std::vector<std::string> lines;
+  for (int k = 0; k < ui::kVisibleLogLines; ++k) {
+    const std::string line = TextOf(GetDlgItem(dialog, ui::kFirstLogLineId + k));
+    if (!line.empty()) lines.push_back(line);
+  }
+  return lines;
+}
+
+HWND ToolTipOf(HWND dialog) {
+  struct Search {
+    HWND owner;
+    HWND found;
+  } search{dialog, nullptr};
+  EnumWindows(
+      [](HWND window, LPARAM data) -> BOOL {
+        auto& s = *reinterpret_cast<Search*>(data);
+        if (GetWindow(window, GW_OWNER) != s.owner || ClassOf(window) != TOOLTIPS_CLASSA) {
+          return TRUE;
+        }
+        s.found = window;
+        return FALSE;
+      },
+      reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
+  build::ScratchDir folder;
+  std::filesystem::create_directories(folder / "SUB");
+  ASSERT_TRUE(build::WriteFileBytes(folder / "SUB\\A.QRV",
+                                    build::BuildDocument({.pages = {TextPage({"alpha"})}})));
+  ASSERT_TRUE(build::WriteFileBytes(folder / "BOOK.QRV",
+                                    build::BuildDocument({.pages = {TextPage({"book"})}})));
+  ASSERT_TRUE(build::WriteFileBytes(
+      folder / "NOTES.QRV", build::BuildDocument({.pages = {TextPage({"notes"})}, .compress = true})));
+  ASSERT_TRUE(build::WriteFileBytes(folder / "NOTES.TXT", "old"));
+
+  const TemplateInPixels toPixels;
+  ASSERT_TRUE(toPixels.Made()) << "no display: run the test through run_on_virtual_display.sh";
+  Exqrv exqrv(folder.path());
+  ASSERT_TRUE(exqrv.Started());
+  const std::string title(ui::kDialogTitle);
+  const HWND dialog = WaitFor<HWND>([&] { return exqrv.FindWindowTitled(title); });
+  ASSERT_NE(dialog, nullptr) << exqrv.Errors();
+
+  // The dialog and each control where the template puts them, in template
+  // (tab) order, with their ids, classes, styles and texts.
+  RECT client;
+  GetClientRect(dialog, &client);
+  const RECT size = toPixels(ui::kDialogSize);
+  EXPECT_EQ(client.right, size.right);
+  EXPECT_EQ(client.bottom, size.bottom);
+  HWND child = GetWindow(dialog, GW_CHILD);
+  for (const ui::ControlTemplate& control : ui::DialogControls()) {
+    SCOPED_TRACE(control.id);
+    ASSERT_NE(child, nullptr);
+    EXPECT_EQ(static_cast<WORD>(GetDlgCtrlID(child)), static_cast<WORD>(control.id));
+    EXPECT_EQ(ClassOf(child), ControlClass(control.kind));
+    // The controls keep the border and the scroll bar to themselves: a
+    // border becomes a sunken edge, a scroll bar's bit follows whether it
+    // shows.
+    const DWORD style = ControlStyle(control) & ~(WS_BORDER | WS_VSCROLL);
+    EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)) & style, style);
+    // A selector shows the name of its directory.
+    if (control.kind != ui::ControlKind::Icon &&
+        control.kind != ui::ControlKind::DirectorySelector) {
+      EXPECT_EQ(TextOf(child), control.text);
+    }
+    const RECT expected = toPixels(control.rect);
+    const RECT actual = PlaceIn(dialog, child);
+    EXPECT_EQ(actual.left, expected.left);
+    EXPECT_EQ(actual.top, expected.top);
+    // A selector's template height includes its dropped list; an icon keeps
+    // its own size.
+    if (control.kind != ui::ControlKind::Icon) {
+      EXPECT_EQ(actual.right - actual.left, expected.right);
+    }
+    if (control.kind != ui::ControlKind::Icon &&
+        control.kind != ui::ControlKind::DirectorySelector) {
+      EXPECT_EQ(actual.bottom - actual.top, expected.bottom);
+    }
+    child = GetWindow(child, GW_HWNDNEXT);
+  }
+  EXPECT_EQ(child, nullptr) << "a control the template does not have";
+  // The window's icons are not checked: Wine answers WM_GETICON from
+  // another process with none.
+  const HWND toolTip = ToolTipOf(dialog);
+  ASSERT_NE(toolTip, nullptr);
+  EXPECT_EQ(SendMessageA(toolTip, TTM_GETTOOLCOUNT, 0, 0), 4);
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, ui::kLogScrollBarId)));
+
+  // The lists as read from the folder: SUB, BOOK.QRV, NOTES.QRV; SUB, NOTES.TXT.
+  const HWND documents = GetDlgItem(dialog, ui::kDocumentFileListId);
+  const HWND texts = GetDlgItem(dialog, ui::kTextFileListId);
+  ASSERT_EQ(SendMessageA(documents, LB_GETCOUNT, 0, 0), 3);
+  ASSERT_EQ(SendMessageA(texts, LB_GETCOUNT, 0, 0), 2);
+
+  // SUB and NOTES.QRV selected, then Convert: the sub-folder's document
+  // first, then the question about NOTES.TXT, which the text list shows.
+  SendMessageA(documents, LB_SETSEL, TRUE, 0);
+  SendMessageA(documents, LB_SETSEL, TRUE, 2);
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(ui::kConvertButtonId, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialog, ui::kConvertButtonId)));
+  const std::string caption(platform::kApplicationName);
+  const HWND question = WaitFor<HWND>([&] { return exqrv.FindWindowTitled(caption); });
+  ASSERT_NE(question, nullptr) << exqrv.Errors();
+  EXPECT_EQ(GetWindow(question, GW_OWNER), dialog);
+  const std::vector<std::string> boxTexts = ChildTexts(question);
+  EXPECT_NE(std::find(boxTexts.begin(), boxTexts.end(), ui::OverwriteQuestion("NOTES.TXT")),
+            boxTexts.end());
+  EXPECT_NE(GetDlgItem(question, IDOK), nullptr);
+  EXPECT_NE(GetDlgItem(question, IDCANCEL), nullptr);
+  EXPECT_EQ(GetDlgItem(question, IDYES), nullptr);
+  PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(question, IDOK)));
+
+  const std::vector<std::string> expectedLog{ui::SucceededLine("A.QRV", "A.TXT"),
+                                             ui::SucceededLine("NOTES.QRV", "NOTES.TXT")};
+  EXPECT_TRUE(WaitFor<bool>([&] { return LogLines(dialog) == expectedLog; }))
+      << ::testing::PrintToString(LogLines(dialog));
+  // A.TXT joins the text list; NOTES.TXT was there already.
+  EXPECT_EQ(SendMessageA(texts, LB_GETCOUNT, 0, 0), 3);
+  EXPECT_EQ(build::ReadFileBytes(folder / "A.TXT"), "alpha");
+  EXPECT_EQ(build::ReadFileBytes(folder / "NOTES.TXT"), "notes");
+  EXPECT_FALSE(std::filesystem::exists(folder / "BOOK.TXT"));
+
+  // The close box ends the program at once, with status 0.
+  PostMessageA(dialog, WM_CLOSE, 0, 0);
+  EXPECT_EQ(exqrv.Wait(), 0);
+  EXPECT_EQ(exqrv.Errors(), "");
+}
+
+}  // namespace
+}  // namespace exqrv::win32ui
