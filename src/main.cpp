@@ -1,5 +1,5 @@
-// exqrv: with arguments it converts on the command line, with none it loads
-// the dialog module and opens the dialog.
+// exqrv: with arguments it converts on the command line, with none it opens
+// the dialog: from the Qt module it loads, or on Windows its own.
 #include <cstdio>
 #include <string>
 
