@@ -46,6 +46,12 @@ bool IsSingleName(std::string_view name) {
   return !name.empty() && name.find_first_of(kSeparators) == std::string_view::npos;
 }
 
+std::optional<std::string> FolderOpenedBy(std::string_view directory, const std::string& name) {
+  std::string path = platform::JoinPath(directory, name);
+  if (IsSingleName(name) && IsDirectory(path)) return path;
+  return std::nullopt;
+}
+
 bool ListShowsFile(const std::vector<std::string>& shownNames, std::string_view directory,
                    std::string_view name) {
   for (const std::string& shown : shownNames) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -60,6 +61,11 @@ bool IsDirectory(const std::string& path);
 // Whether a stored name is one name, without a separator: only such a name
 // can be joined to its directory and still mean itself.
 bool IsSingleName(std::string_view name);
+
+// The folder that a double-click on the item name of a list of directory
+// opens, or nullopt when the item is not a folder (a document is converted,
+// a text file left alone).
+std::optional<std::string> FolderOpenedBy(std::string_view directory, const std::string& name);
 
 // Whether a list showing these names (of files in directory) shows the file
 // that name names: the same name, or where the file system ignores case,

@@ -7,7 +7,6 @@
 #include <QScrollBar>
 #include <QWheelEvent>
 
-#include "platform/platform.h"
 #include "ui/directory_combo_box.h"
 #include "ui/display_text.h"
 #include "ui/entry_painter.h"
@@ -266,9 +265,8 @@ void MainDialog::ConvertFolder(const std::string& folderName) {
 void MainDialog::OnDocumentDoubleClick() {
   const std::optional<std::string> name = documentList_->CurrentName();
   if (!name) return;
-  const std::string path = platform::JoinPath(app_.SourceDirectory, *name);
-  if (IsSingleName(*name) && IsDirectory(path)) {
-    ChangeDirectory(DocumentSide, path);
+  if (const std::optional<std::string> folder = FolderOpenedBy(app_.SourceDirectory, *name)) {
+    ChangeDirectory(DocumentSide, *folder);
     return;
   }
   WaitCursor wait;
@@ -278,9 +276,10 @@ void MainDialog::OnDocumentDoubleClick() {
 void MainDialog::OnTextDoubleClick() {
   const std::vector<std::string> selected = textList_->SelectedNames();
   if (selected.empty()) return;
-  const std::string path = platform::JoinPath(app_.TargetDirectory, selected.front());
   // A text file is not opened; only a folder is entered.
-  if (IsSingleName(selected.front()) && IsDirectory(path)) ChangeDirectory(TextSide, path);
+  if (const auto folder = FolderOpenedBy(app_.TargetDirectory, selected.front())) {
+    ChangeDirectory(TextSide, *folder);
+  }
 }
 
 // The log.

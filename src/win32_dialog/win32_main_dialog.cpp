@@ -14,7 +14,6 @@
 #include "dialog/dialog_log.h"
 #include "dialog/entry_painting.h"
 #include "dialog/selector_rules.h"
-#include "platform/platform.h"
 #include "platform/prompter.h"
 #include "win32_dialog/message_box_prompter.h"
 
@@ -421,9 +420,8 @@ void MainDialog::OnDocumentDoubleClick() {
   const ListEntry* entry = ui::EntryAt(app_.DocumentFileList, caret);
   if (entry == nullptr) return;
   const std::string name = entry->Name;
-  const std::string path = platform::JoinPath(app_.SourceDirectory, name);
-  if (ui::IsSingleName(name) && ui::IsDirectory(path)) {
-    ChangeDirectory(DocumentSide, path);
+  if (const auto folder = ui::FolderOpenedBy(app_.SourceDirectory, name)) {
+    ChangeDirectory(DocumentSide, *folder);
     return;
   }
   const WaitCursor wait;
@@ -435,10 +433,10 @@ void MainDialog::OnTextDoubleClick() {
       static_cast<int>(SendMessageA(Control(ui::kTextFileListId), LB_GETCURSEL, 0, 0));
   const ListEntry* entry = ui::EntryAt(app_.TextFileList, selected);
   if (entry == nullptr) return;
-  const std::string name = entry->Name;
-  const std::string path = platform::JoinPath(app_.TargetDirectory, name);
   // A text file is not opened; only a folder is entered.
-  if (ui::IsSingleName(name) && ui::IsDirectory(path)) ChangeDirectory(TextSide, path);
+  if (const auto folder = ui::FolderOpenedBy(app_.TargetDirectory, entry->Name)) {
+    ChangeDirectory(TextSide, *folder);
+  }
 }
 
 // The log.

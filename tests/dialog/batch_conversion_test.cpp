@@ -66,6 +66,14 @@ TEST_F(BatchConversionTest, FolderDocumentsFirstThenTheSelectedDocuments) {
   EXPECT_TRUE(prompter_.shown.empty());
 }
 
+TEST_F(BatchConversionTest, DoubleClickOpensOnlyAFolderNamedAlone) {
+  const std::string& dir = app_.SourceDirectory;
+  EXPECT_EQ(FolderOpenedBy(dir, "SUB"), platform::JoinPath(dir, "SUB"));
+  EXPECT_EQ(FolderOpenedBy(dir, "B.QRV"), std::nullopt);
+  EXPECT_EQ(FolderOpenedBy(dir, "GONE"), std::nullopt);  // removed since it was listed
+  EXPECT_EQ(FolderOpenedBy(dir, "SUB\\INNER.QRV"), std::nullopt);
+}
+
 TEST_F(BatchConversionTest, FailureLogsTheNameWithoutItsFolder) {
   failing_ = true;
   Batch().ConvertSelection({"SUB"});
