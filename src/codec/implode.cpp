@@ -230,8 +230,9 @@ Match Encoder::FindMatch(uint32_t p) {
   // the long-match search at the first candidate longer than 10 bytes.
   // Comparing the first 8 bytes at once and keeping (length, position) as
   // one maximum needs no branch per candidate. A candidate of this list that
-  // agrees in fewer than 3 bytes (a hash collision) is not counted: the
-  // nearest 2-byte match may lie outside the list.
+  // agrees in fewer than 3 bytes (a hash collision) only wins the maximum
+  // when no candidate agrees in 3, and then does not count: the nearest
+  // 2-byte match may lie outside the list.
   const uint8_t* const window = work_.window;
   const uint8_t* const here = window + p;
   const uint64_t hereWord = LoadLe64(here);
@@ -245,10 +246,9 @@ Match Encoder::FindMatch(uint32_t p) {
       length = MatchLength(window + q, here, 8, kMaxMatch);
       if (length > kSimpleScanLimit) return SearchLongMatch(p, next + 1, end, length, q);
     }
-    const uint32_t key = (length << 16) | q;
-    bestKey = std::max(bestKey, length >= kTripleMatch ? key : 0);
+    bestKey = std::max(bestKey, (length << 16) | q);
   }
-  if (bestKey != 0) return Match{bestKey >> 16, p - (bestKey & 0xFFFF)};
+  if ((bestKey >> 16) >= kTripleMatch) return Match{bestKey >> 16, p - (bestKey & 0xFFFF)};
   return NearestPairMatch(p);
 }
 
