@@ -44,6 +44,9 @@ bool File::Open(std::string_view path, OpenMode mode) {
   owning_ = true;
   seekable_ = true;
   rereads_writes_ = mode == OpenMode::ReadWrite;
+  const size_t buffer_size = rereads_writes_ ? kReadWriteBufferSize : kBufferSize;
+  if (buffer_size != buffer_size_) buffer_.reset();
+  buffer_size_ = buffer_size;
   position_ = 0;
   state_ = BufferState::Empty;
   buffer_length_ = 0;
@@ -69,6 +72,11 @@ bool File::Sync() {
   SetError(Fault::LastSystemError);
   write_failed_ = true;
   return false;
+}
+
+// Every byte is written before it is read, so the buffer starts uncleared.
+void File::AllocateBuffer() {
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<uint8_t[]>(buffer_size_);
 }
 
 int64_t File::SeekAnywhere(int64_t offset, SeekOrigin origin) {
@@ -101,8 +109,8 @@ int64_t File::Size() {
 }
 
 bool File::FillBuffer() {
-  if (!buffer_) buffer_ = std::make_unique<uint8_t[]>(kBufferSize);
-  const int64_t got = SystemRead(buffer_.get(), kBufferSize, position_);
+  AllocateBuffer();
+  const int64_t got = SystemRead(buffer_.get(), buffer_size_, position_);
   if (got < 0) SetError(Fault::LastSystemError);
   state_ = BufferState::Reading;
   buffer_start_ = position_;
@@ -167,15 +175,15 @@ bool File::WriteThroughBuffer(const void* data, uint32_t count) {
       buffer_start_ + static_cast<int64_t>(buffer_length_) != position_ && !Flush()) {
     return false;
   }
-  if (state_ == BufferState::Writing && buffer_length_ + count > kBufferSize && !Flush()) {
+  if (state_ == BufferState::Writing && buffer_length_ + count > buffer_size_ && !Flush()) {
     return false;
   }
-  if (count >= kBufferSize) {
+  if (count >= buffer_size_) {
     if (!WriteThrough(in, count, position_)) return false;
     position_ += count;
     return true;
   }
-  if (!buffer_) buffer_ = std::make_unique<uint8_t[]>(kBufferSize);
+  AllocateBuffer();
   if (state_ != BufferState::Writing) {
     state_ = BufferState::Writing;
     buffer_start_ = position_;

@@ -47,6 +47,10 @@ void SetWriteFaultAfter(int64_t bytes);
 class File {
  public:
   static constexpr size_t kBufferSize = 64 * 1024;
+  // A file opened for reading and writing is a working copy: its buffer
+  // holds a whole expanded page of any usual size, which is then read back
+  // from memory, not from the system.
+  static constexpr size_t kReadWriteBufferSize = 128 * 1024;
 
   File() = default;
   // Wraps an existing descriptor, which is then read and written in
@@ -100,7 +104,7 @@ class File {
     // Text is written item by item: appending to the pending bytes is a copy.
     if (state_ == BufferState::Writing && !write_failed_ &&
         buffer_start_ + static_cast<int64_t>(buffer_length_) == position_ &&
-        buffer_length_ + count <= kBufferSize) {
+        buffer_length_ + count <= buffer_size_) {
       std::memcpy(buffer_.get() + buffer_length_, data, count);
       buffer_length_ += count;
       position_ += count;
@@ -127,6 +131,7 @@ class File {
   bool WriteThroughBuffer(const void* data, uint32_t count);
   bool FillBuffer();
   bool WriteThrough(const uint8_t* data, size_t count, int64_t at);
+  void AllocateBuffer();
 
   // The system's part, one implementation per system. The transfers move
   // at the given offset on a seekable file, in sequence otherwise; they
@@ -143,7 +148,8 @@ class File {
   bool owning_ = false;
   bool seekable_ = true;
   int64_t position_ = 0;
-  std::unique_ptr<uint8_t[]> buffer_;
+  std::unique_ptr<uint8_t[]> buffer_;  // allocated on first use, buffer_size_ bytes
+  size_t buffer_size_ = kBufferSize;
   BufferState state_ = BufferState::Empty;
   int64_t buffer_start_ = 0;  // file offset of buffer_[0]
   size_t buffer_length_ = 0;  // valid (Reading) or dirty (Writing) bytes

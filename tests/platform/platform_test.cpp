@@ -73,7 +73,7 @@ TEST(File, ReadsWritesSeeksThroughItsBuffer) {
   ScratchDir dir;
   File file;
   ASSERT_TRUE(file.Open(dir / "f.bin", OpenMode::ReadWrite));
-  std::string big(File::kBufferSize * 2 + 17, '\0');
+  std::string big(File::kReadWriteBufferSize * 2 + 17, '\0');
   for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
   ASSERT_TRUE(file.Write(big.data(), 10));
   ASSERT_TRUE(file.Write(big.data() + 10, static_cast<uint32_t>(big.size() - 10)));
@@ -84,13 +84,13 @@ TEST(File, ReadsWritesSeeksThroughItsBuffer) {
   EXPECT_EQ(std::string(tail, 17), big.substr(big.size() - 17));
 
   // Overwrite in the middle, then read across the buffer boundary.
-  file.Seek(File::kBufferSize - 2, SeekOrigin::Begin);
+  file.Seek(File::kReadWriteBufferSize - 2, SeekOrigin::Begin);
   ASSERT_TRUE(file.Write("ABCD", 4));
   file.Seek(-6, SeekOrigin::Current);
   char mid[8];
   ASSERT_EQ(file.Read(mid, 8), 8u);
-  EXPECT_EQ(std::string(mid, 8), big.substr(File::kBufferSize - 4, 2) + "ABCD" +
-                                     big.substr(File::kBufferSize + 2, 2));
+  EXPECT_EQ(std::string(mid, 8), big.substr(File::kReadWriteBufferSize - 4, 2) + "ABCD" +
+                                     big.substr(File::kReadWriteBufferSize + 2, 2));
   EXPECT_EQ(file.Seek(-1, SeekOrigin::Begin), -1);
   EXPECT_EQ(file.Seek(1000, SeekOrigin::End), static_cast<int64_t>(big.size() + 1000));
   EXPECT_EQ(file.Read(mid, 8), 0u);
