@@ -48,6 +48,7 @@ bool File::Open(std::string_view path, OpenMode mode) {
   if (buffer_size != buffer_size_) buffer_.reset();
   buffer_size_ = buffer_size;
   position_ = 0;
+  written_end_ = 0;
   state_ = BufferState::Empty;
   buffer_length_ = 0;
   return true;
@@ -100,7 +101,9 @@ int64_t File::SeekAnywhere(int64_t offset, SeekOrigin origin) {
 
 int64_t File::Size() {
   if (!IsOpen()) return -1;
-  int64_t size = SystemSize();
+  // A file opened for reading and writing was made empty by the open, and
+  // nobody else may write it: its size is what this object wrote.
+  int64_t size = rereads_writes_ ? written_end_ : SystemSize();
   if (size < 0) return -1;
   if (state_ == BufferState::Writing) {
     size = std::max<int64_t>(size, buffer_start_ + static_cast<int64_t>(buffer_length_));
@@ -150,6 +153,7 @@ bool File::WriteThrough(const uint8_t* data, size_t count, int64_t at) {
       return false;
     }
     done += static_cast<size_t>(put);
+    written_end_ = std::max(written_end_, at + static_cast<int64_t>(done));
   }
   if (!budget_ok) {
     SetError(Fault::DeviceFull);

@@ -59,7 +59,8 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
     SetError(S_ISDIR(st.st_mode) ? Fault::IsDirectory : Fault::NotSeekable);
     return false;
   }
-  if (wait_flag != 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  // A regular file never waits, so only other kinds lose the flag again.
+  if (wait_flag != 0 && !S_ISREG(st.st_mode)) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   handle_ = fd;
   return true;
 }
