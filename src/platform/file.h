@@ -90,13 +90,24 @@ class File {
     // Documents are read field by field: a read the buffer can serve costs
     // one copy. An empty read may come with no buffer at all.
     if (count == 0) return 0;
-    if (state_ == BufferState::Reading && position_ >= buffer_start_ &&
-        position_ + count <= buffer_start_ + static_cast<int64_t>(buffer_length_)) {
-      std::memcpy(buffer, buffer_.get() + (position_ - buffer_start_), count);
-      position_ += count;
+    if (const uint8_t* bytes = ReadInPlace(count)) {
+      std::memcpy(buffer, bytes, count);
       return count;
     }
     return ReadThroughBuffer(buffer, count);
+  }
+  // The next count bytes where they lie in the read buffer, the position
+  // moved past them, for a caller that only passes them on; nullptr, with
+  // nothing moved, when the buffer does not hold them all. They stay valid
+  // until the next call on this File.
+  const uint8_t* ReadInPlace(uint32_t count) {
+    if (state_ != BufferState::Reading || position_ < buffer_start_ ||
+        position_ + count > buffer_start_ + static_cast<int64_t>(buffer_length_)) {
+      return nullptr;
+    }
+    const uint8_t* const bytes = buffer_.get() + (position_ - buffer_start_);
+    position_ += count;
+    return bytes;
   }
   // Writes count bytes at the position. False when the write failed, now or
   // in an earlier flush; ErrorText holds the system's message.
