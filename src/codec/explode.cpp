@@ -103,6 +103,60 @@ constexpr const FastDistanceLookup* FastDistanceLookupFor(uint32_t lowBits) {
   }
 }
 
+// Matches by the 12 bits after their flag: the length code, its extra bits
+// and the distance code read with one lookup where all three fit in those
+// bits, as they do for most matches in text; otherwise the match is decoded
+// in two steps. An entry holds the item's bits in bits 0-4, where the
+// distance's low part starts (counted from the flag) in bits 5-9, the length
+// in bits 10-19, and from bit 20 on the distance before the low part is
+// added; 0 means the codes do not fit.
+constexpr uint32_t kShortMatchLookupBits = 12;
+using ShortMatchLookup = std::array<uint32_t, size_t{1} << kShortMatchLookupBits>;
+constexpr uint32_t kShortMatchBitsMask = 0x1F;
+constexpr uint32_t kShortMatchLowShift = 5;
+constexpr uint32_t kShortMatchLengthShift = 10;
+constexpr uint32_t kShortMatchLengthMask = 0x3FF;
+constexpr uint32_t kShortMatchDistanceShift = 20;
+static_assert(tables::kEndMarkerLength <= kShortMatchLengthMask);
+
+template <uint32_t DictionaryBits>
+constexpr ShortMatchLookup kShortMatchLookup = [] {
+  ShortMatchLookup lookup{};
+  for (int lengthSymbol = 0; lengthSymbol < tables::kLengthCodeCount; ++lengthSymbol) {
+    const tables::Code lengthCode = tables::kLengthCodes[lengthSymbol];
+    const uint32_t extraBits = tables::kLengthExtraBits[lengthSymbol];
+    for (uint32_t extra = 0; extra < (1u << extraBits); ++extra) {
+      const uint32_t length = tables::kLengthBase[lengthSymbol] + extra;
+      const uint32_t lowBits =
+          length == tables::kMinMatch ? tables::kShortMatchLowBits : DictionaryBits;
+      for (int high = 0; high < tables::kDistanceCodeCount; ++high) {
+        const tables::Code distanceCode = tables::kDistanceCodes[high];
+        const uint32_t codeBits = lengthCode.bits + extraBits + distanceCode.bits;
+        if (codeBits > kShortMatchLookupBits) continue;
+        const uint32_t lowShift = 1 + codeBits;
+        const uint32_t distanceBase = (static_cast<uint32_t>(high) << lowBits) + 1;
+        const uint32_t entry = (lowShift + lowBits) | lowShift << kShortMatchLowShift |
+                               length << kShortMatchLengthShift |
+                               distanceBase << kShortMatchDistanceShift;
+        const uint32_t pattern = lengthCode.value | extra << lengthCode.bits |
+                                 uint32_t{distanceCode.value} << (lengthCode.bits + extraBits);
+        for (uint32_t index = pattern; index < lookup.size(); index += 1u << codeBits) {
+          lookup[index] = entry;
+        }
+      }
+    }
+  }
+  return lookup;
+}();
+
+constexpr const ShortMatchLookup* ShortMatchLookupFor(uint32_t dictionaryBits) {
+  switch (dictionaryBits) {
+    case 4: return &kShortMatchLookup<4>;
+    case 5: return &kShortMatchLookup<5>;
+    default: return &kShortMatchLookup<6>;
+  }
+}
+
 constexpr auto kLiteralLookup = BuildLookup<LiteralEntry, size_t{1} << kLiteralLookupBits>(
     tables::kLiteralCodes, [](size_t symbol, uint8_t bits) {
       return static_cast<LiteralEntry>(symbol | (uint32_t{bits} << kLiteralLengthShift));
@@ -280,6 +334,7 @@ ItemResult Decoder::DecodeFastItems() {
   uint8_t* const window = work_.window;
   uint8_t* out = window + writePos_;
   uint8_t* const pieceEnd = window + pieceStart_ + ExplodeWork::kOutputPiece;
+  const ShortMatchLookup& shortMatches = *ShortMatchLookupFor(dictionaryBits_);
   const FastDistanceLookup* const shortDistances = FastDistanceLookupFor(tables::kShortMatchLowBits);
   const FastDistanceLookup* const longDistances = FastDistanceLookupFor(dictionaryBits_);
   const uint64_t shortLowMask = LowMask(tables::kShortMatchLowBits);
@@ -313,6 +368,19 @@ ItemResult Decoder::DecodeFastItems() {
       if ((in.bits & 1) == 0) continue;
     }
     if ((in.bits & 1) == 0) continue;
+
+    const uint32_t shortMatch = shortMatches[(in.bits >> 1) & LowMask(kShortMatchLookupBits)];
+    if (shortMatch != 0) {
+      const uint32_t itemBits = shortMatch & kShortMatchBitsMask;
+      const uint32_t lowShift = (shortMatch >> kShortMatchLowShift) & kShortMatchBitsMask;
+      const uint32_t length = (shortMatch >> kShortMatchLengthShift) & kShortMatchLengthMask;
+      const uint32_t distance = (shortMatch >> kShortMatchDistanceShift) +
+                                static_cast<uint32_t>((in.bits & LowMask(itemBits)) >> lowShift);
+      in.Drop(itemBits);
+      CopyMatch(out, length, distance);
+      out += length;
+      continue;
+    }
 
     const LengthEntry lengthEntry = kLengthLookup[(in.bits >> 1) & kLookAheadMask];
     const uint32_t length =
