@@ -19,13 +19,13 @@
 #include <nlohmann/json.hpp>
 
 #include "builder/document_builder.h"
+#include "support/program_cases.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv {
 namespace {
 
 namespace fs = std::filesystem;
-using build::PageStream;
 using build::TextPage;
 
 const std::string kBinary = EXQRV_BINARY_DIR;
@@ -136,13 +136,7 @@ void QrvtoolAtWork::WriteTree(const std::string& root) {
       Write(root + folder + name, build::BuildDocument(recipe));
     }
   }
-  Write(root + "sub/ODD.QRV",
-        build::BuildDocument({.pages = {PageStream()
-                                            .TextRun({PageStream::Item("A")})
-                                            .Code("DT").Bytes("zzzz")
-                                            .TextRun({PageStream::Item("B")})
-                                            .End()
-                                            .bytes()}}));
+  Write(root + "sub/ODD.QRV", build::UnknownCommandDocument());
   Write(root + "readme.txt", "not a document");
 }
 

@@ -13,12 +13,12 @@
 #include "builder/document_builder.h"
 #include "codec/compressed_block.h"
 #include "platform/platform.h"
+#include "support/program_cases.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv {
 namespace {
 
-using build::PageStream;
 using build::TextPage;
 
 const std::string kBinary = EXQRV_BINARY_DIR;
@@ -76,14 +76,6 @@ struct ExqrvCase {
   std::vector<std::string> absent;
 };
 
-std::string Substituted(std::string text, const std::string& folder) {
-  for (size_t at = text.find('@'); at != std::string::npos;
-       at = text.find('@', at + folder.size())) {
-    text.replace(at, 1, folder);
-  }
-  return text;
-}
-
 TEST_F(Tools, ExqrvOnTheCommandLine) {
   const std::string folder = std::filesystem::canonical(dir_.path()).string();
   std::filesystem::create_directories(dir_ / "sub");
@@ -98,13 +90,7 @@ TEST_F(Tools, ExqrvOnTheCommandLine) {
   write("sub/b.qrv", build::BuildDocument({.pages = {TextPage({"beta"})}}));
   write("mixed/GOOD.QRV", build::BuildDocument({.pages = {TextPage({"good"})}}));
   write("mixed/BAD.QRV", "not a document");
-  write("odd/ODD.QRV",
-        build::BuildDocument({.pages = {PageStream()
-                                            .TextRun({PageStream::Item("A")})
-                                            .Code("DT").Bytes("zzzz")
-                                            .TextRun({PageStream::Item("B")})
-                                            .End()
-                                            .bytes()}}));
+  write("odd/ODD.QRV", build::UnknownCommandDocument());
   const std::string usage = "Arguments ERROR!\r\nExQRV QRVFileName [/TXTDirectory]\n";
   const std::string unexpected = "unexpect command!\n";
   const std::string system = platform::SystemPath(folder);
@@ -130,8 +116,8 @@ TEST_F(Tools, ExqrvOnTheCommandLine) {
   };
   for (const ExqrvCase& c : cases) {
     const Outcome run = Shell("cd " + Quoted(folder) + " && " +
-                              Substituted(c.environment, folder) + " " + kExqrv + " " +
-                              Substituted(c.args, folder) + " </dev/null 2>" +
+                              build::Substituted(c.environment, folder) + " " + kExqrv + " " +
+                              build::Substituted(c.args, folder) + " </dev/null 2>" +
                               Quoted(dir_ / "errors"));
     EXPECT_EQ(run.status, c.status) << c.what;
     EXPECT_EQ(run.out, "") << c.what;

@@ -12,12 +12,12 @@
 #include <gtest/gtest.h>
 
 #include "builder/document_builder.h"
+#include "support/program_cases.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv {
 namespace {
 
-using build::PageStream;
 using build::TextPage;
 
 // The programs sit beside the test program.
@@ -82,14 +82,6 @@ struct ExqrvCase {
   std::vector<std::string> absent;
 };
 
-std::string Substituted(std::string text, const std::string& folder) {
-  for (size_t at = text.find('@'); at != std::string::npos;
-       at = text.find('@', at + folder.size())) {
-    text.replace(at, 1, folder);
-  }
-  return text;
-}
-
 class Win32Programs : public ::testing::Test {
  protected:
   void Write(const std::string& name, const std::string& bytes) {
@@ -108,12 +100,7 @@ TEST_F(Win32Programs, ExqrvOnTheCommandLine) {
                                             .compressNotes = true}));
   Write("mixed\\GOOD.QRV", build::BuildDocument({.pages = {TextPage({"good"})}}));
   Write("mixed\\BAD.QRV", "not a document");
-  Write("odd\\ODD.QRV", build::BuildDocument({.pages = {PageStream()
-                                                           .TextRun({PageStream::Item("A")})
-                                                           .Code("DT").Bytes("zzzz")
-                                                           .TextRun({PageStream::Item("B")})
-                                                           .End()
-                                                           .bytes()}}));
+  Write("odd\\ODD.QRV", build::UnknownCommandDocument());
   const std::string usage = "Arguments ERROR!\r\nExQRV QRVFileName [/TXTDirectory]\n";
   const std::string unexpected = "unexpect command!\n";
   const std::string folder = dir_.path();
@@ -143,10 +130,10 @@ TEST_F(Win32Programs, ExqrvOnTheCommandLine) {
        {}, {}},
   };
   for (const ExqrvCase& c : cases) {
-    const Outcome run = Start("exqrv.exe", Substituted(c.args, folder), dir_);
+    const Outcome run = Start("exqrv.exe", build::Substituted(c.args, folder), dir_);
     EXPECT_EQ(run.status, c.status) << c.what;
     EXPECT_EQ(run.out, "") << c.what;
-    EXPECT_EQ(run.errors, Substituted(c.errors, folder)) << c.what;
+    EXPECT_EQ(run.errors, build::Substituted(c.errors, folder)) << c.what;
     for (const auto& [file, content] : c.texts) {
       EXPECT_EQ(build::ReadFileBytes(dir_ / file), content) << c.what << ": " << file;
     }
