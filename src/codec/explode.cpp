@@ -8,7 +8,7 @@
 // when a consume needs a byte that the current piece does not hold. So items
 // are decoded in two ways:
 //
-//  - DecodeFastItems: while at least 8 input bytes remain unread, one 64-bit
+//  - DecodeFastItems: while at least 16 input bytes remain unread, a 64-bit
 //    refill per round gives more bits than the round's items need (a match
 //    takes 30 at most), no consume can reach the end of the piece, and no
 //    bound is checked per item.
@@ -16,11 +16,16 @@
 //    byte, asking for the next piece exactly when a consume needs it.
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 #include "codec/code_tables.h"
 #include "codec/explode.h"
 #include "platform/little_endian.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define EXQRV_BMI2_DECODER 1
+#endif
 
 namespace exqrv::codec {
 namespace {
@@ -32,7 +37,8 @@ constexpr uint32_t kLookAheadBits = 8;
 constexpr uint32_t kLookAheadMask = 0xFF;
 constexpr uint32_t kLiteralLookupBits = tables::kMaxLiteralCodeBits;
 constexpr uint32_t kMaxMatchLength = tables::kEndMarkerLength - 1;
-constexpr uint32_t kFastInputMargin = 8;  // bytes one refill may load
+// Binary literals the fast path takes at once, before one match.
+constexpr uint32_t kLiteralsPerRound = 4;
 
 // Length codes by look-ahead (the 8 bits after the flag bit).
 struct LengthEntry {
@@ -106,18 +112,22 @@ constexpr const FastDistanceLookup* FastDistanceLookupFor(uint32_t lowBits) {
 // Matches by the 12 bits after their flag: the length code, its extra bits
 // and the distance code read with one lookup where all three fit in those
 // bits, as they do for most matches in text; otherwise the match is decoded
-// in two steps. An entry holds the item's bits in bits 0-4, where the
-// distance's low part starts (counted from the flag) in bits 5-9, the length
-// in bits 10-19, and from bit 20 on the distance before the low part is
-// added; 0 means the codes do not fit.
+// in two steps. An entry holds the item's bits in bits 0-5 (so that a 64-bit
+// shift by the entry itself drops the item), where the distance's low part
+// starts (counted from the flag) in bits 6-9, the length in bits 10-19, and
+// from bit 20 on the distance before the low part is added; 0 means the
+// codes do not fit.
 constexpr uint32_t kShortMatchLookupBits = 12;
 using ShortMatchLookup = std::array<uint32_t, size_t{1} << kShortMatchLookupBits>;
-constexpr uint32_t kShortMatchBitsMask = 0x1F;
-constexpr uint32_t kShortMatchLowShift = 5;
+constexpr uint32_t kShortMatchBitsMask = 0x3F;
+constexpr uint32_t kShortMatchLowShift = 6;
+constexpr uint32_t kShortMatchLowMask = 0xF;
 constexpr uint32_t kShortMatchLengthShift = 10;
 constexpr uint32_t kShortMatchLengthMask = 0x3FF;
 constexpr uint32_t kShortMatchDistanceShift = 20;
 static_assert(tables::kEndMarkerLength <= kShortMatchLengthMask);
+static_assert(1 + kShortMatchLookupBits <= kShortMatchLowMask);
+static_assert(((tables::kDistanceCodeCount - 1) << 6) + 1 < (1u << (32 - kShortMatchDistanceShift)));
 
 template <uint32_t DictionaryBits>
 constexpr ShortMatchLookup kShortMatchLookup = [] {
@@ -183,7 +193,17 @@ class Decoder {
   bool Consume(uint32_t count);
   uint32_t Peek(uint32_t count) const { return static_cast<uint32_t>(bits_ & LowMask(count)); }
 
+  // The fast loop, one copy per literal coding and dictionary size, inlined
+  // into a baseline and (where the processor has it) a BMI2 entry point.
   ItemResult DecodeFastItems();
+  template <bool Ascii, uint32_t DictionaryBits>
+  [[gnu::always_inline]] inline ItemResult FastLoop();
+  template <bool Ascii>
+  [[gnu::always_inline]] inline ItemResult FastLoopFor();
+  [[gnu::always_inline]] inline ItemResult FastLoopAny();
+#ifdef EXQRV_BMI2_DECODER
+  ItemResult FastLoopBmi2();
+#endif
   ItemResult DecodeExactItem();
   bool DecodeExactLiteral(uint8_t* literal);
   ItemResult DecodeExactMatch();
@@ -247,10 +267,11 @@ BlockResult Decoder::DecodeItems() {
 void Decoder::PassFullPiece() {
   write_(work_.window + pieceStart_, ExplodeWork::kOutputPiece, context_);
   pieceStart_ += ExplodeWork::kOutputPiece;
-  // A full piece, then the items of one more fast round: up to three literals
-  // or two and the longest match, and what the copy writes past it.
+  // A full piece, then the items of one more fast round: its literals (all
+  // four stored even when fewer count) and the longest match, and what the
+  // copy writes past it.
   constexpr uint32_t kRoomNeeded =
-      ExplodeWork::kOutputPiece + 2 + kMaxMatchLength + ExplodeWork::kCopySlack;
+      ExplodeWork::kOutputPiece + kLiteralsPerRound + kMaxMatchLength + ExplodeWork::kCopySlack;
   if (pieceStart_ + kRoomNeeded <= ExplodeWork::kWindowSize) return;
   // Keep the history the next item may reach back into, and what follows it.
   const uint32_t shift = pieceStart_ - ExplodeWork::kHistory;
@@ -285,10 +306,18 @@ struct FastBits {
 // The most bits one item takes: a match's flag, its longest length code with
 // 8 extra bits, the longest distance code and 6 low bits.
 constexpr uint32_t kMaxItemBits = 1 + 7 + 8 + 8 + 6;
+// A match the short-match table decodes: its flag and at most 12 bits of
+// codes, then at most 6 low distance bits.
+constexpr uint32_t kMaxShortMatchBits = 1 + kShortMatchLookupBits + 6;
 constexpr uint32_t kBinaryLiteralBits = 9;
 constexpr uint32_t kRefillBits = 56;  // a refill leaves at least this many
-static_assert(kRefillBits - 2 * kBinaryLiteralBits >= kMaxItemBits);
-static_assert(kRefillBits - (1 + tables::kMaxLiteralCodeBits) >= kMaxItemBits);
+static_assert(kRefillBits - kLiteralsPerRound * kBinaryLiteralBits >= kMaxShortMatchBits);
+constexpr uint32_t kAsciiLiteralsPerRound = 2;
+static_assert(kRefillBits - kAsciiLiteralsPerRound * (1 + tables::kMaxLiteralCodeBits) >=
+              kMaxShortMatchBits);
+// Bytes one round may read: up to two refills of 8 bytes, the first of which
+// moves on by at most 7.
+constexpr uint32_t kFastInputMargin = 16;
 
 // Copies a match whose source lies at least 8 bytes back in whole words: each
 // word then reads only bytes that are already final. The copy may write up to
@@ -320,59 +349,66 @@ inline void CopyMatch(uint8_t* destination, uint32_t length, uint32_t distance) 
   }
 }
 
-// Decodes items until a full output piece is ready or fewer than 8 input bytes
-// remain unread. Every item needs at most 30 bits and a refill leaves at least
-// 56, so neither the bit count nor the input end is checked per item, and
-// since the end of the piece stays more than 8 bytes away, no consume here is
-// one that would have to ask for more input. After a refill, binary literals
-// are taken two at a time while they come in pairs, and a match still fits
-// behind up to two of them (56 - 18 >= 30), so one refill serves a match and
-// the literals before it.
-ItemResult Decoder::DecodeFastItems() {
+// Decodes items until a full output piece is ready or fewer than 16 input
+// bytes remain unread. A refill leaves at least 56 bits, more than the round's
+// items need, so the bit count is checked only before the one item that might
+// not fit, and since the end of the piece stays more than 8 bytes away, no
+// consume here is one that would have to ask for more input.
+//
+// Binary literals go without a branch per literal: the flags of the next four
+// items say how many of them are literals, all four bytes are stored at once
+// and the output moves on by that many. Text alternates literals and matches
+// unpredictably, and this keeps the branch predictor out of it.
+template <bool Ascii, uint32_t DictionaryBits>
+ItemResult Decoder::FastLoop() {
   FastBits in{bits_, bitCount_, next_};
   const uint8_t* const end = end_;
   uint8_t* const window = work_.window;
   uint8_t* out = window + writePos_;
   uint8_t* const pieceEnd = window + pieceStart_ + ExplodeWork::kOutputPiece;
-  const ShortMatchLookup& shortMatches = *ShortMatchLookupFor(dictionaryBits_);
-  const FastDistanceLookup* const shortDistances = FastDistanceLookupFor(tables::kShortMatchLowBits);
-  const FastDistanceLookup* const longDistances = FastDistanceLookupFor(dictionaryBits_);
-  const uint64_t shortLowMask = LowMask(tables::kShortMatchLowBits);
-  const uint64_t longLowMask = LowMask(dictionaryBits_);
-  const bool ascii = ascii_;
+  const ShortMatchLookup& shortMatches = *ShortMatchLookupFor(DictionaryBits);
   ItemResult result = ItemResult::More;
 
   while (end - in.next >= kFastInputMargin && out < pieceEnd) {
     in.Refill();
-    if (!ascii) {
-      if ((in.bits & (1u | 1u << kBinaryLiteralBits)) == 0) {  // two literals
-        out[0] = static_cast<uint8_t>(in.bits >> 1);
-        out[1] = static_cast<uint8_t>(in.bits >> (kBinaryLiteralBits + 1));
-        out += 2;
-        in.Drop(2 * kBinaryLiteralBits);
-        if ((in.bits & 1) == 0) {  // and a third, which leaves too few bits for a match
-          *out++ = static_cast<uint8_t>(in.bits >> 1);
-          in.Drop(kBinaryLiteralBits);
-          continue;
-        }
-      } else if ((in.bits & 1) == 0) {
-        *out++ = static_cast<uint8_t>(in.bits >> 1);
-        in.Drop(kBinaryLiteralBits);
+    if constexpr (!Ascii) {
+      // The flags of four literals lie at bits 0, 9, 18 and 27; the first
+      // flag that is set (or the bit past the fourth literal) ends the run.
+      constexpr uint64_t kFlags = 1u | 1u << 9 | 1u << 18 | 1u << 27;
+      const uint64_t bits = in.bits;
+      const uint32_t runEnd =
+          static_cast<uint32_t>(std::countr_zero((bits & kFlags) | uint64_t{1} << 36));
+      const uint32_t literals = runEnd / kBinaryLiteralBits;
+      const uint32_t four = static_cast<uint32_t>((bits >> 1) & 0xFF) |
+                            static_cast<uint32_t>((bits >> 10) & 0xFF) << 8 |
+                            static_cast<uint32_t>((bits >> 19) & 0xFF) << 16 |
+                            static_cast<uint32_t>((bits >> 28) & 0xFF) << 24;
+      WriteLe32(out, four);
+      out += literals;
+      in.Drop(runEnd);
+      if (literals == kLiteralsPerRound) continue;
+    } else {
+      // Up to two literals of at most 14 bits each, which leave room for a
+      // short match.
+      for (uint32_t literal = 0; literal < kAsciiLiteralsPerRound; ++literal) {
+        if ((in.bits & 1) != 0) break;
+        const LiteralEntry entry = kLiteralLookup[(in.bits >> 1) & LowMask(kLiteralLookupBits)];
+        *out++ = static_cast<uint8_t>(entry);
+        in.Drop(1 + (entry >> kLiteralLengthShift));
       }
-    } else if ((in.bits & 1) == 0) {
-      // One literal per refill: behind two codes of up to 14 bits a match
-      // might no longer fit (56 - 28 < 30).
-      const LiteralEntry entry = kLiteralLookup[(in.bits >> 1) & LowMask(kLiteralLookupBits)];
-      *out++ = static_cast<uint8_t>(entry);
-      in.Drop(1 + (entry >> kLiteralLengthShift));
       if ((in.bits & 1) == 0) continue;
     }
-    if ((in.bits & 1) == 0) continue;
 
-    const uint32_t shortMatch = shortMatches[(in.bits >> 1) & LowMask(kShortMatchLookupBits)];
+    // The flag stays in the index, which is scaled to the entries' size by
+    // the load itself: one shift less between two items.
+    uint32_t shortMatch;
+    std::memcpy(&shortMatch,
+                reinterpret_cast<const uint8_t*>(shortMatches.data()) +
+                    (in.bits & (LowMask(kShortMatchLookupBits) << 1)) * (sizeof shortMatch / 2),
+                sizeof shortMatch);
     if (shortMatch != 0) {
       const uint32_t itemBits = shortMatch & kShortMatchBitsMask;
-      const uint32_t lowShift = (shortMatch >> kShortMatchLowShift) & kShortMatchBitsMask;
+      const uint32_t lowShift = (shortMatch >> kShortMatchLowShift) & kShortMatchLowMask;
       const uint32_t length = (shortMatch >> kShortMatchLengthShift) & kShortMatchLengthMask;
       const uint32_t distance = (shortMatch >> kShortMatchDistanceShift) +
                                 static_cast<uint32_t>((in.bits & LowMask(itemBits)) >> lowShift);
@@ -382,6 +418,7 @@ ItemResult Decoder::DecodeFastItems() {
       continue;
     }
 
+    if (in.count < kMaxItemBits) in.Refill();
     const LengthEntry lengthEntry = kLengthLookup[(in.bits >> 1) & kLookAheadMask];
     const uint32_t length =
         lengthEntry.base + static_cast<uint32_t>((in.bits >> (1 + lengthEntry.codeBits)) &
@@ -391,12 +428,10 @@ ItemResult Decoder::DecodeFastItems() {
       result = ItemResult::EndMarker;
       break;
     }
-    const bool isShort = length == tables::kMinMatch;
-    const FastDistanceEntry distanceEntry =
-        (*(isShort ? shortDistances : longDistances))[in.Peek(kLookAheadBits)];
+    const uint32_t lowBits = length == tables::kMinMatch ? tables::kShortMatchLowBits : DictionaryBits;
+    const FastDistanceEntry distanceEntry = (*FastDistanceLookupFor(lowBits))[in.Peek(kLookAheadBits)];
     const uint32_t distance =
-        distanceEntry.base + static_cast<uint32_t>((in.bits >> distanceEntry.codeBits) &
-                                                   (isShort ? shortLowMask : longLowMask));
+        distanceEntry.base + static_cast<uint32_t>((in.bits >> distanceEntry.codeBits) & LowMask(lowBits));
     in.Drop(distanceEntry.distanceBits);
     CopyMatch(out, length, distance);
     out += length;
@@ -407,6 +442,38 @@ ItemResult Decoder::DecodeFastItems() {
   next_ = in.next;
   writePos_ = static_cast<uint32_t>(out - window);
   return result;
+}
+
+template <bool Ascii>
+ItemResult Decoder::FastLoopFor() {
+  switch (dictionaryBits_) {
+    case 4: return FastLoop<Ascii, 4>();
+    case 5: return FastLoop<Ascii, 5>();
+    default: return FastLoop<Ascii, 6>();
+  }
+}
+
+ItemResult Decoder::FastLoopAny() { return ascii_ ? FastLoopFor<true>() : FastLoopFor<false>(); }
+
+#ifdef EXQRV_BMI2_DECODER
+// The fast loop is a chain of variable shifts, one instruction each with BMI2
+// and three without.
+__attribute__((target("bmi2"))) ItemResult Decoder::FastLoopBmi2() { return FastLoopAny(); }
+
+bool HasBmi2() {
+  static const bool has = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("bmi2") != 0;
+  }();
+  return has;
+}
+#endif
+
+ItemResult Decoder::DecodeFastItems() {
+#ifdef EXQRV_BMI2_DECODER
+  if (HasBmi2()) return FastLoopBmi2();
+#endif
+  return FastLoopAny();
 }
 
 void Decoder::LoadAvailableBytes() {
