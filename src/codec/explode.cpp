@@ -379,10 +379,10 @@ ItemResult Decoder::FastLoop() {
       const uint32_t runEnd =
           static_cast<uint32_t>(std::countr_zero((bits & kFlags) | uint64_t{1} << 36));
       const uint32_t literals = runEnd / kBinaryLiteralBits;
-      const uint32_t four = static_cast<uint32_t>((bits >> 1) & 0xFF) |
-                            static_cast<uint32_t>((bits >> 10) & 0xFF) << 8 |
-                            static_cast<uint32_t>((bits >> 19) & 0xFF) << 16 |
-                            static_cast<uint32_t>((bits >> 28) & 0xFF) << 24;
+      // Literal i starts at bit 9i + 1 and goes to bits 8i to 8i + 7.
+      const uint64_t after = bits >> 1;
+      const auto four = static_cast<uint32_t>((after & 0xFF) | ((after >> 1) & 0xFF00) |
+                                              ((after >> 2) & 0xFF0000) | ((after >> 3) & 0xFF000000));
       WriteLe32(out, four);
       out += literals;
       in.Drop(runEnd);
