@@ -23,7 +23,8 @@
 #include "codec/explode.h"
 #include "platform/little_endian.h"
 
-#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__)) && \
+    !defined(EXQRV_PORTABLE_DECODER)
 #define EXQRV_BMI2_DECODER 1
 #endif
 
