@@ -111,11 +111,18 @@ const Corpus& GetCorpus() {
   return corpus;
 }
 
-double CpuSeconds(int who, bool kernel) {
+struct CpuTime {
+  double user = 0;
+  double kernel = 0;
+};
+
+CpuTime ProcessCpuTime() {
   rusage usage{};
-  getrusage(who, &usage);
-  const timeval& time = kernel ? usage.ru_stime : usage.ru_utime;
-  return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
+  getrusage(RUSAGE_SELF, &usage);
+  const auto seconds = [](const timeval& time) {
+    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_usec) * 1e-6;
+  };
+  return {seconds(usage.ru_utime), seconds(usage.ru_stime)};
 }
 
 // Also reports the share of the CPU time spent in the kernel: the working
@@ -124,21 +131,22 @@ double CpuSeconds(int who, bool kernel) {
 void Convert(benchmark::State& state, const std::string& documentPath) {
   const Corpus& corpus = GetCorpus();
   exqrv::ConverterApp app;
-  double user = 0;
-  double kernel = 0;
+  CpuTime spent;
   for (auto _ : state) {
-    user -= CpuSeconds(RUSAGE_SELF, false);
-    kernel -= CpuSeconds(RUSAGE_SELF, true);
+    const CpuTime before = ProcessCpuTime();
     if (app.ConvertDocument(documentPath, corpus.textPath) != 1) state.SkipWithError("conversion failed");
-    user += CpuSeconds(RUSAGE_SELF, false);
-    kernel += CpuSeconds(RUSAGE_SELF, true);
+    const CpuTime after = ProcessCpuTime();
+    spent.user += after.user - before.user;
+    spent.kernel += after.kernel - before.kernel;
     // Each conversion writes a new text file, as one into an empty folder
     // does, rather than cutting the previous run's file down.
     state.PauseTiming();
     exqrv::platform::CurrentPlatform().DeleteFile(corpus.textPath);
     state.ResumeTiming();
   }
-  if (user + kernel > 0) state.counters["kernel%"] = 100.0 * kernel / (user + kernel);
+  if (spent.user + spent.kernel > 0) {
+    state.counters["kernel%"] = 100.0 * spent.kernel / (spent.user + spent.kernel);
+  }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * corpus.textBytes));
 }
 
