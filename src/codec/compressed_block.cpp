@@ -137,7 +137,10 @@ void CompressedBlock::State::Begin(platform::File& from, platform::File& to, uin
 }
 
 BlockResult CompressedBlock::State::Expand() {
-  explodeWork.reset(new (std::nothrow) ExplodeWork);
+  // Kept for the block's life: a document expands page after page through
+  // one block, and a fresh 64 KiB each time costs the allocator a trip to
+  // the kernel per page.
+  if (!explodeWork) explodeWork.reset(new (std::nothrow) ExplodeWork);
   if (!explodeWork) return BlockResult::OutOfMemory;
   // The header is read outside the callbacks: it is neither counted nor
   // checksummed. A source that ends inside it has no valid magic.
@@ -149,7 +152,6 @@ BlockResult CompressedBlock::State::Expand() {
   outputTotal = header.uncompressedLength;
   BlockResult result = codec::Explode(ReadPiece, WritePiece, *explodeWork, this);
   runningCrc = ~runningCrc;
-  explodeWork.reset();
   // Pending output is flushed here so that a full device is reported by the
   // operation that filled it. A destination that lost bytes holds no block.
   if (!writeFailed && !destination->Flush()) ReportWriteFailure();

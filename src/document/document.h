@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "codec/compressed_block.h"
 #include "container/container.h"
 #include "platform/file.h"
 #include "platform/platform.h"
@@ -87,6 +88,10 @@ class Document {
   bool SkipInlineImage();
 
   platform::File file_;
+  // Reused from page to page, with their buffers: each page still opens and
+  // closes its own handle on the document.
+  platform::File pageSource_;
+  codec::CompressedBlock pageBlock_;
   std::string path_;
   std::string workingCopyName_;
   int32_t hasWorkingCopy_ = 0;

@@ -63,14 +63,13 @@ PageLoadResult Document::LoadPage(uint16_t page) {
   if (live.contentOffset != 0 && live.contentLength != 0) return PageLoadResult::Loaded;
   const PageEntry& stored = storedPageTable_[page - 1];
 
-  platform::File source;
-  if (!OpenSeparateHandle(source)) return PageLoadResult::FormatError;
-  codec::CompressedBlock block;
   const int64_t start = file_.Seek(0, platform::SeekOrigin::End);
   if (start < 0 || start > UINT32_MAX) return PageLoadResult::FormatError;
+  if (!OpenSeparateHandle(pageSource_)) return PageLoadResult::FormatError;
   const codec::BlockResult result =
-      block.Run(source, stored.contentOffset, static_cast<int32_t>(stored.contentLength), file_,
-                static_cast<uint32_t>(start), codec::BlockMode::Expand, nullptr);
+      pageBlock_.Run(pageSource_, stored.contentOffset, static_cast<int32_t>(stored.contentLength),
+                     file_, static_cast<uint32_t>(start), codec::BlockMode::Expand, nullptr);
+  pageSource_.Close();
   if (result != codec::BlockResult::Ok) return PageLoadResult::FormatError;
   const int64_t end = file_.Seek(0, platform::SeekOrigin::End);
   if (end < start || end > UINT32_MAX) return PageLoadResult::FormatError;
