@@ -51,6 +51,10 @@ class File {
   // holds a whole expanded page of any usual size, which is then read back
   // from memory, not from the system.
   static constexpr size_t kReadWriteBufferSize = 128 * 1024;
+  // A file only written (a text file, a tool's output) goes to the system in
+  // larger pieces: on a virtual machine each call costs as much as copying
+  // tens of kilobytes.
+  static constexpr size_t kWriteBufferSize = 1024 * 1024;
 
   File() = default;
   // Wraps an existing descriptor, which is then read and written in

@@ -113,7 +113,7 @@ TEST(File, WriteFailuresAreReportedAndSticky) {
   File file;
   ASSERT_TRUE(file.Open(dir / "full.txt", OpenMode::Write));
   SetWriteFaultAfter(100);
-  std::string chunk(File::kBufferSize, 'x');
+  std::string chunk(File::kWriteBufferSize, 'x');
   EXPECT_FALSE(file.Write(chunk.data(), static_cast<uint32_t>(chunk.size())));
   SetWriteFaultAfter(-1);
   EXPECT_TRUE(file.WriteFailed());
