@@ -196,7 +196,9 @@ void Encoder::IndexWindow(uint32_t start, uint32_t limit) {
   }
   index.start[ImplodeWork::kTripleHashCount] = static_cast<uint16_t>(sum);
   for (uint32_t position = limit; position-- > start;) {
-    index.positions[--counts[index.hashes[position]]] = static_cast<uint16_t>(position);
+    const uint16_t slot = --counts[index.hashes[position]];
+    index.positions[slot] = static_cast<uint16_t>(position);
+    index.rank[position] = slot;
   }
 }
 
@@ -223,8 +225,11 @@ uint32_t AdvanceCursor(ImplodeWork::TripleIndex& index, uint32_t hash, uint32_t 
 Match Encoder::FindMatch(uint32_t p) {
   const uint32_t hash = TripleHash(p);
   ImplodeWork::TripleIndex& triples = work_.triples;
-  const uint32_t end = triples.start[hash + 1];
   uint32_t next = AdvanceCursor(triples, hash, p + 1 - dictionarySize_);
+  // p is in its own list: the candidates are the positions before it there,
+  // less p - 1.
+  uint32_t end = triples.rank[p];
+  if (end > next && triples.positions[end - 1] == p - 1) --end;
 
   // The longest candidate, the later one among equals, or the hand-over to
   // the long-match search at the first candidate longer than 10 bytes.
@@ -236,9 +241,8 @@ Match Encoder::FindMatch(uint32_t p) {
   const uint8_t* const window = work_.window;
   const uint8_t* const here = window + p;
   const uint64_t hereWord = LoadLe64(here);
-  const uint32_t stop = p - 1;
   uint32_t bestKey = 0;  // length << 16 | position
-  for (; next < end && triples.positions[next] < stop; ++next) {
+  for (; next < end; ++next) {
     const uint32_t q = triples.positions[next];
     const uint64_t difference = LoadLe64(window + q) ^ hereWord;
     uint32_t length = difference == 0 ? 8 : static_cast<uint32_t>(__builtin_ctzll(difference) >> 3);
@@ -290,8 +294,7 @@ Match Encoder::SearchLongMatch(uint32_t p, uint32_t next, uint32_t end, uint32_t
   const uint16_t* const positions = work_.triples.positions;
   const uint8_t* const window = work_.window;
   const uint8_t* const pattern = window + p;
-  const uint32_t stop = p - 1;
-  auto remains = [&](uint32_t index) { return index < end && positions[index] < stop; };
+  auto remains = [&](uint32_t index) { return index < end; };
 
   if (length == kMaxMatch || !remains(next)) return Match{length, p - best};
   failureKnown_ = 0;

@@ -32,6 +32,7 @@ struct ImplodeWork {
     uint16_t cursor[kTripleHashCount];
     uint16_t positions[kMaxHistory + kBatch];
     uint16_t hashes[kMaxHistory + kBatch];
+    uint16_t rank[kMaxHistory + kBatch];  // where each indexed position stands in positions
   } triples;
   // By byte pair (first byte in the low 8 bits): the stream position + 1 of
   // its latest occurrence so far, 0 for none.
