@@ -248,18 +248,38 @@ TEST_F(DocumentOpen, NameTableWithNoRecordsIsComplete) {
   EXPECT_TRUE(document.nameRecords().empty());
 }
 
+// Pages share one expansion object: a page that fails, whether at its
+// header or partway through its stream, leaves nothing that spoils the next.
 TEST_F(DocumentOpen, APageBlockThatFailsStaysUnexpanded) {
-  std::string bytes = build::BuildDocument({.pages = {TextPage({"x"})}, .compress = true});
+  const std::string after = TextPage({"after the failed page"});
+  const std::string intact =
+      build::BuildDocument({.pages = {TextPage({"x"}), after}, .compress = true});
   Document probe;
-  ASSERT_EQ(OpenBytes(probe, bytes), OpenResult::Opened);
+  ASSERT_EQ(OpenBytes(probe, intact), OpenResult::Opened);
   const uint32_t at = probe.storedPageTable()[0].contentOffset;
   probe.Close();
-  bytes[at] = 'X';  // spoil the block's magic
-  Document document;
-  ASSERT_EQ(OpenBytes(document, bytes), OpenResult::Opened);
-  EXPECT_EQ(document.LoadPage(1), PageLoadResult::FormatError);
-  EXPECT_EQ(document.pageTable()[0].contentLength, 0u);
-  EXPECT_EQ(document.LoadPage(1), PageLoadResult::FormatError);  // tried again
+  constexpr uint32_t kCompressedLengthAt = 16;
+  std::string badMagic = intact;
+  badMagic[at] = 'X';
+  std::string cutShort = intact;
+  cutShort[at + kCompressedLengthAt] = 6;  // the stream ends after a few items
+  for (uint32_t i = kCompressedLengthAt + 1; i < kCompressedLengthAt + 4; ++i) cutShort[at + i] = 0;
+
+  for (const std::string& bytes : {badMagic, cutShort}) {
+    Document document;
+    ASSERT_EQ(OpenBytes(document, bytes), OpenResult::Opened);
+    EXPECT_EQ(document.LoadPage(1), PageLoadResult::FormatError);
+    EXPECT_EQ(document.pageTable()[0].contentLength, 0u);
+    EXPECT_EQ(document.LoadPage(1), PageLoadResult::FormatError);  // tried again
+    ASSERT_EQ(document.LoadPage(2), PageLoadResult::Loaded);
+    const PageEntry& loaded = document.pageTable()[1];
+    ASSERT_EQ(loaded.contentLength, after.size());
+    std::string content(after.size(), '\0');
+    document.file().Seek(loaded.contentOffset, platform::SeekOrigin::Begin);
+    ASSERT_EQ(document.file().Read(content.data(), static_cast<uint32_t>(content.size())),
+              after.size());
+    EXPECT_EQ(content, after);
+  }
 }
 
 }  // namespace
