@@ -181,8 +181,18 @@ bool File::WriteThroughBuffer(const void* data, uint32_t count) {
       buffer_start_ + static_cast<int64_t>(buffer_length_) != position_ && !Flush()) {
     return false;
   }
-  if (state_ == BufferState::Writing && buffer_length_ + count > buffer_size_ && !Flush()) {
-    return false;
+  if (state_ == BufferState::Writing && buffer_length_ + count > buffer_size_) {
+    // Topped up and passed on whole: a file written in sequence then goes to
+    // the system in pieces of the buffer's size at multiples of it, which the
+    // system's cache takes in fewer, larger pages than ragged pieces.
+    const size_t room = buffer_size_ - buffer_length_;
+    std::memcpy(buffer_.get() + buffer_length_, in, room);
+    buffer_length_ += room;
+    position_ += static_cast<int64_t>(room);
+    in += room;
+    count -= static_cast<uint32_t>(room);
+    if (!Flush()) return false;
+    if (count == 0) return true;
   }
   if (count >= buffer_size_) {
     if (!WriteThrough(in, count, position_)) return false;

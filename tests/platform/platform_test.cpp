@@ -2,6 +2,8 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -96,6 +98,35 @@ TEST(File, ReadsWritesSeeksThroughItsBuffer) {
   EXPECT_EQ(file.Read(mid, 8), 0u);
   EXPECT_TRUE(file.Close());
   EXPECT_EQ(build::ReadFileBytes(dir / "f.bin").size(), big.size());
+}
+
+// Writes of every size, in sequence, across the buffer's boundaries (a
+// full buffer is topped up from the next write before it goes out): the file
+// holds every byte once, in order, and what was written reads back.
+TEST(File, WritesInSequenceAcrossTheBufferKeepEveryByte) {
+  ScratchDir dir;
+  for (const auto& [mode, buffer] : {std::pair{OpenMode::Write, File::kWriteBufferSize},
+                                     std::pair{OpenMode::ReadWrite, File::kReadWriteBufferSize}}) {
+    const std::vector<size_t> sizes = {1, 7, buffer - 9, 5, 3, buffer, 2 * buffer + 1, 300, buffer - 1};
+    std::string expected;
+    File file;
+    ASSERT_TRUE(file.Open(dir / "seq.bin", mode));
+    for (const size_t size : sizes) {
+      std::string piece(size, '\0');
+      for (size_t i = 0; i < size; ++i) piece[i] = static_cast<char>((expected.size() + i) * 13 + size);
+      ASSERT_TRUE(file.Write(piece.data(), static_cast<uint32_t>(size)));
+      expected += piece;
+      EXPECT_EQ(file.Position(), static_cast<int64_t>(expected.size()));
+    }
+    if (mode == OpenMode::ReadWrite) {
+      std::string back(expected.size(), '\0');
+      file.Seek(0, SeekOrigin::Begin);
+      ASSERT_EQ(file.Read(back.data(), static_cast<uint32_t>(back.size())), back.size());
+      EXPECT_TRUE(back == expected);
+    }
+    EXPECT_TRUE(file.Close());
+    EXPECT_TRUE(build::ReadFileBytes(dir / "seq.bin") == expected);
+  }
 }
 
 TEST(File, OpeningFailsForDirectoriesMissingFilesAndAbsentDrives) {
