@@ -44,9 +44,9 @@ bool File::Open(std::string_view path, OpenMode mode) {
   owning_ = true;
   seekable_ = true;
   rereads_writes_ = mode == OpenMode::ReadWrite;
-  const size_t buffer_size = rereads_writes_             ? kReadWriteBufferSize
-                             : mode == OpenMode::Read ? kBufferSize
-                                                      : kWriteBufferSize;
+  const size_t buffer_size = mode == OpenMode::Read        ? kBufferSize
+                             : mode == OpenMode::ReadWrite ? kReadWriteBufferSize
+                                                           : kWriteBufferSize;
   if (buffer_size != buffer_size_) buffer_.reset();
   buffer_size_ = buffer_size;
   position_ = 0;
