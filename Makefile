@@ -3,6 +3,10 @@
 # quoted throughout: a clone may live under a folder whose name has spaces.
 
 SHELL     := /bin/bash
+# ccache, when the build finds it, takes paths relative to the clone, so that
+# two clones share what they compiled alike.
+export CCACHE_BASEDIR  ?= $(CURDIR)
+export CCACHE_NOHASHDIR ?= 1
 BUILD     ?= build
 GENERATOR ?= Ninja
 JOBS      ?= 2
