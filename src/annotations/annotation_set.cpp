@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "codec/compressed_block.h"
 #include "platform/little_endian.h"
@@ -63,6 +64,11 @@ AnnotationLoadResult AnnotationSet::Load(platform::File& documentHandle,
   ClearLists();
   temporaryFault_ = platform::TemporaryFault::None;
   workName_ = uniqueName;
+  if (budget_ == nullptr || budget_ == &ownBudget_) {
+    ownBudget_ = codec::ExpansionBudget(codec::DefaultExpansionLimit(
+        static_cast<uint64_t>(std::max<int64_t>(documentHandle.Size(), 0))));
+    budget_ = &ownBudget_;
+  }
   LoadThumbnails(documentHandle);
   const int64_t position = documentHandle.Position();
   if (!FindStore(documentHandle)) return AnnotationLoadResult::Loaded;
@@ -173,6 +179,7 @@ bool AnnotationSet::FillWorkFile(platform::File& documentHandle) {
   }
   if (storeEntry_.compressed != 0) {
     codec::CompressedBlock block;
+    block.SetBudget(budget_);
     const codec::BlockResult result =
         block.Run(documentHandle, storeEntry_.offset, static_cast<int32_t>(storeEntry_.length),
                   workFile_, 0, codec::BlockMode::Expand, nullptr);
@@ -180,6 +187,7 @@ bool AnnotationSet::FillWorkFile(platform::File& documentHandle) {
   } else {
     CopyPlainStore(documentHandle);
     workFile_.Flush();
+    if (budget_->Exceeded()) return false;
   }
   workFileSize_ = workFile_.Size();
   return true;
@@ -194,6 +202,7 @@ void AnnotationSet::CopyPlainStore(platform::File& documentHandle) {
   uint64_t copied = 0;
   for (;;) {
     const uint32_t delivered = documentHandle.Read(buffer.data(), kCopyBufferSize);
+    if (!budget_->Take(delivered)) return;
     // A failed write leaves a shorter store; what it lacks reads as zeros.
     if (delivered > 0 && !workFile_.Write(buffer.data(), delivered)) return;
     if (delivered < kCopyBufferSize) return;
@@ -278,11 +287,12 @@ void AnnotationSet::ReadSection(RecordList<Record>& list, uint32_t sectionOffset
   workFile_.Read(header, kSectionHeaderSize);
   const uint16_t recordCount = ReadLe16(header + kRecordCountOffset);
   list.Clear();
+  TextScratch scratch;
   for (uint32_t i = 0; i < recordCount; ++i) {
     if (workFile_.Position() >= workFileSize_) break;
     Record record;
-    ReadRecord(workFile_, record);
-    list.InsertCopyAt(i, record);
+    ReadRecord(workFile_, record, scratch);
+    list.InsertCopyAt(i, std::move(record));
   }
   workFile_.Seek(position, platform::SeekOrigin::Begin);
 }

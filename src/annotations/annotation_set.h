@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "annotations/records.h"
+#include "codec/expansion_budget.h"
 #include "container/container.h"
 #include "platform/file.h"
 #include "platform/platform.h"
@@ -52,6 +53,12 @@ class AnnotationSet {
   // documentHandle: the document file itself. uniqueName: a reserved
   // "...EXTxxxx.TMP" name.
   AnnotationLoadResult Load(platform::File& documentHandle, const std::string& uniqueName);
+  // The work file takes its bytes from budget (the document's, shared with
+  // its working copy); before Load. Without one, Load uses a budget of its
+  // own, the default for the document's size.
+  void SetExpansionBudget(codec::ExpansionBudget* budget) { budget_ = budget; }
+  // True when the last Load stopped at the budget.
+  bool ExpansionExceeded() const { return budget_ != nullptr && budget_->Exceeded(); }
   int Reset();
   // Whether the work file let the last Load down: then the store's notes
   // are missing through no fault of the document.
@@ -96,6 +103,8 @@ class AnnotationSet {
   void ReadSection(RecordList<Record>& list, uint32_t sectionOffset);
 
   std::string workName_;
+  codec::ExpansionBudget* budget_ = nullptr;
+  codec::ExpansionBudget ownBudget_;
   platform::TemporaryFault temporaryFault_ = platform::TemporaryFault::None;
   ChunkEntry storeEntry_;
   std::array<uint8_t, kStoreHeaderSize> storeHeader_{};

@@ -1,5 +1,6 @@
 #include "annotations/records.h"
 
+#include <cstring>
 #include <vector>
 
 #include "platform/file.h"
@@ -12,7 +13,7 @@ namespace {
 // stays zero.
 class FieldReader {
  public:
-  explicit FieldReader(platform::File& file) : file_(file) {}
+  FieldReader(platform::File& file, TextScratch& scratch) : file_(file), scratch_(scratch) {}
 
   uint16_t U16() {
     uint8_t bytes[2] = {};
@@ -32,13 +33,12 @@ class FieldReader {
     return quad;
   }
 
-  // The buffer carries one extra zero byte, so the string ends at the first
-  // NUL of the stored bytes or right after them.
+  // The string ends at the first NUL of the bytes read, or after them.
   std::string Text() {
     const uint16_t count = U16();
-    std::vector<char> buffer(static_cast<size_t>(count) + 1, '\0');
-    file_.Read(buffer.data(), count);
-    return std::string(buffer.data());
+    if (scratch_.size() < count) scratch_.resize(count);
+    const uint32_t got = file_.Read(scratch_.data(), count);
+    return std::string(scratch_.data(), strnlen(scratch_.data(), got));
   }
 
   Placement ReadPlacement() {
@@ -57,12 +57,13 @@ class FieldReader {
 
  private:
   platform::File& file_;
+  TextScratch& scratch_;
 };
 
 }  // namespace
 
-void ReadRecord(platform::File& file, NoteRecord& record) {
-  FieldReader in(file);
+void ReadRecord(platform::File& file, NoteRecord& record, TextScratch& scratch) {
+  FieldReader in(file, scratch);
   record.text1 = in.Text();
   record.text2 = in.Text();
   record.page = static_cast<int16_t>(in.U16());
@@ -73,8 +74,8 @@ void ReadRecord(platform::File& file, NoteRecord& record) {
   in.SkipReserved();
 }
 
-void ReadRecord(platform::File& file, IndxeRecord& record) {
-  FieldReader in(file);
+void ReadRecord(platform::File& file, IndxeRecord& record, TextScratch& scratch) {
+  FieldReader in(file, scratch);
   record.text = in.Text();
   record.short1 = in.U16();
   record.short2 = in.U16();
@@ -84,8 +85,8 @@ void ReadRecord(platform::File& file, IndxeRecord& record) {
   in.SkipReserved();
 }
 
-void ReadRecord(platform::File& file, HtextRecord& record) {
-  FieldReader in(file);
+void ReadRecord(platform::File& file, HtextRecord& record, TextScratch& scratch) {
+  FieldReader in(file, scratch);
   record.text = in.Text();
   record.placement = in.ReadPlacement();
   record.short5 = in.U16();
@@ -93,22 +94,22 @@ void ReadRecord(platform::File& file, HtextRecord& record) {
   in.SkipReserved();
 }
 
-void ReadRecord(platform::File& file, HlinkRecord& record) {
-  FieldReader in(file);
+void ReadRecord(platform::File& file, HlinkRecord& record, TextScratch& scratch) {
+  FieldReader in(file, scratch);
   record.text1 = in.Text();
   record.placement = in.ReadPlacement();
   record.text2 = in.Text();
   in.SkipReserved();
 }
 
-void ReadRecord(platform::File& file, HligtRecord& record) {
-  FieldReader in(file);
+void ReadRecord(platform::File& file, HligtRecord& record, TextScratch& scratch) {
+  FieldReader in(file, scratch);
   record.placement = in.ReadPlacement();
   in.SkipReserved();
 }
 
-void ReadRecord(platform::File& file, BmarkRecord& record) {
-  FieldReader in(file);
+void ReadRecord(platform::File& file, BmarkRecord& record, TextScratch& scratch) {
+  FieldReader in(file, scratch);
   record.text1 = in.Text();
   record.text2 = in.Text();
   record.placement = in.ReadPlacement();

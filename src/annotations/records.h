@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace exqrv {
@@ -95,10 +96,11 @@ class RecordList {
 
   // Inserts a copy of record at position (the end when position is past it);
   // the records from there on move up by one. Notes keep index == position.
-  void InsertCopyAt(size_t position, const Record& record) {
+  // A record handed over as an rvalue is moved in: its texts are not copied.
+  void InsertCopyAt(size_t position, Record record) {
     if (position > records_.size()) position = records_.size();
     records_.insert(records_.begin() + static_cast<std::ptrdiff_t>(position),
-                    std::make_unique<Record>(record));
+                    std::make_unique<Record>(std::move(record)));
     if constexpr (std::is_same_v<Record, NoteRecord>) RenumberFrom(position);
   }
 
@@ -125,12 +127,15 @@ class RecordList {
 
 // Each reads one record's fields in disk order from the file's position, one
 // read per field, then steps over the 32 reserved bytes. Bytes past the end of
-// the file read as zero, texts there as empty.
-void ReadRecord(platform::File& file, NoteRecord& record);
-void ReadRecord(platform::File& file, IndxeRecord& record);
-void ReadRecord(platform::File& file, HtextRecord& record);
-void ReadRecord(platform::File& file, HlinkRecord& record);
-void ReadRecord(platform::File& file, HligtRecord& record);
-void ReadRecord(platform::File& file, BmarkRecord& record);
+// the file read as zero, texts there as empty. A text's stored bytes pass
+// through scratch, which a section reuses from record to record, so that each
+// text costs one allocation of exactly its kept length.
+using TextScratch = std::vector<char>;
+void ReadRecord(platform::File& file, NoteRecord& record, TextScratch& scratch);
+void ReadRecord(platform::File& file, IndxeRecord& record, TextScratch& scratch);
+void ReadRecord(platform::File& file, HtextRecord& record, TextScratch& scratch);
+void ReadRecord(platform::File& file, HlinkRecord& record, TextScratch& scratch);
+void ReadRecord(platform::File& file, HligtRecord& record, TextScratch& scratch);
+void ReadRecord(platform::File& file, BmarkRecord& record, TextScratch& scratch);
 
 }  // namespace exqrv

@@ -1,5 +1,6 @@
 // One conversion job: a document in, its text file out.
 #include <algorithm>
+#include <new>
 #include <vector>
 
 #include "annotations/annotation_set.h"
@@ -39,10 +40,32 @@ TextExtraction::~TextExtraction() {
   document_->Close();
 }
 
+void TextExtraction::LimitExpansion(uint64_t bytes) { document_->LimitExpansion(bytes); }
+
+uint64_t TextExtraction::ExpansionLimit() const {
+  return document_->expansionBudget().limit();
+}
+
+std::vector<DamagedPage> TextExtraction::DamagedPages() const { return document_->DamagedPages(); }
+
+// Memory runs out at this boundary, not inside: a document's notes may ask
+// for more than the process has, and that fails the document, not the run.
 bool TextExtraction::Open(const std::string& documentPath) {
   fault_ = platform::TemporaryFault::None;
+  extractionFault_ = ExtractionFault::None;
+  try {
+    return OpenDocument(documentPath);
+  } catch (const std::bad_alloc&) {
+    notes_->Reset();
+    extractionFault_ = ExtractionFault::OutOfMemory;
+    return false;
+  }
+}
+
+bool TextExtraction::OpenDocument(const std::string& documentPath) {
   if (document_->Open(documentPath) != OpenResult::Opened) {
     fault_ = document_->temporaryFault();
+    ExpandedBeyondLimit();
     return false;
   }
   const std::string uniqueName = platform::ReserveTemporaryName(kAnnotationPrefix);
@@ -51,6 +74,7 @@ bool TextExtraction::Open(const std::string& documentPath) {
     if (HasAnnotationStore()) fault_ = platform::TemporaryFault::NotMade;
     return true;
   }
+  notes_->SetExpansionBudget(&document_->expansionBudget());
   if (!document_->HasWorkingCopy()) {
     notes_->Load(document_->file(), uniqueName);
   } else {
@@ -59,7 +83,14 @@ bool TextExtraction::Open(const std::string& documentPath) {
     if (original.Open(documentPath, platform::OpenMode::Read)) notes_->Load(original, uniqueName);
   }
   fault_ = notes_->temporaryFault();
+  if (ExpandedBeyondLimit()) return false;
   return fault_ != platform::TemporaryFault::WriteFailed;
+}
+
+bool TextExtraction::ExpandedBeyondLimit() {
+  if (!document_->ExpansionExceeded()) return false;
+  extractionFault_ = ExtractionFault::ExpandsBeyondLimit;
+  return true;
 }
 
 // As the annotation reader looks for it: the first "indx" entry, with an
@@ -75,6 +106,16 @@ uint16_t TextExtraction::PageCount() const { return document_->PageCount(); }
 
 bool TextExtraction::WriteText(platform::File& output, PageRange range, bool withNotes,
                                const PageDone& pageDone) {
+  try {
+    return WritePages(output, range, withNotes, pageDone);
+  } catch (const std::bad_alloc&) {
+    extractionFault_ = ExtractionFault::OutOfMemory;
+    return false;
+  }
+}
+
+bool TextExtraction::WritePages(platform::File& output, PageRange range, bool withNotes,
+                                const PageDone& pageDone) {
   const uint32_t last = std::min<uint32_t>(range.last, document_->PageCount());
   const std::vector<const NoteRecord*> byPage =
       withNotes ? NotesByPage(notes_->Notes()) : std::vector<const NoteRecord*>();
@@ -86,6 +127,8 @@ bool TextExtraction::WriteText(platform::File& output, PageRange range, bool wit
       fault_ = platform::TemporaryFault::WriteFailed;
       return false;
     }
+    // Nor is a page the limit cut off: the text could never be whole.
+    if (ExpandedBeyondLimit()) return false;
     while (next != byPage.end() && (*next)->page < static_cast<int32_t>(page)) ++next;
     for (; next != byPage.end() && (*next)->page == static_cast<int32_t>(page); ++next) {
       WriteString(output, (*next)->text1);
@@ -103,8 +146,10 @@ bool TextExtraction::WriteText(platform::File& output, PageRange range, bool wit
 
 int ConverterApp::ConvertDocument(const std::string& documentPath, const std::string& textPath) {
   TextExtraction job;
+  lastDamagedPages_.clear();
   const bool opened = job.Open(documentPath);
   lastFault_ = job.temporaryFault();
+  lastExtractionFault_ = job.extractionFault();
   if (!opened) return 0;
   // The document is held open while the text file is made, and the text file
   // is not shared: a text name that leads back to the document itself (a
@@ -116,6 +161,8 @@ int ConverterApp::ConvertDocument(const std::string& documentPath, const std::st
   // A text file that could not be written whole is no result: remove it.
   const bool written = job.WriteText(output);
   lastFault_ = job.temporaryFault();
+  lastExtractionFault_ = job.extractionFault();
+  lastDamagedPages_ = job.DamagedPages();
   if (!output.Close() || !written) {
     platform::CurrentPlatform().DeleteFile(textPath);
     return 0;

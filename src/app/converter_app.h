@@ -4,8 +4,10 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/list_entry.h"
+#include "app/text_extraction.h"
 #include "platform/platform.h"
 
 namespace exqrv {
@@ -50,6 +52,12 @@ class ConverterApp {
   int ConvertDocument(const std::string& documentPath, const std::string& textPath);
   // How the temporary files let the last conversion down, if they did.
   platform::TemporaryFault LastTemporaryFault() const { return lastFault_; }
+  // Why the last document failed on its own account (past its expansion
+  // limit, out of memory), if it did.
+  ExtractionFault LastExtractionFault() const { return lastExtractionFault_; }
+  // The damaged pages of the last document converted: its text file holds
+  // every byte that could be recovered, yet it is not the document's text.
+  const std::vector<DamagedPage>& LastDamagedPages() const { return lastDamagedPages_; }
 
   // Entry lists (dialog mode).
   void ClearEntryLists(EntryLists which);
@@ -73,6 +81,8 @@ class ConverterApp {
   DialogHook dialogHook_;
   std::string startUpDirectory_;
   platform::TemporaryFault lastFault_ = platform::TemporaryFault::None;
+  ExtractionFault lastExtractionFault_ = ExtractionFault::None;
+  std::vector<DamagedPage> lastDamagedPages_;
 };
 
 // The text file name of a document: its name without the last three

@@ -7,14 +7,23 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "document/document.h"
 #include "platform/file.h"
 #include "platform/platform.h"
 
 namespace exqrv {
 
 class AnnotationSet;
-class Document;
+
+// Why a document failed that opened as a Quillor document, when the reason
+// is neither a damaged block nor a temporary file.
+enum class ExtractionFault {
+  None,
+  ExpandsBeyondLimit,  // its temporary files would pass the expansion limit
+  OutOfMemory,         // loading it (its notes, most likely) ran out of memory
+};
 
 struct PageRange {
   uint32_t first = 1;
@@ -26,8 +35,14 @@ class TextExtraction {
   TextExtraction();
   ~TextExtraction();  // resets the notes, then closes the document
 
+  // What the document may expand to (working copy and annotation work file
+  // together), in bytes; before Open. Without it: codec::DefaultExpansionLimit
+  // of the document's size.
+  void LimitExpansion(uint64_t bytes);
+
   // Opens the document and loads its notes. False when it cannot be opened,
-  // is not a Quillor document, or a temporary file could not take its bytes.
+  // is not a Quillor document, a temporary file could not take its bytes, or
+  // extractionFault() says why.
   bool Open(const std::string& documentPath);
   uint16_t PageCount() const;
 
@@ -36,20 +51,36 @@ class TextExtraction {
 
   // Writes the text of the pages in range (within 1 to PageCount), each
   // followed by its notes when withNotes. False when a write failed, to the
-  // output or to the working copy, or pageDone stopped it.
+  // output or to the working copy, extractionFault() says why, or pageDone
+  // stopped it.
   bool WriteText(platform::File& output, PageRange range = {}, bool withNotes = true,
                  const PageDone& pageDone = {});
 
   // How the temporary files let this job down, if they did. NotMade after a
   // successful Open means the document's notes are missing.
   platform::TemporaryFault temporaryFault() const { return fault_; }
+  // Why the document failed on its own account, if it did.
+  ExtractionFault extractionFault() const { return extractionFault_; }
+  // The limit that applied to this document (after Open).
+  uint64_t ExpansionLimit() const;
+
+  // The pages written so far whose blocks are damaged: their text is
+  // missing, or not what was stored. The text written stays exactly as it
+  // is; a document with damaged pages has not been converted whole.
+  std::vector<DamagedPage> DamagedPages() const;
 
  private:
+  bool OpenDocument(const std::string& documentPath);
+  bool WritePages(platform::File& output, PageRange range, bool withNotes,
+                  const PageDone& pageDone);
   bool HasAnnotationStore() const;
+  // True (and the fault noted) when the document went past its limit.
+  bool ExpandedBeyondLimit();
 
   std::unique_ptr<Document> document_;
   std::unique_ptr<AnnotationSet> notes_;
   platform::TemporaryFault fault_ = platform::TemporaryFault::None;
+  ExtractionFault extractionFault_ = ExtractionFault::None;
 };
 
 }  // namespace exqrv

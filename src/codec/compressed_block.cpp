@@ -82,7 +82,9 @@ struct CompressedBlock::State {
   uint32_t bytesRead = 0;
   uint32_t bytesWritten = 0;
   bool writeFailed = false;
-  bool pastLargestOffset = false;  // expanding would have carried the destination past 4 GiB
+  // Expanding would have carried the destination past 4 GiB or the budget.
+  bool outputRefused = false;
+  ExpansionBudget* budget = nullptr;
   uint32_t destinationOffset = 0;
   std::unique_ptr<ExplodeWork> explodeWork;
   std::unique_ptr<ImplodeWork> implodeWork;
@@ -96,7 +98,8 @@ struct CompressedBlock::State {
   bool WriteHeader();
   void ReportWriteFailure();
   // No further input once a write failed: the codec winds down.
-  bool WindingDown() const { return writeFailed || pastLargestOffset; }
+  bool WindingDown() const { return writeFailed || outputRefused; }
+  bool MayExpand(uint32_t count);
 
   static uint32_t ReadPiece(uint8_t* buffer, uint32_t requested, void* context);
   static void WritePiece(const uint8_t* buffer, uint32_t count, void* context);
@@ -106,6 +109,10 @@ CompressedBlock::CompressedBlock() : state_(std::make_unique<State>()) {}
 CompressedBlock::~CompressedBlock() = default;
 
 uint32_t CompressedBlock::crc() const { return state_->runningCrc; }
+
+bool CompressedBlock::CrcMatchesHeader() const { return state_->runningCrc == state_->header.crc; }
+
+void CompressedBlock::SetBudget(ExpansionBudget* budget) { state_->budget = budget; }
 
 BlockResult CompressedBlock::Run(platform::File& source, uint32_t sourceOffset, int32_t length,
                                  platform::File& destination, uint32_t destinationOffset,
@@ -130,7 +137,7 @@ void CompressedBlock::State::Begin(platform::File& from, platform::File& to, uin
   bytesRead = 0;
   bytesWritten = 0;
   writeFailed = false;
-  pastLargestOffset = false;
+  outputRefused = false;
   source = &from;
   destination = &to;
   destinationOffset = toOffset;
@@ -155,7 +162,7 @@ BlockResult CompressedBlock::State::Expand() {
   // Pending output is flushed here so that a full device is reported by the
   // operation that filled it. A destination that lost bytes holds no block.
   if (!writeFailed && !destination->Flush()) ReportWriteFailure();
-  if (pastLargestOffset || writeFailed) result = BlockResult::DataError;
+  if (outputRefused || writeFailed) result = BlockResult::DataError;
   return result;
 }
 
@@ -217,9 +224,8 @@ uint32_t CompressedBlock::State::ReadPiece(uint8_t* buffer, uint32_t requested, 
 void CompressedBlock::State::WritePiece(const uint8_t* buffer, uint32_t count, void* context) {
   State& state = *static_cast<State*>(context);
   if (state.WindingDown()) return;
-  if (state.mode == BlockMode::Expand &&
-      uint64_t{state.destinationOffset} + state.bytesWritten + count > kLargestOffset) {
-    state.pastLargestOffset = true;
+  if (state.mode == BlockMode::Expand && !state.MayExpand(count)) {
+    state.outputRefused = true;
     return;
   }
   if (!state.destination->Write(buffer, count)) state.ReportWriteFailure();
@@ -228,6 +234,16 @@ void CompressedBlock::State::WritePiece(const uint8_t* buffer, uint32_t count, v
     state.runningCrc = Crc32Update(buffer, count, state.runningCrc);
     ReportProgress(state.bytesWritten, state.outputTotal);
   }
+}
+
+// Room for count more expanded bytes, in the 32-bit offsets of a document and
+// in the budget; a refusal marks the budget, whichever limit it was.
+bool CompressedBlock::State::MayExpand(uint32_t count) {
+  if (uint64_t{destinationOffset} + bytesWritten + count > kLargestOffset) {
+    if (budget != nullptr) budget->MarkExceeded();
+    return false;
+  }
+  return budget == nullptr || budget->Take(count);
 }
 
 }  // namespace exqrv::codec

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "codec/codec.h"
+#include "codec/expansion_budget.h"
 #include "platform/file.h"
 
 namespace exqrv::codec {
@@ -48,13 +49,21 @@ class CompressedBlock {
   // destination is left just past it.
   //
   // Expansion never carries the destination past 4 GiB (offsets in a
-  // document are 32-bit): such a block ends with DataError.
+  // document are 32-bit), nor past the budget when one is set: such a block
+  // ends with DataError, and the budget is marked exceeded.
   BlockResult Run(platform::File& source, uint32_t sourceOffset, int32_t length,
                   platform::File& destination, uint32_t destinationOffset, BlockMode mode,
                   ProgressCallback progress);
 
   // The complemented CRC-32 of the data of the last operation.
   uint32_t crc() const;
+  // After an expansion that ended Ok: whether the data has the CRC-32 that
+  // the block's header gives.
+  bool CrcMatchesHeader() const;
+
+  // Every byte expanded from now on is taken from budget (none: no limit but
+  // the 32-bit offset). The budget must outlive the runs.
+  void SetBudget(ExpansionBudget* budget);
 
  private:
   struct State;

@@ -2,6 +2,7 @@
 // document with a compressed page table is expanded.
 #include "document/document.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "codec/compressed_block.h"
@@ -20,6 +21,8 @@ bool IsExpandedAtOpen(const ChunkEntry& entry) {
 
 }  // namespace
 
+Document::Document() { pageBlock_.SetBudget(&budget_); }
+
 Document::~Document() {
   Close();
   if (!workingCopyName_.empty()) System().DeleteFile(workingCopyName_);
@@ -33,6 +36,9 @@ OpenResult Document::Open(const std::string& path) {
   }
   if (!VerifyMagic()) return OpenResult::FormatError;
   path_ = path;
+  budget_ = codec::ExpansionBudget(
+      expansionLimit_.value_or(codec::DefaultExpansionLimit(static_cast<uint64_t>(
+          std::max<int64_t>(file_.Size(), 0)))));
   if (IsPageTableCompressed()) {
     const OpenResult made = MakeWorkingCopy();
     if (made != OpenResult::Opened) return made;
@@ -76,21 +82,32 @@ OpenResult Document::MakeWorkingCopy() {
   if (!source.Open(path_, platform::OpenMode::Read)) return OpenResult::FileError;
 
   // The header and the directory go over as they are; the entries of the
-  // chunks expanded below are rewritten afterwards.
+  // chunks expanded below are rewritten afterwards. Only the first entry of
+  // each expanded tag is ever rewritten, and tags never change: where those
+  // entries lie is noted once, so that each rewrite is one write.
   uint8_t header[kDocumentHeaderSize] = {};
   source.Seek(0, platform::SeekOrigin::Begin);
   file_.Seek(0, platform::SeekOrigin::Begin);
   const uint32_t got = source.Read(header, kDocumentHeaderSize);
   file_.Write(header, got);
+  budget_.Take(got);
   const uint16_t count = DocumentHeader::Parse(header).chunkCount;
+  std::map<std::array<char, kChunkTagSize>, uint32_t> firstOfTag;
   for (uint32_t i = 0; i < count; ++i) {
     uint8_t entry[kDirectoryEntrySize];
     const uint32_t entry_got = source.Read(entry, kDirectoryEntrySize);
     file_.Write(entry, entry_got);
+    budget_.Take(entry_got);
+    if (entry_got >= kChunkTagSize) {
+      std::array<char, kChunkTagSize> tag;
+      std::memcpy(tag.data(), entry, kChunkTagSize);
+      firstOfTag.emplace(tag, i);
+    }
     if (entry_got < kDirectoryEntrySize) break;
   }
 
   codec::CompressedBlock block;
+  block.SetBudget(&budget_);
   source.Seek(kDocumentHeaderSize, platform::SeekOrigin::Begin);
   for (uint32_t i = 0; i < count; ++i) {
     uint8_t bytes[kDirectoryEntrySize] = {};
@@ -99,16 +116,25 @@ OpenResult Document::MakeWorkingCopy() {
     if (!IsExpandedAtOpen(entry)) continue;
     const int64_t start = file_.Seek(0, platform::SeekOrigin::End);
     const int64_t resume = source.Position();
-    if (start < 0 || start > UINT32_MAX) return OpenResult::FormatError;
+    if (start < 0 || start > UINT32_MAX) {
+      budget_.MarkExceeded();
+      return OpenResult::FormatError;
+    }
     const codec::BlockResult result =
         block.Run(source, entry.offset, static_cast<int32_t>(entry.length), file_,
                   static_cast<uint32_t>(start), codec::BlockMode::Expand, nullptr);
     if (result != codec::BlockResult::Ok) return WorkingCopyFailure();
     source.Seek(resume, platform::SeekOrigin::Begin);
     const int64_t end = file_.Seek(0, platform::SeekOrigin::End);
-    if (end < start || end > UINT32_MAX) return OpenResult::FormatError;
-    RewriteWorkingCopyEntry(entry, static_cast<uint32_t>(start),
-                            static_cast<uint32_t>(end - start));
+    if (end < start || end > UINT32_MAX) {
+      budget_.MarkExceeded();
+      return OpenResult::FormatError;
+    }
+    // The entry was copied above, unless the file changed in between.
+    if (const auto first = firstOfTag.find(entry.tag); first != firstOfTag.end()) {
+      RewriteWorkingCopyEntry(first->second, entry, static_cast<uint32_t>(start),
+                              static_cast<uint32_t>(end - start));
+    }
   }
   // The header and directory went through the buffer: a full device may
   // only show now.
@@ -125,33 +151,20 @@ OpenResult Document::WorkingCopyFailure() {
   return OpenResult::FileError;
 }
 
-// Points the first entry with this tag in the working copy at the expanded
-// data: compressed flag 0, the new offset and length.
-bool Document::RewriteWorkingCopyEntry(const ChunkEntry& entry, uint32_t offset, uint32_t length) {
-  uint8_t header[kDocumentHeaderSize];
-  if (file_.Seek(0, platform::SeekOrigin::Begin) < 0 ||
-      file_.Read(header, kDocumentHeaderSize) < kDocumentHeaderSize) {
-    return false;
-  }
-  const uint16_t count = DocumentHeader::Parse(header).chunkCount;
-  for (uint32_t i = 0; i < count; ++i) {
-    const int64_t at = kDocumentHeaderSize + static_cast<int64_t>(i) * kDirectoryEntrySize;
-    char tag[kChunkTagSize];
-    if (file_.Seek(at, platform::SeekOrigin::Begin) < 0 ||
-        file_.Read(tag, kChunkTagSize) < kChunkTagSize) {
-      return false;
-    }
-    if (std::memcmp(tag, entry.tag.data(), kChunkTagSize) != 0) continue;
-    ChunkEntry expanded = entry;
-    expanded.compressed = 0;
-    expanded.offset = offset;
-    expanded.length = length;
-    uint8_t bytes[kDirectoryEntrySize];
-    expanded.Serialize(bytes);
-    return file_.Seek(at, platform::SeekOrigin::Begin) >= 0 &&
-           file_.Write(bytes, kDirectoryEntrySize);
-  }
-  return false;
+// Points the entry at index, the first with its tag in the working copy, at
+// the expanded data: compressed flag 0, the new offset and length.
+bool Document::RewriteWorkingCopyEntry(uint32_t index, const ChunkEntry& entry, uint32_t offset,
+                                       uint32_t length) {
+  ChunkEntry expanded = entry;
+  expanded.compressed = 0;
+  expanded.offset = offset;
+  expanded.length = length;
+  uint8_t bytes[kDirectoryEntrySize];
+  expanded.Serialize(bytes);
+  // The tag stays as it is: only the 12 bytes after it are written.
+  const int64_t at = kDocumentHeaderSize + static_cast<int64_t>(index) * kDirectoryEntrySize;
+  return file_.Seek(at + kChunkTagSize, platform::SeekOrigin::Begin) >= 0 &&
+         file_.Write(bytes + kChunkTagSize, kDirectoryEntrySize - kChunkTagSize);
 }
 
 bool Document::VerifyMagic() {

@@ -5,10 +5,13 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "codec/compressed_block.h"
+#include "codec/expansion_budget.h"
 #include "container/container.h"
 #include "platform/file.h"
 #include "platform/platform.h"
@@ -28,9 +31,22 @@ enum class PageLoadResult : int32_t {
   FormatError = -3,
 };
 
+// A page whose block gave no text, or text that is not what was stored. The
+// bytes written for it stay as they are; this only says that they are wrong.
+enum class PageDamage {
+  DoesNotExpand,  // result: what the expansion ended with
+  CrcMismatch,    // the block expanded, but its data fails its CRC-32
+};
+
+struct DamagedPage {
+  uint16_t page = 0;  // counted from 1
+  PageDamage damage = PageDamage::DoesNotExpand;
+  codec::BlockResult result = codec::BlockResult::Ok;
+};
+
 class Document {
  public:
-  Document() = default;
+  Document();
   ~Document();
   Document(const Document&) = delete;
   Document& operator=(const Document&) = delete;
@@ -62,6 +78,19 @@ class Document {
                                                    : temporaryFault_;
   }
 
+  // What the document may expand to, its working copy and its annotation
+  // work file together; before Open. Without it, the default for the
+  // document's size (codec::DefaultExpansionLimit).
+  void LimitExpansion(uint64_t bytes) { expansionLimit_ = bytes; }
+  // The budget of this document, from Open on; the annotation reader takes
+  // from it too.
+  codec::ExpansionBudget& expansionBudget() { return budget_; }
+  // True once an expansion went past the limit (or past a 32-bit offset of
+  // the working copy): the document cannot be converted whole.
+  bool ExpansionExceeded() const { return budget_.Exceeded(); }
+  // The pages loaded so far whose blocks are damaged, in page order.
+  std::vector<DamagedPage> DamagedPages() const;
+
   uint16_t PageCount() const { return pageCount_; }
   bool HasWorkingCopy() const { return hasWorkingCopy_ != 0; }
   platform::File& file() { return file_; }
@@ -77,7 +106,9 @@ class Document {
   OpenResult MakeWorkingCopy();
   OpenResult WorkingCopyFailure();
   bool CreateWorkingCopyFile();
-  bool RewriteWorkingCopyEntry(const ChunkEntry& entry, uint32_t offset, uint32_t length);
+  bool RewriteWorkingCopyEntry(uint32_t index, const ChunkEntry& entry, uint32_t offset,
+                               uint32_t length);
+  void RecordDamage(uint16_t page, PageDamage damage, codec::BlockResult result);
   bool OpenSeparateHandle(platform::File& handle) const;
 
   // Pagetext internals.
@@ -97,6 +128,9 @@ class Document {
   int32_t hasWorkingCopy_ = 0;
   platform::TemporaryFault temporaryFault_ = platform::TemporaryFault::None;
   std::vector<ChunkEntry> directory_;
+  std::optional<uint64_t> expansionLimit_;
+  codec::ExpansionBudget budget_;
+  std::map<uint16_t, DamagedPage> damagedPages_;
 
   uint16_t pageCount_ = 0;
   std::vector<PageEntry> pageTable_;

@@ -64,19 +64,45 @@ PageLoadResult Document::LoadPage(uint16_t page) {
   const PageEntry& stored = storedPageTable_[page - 1];
 
   const int64_t start = file_.Seek(0, platform::SeekOrigin::End);
-  if (start < 0 || start > UINT32_MAX) return PageLoadResult::FormatError;
+  if (start < 0 || start > UINT32_MAX) {
+    budget_.MarkExceeded();
+    return PageLoadResult::FormatError;
+  }
   if (!OpenSeparateHandle(pageSource_)) return PageLoadResult::FormatError;
   const codec::BlockResult result =
       pageBlock_.Run(pageSource_, stored.contentOffset, static_cast<int32_t>(stored.contentLength),
                      file_, static_cast<uint32_t>(start), codec::BlockMode::Expand, nullptr);
   pageSource_.Close();
-  if (result != codec::BlockResult::Ok) return PageLoadResult::FormatError;
+  if (result != codec::BlockResult::Ok) {
+    // A page cut off by the limit is not damaged: the whole document fails.
+    if (!budget_.Exceeded()) RecordDamage(page, PageDamage::DoesNotExpand, result);
+    return PageLoadResult::FormatError;
+  }
+  // The stream decoded to its end, but a changed byte in it most often
+  // decodes too, into other text: only the CRC-32 tells.
+  if (!pageBlock_.CrcMatchesHeader()) RecordDamage(page, PageDamage::CrcMismatch, result);
+  else damagedPages_.erase(page);
   const int64_t end = file_.Seek(0, platform::SeekOrigin::End);
-  if (end < start || end > UINT32_MAX) return PageLoadResult::FormatError;
+  if (end < start || end > UINT32_MAX) {
+    budget_.MarkExceeded();
+    return PageLoadResult::FormatError;
+  }
   live.contentLength = static_cast<uint32_t>(end - start);
   live.contentOffset = static_cast<uint32_t>(start);
   file_.Seek(position, platform::SeekOrigin::Begin);
   return PageLoadResult::Loaded;
+}
+
+// A page tried again keeps one record, of its latest attempt.
+void Document::RecordDamage(uint16_t page, PageDamage damage, codec::BlockResult result) {
+  damagedPages_[page] = DamagedPage{page, damage, result};
+}
+
+std::vector<DamagedPage> Document::DamagedPages() const {
+  std::vector<DamagedPage> pages;
+  pages.reserve(damagedPages_.size());
+  for (const auto& [page, damage] : damagedPages_) pages.push_back(damage);
+  return pages;
 }
 
 }  // namespace exqrv
