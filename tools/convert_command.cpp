@@ -35,7 +35,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr char kUsage[] =
     "usage: qrvtool convert [-j N] [-o DIR] [-r] [-n] [--progress|--quiet] "
-    "[--encoding CODEPAGE] [--lf] [--page-break] PATH...";
+    "[--encoding CODEPAGE] [--lf] [--page-break] [--max-expansion BYTES] PATH...";
 constexpr char kDocumentPattern[] = "*.QRV";
 // Each worker holds one interruption guard, of which the platform has 64.
 constexpr unsigned kMaxWorkers = 64;
@@ -249,6 +249,7 @@ Outcome ConvertOne(const Task& task, const Settings& settings) {
   }
   const std::string document = task.document.string();
   TextExtraction job;
+  ApplyBeforeOpen(settings.text, job);
   if (!job.Open(document)) return {Result::Failed, OpenProblem(document, job), 0};
   if (platform::IsSameFile(document, task.text.string())) {
     return {Result::Failed, "its text file would replace the document itself", 0};
@@ -266,12 +267,16 @@ Outcome ConvertOne(const Task& task, const Settings& settings) {
   const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(output.Position(), 0));
   if (!output.Close() || !written) {
     platform::CurrentPlatform().DeleteFile(part);
-    const std::string temporary = TemporaryProblem(job, true);
+    const std::string temporary = TemporaryProblem(job, true) + ExtractionProblem(job);
     return {Result::Failed, temporary.empty() ? "writing " + task.text.string() + " failed: " +
                                                     (error.empty() ? output.ErrorText() : error)
                                               : temporary, 0};
   }
-  Outcome outcome = PlaceText(part, task.text, settings.keepExisting, size);
+  // A damaged document fails, but its text holds every byte that could be
+  // recovered: it takes the name only where no text is, never over one.
+  const std::string damage = DamageSummary(job);
+  Outcome outcome = PlaceText(part, task.text, settings.keepExisting || !damage.empty(), size);
+  if (!damage.empty()) outcome = {Result::Failed, damage, 0};
   // As exqrv does, the pages stay converted; the run still fails.
   if (const std::string missing = TemporaryProblem(job, true);
       outcome.result == Result::Converted && !missing.empty()) {

@@ -19,11 +19,12 @@ constexpr Subcommand kSubcommands[] = {
     {"info", exqrv::tools::InfoCommand,
      "info [--json] [--encoding CODEPAGE] DOC   header, chunks, pages, notes"},
     {"text", exqrv::tools::TextCommand,
-     "text [--pages FIRST-LAST] [--no-notes] [--encoding CODEPAGE] [--lf] [--page-break] DOC|-...\n"
-     "                           the text exqrv would write, to standard output"},
+     "text [--pages FIRST-LAST] [--no-notes] [--encoding CODEPAGE] [--lf] [--page-break]\n"
+     "        [--max-expansion BYTES] DOC|-...   the text exqrv would write, to standard output"},
     {"convert", exqrv::tools::ConvertCommand,
      "convert [-j N] [-o DIR] [-r] [-n] [--progress|--quiet] [--encoding CODEPAGE] [--lf]\n"
-     "        [--page-break] PATH...   documents and folders into text files, in parallel"},
+     "        [--page-break] [--max-expansion BYTES] PATH...\n"
+     "                           documents and folders into text files, in parallel"},
     {"verify", exqrv::tools::VerifyCommand,
      "verify DOC               check every block's CRC-32 and length"},
     {"make", exqrv::tools::MakeCommand,

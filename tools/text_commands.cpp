@@ -17,6 +17,9 @@
 namespace exqrv::tools {
 namespace {
 
+// Offsets in a working copy are 32-bit: below this limit the limit decides.
+constexpr uint64_t kWorkingCopyReach = uint64_t{1} << 32;
+
 int TextUsage(const std::string& message) {
   std::fprintf(stderr, "qrvtool: %s\nusage: qrvtool text [--pages FIRST-LAST] [--no-notes] %s DOC...\n",
                message.c_str(), kTextOptionsUsage);
@@ -184,19 +187,31 @@ int TextCommand(const Args& args) {
       continue;
     }
     TextExtraction job;
+    ApplyBeforeOpen(options, job);
     if (!job.Open(fromInput ? copy.name : path)) {
       Fail(shown + ": " + OpenProblem(fromInput ? copy.name : path, job));
       allWritten = false;
       continue;
     }
     std::string error;
+    const bool written = WriteDocumentText(job, output, options, range, withNotes, error);
+    // The output is still sound: the next document goes on after this one.
+    if (const std::string problem = ExtractionProblem(job); !problem.empty()) {
+      Fail(shown + ": " + problem + "; its text stops there");
+      allWritten = false;
+      continue;
+    }
     // Text cut short in the middle is the end for every document after it.
-    if (!WriteDocumentText(job, output, options, range, withNotes, error)) {
+    if (!written) {
       const std::string temporary = TemporaryProblem(job, withNotes);
       return Fail(shown + ": " + (temporary.empty() ? "writing the text failed: " + error : temporary));
     }
     if (const std::string missing = TemporaryProblem(job, withNotes); !missing.empty()) {
       Fail(shown + ": " + missing);
+      allWritten = false;
+    }
+    for (const std::string& line : DamageLines(job)) {
+      Fail(shown + ": " + line);
       allWritten = false;
     }
   }
@@ -214,6 +229,7 @@ std::string OpenProblem(const std::string& path, const TextExtraction& job) {
   if (job.temporaryFault() == platform::TemporaryFault::NotMade) {
     return "no temporary file could be made";
   }
+  if (const std::string problem = ExtractionProblem(job); !problem.empty()) return problem;
   uint8_t header[kDocumentHeaderSize];
   if (probe.Read(header, sizeof header) < sizeof header || !DocumentHeader::Parse(header).HasMagic()) {
     return "not a Quillor document";
@@ -227,6 +243,21 @@ std::string TemporaryProblem(const TextExtraction& job, bool withNotes) {
     case platform::TemporaryFault::NotMade:
       return withNotes ? "no temporary file could be made, so its notes are missing" : "";
     case platform::TemporaryFault::None: return "";
+  }
+  return "";
+}
+
+std::string ExtractionProblem(const TextExtraction& job) {
+  switch (job.extractionFault()) {
+    case ExtractionFault::ExpandsBeyondLimit: {
+      const std::string limit = "its limit of " + std::to_string(job.ExpansionLimit()) +
+                                " bytes (--max-expansion sets it)";
+      return job.ExpansionLimit() < kWorkingCopyReach
+                 ? "expands beyond " + limit
+                 : "expands beyond " + limit + " or beyond the 4 GiB a working copy can hold";
+    }
+    case ExtractionFault::OutOfMemory: return "runs out of memory (its notes are too large)";
+    case ExtractionFault::None: return "";
   }
   return "";
 }

@@ -5,6 +5,7 @@
 #include "tools/text_options.h"
 
 #include <algorithm>
+#include <cctype>
 
 #include "platform/file.h"
 #include "platform/platform.h"
@@ -15,6 +16,10 @@ namespace {
 constexpr char kFormFeed = '\f';
 constexpr char kSpoolPrefix[] = "PGT";
 constexpr uint32_t kChunk = 64 * 1024;
+constexpr size_t kMaxDigits = 18;  // fits 64 bits
+// A summary names this many damaged pages; a document damaged throughout
+// would otherwise give a line of megabytes.
+constexpr size_t kDamagedPagesNamed = 5;
 
 bool WriteAll(platform::File& output, const std::string& bytes) {
   return output.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
@@ -114,12 +119,66 @@ bool Drain(platform::File& spool, int64_t length, TextFilter& filter, platform::
   return true;
 }
 
+// Digits, then K, M or G for binary multiples; at least one byte.
+bool ParseByteCount(const std::string& text, uint64_t& bytes) {
+  const size_t end = text.find_first_not_of("0123456789");
+  const std::string number = text.substr(0, end);
+  const std::string suffix = end == std::string::npos ? "" : text.substr(end);
+  if (number.empty() || number.size() > kMaxDigits || suffix.size() > 1) return false;
+  bytes = std::stoull(number);
+  if (!suffix.empty()) {
+    const size_t power = std::string_view("KMG").find(static_cast<char>(std::toupper(suffix[0])));
+    if (power == std::string_view::npos) return false;
+    const unsigned shift = 10 * static_cast<unsigned>(power + 1);
+    if (bytes > (UINT64_MAX >> shift)) return false;
+    bytes <<= shift;
+  }
+  return bytes > 0;
+}
+
+std::string DamageText(const DamagedPage& damaged) {
+  const std::string page = "page " + std::to_string(damaged.page);
+  if (damaged.damage == PageDamage::CrcMismatch) {
+    return page + " does not match its CRC-32: its text is not what was stored";
+  }
+  return page + " does not expand (result " + std::to_string(static_cast<int>(damaged.result)) +
+         "): its text is missing";
+}
+
 }  // namespace
+
+void ApplyBeforeOpen(const TextOptions& options, TextExtraction& job) {
+  if (options.maxExpansion != 0) job.LimitExpansion(options.maxExpansion);
+}
+
+std::vector<std::string> DamageLines(const TextExtraction& job) {
+  std::vector<std::string> lines;
+  for (const DamagedPage& damaged : job.DamagedPages()) lines.push_back(DamageText(damaged));
+  return lines;
+}
+
+std::string DamageSummary(const TextExtraction& job) {
+  const std::vector<std::string> lines = DamageLines(job);
+  std::string summary;
+  for (size_t i = 0; i < lines.size() && i < kDamagedPagesNamed; ++i) {
+    summary += (i == 0 ? "" : "; ") + lines[i];
+  }
+  if (lines.size() > kDamagedPagesNamed) {
+    summary += "; and " + std::to_string(lines.size() - kDamagedPagesNamed) + " more damaged pages";
+  }
+  return summary;
+}
 
 OptionTaken TakeTextOption(const Args& args, size_t& at, TextOptions& options,
                            std::string& error) {
   const std::string& word = args[at];
-  if (word == "--lf") {
+  if (word == "--max-expansion") {
+    if (at + 1 >= args.size() || !ParseByteCount(args[at + 1], options.maxExpansion)) {
+      error = "--max-expansion wants a number of bytes, such as 2000000000 or 2G";
+      return OptionTaken::Bad;
+    }
+    ++at;
+  } else if (word == "--lf") {
     options.lf = true;
   } else if (word == "--page-break") {
     options.pageBreak = true;
