@@ -139,6 +139,32 @@ std::string CompressBlock(std::string_view data) {
   return block;
 }
 
+namespace {
+
+size_t ChunkCount(const DocumentSpec& recipe) {
+  const size_t store = !recipe.notes.empty() || recipe.compressNotes ? 1 : 0;
+  return 4 + store + recipe.extraChunks.size();  // pape, name, font, stru, then these
+}
+
+// The directory ends where the pages begin.
+uint32_t DirectoryEnd(const DocumentSpec& recipe) {
+  return kDocumentHeaderSize + kDirectoryEntrySize * static_cast<uint32_t>(ChunkCount(recipe));
+}
+
+std::string StoredPage(const DocumentSpec& recipe, const std::string& page) {
+  return recipe.compress ? CompressBlock(page) : page;
+}
+
+}  // namespace
+
+uint32_t PageContentOffset(const DocumentSpec& recipe, size_t page) {
+  uint32_t offset = DirectoryEnd(recipe);
+  for (size_t i = 0; i + 1 < page; ++i) {
+    offset += static_cast<uint32_t>(StoredPage(recipe, recipe.pages[i]).size());
+  }
+  return offset;
+}
+
 std::string BuildDocument(const DocumentSpec& recipe) {
   std::vector<Chunk> chunks;
   chunks.push_back({"pape", {}, recipe.compress});  // filled once the pages are placed
@@ -156,17 +182,19 @@ std::string BuildDocument(const DocumentSpec& recipe) {
   }
 
   // Layout: header, directory, the pages, then the chunks.
-  const uint32_t directoryEnd =
-      kDocumentHeaderSize + kDirectoryEntrySize * static_cast<uint32_t>(chunks.size());
+  const uint32_t directoryEnd = DirectoryEnd(recipe);
   std::string pages;
   std::vector<PageEntry> pageEntries;
   for (const std::string& page : recipe.pages) {
-    const std::string stored = recipe.compress ? CompressBlock(page) : page;
+    const std::string stored = StoredPage(recipe, page);
     PageEntry entry;
     entry.contentOffset = directoryEnd + static_cast<uint32_t>(pages.size());
     entry.contentLength = static_cast<uint32_t>(stored.size());
     pageEntries.push_back(entry);
     pages += stored;
+  }
+  if (!pageEntries.empty()) {
+    pageEntries.insert(pageEntries.end(), recipe.pagesOnFirstContent, pageEntries.front());
   }
   const std::string table = PageTable(pageEntries);
   chunks[0].data = recipe.compress ? CompressBlock(table) : table;

@@ -50,9 +50,15 @@ struct DocumentSpec {
   bool compress = false;       // stru, font, pape and every page as blocks
   bool compressNotes = false;  // the annotation store as a block
   std::vector<ExtraChunk> extraChunks;
+  // This many more page entries after the pages, each pointing at the first
+  // page's content: a document that expands the same bytes again and again.
+  uint16_t pagesOnFirstContent = 0;
 };
 
 std::string BuildDocument(const DocumentSpec& recipe);
+// Where page (counted from 1, one of recipe.pages) begins in the document
+// BuildDocument makes: its block, or its stream when stored plain.
+uint32_t PageContentOffset(const DocumentSpec& recipe, size_t page);
 
 // A container's first bytes: the header, then the entries as the directory
 // (header.chunkCount may announce another number of entries).

@@ -80,11 +80,19 @@ OpenResult Document::MakeWorkingCopy() {
   }
   platform::File source;
   if (!source.Open(path_, platform::OpenMode::Read)) return OpenResult::FileError;
+  const std::vector<ChunkEntry> entries = CopyHeaderAndDirectory(source);
+  const OpenResult expanded = ExpandChunks(source, entries);
+  if (expanded != OpenResult::Opened) return expanded;
+  // The header and directory went through the buffer: a full device may
+  // only show now.
+  if (!file_.Flush()) return WorkingCopyFailure();
+  hasWorkingCopy_ = 1;
+  return OpenResult::Opened;
+}
 
-  // The header and the directory go over as they are; the entries of the
-  // chunks expanded below are rewritten afterwards. Only the first entry of
-  // each expanded tag is ever rewritten, and tags never change: where those
-  // entries lie is noted once, so that each rewrite is one write.
+// The header and the directory go over as they are. Returns the entries
+// copied whole, in directory order.
+std::vector<ChunkEntry> Document::CopyHeaderAndDirectory(platform::File& source) {
   uint8_t header[kDocumentHeaderSize] = {};
   source.Seek(0, platform::SeekOrigin::Begin);
   file_.Seek(0, platform::SeekOrigin::Begin);
@@ -92,30 +100,33 @@ OpenResult Document::MakeWorkingCopy() {
   file_.Write(header, got);
   budget_.Take(got);
   const uint16_t count = DocumentHeader::Parse(header).chunkCount;
-  std::map<std::array<char, kChunkTagSize>, uint32_t> firstOfTag;
+  std::vector<ChunkEntry> entries;
   for (uint32_t i = 0; i < count; ++i) {
-    uint8_t entry[kDirectoryEntrySize];
-    const uint32_t entry_got = source.Read(entry, kDirectoryEntrySize);
-    file_.Write(entry, entry_got);
-    budget_.Take(entry_got);
-    if (entry_got >= kChunkTagSize) {
-      std::array<char, kChunkTagSize> tag;
-      std::memcpy(tag.data(), entry, kChunkTagSize);
-      firstOfTag.emplace(tag, i);
-    }
-    if (entry_got < kDirectoryEntrySize) break;
+    uint8_t bytes[kDirectoryEntrySize];
+    const uint32_t entryGot = source.Read(bytes, kDirectoryEntrySize);
+    file_.Write(bytes, entryGot);
+    budget_.Take(entryGot);
+    if (entryGot < kDirectoryEntrySize) break;
+    entries.push_back(ChunkEntry::Parse(bytes));
   }
+  return entries;
+}
+
+// Appends every "stru", "font" and "pape" chunk to the working copy, in
+// directory order, and points the first entry of its tag at it. Tags never
+// change and only the last chunk of a tag decides where its first entry
+// points, so the entries are written once, at the end: a directory of tens
+// of thousands of such entries costs one pass, not one walk per chunk.
+OpenResult Document::ExpandChunks(platform::File& source, const std::vector<ChunkEntry>& entries) {
+  std::map<std::array<char, kChunkTagSize>, uint32_t> firstOfTag;
+  for (uint32_t i = 0; i < entries.size(); ++i) firstOfTag.emplace(entries[i].tag, i);
+  std::map<uint32_t, ChunkEntry> rewritten;  // by directory index
 
   codec::CompressedBlock block;
   block.SetBudget(&budget_);
-  source.Seek(kDocumentHeaderSize, platform::SeekOrigin::Begin);
-  for (uint32_t i = 0; i < count; ++i) {
-    uint8_t bytes[kDirectoryEntrySize] = {};
-    if (source.Read(bytes, kDirectoryEntrySize) < kDirectoryEntrySize) break;
-    const ChunkEntry entry = ChunkEntry::Parse(bytes);
+  for (const ChunkEntry& entry : entries) {
     if (!IsExpandedAtOpen(entry)) continue;
     const int64_t start = file_.Seek(0, platform::SeekOrigin::End);
-    const int64_t resume = source.Position();
     if (start < 0 || start > UINT32_MAX) {
       budget_.MarkExceeded();
       return OpenResult::FormatError;
@@ -124,22 +135,18 @@ OpenResult Document::MakeWorkingCopy() {
         block.Run(source, entry.offset, static_cast<int32_t>(entry.length), file_,
                   static_cast<uint32_t>(start), codec::BlockMode::Expand, nullptr);
     if (result != codec::BlockResult::Ok) return WorkingCopyFailure();
-    source.Seek(resume, platform::SeekOrigin::Begin);
     const int64_t end = file_.Seek(0, platform::SeekOrigin::End);
     if (end < start || end > UINT32_MAX) {
       budget_.MarkExceeded();
       return OpenResult::FormatError;
     }
-    // The entry was copied above, unless the file changed in between.
-    if (const auto first = firstOfTag.find(entry.tag); first != firstOfTag.end()) {
-      RewriteWorkingCopyEntry(first->second, entry, static_cast<uint32_t>(start),
-                              static_cast<uint32_t>(end - start));
-    }
+    ChunkEntry& expanded = rewritten[firstOfTag.at(entry.tag)];
+    expanded = entry;
+    expanded.compressed = 0;
+    expanded.offset = static_cast<uint32_t>(start);
+    expanded.length = static_cast<uint32_t>(end - start);
   }
-  // The header and directory went through the buffer: a full device may
-  // only show now.
-  if (!file_.Flush()) return WorkingCopyFailure();
-  hasWorkingCopy_ = 1;
+  for (const auto& [index, entry] : rewritten) RewriteWorkingCopyEntry(index, entry);
   return OpenResult::Opened;
 }
 
@@ -151,17 +158,10 @@ OpenResult Document::WorkingCopyFailure() {
   return OpenResult::FileError;
 }
 
-// Points the entry at index, the first with its tag in the working copy, at
-// the expanded data: compressed flag 0, the new offset and length.
-bool Document::RewriteWorkingCopyEntry(uint32_t index, const ChunkEntry& entry, uint32_t offset,
-                                       uint32_t length) {
-  ChunkEntry expanded = entry;
-  expanded.compressed = 0;
-  expanded.offset = offset;
-  expanded.length = length;
+// Writes the 12 bytes after the tag of the entry at index: the tag stays.
+bool Document::RewriteWorkingCopyEntry(uint32_t index, const ChunkEntry& entry) {
   uint8_t bytes[kDirectoryEntrySize];
-  expanded.Serialize(bytes);
-  // The tag stays as it is: only the 12 bytes after it are written.
+  entry.Serialize(bytes);
   const int64_t at = kDocumentHeaderSize + static_cast<int64_t>(index) * kDirectoryEntrySize;
   return file_.Seek(at + kChunkTagSize, platform::SeekOrigin::Begin) >= 0 &&
          file_.Write(bytes + kChunkTagSize, kDirectoryEntrySize - kChunkTagSize);

@@ -106,8 +106,9 @@ class Document {
   OpenResult MakeWorkingCopy();
   OpenResult WorkingCopyFailure();
   bool CreateWorkingCopyFile();
-  bool RewriteWorkingCopyEntry(uint32_t index, const ChunkEntry& entry, uint32_t offset,
-                               uint32_t length);
+  std::vector<ChunkEntry> CopyHeaderAndDirectory(platform::File& source);
+  OpenResult ExpandChunks(platform::File& source, const std::vector<ChunkEntry>& entries);
+  bool RewriteWorkingCopyEntry(uint32_t index, const ChunkEntry& entry);
   void RecordDamage(uint16_t page, PageDamage damage, codec::BlockResult result);
   bool OpenSeparateHandle(platform::File& handle) const;
 

@@ -1,5 +1,6 @@
 #include <cctype>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -279,6 +280,143 @@ TEST_F(DocumentOpen, APageBlockThatFailsStaysUnexpanded) {
     ASSERT_EQ(document.file().Read(content.data(), static_cast<uint32_t>(content.size())),
               after.size());
     EXPECT_EQ(content, after);
+  }
+}
+
+// The hostile shape: the first "stru" entry stands after tens of thousands of
+// "font" entries, and every entry expands the same block. Each expansion
+// rewrites the first entry of its tag, so the first "font" and the first
+// "stru" end up at the last expansion of their tag and every other entry
+// keeps its document values.
+TEST_F(DocumentOpen, TensOfThousandsOfExpandedEntriesEachRewriteTheFirstOfTheirTag) {
+  constexpr uint32_t kFonts = 32766;
+  constexpr uint32_t kStructures = 32767;
+  constexpr uint32_t kEntries = 2 + kFonts + kStructures;  // pape and name first
+  const uint32_t bodyAt = kDocumentHeaderSize + kEntries * kDirectoryEntrySize;
+  const std::string shared = build::CompressBlock("shared");
+  const std::string page = build::CompressBlock(TextPage({"text"}));
+  std::string table(kPageCountSize + kPageEntrySize, '\0');
+  WriteLe16(table.data(), 1);
+  PageEntry entry;
+  entry.contentOffset = bodyAt + static_cast<uint32_t>(shared.size());
+  entry.contentLength = static_cast<uint32_t>(page.size());
+  entry.Serialize(reinterpret_cast<uint8_t*>(table.data() + kPageCountSize));
+  const std::string pape = build::CompressBlock(table);
+  const std::string names(kNameTableHeaderSize, '\0');
+  const std::string body = shared + page + pape + names;
+  const auto papeAt = static_cast<uint32_t>(bodyAt + shared.size() + page.size());
+  const auto sharedLength = static_cast<uint32_t>(shared.size());
+  std::vector<RawChunk> chunks = {{"pape", 1, papeAt, static_cast<uint32_t>(pape.size())},
+                                  {"name", 0, papeAt + static_cast<uint32_t>(pape.size()), 8}};
+  chunks.insert(chunks.end(), kFonts, RawChunk{"font", 1, bodyAt, sharedLength});
+  chunks.insert(chunks.end(), kStructures, RawChunk{"stru", 1, bodyAt, sharedLength});
+
+  Document document;
+  ASSERT_EQ(OpenBytes(document, Container(chunks, body, bodyAt)), OpenResult::Opened);
+  const std::vector<ChunkEntry>& directory = document.directory();
+  ASSERT_EQ(directory.size(), kEntries);
+  const uint32_t expandedAt = bodyAt + static_cast<uint32_t>(table.size());
+  constexpr uint32_t kLength = 6;  // "shared"
+  EXPECT_EQ(directory[0].offset, bodyAt);
+  EXPECT_EQ(directory[0].length, table.size());
+  const struct {
+    size_t index;
+    uint32_t offset;
+  } firsts[] = {{2, expandedAt + (kFonts - 1) * kLength},
+                {2 + kFonts, expandedAt + (kFonts + kStructures - 1) * kLength}};
+  for (const auto& first : firsts) {
+    EXPECT_EQ(directory[first.index].compressed, 0u) << first.index;
+    EXPECT_EQ(directory[first.index].offset, first.offset) << first.index;
+    EXPECT_EQ(directory[first.index].length, kLength) << first.index;
+  }
+  for (size_t i = 3; i < directory.size(); ++i) {
+    if (i == 2 + kFonts) continue;
+    ASSERT_EQ(directory[i].compressed, 1u) << i;
+    ASSERT_EQ(directory[i].offset, bodyAt) << i;
+  }
+  EXPECT_EQ(document.file().Size(), expandedAt + (kFonts + kStructures) * kLength);
+  ASSERT_EQ(document.LoadPage(1), PageLoadResult::Loaded);
+  EXPECT_EQ(document.pageTable()[0].contentLength, TextPage({"text"}).size());
+}
+
+// Pages that all point at one block expand the same bytes again and again.
+// The limit stops the working copy at it, the document says so, and the
+// pages it cut off are not damaged: the whole document fails instead.
+TEST_F(DocumentOpen, PagesOnOneBlockStopAtTheExpansionLimit) {
+  const std::string page = TextPage({std::string(10000, 'a')});
+  const std::string bytes =
+      build::BuildDocument({.pages = {page}, .compress = true, .pagesOnFirstContent = 99});
+  constexpr uint64_t kLimit = 100000;
+  const struct {
+    std::optional<uint64_t> limit;
+    bool exceeded;
+  } cases[] = {{kLimit, true}, {std::nullopt, false}};  // the default is far above 1 MB
+  for (const auto& c : cases) {
+    Document document;
+    if (c.limit) document.LimitExpansion(*c.limit);
+    ASSERT_EQ(OpenBytes(document, bytes), OpenResult::Opened);
+    ASSERT_EQ(document.PageCount(), 100);
+    uint32_t loaded = 0;
+    while (loaded < document.PageCount() &&
+           document.LoadPage(static_cast<uint16_t>(loaded + 1)) == PageLoadResult::Loaded) {
+      ++loaded;
+    }
+    EXPECT_EQ(document.ExpansionExceeded(), c.exceeded);
+    EXPECT_EQ(loaded == document.PageCount(), !c.exceeded) << loaded;
+    EXPECT_LE(static_cast<uint64_t>(document.file().Size()), c.limit.value_or(UINT64_MAX));
+    EXPECT_TRUE(document.DamagedPages().empty());
+  }
+}
+
+// Spoiled bytes of page 2's block. A changed byte inside a stream most often
+// still decodes to the end marker, into other text: only the CRC-32 shows
+// it, and the page keeps the bytes it expanded to.
+TEST_F(DocumentOpen, DamagedPageBlocksAreRecordedWithWhatWentWrong) {
+  const DocumentSpec recipe{
+      .pages = {TextPage({"one"}), TextPage({std::string(300, 't') + "wo"}), TextPage({"three"})},
+      .compress = true};
+  const std::string intact = build::BuildDocument(recipe);
+  const uint32_t at = build::PageContentOffset(recipe, 2);
+  constexpr uint32_t kCompressedLengthAt = 16;
+  constexpr uint32_t kCrcAt = 20;
+  constexpr uint32_t kStreamAt = 24;
+  const struct {
+    const char* name;
+    uint32_t byte;
+    uint8_t exclusiveOr;
+    PageLoadResult loaded;
+    PageDamage damage;
+    codec::BlockResult result;
+  } cases[] = {
+      {"magic", 0, 0x01, PageLoadResult::FormatError, PageDamage::DoesNotExpand,
+       codec::BlockResult::BadMagic},
+      {"stream cut short", kCompressedLengthAt + 1, 0x01, PageLoadResult::FormatError,
+       PageDamage::DoesNotExpand, codec::BlockResult::DataError},
+      {"byte inside the stream", kStreamAt + 8, 0x10, PageLoadResult::Loaded,
+       PageDamage::CrcMismatch, codec::BlockResult::Ok},
+      {"CRC field", kCrcAt, 0x01, PageLoadResult::Loaded, PageDamage::CrcMismatch,
+       codec::BlockResult::Ok},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string bytes = intact;
+    bytes[at + c.byte] = static_cast<char>(bytes[at + c.byte] ^ c.exclusiveOr);
+    if (c.byte == kCompressedLengthAt + 1) {  // a length of a few bytes, not a larger one
+      bytes[at + kCompressedLengthAt] = 6;
+      bytes[at + kCompressedLengthAt + 1] = 0;
+    }
+    Document document;
+    ASSERT_EQ(OpenBytes(document, bytes), OpenResult::Opened);
+    EXPECT_EQ(document.LoadPage(1), PageLoadResult::Loaded);
+    EXPECT_EQ(document.LoadPage(2), c.loaded);
+    EXPECT_EQ(document.LoadPage(2), c.loaded);  // tried again, recorded once
+    EXPECT_EQ(document.LoadPage(3), PageLoadResult::Loaded);
+    const std::vector<DamagedPage> damaged = document.DamagedPages();
+    ASSERT_EQ(damaged.size(), 1u);
+    EXPECT_EQ(damaged[0].page, 2);
+    EXPECT_EQ(damaged[0].damage, c.damage);
+    EXPECT_EQ(damaged[0].result, c.result);
+    EXPECT_FALSE(document.ExpansionExceeded());
   }
 }
 
