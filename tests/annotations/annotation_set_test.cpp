@@ -378,5 +378,38 @@ TEST_F(LifecycleTest, SummaryCountsEveryKind) {
   }
 }
 
+// The work file takes its bytes from the document's budget, whether the
+// store is a block or stored plain: a store larger than what is left is not
+// loaded, the budget says why, and the work file holds no more than it.
+TEST_F(LifecycleTest, AStoreBeyondTheBudgetIsNotLoaded) {
+  std::string notes(30000, 'n');
+  const std::string store = build::BuildAnnotationStore({{1, notes, notes}});
+  const struct {
+    const char* name;
+    ChunkSpec chunk;
+    uint64_t limit;
+    AnnotationLoadResult result;
+  } cases[] = {
+      {"block over", Chunk("indx", build::CompressBlock(store), 1), 20000, kNotExpanded},
+      {"plain over", Chunk("indx", store), 20000, kNotExpanded},
+      {"block within", Chunk("indx", build::CompressBlock(store), 1), 70000, kLoaded},
+      {"plain within", Chunk("indx", store), 70000, kLoaded},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    codec::ExpansionBudget budget(c.limit);
+    set_.SetExpansionBudget(&budget);
+    EXPECT_EQ(LoadDocument(Container({c.chunk})), c.result);
+    const bool over = c.result == kNotExpanded;
+    EXPECT_EQ(set_.ExpansionExceeded(), over);
+    EXPECT_EQ(set_.Notes().size(), over ? 0u : 1u);
+    platform::File work;
+    ASSERT_TRUE(work.Open(set_.WorkFileName(), platform::OpenMode::Read));
+    EXPECT_LE(static_cast<uint64_t>(work.Size()), c.limit);
+    set_.Reset();
+    document_.Close();
+  }
+}
+
 }  // namespace
 }  // namespace exqrv::testing

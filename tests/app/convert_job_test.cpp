@@ -7,6 +7,7 @@
 #endif
 
 #include "app/converter_app.h"
+#include "app/text_extraction.h"
 #include "builder/document_builder.h"
 #include "platform/file.h"
 #include "platform/platform.h"
@@ -132,6 +133,62 @@ TEST_F(ConvertJob, AFailedWriteToATemporaryFileFailsTheConversion) {
   app.ConvertDocument(dir_ / "IN.QRV", dir_ / "IN.TXT");
   platform::SetWriteFaultAfter(-1);
   EXPECT_EQ(app.LastTemporaryFault(), platform::TemporaryFault::WriteFailed);
+}
+
+// Wherever a document passes its expansion limit (a chunk at open, the
+// notes, or a page while the text is written), it fails with that reason,
+// and its temporary files go with the job.
+TEST_F(ConvertJob, ADocumentPastItsExpansionLimitFailsAndLeavesNothing) {
+  constexpr uint64_t kLimit = 40000;
+  const std::string large(50000, 'x');
+  const struct {
+    const char* name;
+    DocumentSpec recipe;
+    bool opens;
+  } cases[] = {
+      {"chunk", {.pages = {TextPage({"a"})}, .compress = true,
+                 .extraChunks = {{"stru", large, true}}}, false},
+      {"notes", {.pages = {TextPage({"a"})}, .notes = {{1, large, ""}}, .compressNotes = true},
+       false},
+      {"pages", {.pages = {TextPage({std::string(5000, 'p')})}, .compress = true,
+                 .pagesOnFirstContent = 99}, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", build::BuildDocument(c.recipe)));
+    {
+      TextExtraction job;
+      job.LimitExpansion(kLimit);
+      ASSERT_EQ(job.Open(dir_ / "IN.QRV"), c.opens);
+      if (c.opens) {
+        platform::File output;
+        ASSERT_TRUE(output.Open(dir_ / "IN.TXT", platform::OpenMode::Write));
+        EXPECT_FALSE(job.WriteText(output));
+      }
+      EXPECT_EQ(job.extractionFault(), ExtractionFault::ExpandsBeyondLimit);
+      EXPECT_EQ(job.ExpansionLimit(), kLimit);
+      EXPECT_EQ(job.temporaryFault(), platform::TemporaryFault::None);
+    }
+    EXPECT_EQ(build::TempFolderEntries(platform::CurrentPlatform().TempDirectory()), 0u);
+  }
+}
+
+// A damaged page costs its text, not the document's other text: the file
+// holds every byte that could be recovered, and the job names the page.
+TEST_F(ConvertJob, ADamagedPageIsNamedAndTheRestIsWritten) {
+  const DocumentSpec recipe{.pages = {TextPage({"one"}), TextPage({"two"}), TextPage({"three"})},
+                            .notes = {{2, "[", "]"}},
+                            .compress = true};
+  std::string bytes = build::BuildDocument(recipe);
+  bytes[build::PageContentOffset(recipe, 2)] = 'X';  // no block magic
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", bytes));
+  ConverterApp app;
+  EXPECT_EQ(app.ConvertDocument(dir_ / "IN.QRV", dir_ / "IN.TXT"), 1);
+  EXPECT_EQ(Text(), "one[]three");
+  ASSERT_EQ(app.LastDamagedPages().size(), 1u);
+  EXPECT_EQ(app.LastDamagedPages()[0].page, 2);
+  EXPECT_EQ(app.LastDamagedPages()[0].result, codec::BlockResult::BadMagic);
+  EXPECT_EQ(app.LastExtractionFault(), ExtractionFault::None);
 }
 
 TEST_F(ConvertJob, ADocumentIsNeverItsOwnTextFile) {
