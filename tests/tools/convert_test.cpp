@@ -26,6 +26,7 @@ namespace exqrv {
 namespace {
 
 namespace fs = std::filesystem;
+using build::DocumentSpec;
 using build::TextPage;
 
 const std::string kBinary = EXQRV_BINARY_DIR;
@@ -207,6 +208,9 @@ TEST_F(QrvtoolAtWork, ConvertUsageErrorsEndWithStatusTwo) {
       {{"convert", "--encoding", "NO-SUCH-PAGE", "A.QRV"}, "'iconv --list' shows the supported ones"},
       {{"convert", "--bogus", "A.QRV"}, "unknown option --bogus"},
       {{"text", "--encoding", "NO-SUCH-PAGE", "A.QRV"}, "'iconv --list'"},
+      {{"text", "--max-expansion", "0", "A.QRV"}, "--max-expansion wants"},
+      {{"convert", "--max-expansion", "1X", "A.QRV"}, "--max-expansion wants"},
+      {{"convert", "--max-expansion", "99999999999999999G", "A.QRV"}, "--max-expansion wants"},
       {{"text"}, "at least one document"},
       {{"info", "--json"}, "info wants a document"},
   };
@@ -349,6 +353,72 @@ TEST_F(QrvtoolAtWork, TextTakesSeveralDocumentsAndStandardInput) {
       << failing.err;
   EXPECT_NE(failing.err.find("qrvtool: standard input: not a Quillor document\n"), std::string::npos)
       << failing.err;
+  EXPECT_TRUE(TempFolderEmpty());
+}
+
+// Page 2 spoiled two ways: its block does not expand, or it expands to text
+// that fails its CRC-32. text keeps its bytes and names the page; convert
+// counts the document as failed and puts its text only where none is.
+TEST_F(QrvtoolAtWork, DamagedPagesAreNamedAndFailTheDocument) {
+  const DocumentSpec recipe{
+      .pages = {TextPage({"one "}), TextPage({"two, long enough to hold a match: two two two "}),
+                TextPage({"three"})},
+      .compress = true};
+  const std::string intact = build::BuildDocument(recipe);
+  const uint32_t at = build::PageContentOffset(recipe, 2);
+  std::string noMagic = intact;
+  noMagic[at] = 'X';
+  std::string changed = intact;
+  changed[at + 20] = static_cast<char>(changed[at + 20] ^ 1);  // the CRC field
+  Write("in/NOMAGIC.QRV", noMagic);
+  Write("in/CHANGED.QRV", changed);
+  Write("kept/NOMAGIC.TXT", "old");
+
+  const Ran text = Qrvtool({"text", "in/NOMAGIC.QRV", "in/CHANGED.QRV"});
+  EXPECT_EQ(text.status, 1);
+  EXPECT_EQ(text.out, "one three" + std::string("one two, long enough to hold a match: two two two three"));
+  for (const char* line :
+       {"qrvtool: in/NOMAGIC.QRV: page 2 does not expand (result 8): its text is missing\n",
+        "qrvtool: in/CHANGED.QRV: page 2 does not match its CRC-32: its text is not what was stored\n"}) {
+    EXPECT_NE(text.err.find(line), std::string::npos) << line << text.err;
+  }
+
+  for (const char* folder : {"fresh", "kept"}) {
+    const Ran convert = Qrvtool({"convert", "-o", folder, "in/NOMAGIC.QRV", "in/CHANGED.QRV"});
+    EXPECT_EQ(convert.status, 1) << folder;
+    EXPECT_NE(convert.err.find("qrvtool: in/NOMAGIC.QRV: page 2 does not expand (result 8)"),
+              std::string::npos) << convert.err;
+    EXPECT_NE(convert.err.find("0 converted, 2 failed"), std::string::npos) << convert.err;
+    EXPECT_TRUE(Files(folder, ".part").empty());
+  }
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "fresh/NOMAGIC.TXT"), "one three");
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "kept/NOMAGIC.TXT"), "old");
+  EXPECT_TRUE(TempFolderEmpty());
+}
+
+// Pages on one block expand far past the document's size. Past the limit a
+// document fails with that reason, leaves no text file and no temporary
+// file, and the next document follows.
+TEST_F(QrvtoolAtWork, MaxExpansionStopsADocumentThatExpandsTheSameBytesAgain) {
+  Write("in/MANY.QRV", build::BuildDocument({.pages = {TextPage({std::string(5000, 'm')})},
+                                             .compress = true, .pagesOnFirstContent = 99}));
+  Write("in/FINE.QRV", build::BuildDocument({.pages = {TextPage({"fine"})}, .compress = true}));
+  const std::string reason = "qrvtool: in/MANY.QRV: expands beyond its limit of 102400 bytes";
+
+  const Ran convert = Qrvtool({"convert", "--max-expansion", "100K", "-o", "out", "in"});
+  EXPECT_EQ(convert.status, 1);
+  EXPECT_NE(convert.err.find(reason), std::string::npos) << convert.err;
+  EXPECT_EQ(Files("out", ""), (std::map<std::string, std::string>{{"FINE.TXT", "fine"}}));
+
+  const Ran text = Qrvtool({"text", "--max-expansion", "100K", "in/MANY.QRV", "in/FINE.QRV"});
+  EXPECT_EQ(text.status, 1);
+  EXPECT_NE(text.err.find(reason), std::string::npos) << text.err;
+  EXPECT_TRUE(text.out.ends_with("fine")) << text.out.size();
+  EXPECT_LE(text.out.size(), 102400u + 4);
+
+  const Ran raised = Qrvtool({"text", "--max-expansion", "1M", "in/MANY.QRV"});
+  EXPECT_EQ(raised.status, 0) << raised.err;
+  EXPECT_EQ(raised.out, std::string(100 * 5000, 'm'));
   EXPECT_TRUE(TempFolderEmpty());
 }
 
