@@ -1,6 +1,8 @@
 // qrvtool info and make.
 #include <cinttypes>
 #include <cstdio>
+#include <memory>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -56,10 +58,6 @@ struct InfoFacts {
     std::string tag;
     uint32_t compressed, offset, length;
   };
-  struct Note {
-    int32_t page;
-    std::string text1, text2;
-  };
   std::string path;
   bool headerRead = false;
   uint16_t field = 0;
@@ -70,7 +68,8 @@ struct InfoFacts {
   std::vector<PageEntry> pages;
   bool storeExpands = true;
   std::vector<std::pair<std::string, size_t>> kinds;  // those with records
-  std::vector<Note> notes;
+  // Held, not copied: a document's notes may be as large as memory allows.
+  std::unique_ptr<AnnotationSet> annotations = std::make_unique<AnnotationSet>();
   uint16_t thumbnails = 0;
 };
 
@@ -79,16 +78,12 @@ struct InfoFacts {
 void GatherAnnotations(const std::string& path, InfoFacts& facts) {
   platform::File file;
   if (!file.Open(path, platform::OpenMode::Read)) return;
-  AnnotationSet annotations;
+  AnnotationSet& annotations = *facts.annotations;
   facts.storeExpands = annotations.Load(file, platform::ReserveTemporaryName("EXT")) ==
                        AnnotationLoadResult::Loaded;
   for (const KindSummary& kind : annotations.Summary()) {
     if (kind.records == 0) continue;
     facts.kinds.emplace_back(std::string(kind.tag.substr(0, kind.tag.find(' '))), kind.records);
-  }
-  const RecordList<NoteRecord>& notes = annotations.Notes();
-  for (size_t i = 0; i < notes.size(); ++i) {
-    facts.notes.push_back({notes[i].page, notes[i].text1, notes[i].text2});
   }
   facts.thumbnails = annotations.ThumbnailCount();
 }
@@ -147,9 +142,9 @@ void PrintInfo(const InfoFacts& facts) {
   for (const auto& [tag, records] : facts.kinds) kinds += " " + tag + " " + std::to_string(records) + ",";
   if (!kinds.empty()) kinds.pop_back();
   std::printf("annotations:%s\n", kinds.empty() ? " none" : kinds.c_str());
-  for (const InfoFacts::Note& note : facts.notes) {
-    std::printf("  note on page %d: \"%s\" \"%s\"\n", note.page, note.text1.c_str(),
-                note.text2.c_str());
+  for (const auto& note : facts.annotations->Notes()) {
+    std::printf("  note on page %d: \"%s\" \"%s\"\n", note->page, note->text1.c_str(),
+                note->text2.c_str());
   }
   std::printf("thumbnails: %u\n", facts.thumbnails);
 }
@@ -184,8 +179,9 @@ void PrintInfoJson(const InfoFacts& facts, const std::string& encoding) {
   out["annotations"] = nlohmann::ordered_json::object();
   for (const auto& [tag, records] : facts.kinds) out["annotations"][tag] = records;
   out["notes"] = nlohmann::ordered_json::array();
-  for (const InfoFacts::Note& note : facts.notes) {
-    out["notes"].push_back({{"page", note.page}, {"text1", text(note.text1)}, {"text2", text(note.text2)}});
+  for (const auto& note : facts.annotations->Notes()) {
+    out["notes"].push_back(
+        {{"page", note->page}, {"text1", text(note->text1)}, {"text2", text(note->text2)}});
   }
   out["thumbnails"] = facts.thumbnails;
   const std::string dumped = out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
@@ -214,15 +210,21 @@ int InfoCommand(const Args& args) {
     }
   }
   if (path.empty()) return InfoUsage("info wants a document");
-  InfoFacts facts;
-  const std::string problem = GatherInfo(path, facts);
-  if (json) {
-    if (!problem.empty()) return Fail(problem);
-    PrintInfoJson(facts, options.encoding);
-    return 0;
+  // Out of memory, the facts go first, and with them the notes' work file.
+  try {
+    InfoFacts facts;
+    const std::string problem = GatherInfo(path, facts);
+    if (json) {
+      if (!problem.empty()) return Fail(problem);
+      PrintInfoJson(facts, options.encoding);
+      return 0;
+    }
+    if (facts.headerRead) PrintInfo(facts);
+    return problem.empty() ? 0 : Fail(problem);
+  } catch (const std::bad_alloc&) {
+    std::fflush(stdout);
+    return Fail(path + ": runs out of memory (its notes are too large)");
   }
-  if (facts.headerRead) PrintInfo(facts);
-  return problem.empty() ? 0 : Fail(problem);
 }
 
 int MakeCommand(const Args& args) {

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,6 +42,7 @@ struct Launch {
   int input = -1;   // standard input; /dev/null when -1
   int output = -1;  // standard output; a file read back as out when -1
   bool stopAtPage = false;
+  uint64_t addressSpace = 0;  // bytes the process may map; 0: no limit
 };
 
 struct Ended {
@@ -62,6 +64,10 @@ pid_t Start(const Launch& launch, const std::string& outPath, const std::string&
   ::dup2(in, 0);
   ::dup2(out, 1);
   ::dup2(err, 2);
+  if (launch.addressSpace != 0) {
+    const rlimit limit{launch.addressSpace, launch.addressSpace};
+    if (::setrlimit(RLIMIT_AS, &limit) != 0) ::_exit(125);
+  }
   for (const std::string& variable : launch.environment) {
     if (variable[0] == '-') {
       ::unsetenv(variable.c_str() + 1);
@@ -278,6 +284,32 @@ TEST_F(Conditions, AFullTemporaryDeviceFailsTheDocument) {
   EXPECT_NE(text.errors.find("BIG.QRV: a temporary file could not be written"), std::string::npos)
       << text.errors;
   EXPECT_TRUE(emptied);
+}
+
+// Notes larger than the memory the process may have: the document fails with
+// that reason, and the notes' work file goes with it, instead of an abort
+// that leaves the work file behind.
+TEST_F(Conditions, NotesBeyondMemoryFailTheDocumentWithAReason) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer needs more address space than the limit allows";
+#endif
+  constexpr uint64_t kAddressSpace = 32 << 20;
+  const std::string text(65535, 'n');
+  const std::vector<build::NoteSpec> notes(250, build::NoteSpec{1, text, text});  // 33 MB
+  Write("NOTES.QRV", {.pages = {TextPage({"p"})}, .notes = notes});
+  const struct {
+    std::vector<std::string> argv;
+    std::string says;
+  } cases[] = {
+      {{qrvtool_, "text", "NOTES.QRV"}, "qrvtool: NOTES.QRV: runs out of memory"},
+      {{qrvtool_, "info", "NOTES.QRV"}, "qrvtool: NOTES.QRV: runs out of memory"},
+  };
+  for (const auto& c : cases) {
+    const Ended run = Run({.argv = c.argv, .addressSpace = kAddressSpace});
+    EXPECT_EQ(run.status, 1) << c.argv[1] << run.errors;
+    EXPECT_NE(run.errors.find(c.says), std::string::npos) << run.errors;
+    EXPECT_TRUE(TempIsEmpty()) << c.argv[1];
+  }
 }
 
 // A display that is set but cannot be reached ends in a message and status
