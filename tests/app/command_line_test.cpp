@@ -168,10 +168,11 @@ class CommandLineMode : public ::testing::Test {
 
 TEST_F(CommandLineMode, ConvertsEveryMatchIntoTheTarget) {
   std::filesystem::create_directory(dir_ / "out");
-  // A matching folder is tried and fails, but it is no document.
+  // A matching folder is tried and fails the run; "." and ".." go unnoticed.
   std::filesystem::create_directory(dir_ / "docs/OLD.QRV");
-  EXPECT_EQ(Run("docs\\* /out"), kExitSuccess);
+  EXPECT_EQ(Run("docs\\* /out"), kExitFailure);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "out/OLD.TXT"));
+  std::filesystem::remove(dir_ / "docs/OLD.QRV");
   EXPECT_EQ(Run("docs\\*.QRV /out"), kExitSuccess);
   EXPECT_EQ(build::ReadFileBytes(dir_ / "out/A.TXT"), "alpha");
   EXPECT_EQ(build::ReadFileBytes(dir_ / "out/b.TXT"), "beta");

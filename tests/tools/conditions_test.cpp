@@ -190,6 +190,15 @@ std::vector<std::string> DirectoryOrder(const std::string& folder) {
   return names;
 }
 
+// The hidden files texts are written under before they get their names.
+std::vector<std::string> PartFiles(const std::string& folder) {
+  std::vector<std::string> parts;
+  for (const std::string& name : DirectoryOrder(folder)) {
+    if (name.ends_with(".part")) parts.push_back(name);
+  }
+  return parts;
+}
+
 // Stopped at a known page of the second document, then signalled: the text
 // being written and the temporary folder go, texts already finished stay,
 // and the status tells which signal it was.
@@ -205,14 +214,19 @@ TEST_F(Conditions, ASignalRemovesTheUnfinishedTextAndTheTemporaryFolder) {
     int wait_status = 0;
     ASSERT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);
     ASSERT_TRUE(WIFSTOPPED(wait_status));
-    // Mid-conversion: the working copy is there, and so is a partial text.
+    // Mid-conversion: the working copy is there, and so is a partial text
+    // under its hidden name; TWO.TXT appears only when it is whole.
     EXPECT_FALSE(TempIsEmpty());
-    EXPECT_EQ(build::ReadFileBytes(work_ + "/TWO.TXT"), "one two [ab]");
+    const std::vector<std::string> parts = PartFiles(work_);
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(build::ReadFileBytes(work_ + "/" + parts[0]), "one two [ab]");
+    EXPECT_FALSE(Exists("TWO.TXT"));
     ::kill(pid, signal_number);
     ::kill(pid, SIGCONT);
     ASSERT_EQ(::waitpid(pid, &wait_status, 0), pid);
     EXPECT_EQ(StatusOf(wait_status), 128 + signal_number) << signal_number;
     EXPECT_FALSE(Exists("TWO.TXT")) << signal_number;
+    EXPECT_TRUE(PartFiles(work_).empty()) << signal_number;
     const std::vector<std::string> order = DirectoryOrder(work_);
     const bool oneFirst = std::find(order.begin(), order.end(), "ONE.QRV") <
                           std::find(order.begin(), order.end(), "TWO.QRV");
@@ -224,6 +238,8 @@ TEST_F(Conditions, ASignalRemovesTheUnfinishedTextAndTheTemporaryFolder) {
 // Without a temporary folder the pages still convert, but never silently:
 // lost notes and an unconvertible document are named, and fail the run.
 TEST_F(Conditions, NoTemporaryFolderIsSaidAndCounted) {
+  const std::string missing =
+      " (the temporary folder " + dir_ / "none" + " cannot be used: No such file or directory)\n";
   struct Case {
     const char* document;
     DocumentSpec recipe;
@@ -234,9 +250,9 @@ TEST_F(Conditions, NoTemporaryFolderIsSaidAndCounted) {
   const std::vector<Case> cases = {
       {"PLAIN.QRV", {.pages = {TextPage({"p"})}}, 0, "", "p"},
       {"NOTES.QRV", {.pages = {TextPage({"p"})}, .notes = {{1, "a", "b"}}}, 1,
-       "exqrv: NOTES.QRV: no temporary file could be made, so its notes are missing\n", "p"},
+       "exqrv: NOTES.QRV: no temporary file could be made, so its notes are missing" + missing, "p"},
       {"PACKED.QRV", {.pages = {TextPage({"p"})}, .compress = true}, 1,
-       "exqrv: PACKED.QRV: no temporary file could be made, so it was not converted\n", nullptr},
+       "exqrv: PACKED.QRV: no temporary file could be made, so it was not converted" + missing, nullptr},
   };
   for (const Case& c : cases) {
     Write(c.document, c.recipe);
