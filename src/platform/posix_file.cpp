@@ -107,7 +107,8 @@ void File::SetError(Fault fault) {
     case Fault::NotOpen: number = EBADF; break;
     case Fault::DeviceFull: number = ENOSPC; break;
   }
-  error_text_ = std::strerror(number);
+  // "Illegal seek" would puzzle whoever gave a pipe for a document.
+  error_text_ = fault == Fault::NotSeekable ? "a pipe or a socket, not a file" : std::strerror(number);
 }
 
 }  // namespace exqrv::platform
