@@ -192,11 +192,11 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
   }
   if (!system.GetStatus(TargetDirectory)) {
     const platform::Answer answer =
-        prompter.Show(Format("%s Directory not exist!\r\nCreate it?", TargetDirectory),
+        prompter.Show(Format("%s Directory not exist!\r\nCreate it?", platform::DisplayPath(TargetDirectory)),
                       platform::Buttons::YesNo, platform::Icon::Question);
     if (answer != platform::Answer::Yes) return kExitUsage;
     if (!system.CreateDirectory(TargetDirectory)) {
-      prompter.Show(Format("Create Directory %s Failed!", TargetDirectory), platform::Buttons::Ok,
+      prompter.Show(Format("Create Directory %s Failed!", platform::DisplayPath(TargetDirectory)), platform::Buttons::Ok,
                     platform::Icon::Stop);
       return kExitUsage;
     }

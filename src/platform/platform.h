@@ -142,6 +142,10 @@ std::string SystemErrorText(unsigned long code);
 // and name.
 std::string JoinPath(std::string_view directory, std::string_view name);
 
+// A system path as the user knows it, for messages: on POSIX the POSIX path
+// (C:\\tmp\\out shows as /tmp/out), on Windows the path itself.
+std::string DisplayPath(std::string_view path);
+
 // A native absolute path as the system path (on POSIX, on drive C:).
 std::string SystemPath(std::string_view native_path);
 // Windows wildcard matching: case-insensitive, "*" and "?", "*.*" matches all.

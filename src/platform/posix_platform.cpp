@@ -422,6 +422,11 @@ Placement PlaceFile(std::string_view from, std::string_view to, bool replace, st
   return Placement::Failed;
 }
 
+std::string DisplayPath(std::string_view path) {
+  const auto native = NativePath(path);
+  return native ? *native : std::string(path);
+}
+
 unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 std::string SystemErrorText(unsigned long code) { return std::strerror(static_cast<int>(code)); }

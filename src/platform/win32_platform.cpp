@@ -240,6 +240,8 @@ Placement PlaceFile(std::string_view from, std::string_view to, bool replace, st
   return Placement::Failed;
 }
 
+std::string DisplayPath(std::string_view path) { return std::string(path); }
+
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 
 std::string SystemErrorText(unsigned long code) {

@@ -329,7 +329,8 @@ TEST_F(Conditions, AnUnreachableDisplayIsRefusedClearly) {
 }
 
 // The missing-folder question is asked on the terminal even when standard
-// error goes to a file; without a terminal the answer is No.
+// error goes to a file; a script answers it on standard input; without a
+// terminal or an answer it is No.
 TEST_F(Conditions, TheQuestionReachesTheTerminalWithErrorsRedirected) {
   Write("B.QRV", {.pages = {TextPage({"b"})}});
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "yes", "y\n"));
@@ -346,6 +347,36 @@ TEST_F(Conditions, TheQuestionReachesTheTerminalWithErrorsRedirected) {
   EXPECT_EQ(alone.status, 2);
   EXPECT_NE(alone.errors.find("No terminal to answer on: taking No."), std::string::npos);
   EXPECT_FALSE(Exists("OTHER"));
+
+  // As rm -i: a script answers on standard input.
+  int piped[2];
+  ASSERT_EQ(::pipe2(piped, O_CLOEXEC), 0);
+  ASSERT_EQ(::write(piped[1], "y\n", 2), 2);
+  ::close(piped[1]);
+  const Ended scripted = Run({.argv = {exqrv_, "B.QRV", "/PIPED"}, .input = piped[0]});
+  ::close(piped[0]);
+  EXPECT_EQ(scripted.status, 0) << scripted.errors;
+  EXPECT_EQ(ReadAll(work_ + "/PIPED/B.TXT"), "b");
+  EXPECT_EQ(scripted.errors.find('\\'), std::string::npos) << "shown as the system names it: " << scripted.errors;
+  EXPECT_NE(scripted.errors.find(work_ + "/PIPED Directory not exist!"), std::string::npos) << scripted.errors;
+
+  // A terminal on standard input, but no controlling terminal: asked there.
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const int pty = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(pty, 0);
+  ASSERT_EQ(::write(master, "y\n", 2), 2);
+  const Ended onPty = Run({.argv = {exqrv_, "B.QRV", "/PTY"}, .input = pty});
+  ::close(pty);
+  char shown[512] = {};
+  const ssize_t got = ::read(master, shown, sizeof shown - 1);
+  ::close(master);
+  EXPECT_EQ(onPty.status, 0) << onPty.errors;
+  EXPECT_EQ(ReadAll(work_ + "/PTY/B.TXT"), "b");
+  EXPECT_GT(got, 0);
+  EXPECT_NE(std::string(shown).find("[y/N]"), std::string::npos) << shown;
 }
 
 // A tool told to write over its own input, under the same name or another,

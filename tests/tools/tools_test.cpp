@@ -92,12 +92,11 @@ TEST_F(Tools, ExqrvOnTheCommandLine) {
   write("mixed/BAD.QRV", "not a document");
   write("odd/ODD.QRV", build::UnknownCommandDocument());
   const std::string usage = "Arguments ERROR!\r\nExQRV QRVFileName [/TXTDirectory]\n";
-  const std::string system = platform::SystemPath(folder);
 
   const ExqrvCase cases[] = {
       {"one document here", "", "BOOK.QRV", 0, "", {{"BOOK.TXT", "one [n]two"}}, {}},
       {"missing target, no terminal", "", "'sub/*.QRV' /out", 2,
-       system + "\\out Directory not exist!\r\nCreate it?\nNo terminal to answer on: taking No.\n",
+       folder + "/out Directory not exist!\r\nCreate it?\nNo terminal to answer on: taking No.\n",
        {}, {"out", "sub/A.TXT"}},
       {"every match, any case", "", "'sub/*.QRV' /sub", 0, "",
        {{"sub/A.TXT", "alpha"}, {"sub/b.TXT", "beta"}}, {}},
