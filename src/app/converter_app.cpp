@@ -201,12 +201,13 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
       return kExitUsage;
     }
   }
-  // The folder is opened once: one swapped for a link meanwhile does not
-  // move the texts that follow. One that cannot be opened is named with
-  // each document.
+  system.SetCurrentDirectory(SourceDirectory);
+  // The folder is opened once, where the texts have always gone (a relative
+  // target from the documents' folder): one swapped for a link meanwhile
+  // does not move the texts that follow. One that cannot be opened is named
+  // with each document.
   platform::TargetFolder target;
   if (target.Open(TargetDirectory)) openTarget_ = &target;
-  system.SetCurrentDirectory(SourceDirectory);
 
   PageMessages messages;
   const platform::PrompterScope scope(&messages);
