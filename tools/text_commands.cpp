@@ -17,9 +17,6 @@
 namespace exqrv::tools {
 namespace {
 
-// Offsets in a working copy are 32-bit: below this limit the limit decides.
-constexpr uint64_t kWorkingCopyReach = uint64_t{1} << 32;
-
 int TextUsage(const std::string& message) {
   std::fprintf(stderr, "qrvtool: %s\nusage: qrvtool text [--pages FIRST-LAST] [--no-notes] %s DOC...\n",
                message.c_str(), kTextOptionsUsage);
@@ -218,46 +215,12 @@ int TextCommand(const Args& args) {
   return allWritten ? 0 : 1;
 }
 
-// The system's reason first: a missing or unreadable file is not a damaged
-// document, and neither is one the temporary folder could not take.
-std::string OpenProblem(const std::string& path, const TextExtraction& job) {
-  platform::File probe;
-  if (!probe.Open(path, platform::OpenMode::Read)) return probe.ErrorText();
-  if (job.temporaryFault() == platform::TemporaryFault::WriteFailed) {
-    return "a temporary file could not be written";
-  }
-  if (job.temporaryFault() == platform::TemporaryFault::NotMade) {
-    return "no temporary file could be made";
-  }
-  if (const std::string problem = ExtractionProblem(job); !problem.empty()) return problem;
-  uint8_t header[kDocumentHeaderSize];
-  if (probe.Read(header, sizeof header) < sizeof header || !DocumentHeader::Parse(header).HasMagic()) {
-    return "not a Quillor document";
-  }
-  return "cannot be read: a table is cut short or a chunk does not expand";
-}
-
 std::string TemporaryProblem(const TextExtraction& job, bool withNotes) {
   switch (job.temporaryFault()) {
     case platform::TemporaryFault::WriteFailed: return "a temporary file could not be written";
     case platform::TemporaryFault::NotMade:
       return withNotes ? "no temporary file could be made, so its notes are missing" : "";
     case platform::TemporaryFault::None: return "";
-  }
-  return "";
-}
-
-std::string ExtractionProblem(const TextExtraction& job) {
-  switch (job.extractionFault()) {
-    case ExtractionFault::ExpandsBeyondLimit: {
-      const std::string limit = "its limit of " + std::to_string(job.ExpansionLimit()) +
-                                " bytes (--max-expansion sets it)";
-      return job.ExpansionLimit() < kWorkingCopyReach
-                 ? "expands beyond " + limit
-                 : "expands beyond " + limit + " or beyond the 4 GiB a working copy can hold";
-    }
-    case ExtractionFault::OutOfMemory: return "runs out of memory (its notes are too large)";
-    case ExtractionFault::None: return "";
   }
   return "";
 }

@@ -11,6 +11,9 @@
 #include "platform/platform.h"
 
 namespace exqrv {
+namespace platform {
+class TargetFolder;
+}
 
 class ConverterApp;
 
@@ -58,6 +61,9 @@ class ConverterApp {
   // The damaged pages of the last document converted: its text file holds
   // every byte that could be recovered, yet it is not the document's text.
   const std::vector<DamagedPage>& LastDamagedPages() const { return lastDamagedPages_; }
+  // Why the last conversion failed, in words for a user; empty when it did
+  // not, or when LastTemporaryFault says it.
+  const std::string& LastProblem() const { return lastProblem_; }
 
   // Entry lists (dialog mode).
   void ClearEntryLists(EntryLists which);
@@ -83,6 +89,11 @@ class ConverterApp {
   platform::TemporaryFault lastFault_ = platform::TemporaryFault::None;
   ExtractionFault lastExtractionFault_ = ExtractionFault::None;
   std::vector<DamagedPage> lastDamagedPages_;
+  std::string lastProblem_;
+  // Command-line mode opens the target folder once for the whole run.
+  const platform::TargetFolder* openTarget_ = nullptr;
+  // Command-line mode reports each page's messages after the page.
+  TextExtraction::PageDone pageDone_;
 };
 
 // The text file name of a document: its name without the last three

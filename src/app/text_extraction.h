@@ -83,4 +83,12 @@ class TextExtraction {
   ExtractionFault extractionFault_ = ExtractionFault::None;
 };
 
+// Why job could not open the document at path, in words for a user: the
+// system's reason first (a missing or unreadable file is not a damaged
+// document), then the temporary folder's, then the document's.
+std::string OpenProblem(const std::string& path, const TextExtraction& job);
+// Why job failed on the document's own account (past its expansion limit,
+// out of memory), in words for a user; empty when it did not.
+std::string ExtractionProblem(const TextExtraction& job);
+
 }  // namespace exqrv
