@@ -36,6 +36,7 @@ class FieldReader {
   // The string ends at the first NUL of the bytes read, or after them.
   std::string Text() {
     const uint16_t count = U16();
+    if (count == 0) return {};  // the scratch may hold no buffer yet
     if (scratch_.size() < count) scratch_.resize(count);
     const uint32_t got = file_.Read(scratch_.data(), count);
     return std::string(scratch_.data(), strnlen(scratch_.data(), got));
