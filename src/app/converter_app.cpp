@@ -191,12 +191,14 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
     return kExitUsage;
   }
   if (!system.GetStatus(TargetDirectory)) {
+    // The folder as the user knows it, not in the one-drive form.
+    const std::string shown = platform::DisplayPath(TargetDirectory);
     const platform::Answer answer =
-        prompter.Show(Format("%s Directory not exist!\r\nCreate it?", platform::DisplayPath(TargetDirectory)),
-                      platform::Buttons::YesNo, platform::Icon::Question);
+        prompter.Show(Format("%s Directory not exist!\r\nCreate it?", shown), platform::Buttons::YesNo,
+                      platform::Icon::Question);
     if (answer != platform::Answer::Yes) return kExitUsage;
     if (!system.CreateDirectory(TargetDirectory)) {
-      prompter.Show(Format("Create Directory %s Failed!", platform::DisplayPath(TargetDirectory)), platform::Buttons::Ok,
+      prompter.Show(Format("Create Directory %s Failed!", shown), platform::Buttons::Ok,
                     platform::Icon::Stop);
       return kExitUsage;
     }

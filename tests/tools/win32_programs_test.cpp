@@ -102,7 +102,6 @@ TEST_F(Win32Programs, ExqrvOnTheCommandLine) {
   Write("mixed\\BAD.QRV", "not a document");
   Write("odd\\ODD.QRV", build::UnknownCommandDocument());
   const std::string usage = "Arguments ERROR!\r\nExQRV QRVFileName [/TXTDirectory]\n";
-  const std::string unexpected = "unexpect command!\n";
   const std::string folder = dir_.path();
 
   const ExqrvCase cases[] = {
@@ -117,12 +116,14 @@ TEST_F(Win32Programs, ExqrvOnTheCommandLine) {
       {"absolute source and target", " @\\sub\\*.qrv /@\\mixed", 0, "",
        {{"mixed\\A.TXT", "alpha"}, {"mixed\\b.TXT", "beta<>"}}, {}},
       {"two separators", " A.QRV B.QRV /OUT", 2, usage, {}, {"OUT"}},
-      {"quotes are part of the line", " \"BOOK.QRV\"", 1, "", {}, {}},
+      {"quotes are part of the line", " \"BOOK.QRV\"", 1, "exqrv: \"BOOK.QRV\": nothing matches\n", {}, {}},
       {"second token without slash", " BOOK.QRV OUT", 2, usage, {}, {"OUT"}},
-      {"nothing matches", " none*.QRV", 1, "", {}, {}},
-      {"one document fails, the next is converted", " mixed\\*.QRV /mixed", 1, "",
+      {"nothing matches", " none*.QRV", 1, "exqrv: none*.QRV: nothing matches\n", {}, {}},
+      {"one document fails, the next is converted", " mixed\\*.QRV /mixed", 1,
+       "exqrv: BAD.QRV: not a Quillor document\n",
        {{"mixed\\GOOD.TXT", "good"}}, {"mixed\\BAD.TXT"}},
-      {"unknown pairs, one message each", " odd\\ODD.QRV", 0, unexpected + unexpected + unexpected,
+      {"unknown pairs, said once for the page", " odd\\ODD.QRV", 0,
+       "exqrv: ODD.QRV: page 1: unexpect command! (3 times)\n",
        {{"ODD.TXT", "AB"}}, {}},
       // The tests run without a display; the dialog's own test has one.
       {"no command line and no display: no dialog", "", 2,
