@@ -1,11 +1,13 @@
 // The programs under the conditions people meet on their first day, run as
 // real processes on real files: output redirected, appended or piped and
 // closed early, signals in the middle of a conversion, a full or missing
-// temporary folder, a display that is gone, a question asked while standard
-// error goes to a file, and a tool told to write over its own input.
+// temporary folder, a machine short of memory, a display that is gone, a
+// question asked while standard error goes to a file, and a tool told to
+// write over its own input.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -41,6 +43,7 @@ struct Launch {
   int input = -1;   // standard input; /dev/null when -1
   int output = -1;  // standard output; a file read back as out when -1
   bool stopAtPage = false;
+  rlim_t addressSpace = RLIM_INFINITY;  // the most memory it may map
 };
 
 struct Ended {
@@ -70,6 +73,8 @@ pid_t Start(const Launch& launch, const std::string& outPath, const std::string&
       ::setenv(variable.substr(0, equals).c_str(), variable.substr(equals + 1).c_str(), 1);
     }
   }
+  const rlimit addressSpace{launch.addressSpace, launch.addressSpace};
+  if (::setrlimit(RLIMIT_AS, &addressSpace) != 0) ::_exit(126);
   std::vector<char*> argv;
   for (const std::string& arg : launch.argv) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
@@ -106,6 +111,14 @@ class Conditions : public ::testing::Test {
     ASSERT_TRUE(build::WriteFileBytes(work_ + "/" + name, build::BuildDocument(recipe)));
   }
   bool Exists(const std::string& name) const { return std::filesystem::exists(work_ + "/" + name); }
+  // Files whose name ends so, in the work folder and the ones under it.
+  size_t CountFiles(const std::string& ending) const {
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(work_)) {
+      count += entry.path().string().ends_with(ending);
+    }
+    return count;
+  }
   bool TempIsEmpty() const { return std::filesystem::is_empty(temp_); }
 
   build::ScratchDir dir_;
@@ -278,6 +291,67 @@ TEST_F(Conditions, AFullTemporaryDeviceFailsTheDocument) {
   EXPECT_NE(text.errors.find("BIG.QRV: a temporary file could not be written"), std::string::npos)
       << text.errors;
   EXPECT_TRUE(emptied);
+}
+
+// However little memory the machine leaves a command, it ends with a named
+// failure or does its work, never in an abort, and leaves nothing behind:
+// neither the private temporary folder nor a part file. Each case runs under
+// a ladder of address-space limits, from the least that lets the program
+// read its command line (below it not even an exception can be made) to
+// one that holds a conversion. Under most of them convert cannot start the
+// threads it asks for, or any thread at all.
+TEST_F(Conditions, ShortOfMemoryACommandFailsCleanly) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer maps more than any limit here allows";
+#endif
+  std::vector<std::string> pages;
+  for (int i = 0; i < 3; ++i) {
+    std::string text;
+    for (int n = 0; text.size() < 300000; ++n) {
+      text += std::to_string(n * 7919 % 104729) + (n % 9 ? " " : "\r\n");
+    }
+    pages.push_back(TextPage({text}));
+  }
+  std::filesystem::create_directories(work_ + "/big");
+  Write("big/A.QRV", {.pages = pages, .notes = {{1, "[n", "]"}}, .compress = true, .compressNotes = true});
+  Write("big/B.QRV", {.pages = {pages[0]}, .notes = {{1, "[m", "]"}}});
+  const rlim_t kMiB = 1 << 20;
+  rlim_t least = kMiB;
+  while (least < 64 * kMiB && Run({.argv = {qrvtool_, "text"}, .addressSpace = least}).status != 2) {
+    least += kMiB / 4;
+  }
+  const std::vector<std::vector<std::string>> commands = {
+      {"convert", "-j", "1", "big"}, {"convert", "-j", "64", "big"}, {"text", "big/A.QRV"},
+      {"info", "big/A.QRV"},         {"verify", "big/A.QRV"},
+  };
+  for (const std::vector<std::string>& command : commands) {
+    std::vector<std::string> argv = {qrvtool_};
+    argv.insert(argv.end(), command.begin(), command.end());
+    std::string what;
+    for (const std::string& word : command) what += word + " ";
+    bool worked = false;
+    for (rlim_t limit = least; limit <= least + 20 * kMiB; limit += kMiB / 2) {
+      std::filesystem::remove(work_ + "/big/A.TXT");
+      std::filesystem::remove(work_ + "/big/B.TXT");
+      const Ended run = Run({.argv = argv, .addressSpace = limit});
+      const std::string where = what + "under " + std::to_string(limit / 1024) + " KiB";
+      ASSERT_TRUE(run.status == 0 || run.status == 1) << where << ": " << run.status << "\n" << run.errors;
+      EXPECT_TRUE(TempIsEmpty()) << where;
+      EXPECT_EQ(CountFiles(".part"), 0u) << where;
+      if (run.status == 1) {
+        EXPECT_TRUE(run.errors.starts_with("qrvtool: ")) << where << ": " << run.errors;
+      }
+      if (command[0] == "convert" && run.errors.find(" converted, ") != std::string::npos) {
+        const size_t converted = CountFiles(".TXT");
+        EXPECT_NE(run.errors.find(std::to_string(converted) + " converted, " + std::to_string(2 - converted) +
+                                  " failed"),
+                  std::string::npos)
+            << where << ": " << run.errors;
+      }
+      worked |= run.status == 0;
+    }
+    EXPECT_TRUE(worked) << what << " never had memory enough";
+  }
 }
 
 // A display that is set but cannot be reached ends in a message and status

@@ -4,6 +4,7 @@
 // the bash completion.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -193,6 +194,65 @@ TEST_F(QrvtoolAtWork, ConvertNamesEachFailureAndGoesOn) {
   EXPECT_EQ(build::ReadFileBytes(dir_ / "in/TWICE.TXT"), "upper");
   EXPECT_EQ(Files("in", ".TXT").size(), 3u);  // GOOD, TWICE and the document SAME.TXT
   EXPECT_TRUE(Files("in", ".part").empty());
+}
+
+// A document counted as failed leaves the text that was there as it was:
+// a text without its notes would otherwise stand in for the whole one, and
+// a later -n would keep it for good.
+TEST_F(QrvtoolAtWork, AFailedDocumentNeverReplacesItsText) {
+  const build::DocumentSpec withNotes{.pages = {TextPage({"page "})}, .notes = {{1, "[n", "]"}}};
+  Write("in/OLD.QRV", build::BuildDocument(withNotes));
+  Write("in/OLD.TXT", "page [n]");
+  Write("in/NEW.QRV", build::BuildDocument(withNotes));
+  const Ran lost = Run({{kBinary + "/qrvtool", "convert", "in"}, dir_.path(), {"TMPDIR=" + dir_ / "none"}});
+  EXPECT_EQ(lost.status, 1);
+  EXPECT_NE(lost.err.find("qrvtool: in/OLD.QRV: no temporary file could be made, so its notes are missing\n"),
+            std::string::npos)
+      << lost.err;
+  EXPECT_NE(lost.err.find("0 converted, 2 failed, 0 kept"), std::string::npos) << lost.err;
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "in/OLD.TXT"), "page [n]");
+  EXPECT_FALSE(fs::exists(dir_ / "in/NEW.TXT"));
+  EXPECT_TRUE(Files("in", ".part").empty());
+
+  const Ran again = Qrvtool({"convert", "-n", "in"});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.err.find("1 converted, 0 failed, 1 kept"), std::string::npos) << again.err;
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "in/NEW.TXT"), "page [n]");
+}
+
+// A folder for the texts that cannot be made fails every document meant for
+// it, each named, and the summary counts them all.
+TEST_F(QrvtoolAtWork, AnUnmadeFolderFailsEveryDocumentForIt) {
+  for (const char* name : {"A", "B", "C"}) {
+    Write(std::string("in/") + name + ".QRV", build::BuildDocument({.pages = {TextPage({name})}}));
+  }
+  Write("plain", "a file, not a folder");
+  for (const char* out : {"plain", "plain/texts"}) {
+    const Ran ran = Qrvtool({"convert", "-o", out, "in"});
+    EXPECT_EQ(ran.status, 1) << out;
+    for (const char* name : {"A", "B", "C"}) {
+      EXPECT_NE(ran.err.find("qrvtool: in/" + std::string(name) + ".QRV: cannot create " + out + ": "),
+                std::string::npos)
+          << out << "\n" << ran.err;
+    }
+    EXPECT_NE(ran.err.find("0 converted, 3 failed, 0 kept"), std::string::npos) << out << "\n" << ran.err;
+  }
+}
+
+// A replaced text keeps its permissions; a new one has those the umask
+// leaves.
+TEST_F(QrvtoolAtWork, AReplacedTextKeepsItsPermissions) {
+  Write("in/KEPT.QRV", build::BuildDocument({.pages = {TextPage({"kept"})}}));
+  Write("in/NEW.QRV", build::BuildDocument({.pages = {TextPage({"new"})}}));
+  Write("in/KEPT.TXT", "old");
+  fs::permissions(dir_ / "in/KEPT.TXT", fs::perms::owner_read | fs::perms::owner_write);
+  const Ran ran = Qrvtool({"convert", "in"});
+  EXPECT_EQ(ran.status, 0) << ran.err;
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "in/KEPT.TXT"), "kept");
+  EXPECT_EQ(fs::status(dir_ / "in/KEPT.TXT").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  const mode_t umask = ::umask(0);
+  ::umask(umask);
+  EXPECT_EQ(fs::status(dir_ / "in/NEW.TXT").permissions(), static_cast<fs::perms>(0666 & ~umask));
 }
 
 TEST_F(QrvtoolAtWork, ConvertUsageErrorsEndWithStatusTwo) {
