@@ -38,8 +38,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr char kUsage[] =
-    "usage: qrvtool convert [-j N] [-o DIR] [-r] [-n] [--progress|--quiet] "
+constexpr char kSynopsis[] =
+    "convert [-j N] [-o DIR] [-r] [-n] [--progress|--quiet] "
     "[--encoding CODEPAGE] [--lf] [--page-break] PATH...";
 constexpr char kDocumentPattern[] = "*.QRV";
 // Each worker holds one interruption guard, of which the platform has 64.
@@ -74,10 +74,7 @@ struct Outcome {
   uint64_t written = 0;
 };
 
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "qrvtool: %s\n%s\n", message.c_str(), kUsage);
-  return kExitUsage;
-}
+int ConvertUsage(const std::string& message) { return UsageError(message, kSynopsis); }
 
 bool ParseWorkers(const std::string& text, unsigned& workers) {
   if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) {
@@ -99,7 +96,7 @@ int ParseSettings(const Args& args, Settings& settings) {
     std::string error;
     switch (TakeTextOption(args, i, settings.text, error)) {
       case OptionTaken::Yes: continue;
-      case OptionTaken::Bad: return UsageError(error);
+      case OptionTaken::Bad: return ConvertUsage(error);
       case OptionTaken::No: break;
     }
     if (word == "--") {
@@ -107,9 +104,10 @@ int ParseSettings(const Args& args, Settings& settings) {
     } else if (word == "-j" || (word.size() > 2 && word.starts_with("-j"))) {
       const std::string value = word.size() > 2 ? word.substr(2) : (i + 1 < args.size() ? args[++i] : "");
       if (!ParseWorkers(value, settings.workers)) {
-        return UsageError("-j wants a number of workers from 1 to " + std::to_string(kMaxWorkers));
+        return ConvertUsage("-j wants a number of workers from 1 to " + std::to_string(kMaxWorkers));
       }
-    } else if (word == "-o" && i + 1 < args.size()) {
+    } else if (word == "-o") {
+      if (i + 1 == args.size()) return ConvertUsage("-o wants a folder");
       settings.outputFolder = args[++i];
     } else if (word == "-r") {
       settings.recurse = true;
@@ -120,10 +118,10 @@ int ParseSettings(const Args& args, Settings& settings) {
     } else if (word == "--quiet" || word == "-q") {
       settings.display = Display::Quiet;
     } else {
-      return UsageError("unknown option " + word);
+      return ConvertUsage("unknown option " + word);
     }
   }
-  if (settings.paths.empty()) return UsageError("convert wants at least one document or folder");
+  if (settings.paths.empty()) return ConvertUsage("convert wants at least one document or folder");
   return kExitSuccess;
 }
 
