@@ -449,6 +449,7 @@ class Workers {
     try {
       while (threads_.size() < count) threads_.emplace_back([this] { Work(); });
     } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
     }
     if (threads_.empty()) Work();
   }

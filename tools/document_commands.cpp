@@ -263,7 +263,8 @@ int MakeCommand(const Args& args) {
   if (pages.size() > UINT16_MAX) return MakeUsage("a document holds at most 65535 pages");
   for (const std::string& text : notes) {
     build::NoteSpec note;
-    if (const std::string error = ParseNote(text, pages.size(), note); !error.empty()) return MakeUsage(error);
+    const std::string error = ParseNote(text, pages.size(), note);
+    if (!error.empty()) return MakeUsage(error);
     recipe.notes.push_back(note);
   }
   for (const std::string& page : pages) {
