@@ -1,6 +1,7 @@
 // exqrv: with arguments it converts on the command line, with none it opens
 // the dialog: from the Qt module it loads, or on Windows its own.
 #include <cstdio>
+#include <exception>
 #include <string>
 
 #include "app/converter_app.h"
@@ -90,5 +91,12 @@ int main(int argc, char** argv) {
 #ifdef EXQRV_WIN32_DIALOG
   if (commandLine.empty()) app.SetDialogHook(exqrv::win32ui::RunMainDialog);
 #endif
-  return app.StartUp(commandLine);
+  try {
+    return app.StartUp(commandLine);
+  } catch (const std::exception& error) {
+    // Returning, unlike an uncaught exception, runs the destructors that
+    // remove the private temporary folder.
+    std::fprintf(stderr, "exqrv: %s\n", error.what());
+    return exqrv::kExitFailure;
+  }
 }

@@ -44,8 +44,6 @@ int ImplodeCommand(const Args& args);
 int ConvertCommand(const Args& args);
 int RecollSetupCommand(const Args& args);
 
-// Why job could not open the document at path, in words for a user.
-std::string OpenProblem(const std::string& path, const TextExtraction& job);
 // What the temporary folder cost a job that wrote its text: it failed, or
 // (with notes wanted) the notes are missing. Empty when nothing.
 std::string TemporaryProblem(const TextExtraction& job, bool withNotes);

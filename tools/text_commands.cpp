@@ -213,24 +213,6 @@ int TextCommand(const Args& args) {
   return allWritten ? 0 : 1;
 }
 
-// The system's reason first: a missing or unreadable file is not a damaged
-// document, and neither is one the temporary folder could not take.
-std::string OpenProblem(const std::string& path, const TextExtraction& job) {
-  platform::File probe;
-  if (!probe.Open(path, platform::OpenMode::Read)) return probe.ErrorText();
-  if (job.temporaryFault() == platform::TemporaryFault::WriteFailed) {
-    return "a temporary file could not be written";
-  }
-  if (job.temporaryFault() == platform::TemporaryFault::NotMade) {
-    return "no temporary file could be made";
-  }
-  uint8_t header[kDocumentHeaderSize];
-  if (probe.Read(header, sizeof header) < sizeof header || !DocumentHeader::Parse(header).HasMagic()) {
-    return "not a Quillor document";
-  }
-  return "cannot be read: a table is cut short or a chunk does not expand";
-}
-
 std::string TemporaryProblem(const TextExtraction& job, bool withNotes) {
   switch (job.temporaryFault()) {
     case platform::TemporaryFault::WriteFailed: return "a temporary file could not be written";

@@ -1,12 +1,16 @@
 // One conversion job: a document in, its text file out.
 #include <algorithm>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "annotations/annotation_set.h"
 #include "app/converter_app.h"
 #include "app/text_extraction.h"
+#include "container/container.h"
 #include "document/document.h"
 #include "platform/interruption.h"
+#include "platform/pending_file.h"
 #include "platform/platform.h"
 
 namespace exqrv {
@@ -101,23 +105,74 @@ bool TextExtraction::WriteText(platform::File& output, PageRange range, bool wit
   return !output.WriteFailed();
 }
 
+std::string OpenProblem(const std::string& path, const TextExtraction& job) {
+  platform::File probe;
+  if (!probe.Open(path, platform::OpenMode::Read)) return probe.ErrorText();
+  if (job.temporaryFault() == platform::TemporaryFault::WriteFailed) {
+    return "a temporary file could not be written";
+  }
+  if (job.temporaryFault() == platform::TemporaryFault::NotMade) {
+    return "no temporary file could be made";
+  }
+  uint8_t header[kDocumentHeaderSize];
+  if (probe.Read(header, sizeof header) < sizeof header || !DocumentHeader::Parse(header).HasMagic()) {
+    return "not a Quillor document";
+  }
+  return "cannot be read: a table is cut short or a chunk does not expand";
+}
+
+// The folder part of a system path and the name in it; a root keeps its
+// separator ("C:\\"), since "C:" alone names the current folder of C:.
+std::pair<std::string, std::string> SplitFolder(const std::string& path) {
+  const size_t cut = path.find_last_of(platform::kDirectorySeparators);
+  if (cut == std::string::npos) return {".", path};
+  const bool root = cut == 0 || (cut == 2 && path[1] == ':');
+  return {path.substr(0, root ? cut + 1 : cut), path.substr(cut + 1)};
+}
+
 int ConverterApp::ConvertDocument(const std::string& documentPath, const std::string& textPath) {
+  lastProblem_.clear();
   TextExtraction job;
   const bool opened = job.Open(documentPath);
   lastFault_ = job.temporaryFault();
-  if (!opened) return 0;
-  // The document is held open while the text file is made, and the text file
-  // is not shared: a text name that leads back to the document itself (a
-  // document named *.TXT converted in place) fails instead of truncating it.
-  if (platform::IsSameFile(documentPath, textPath)) return 0;
-  platform::RemovedIfInterrupted unfinished(textPath);
-  platform::File output;
-  if (!output.Open(textPath, platform::OpenMode::Write)) return 0;
-  // A text file that could not be written whole is no result: remove it.
-  const bool written = job.WriteText(output);
+  if (!opened) {
+    lastProblem_ = OpenProblem(documentPath, job);
+    return 0;
+  }
+  // The text file is given its name only when it is whole, so a text name
+  // that leads back to the document itself (a document named *.TXT
+  // converted in place) would replace it: refused.
+  if (platform::IsSameFile(documentPath, textPath)) {
+    lastProblem_ = "its text file would replace the document itself";
+    return 0;
+  }
+  const auto [folderPath, textName] = SplitFolder(textPath);
+  platform::TargetFolder ownFolder;
+  const platform::TargetFolder* folder = openTarget_;
+  if (folder == nullptr || folder->path() != folderPath) {
+    if (!ownFolder.Open(folderPath)) {
+      lastProblem_ = "cannot write into " + folderPath + ": " + ownFolder.ErrorText();
+      return 0;
+    }
+    folder = &ownFolder;
+  }
+  platform::PendingFile text;
+  if (!text.Create(*folder, "exqrv")) {
+    lastProblem_ = "cannot write into " + folderPath + ": " + text.ErrorText();
+    return 0;
+  }
+  const bool written = job.WriteText(text.file(), {}, true, pageDone_);
   lastFault_ = job.temporaryFault();
-  if (!output.Close() || !written) {
-    platform::CurrentPlatform().DeleteFile(textPath);
+  if (!written) {
+    // Named by the temporary fault when that was the cause.
+    if (lastFault_ == platform::TemporaryFault::None) {
+      lastProblem_ = "cannot write " + textPath + ": " + text.file().ErrorText();
+    }
+    return 0;
+  }
+  std::string error;
+  if (text.Place(textName, true, error) != platform::Placement::Placed) {
+    lastProblem_ = "cannot write " + textPath + ": " + error;
     return 0;
   }
   return 1;

@@ -3,8 +3,13 @@
 
 #include <cctype>
 #include <cstdio>
+#include <map>
+#include <new>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "platform/pending_file.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
 
@@ -34,23 +39,60 @@ std::string Format(const char* pattern, const std::string& value) {
   return text;
 }
 
-// Command-line mode reports no conversion, except one that the temporary
-// folder let down: the document is sound, and the user can do something
-// about a full or missing temporary folder. True when such a line was due,
-// which makes the run a failure.
-bool ReportTemporaryFault(platform::TemporaryFault fault, bool converted,
-                          const std::string& documentName) {
-  const char* what = nullptr;
-  if (fault == platform::TemporaryFault::WriteFailed) {
-    what = "a temporary file could not be written, so it was not converted";
-  } else if (fault == platform::TemporaryFault::NotMade) {
-    what = converted ? "no temporary file could be made, so its notes are missing"
-                     : "no temporary file could be made, so it was not converted";
-  }
-  if (what == nullptr) return false;
-  std::fprintf(stderr, "exqrv: %s: %s\n", documentName.c_str(), what);
-  return true;
+// One line on standard error for a document that let the run down: its name
+// and why.
+void Report(const std::string& name, const std::string& why) {
+  std::fprintf(stderr, "exqrv: %s: %s\n", name.c_str(), why.c_str());
 }
+
+// What the temporary folder cost a document, if anything: the document is
+// sound, and the user can do something about a full or missing temporary
+// folder.
+std::string TemporaryProblem(platform::TemporaryFault fault, bool converted) {
+  switch (fault) {
+    case platform::TemporaryFault::WriteFailed:
+      return "a temporary file could not be written, so it was not converted";
+    case platform::TemporaryFault::NotMade:
+      return converted ? "no temporary file could be made, so its notes are missing"
+                       : "no temporary file could be made, so it was not converted";
+    case platform::TemporaryFault::None: return {};
+  }
+  return {};
+}
+
+// The messages a conversion shows on the command line (an unrecognised page
+// command, a write error while expanding), counted and said once per page
+// with the count: a page of unknown commands would otherwise print millions
+// of lines.
+class PageMessages : public platform::Prompter {
+ public:
+  platform::Answer Show(std::string_view text, platform::Buttons buttons, platform::Icon) override {
+    std::string line(text);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+    bool counted = false;
+    for (auto& [shown, count] : pending_) {
+      if (shown == line) {
+        ++count;
+        counted = true;
+      }
+    }
+    if (!counted) pending_.emplace_back(line, 1);
+    return buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Ok;
+  }
+
+  // Says what was shown since the last call; page 0: outside the pages.
+  void Say(const std::string& document, uint32_t page) {
+    for (const auto& [line, count] : pending_) {
+      std::string what = page != 0 ? "page " + std::to_string(page) + ": " + line : line;
+      if (count > 1) what += " (" + std::to_string(count) + " times)";
+      Report(document, what);
+    }
+    pending_.clear();
+  }
+
+ private:
+  std::vector<std::pair<std::string, size_t>> pending_;
+};
 
 }  // namespace
 
@@ -150,28 +192,68 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
   }
   if (!system.GetStatus(TargetDirectory)) {
     const platform::Answer answer =
-        prompter.Show(Format("%s Directory not exist!\r\nCreate it?", TargetDirectory),
+        prompter.Show(Format("%s Directory not exist!\r\nCreate it?", platform::DisplayPath(TargetDirectory)),
                       platform::Buttons::YesNo, platform::Icon::Question);
     if (answer != platform::Answer::Yes) return kExitUsage;
     if (!system.CreateDirectory(TargetDirectory)) {
-      prompter.Show(Format("Create Directory %s Failed!", TargetDirectory), platform::Buttons::Ok,
+      prompter.Show(Format("Create Directory %s Failed!", platform::DisplayPath(TargetDirectory)), platform::Buttons::Ok,
                     platform::Icon::Stop);
       return kExitUsage;
     }
   }
+  // The folder is opened once: one swapped for a link meanwhile does not
+  // move the texts that follow. One that cannot be opened is named with
+  // each document.
+  platform::TargetFolder target;
+  if (target.Open(TargetDirectory)) openTarget_ = &target;
   system.SetCurrentDirectory(SourceDirectory);
-  // Every match is tried, directories included; only files count as
-  // documents for the exit status ("*" also matches "." and "..").
+
+  PageMessages messages;
+  const platform::PrompterScope scope(&messages);
+  // Every match is tried, directories included ("*" also matches "." and
+  // "..", which are no documents and go unreported).
+  std::map<std::string, std::string> textOwners;
   size_t documents = 0;
   bool allConverted = true;
   for (const platform::FoundEntry& entry : system.FindFiles(FilePattern)) {
+    const bool dots = entry.name == "." || entry.name == "..";
+    const std::string textName = TextFileNameFor(entry.name);
+    // Names that differ only in case share a text name: the second would
+    // replace the first's text.
+    const auto [owner, fresh] = textOwners.emplace(textName, entry.name);
+    if (!fresh && !dots) {
+      Report(entry.name, "its text file " + textName + " is already the text of " + owner->second);
+      ++documents;
+      allConverted = false;
+      continue;
+    }
     lastFault_ = platform::TemporaryFault::None;
-    const bool converted = ConvertFile(entry.name, TextFileNameFor(entry.name));
-    if (entry.isDirectory) continue;
+    bool converted = false;
+    pageDone_ = [&](uint32_t page) {
+      messages.Say(entry.name, page);
+      return true;
+    };
+    try {
+      converted = ConvertFile(entry.name, textName);
+    } catch (const std::bad_alloc&) {
+      lastProblem_ = "not enough memory to convert it";
+    }
+    pageDone_ = nullptr;
+    messages.Say(entry.name, 0);
+    if (dots) continue;
     ++documents;
-    const bool fault = ReportTemporaryFault(lastFault_, converted, entry.name);
-    allConverted = allConverted && converted && !fault;
+    std::string problem = TemporaryProblem(lastFault_, converted);
+    if (lastFault_ == platform::TemporaryFault::NotMade) {
+      if (const std::string why = platform::TemporaryFolderProblem(); !why.empty()) {
+        problem += " (" + why + ")";
+      }
+    }
+    if (problem.empty() && !converted) problem = lastProblem_;
+    if (!problem.empty()) Report(entry.name, problem);
+    allConverted = allConverted && converted && problem.empty();
   }
+  openTarget_ = nullptr;
+  if (documents == 0) Report(FilePattern, "nothing matches");
   return documents > 0 && allConverted ? kExitSuccess : kExitFailure;
 }
 

@@ -6,9 +6,13 @@
 #include <string>
 
 #include "app/list_entry.h"
+#include "app/text_extraction.h"
 #include "platform/platform.h"
 
 namespace exqrv {
+namespace platform {
+class TargetFolder;
+}
 
 class ConverterApp;
 
@@ -50,6 +54,9 @@ class ConverterApp {
   int ConvertDocument(const std::string& documentPath, const std::string& textPath);
   // How the temporary files let the last conversion down, if they did.
   platform::TemporaryFault LastTemporaryFault() const { return lastFault_; }
+  // Why the last conversion failed, in words for a user; empty when it did
+  // not, or when LastTemporaryFault says it.
+  const std::string& LastProblem() const { return lastProblem_; }
 
   // Entry lists (dialog mode).
   void ClearEntryLists(EntryLists which);
@@ -73,6 +80,11 @@ class ConverterApp {
   DialogHook dialogHook_;
   std::string startUpDirectory_;
   platform::TemporaryFault lastFault_ = platform::TemporaryFault::None;
+  std::string lastProblem_;
+  // Command-line mode opens the target folder once for the whole run.
+  const platform::TargetFolder* openTarget_ = nullptr;
+  // Command-line mode reports each page's messages after the page.
+  TextExtraction::PageDone pageDone_;
 };
 
 // The text file name of a document: its name without the last three

@@ -52,4 +52,9 @@ class TextExtraction {
   platform::TemporaryFault fault_ = platform::TemporaryFault::None;
 };
 
+// Why job could not open the document at path, in words for a user: the
+// system's reason first (a missing or unreadable file is not a damaged
+// document), then the temporary folder's, then the document's.
+std::string OpenProblem(const std::string& path, const TextExtraction& job);
+
 }  // namespace exqrv

@@ -1,5 +1,6 @@
 #include "dialog/batch_conversion.h"
 
+#include "platform/pending_file.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "dialog/selector_rules.h"
@@ -10,12 +11,10 @@ namespace {
 // Both separators are separators to the platform's path services.
 constexpr std::string_view kSeparators = "\\/";
 
-// The file that a conversion would write, when it exists: the question is
-// about it, not about what the text list shows.
-bool IsExistingFile(const std::string& path) {
-  const auto status = platform::CurrentPlatform().GetStatus(path);
-  return status && !status->isDirectory;
-}
+// Whatever a conversion would replace at the text's name, a link that
+// leads nowhere included: the question is about it, not about what the text
+// list shows.
+bool IsExistingFile(const std::string& path) { return platform::NameIsTaken(path); }
 
 std::string Concat(std::initializer_list<std::string_view> parts) {
   std::string text;

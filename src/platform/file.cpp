@@ -37,10 +37,26 @@ File::~File() { Close(); }
 
 bool File::Open(std::string_view path, OpenMode mode) {
   Close();
+  ForgetErrors();
+  if (!OpenHandle(path, mode)) return false;
+  Begin(mode);
+  return true;
+}
+
+void File::Adopt(Handle handle, OpenMode mode) {
+  Close();
+  ForgetErrors();
+  handle_ = handle;
+  Begin(mode);
+}
+
+void File::ForgetErrors() {
   write_failed_ = false;
   name_taken_ = false;
   error_text_.clear();
-  if (!OpenHandle(path, mode)) return false;
+}
+
+void File::Begin(OpenMode mode) {
   owning_ = true;
   seekable_ = true;
   rereads_writes_ = mode == OpenMode::ReadWrite;
@@ -53,7 +69,6 @@ bool File::Open(std::string_view path, OpenMode mode) {
   written_end_ = 0;
   state_ = BufferState::Empty;
   buffer_length_ = 0;
-  return true;
 }
 
 bool File::Close() {

@@ -67,6 +67,9 @@ class File {
   // Paths are the system's paths (C:\dir\name, or on POSIX a POSIX path). Opening a
   // directory fails. False when the file cannot be opened; ErrorText says why.
   bool Open(std::string_view path, OpenMode mode);
+  // Takes over a handle the caller opened itself as mode describes, owning
+  // it from now on.
+  void Adopt(Handle handle, OpenMode mode);
   // Flushes pending writes and closes. False when a write failed at any time
   // since the file was opened.
   bool Close();
@@ -141,6 +144,8 @@ class File {
   // Why an operation failed, when the system did not say it itself.
   enum class Fault { LastSystemError, NotFound, IsDirectory, NotSeekable, NotOpen, DeviceFull };
 
+  void ForgetErrors();
+  void Begin(OpenMode mode);  // settles the buffer for a handle just opened
   int64_t SeekAnywhere(int64_t offset, SeekOrigin origin);
   uint32_t ReadThroughBuffer(void* buffer, uint32_t count);
   bool WriteThroughBuffer(const void* data, uint32_t count);

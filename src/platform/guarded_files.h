@@ -5,8 +5,12 @@
 
 namespace exqrv::platform {
 
-// Calls remove with the native path of every file still being written,
-// using no lock and no allocation (safe in a signal handler).
-void ForEachGuardedFile(void (*remove)(const char* path));
+// The folder a guarded name is relative to when it is a plain path.
+inline constexpr int kNoFolder = -100;
+
+// Calls remove with every file still being written: its folder's descriptor
+// (kNoFolder for a plain native path) and its name, using no lock and no
+// allocation (safe in a signal handler).
+void ForEachGuardedFile(void (*remove)(int folder, const char* name));
 
 }  // namespace exqrv::platform

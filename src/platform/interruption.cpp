@@ -17,6 +17,7 @@ constexpr size_t kGuardedPathSize = 4096;
 enum SlotState : int { kFree, kFilling, kArmed };
 struct GuardSlot {
   std::atomic<int> state{kFree};
+  int folder = kNoFolder;
   char path[kGuardedPathSize]{};
 };
 // All zero, so it lives in untouched memory: no start-up code writes its
@@ -25,19 +26,27 @@ constinit GuardSlot g_guarded[kGuardSlots];
 
 }  // namespace
 
-void ForEachGuardedFile(void (*remove)(const char* path)) {
+void ForEachGuardedFile(void (*remove)(int folder, const char* name)) {
   for (GuardSlot& slot : g_guarded) {
-    if (slot.state.load(std::memory_order_acquire) == kArmed) remove(slot.path);
+    if (slot.state.load(std::memory_order_acquire) == kArmed) remove(slot.folder, slot.path);
   }
 }
 
 RemovedIfInterrupted::RemovedIfInterrupted(std::string_view path) {
   const std::optional<std::string> native = NativePath(path);
-  if (!native || native->size() >= kGuardedPathSize) return;
+  if (native) Arm(kNoFolder, *native);
+}
+
+RemovedIfInterrupted::RemovedIfInterrupted(int folder, std::string_view name) { Arm(folder, name); }
+
+void RemovedIfInterrupted::Arm(int folder, std::string_view name) {
+  if (name.size() >= kGuardedPathSize) return;
   for (int i = 0; i < kGuardSlots; ++i) {
     int expected = kFree;
     if (!g_guarded[i].state.compare_exchange_strong(expected, kFilling)) continue;
-    std::memcpy(g_guarded[i].path, native->c_str(), native->size() + 1);
+    g_guarded[i].folder = folder;
+    std::memcpy(g_guarded[i].path, name.data(), name.size());
+    g_guarded[i].path[name.size()] = '\0';
     g_guarded[i].state.store(kArmed, std::memory_order_release);
     slot_ = i;
     return;

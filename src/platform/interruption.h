@@ -6,6 +6,7 @@
 // process ends with status 128 + the signal number, without a word: a reader
 // that went away (`qrvtool text DOC | head`) is no error worth a message.
 // The handler uses only async-signal-safe calls on paths recorded beforehand.
+// SIGXFSZ is ignored, so that a file-size limit fails the write that meets it.
 #pragma once
 
 #include <string_view>
@@ -23,6 +24,9 @@ class RemovedIfInterrupted {
  public:
   // path: a system path as the file layer takes it.
   explicit RemovedIfInterrupted(std::string_view path);
+  // name: a file in the folder open on the descriptor folder (POSIX only),
+  // removed relative to it, so that a folder renamed meanwhile is no matter.
+  RemovedIfInterrupted(int folder, std::string_view name);
   ~RemovedIfInterrupted() { Keep(); }
   RemovedIfInterrupted(const RemovedIfInterrupted&) = delete;
   RemovedIfInterrupted& operator=(const RemovedIfInterrupted&) = delete;
@@ -30,6 +34,8 @@ class RemovedIfInterrupted {
   void Keep();
 
  private:
+  void Arm(int folder, std::string_view name);
+
   int slot_ = -1;
 };
 

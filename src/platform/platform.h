@@ -54,7 +54,7 @@ class Platform {
   virtual bool DeleteFile(std::string_view path);
 
   // The private temporary directory, with a trailing backslash; empty when it
-  // cannot be made.
+  // cannot be made (TemporaryFolderProblem says why).
   virtual std::string TempDirectory();
   // <dir><prefix><4 hex digits>.TMP. Number 0: a fresh number, and the file is
   // created exclusively (empty result when that fails). Nonzero: the name is
@@ -122,6 +122,10 @@ std::vector<std::string> LogicalDriveRoots();
 // made (no usable temporary folder), or a write to it failed (a full device).
 enum class TemporaryFault { None, NotMade, WriteFailed };
 
+// Why the system's private temporary folder could not be made, as a line
+// for the user; empty when it could, or has not been asked for.
+std::string TemporaryFolderProblem();
+
 // A fresh unique name in the temporary directory: the platform creates the
 // file and it is deleted at once, so that only the name is kept. Empty when
 // no name can be had.
@@ -149,6 +153,10 @@ std::string SystemErrorText(unsigned long code);
 // directory, a backslash unless it already ends with a directory separator,
 // and name. A verbatim directory is joined with its system's own separator.
 std::string JoinPath(std::string_view directory, std::string_view name);
+
+// A system path as the user knows it, for messages: on POSIX the POSIX path
+// (C:\\tmp\\out shows as /tmp/out), on Windows the path itself.
+std::string DisplayPath(std::string_view path);
 
 // A native absolute path as the system path (on POSIX, on drive C:); a
 // verbatim path stays as it is.

@@ -8,6 +8,7 @@
 
 #include "platform/file.h"
 #include "platform/platform.h"
+#include "platform/private_folder.h"
 
 namespace exqrv::platform {
 namespace {
@@ -38,7 +39,12 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
   // Reading opens without waiting: a named pipe with no writer must not hold
   // the caller up (it is refused below).
   const int wait_flag = mode == OpenMode::Read ? O_NONBLOCK : 0;
-  const int fd = ::open(native->c_str(), OpenFlags(mode) | wait_flag | O_CLOEXEC, 0666);
+  // A temporary file is opened through the private folder's descriptor and
+  // never through a link: its path is only a name for it.
+  const int flags = OpenFlags(mode) | wait_flag | O_CLOEXEC;
+  const auto entry = InPrivateFolder(*native);
+  const int fd = entry ? ::openat(entry->folder, entry->name.c_str(), flags | O_NOFOLLOW, 0600)
+                       : ::open(native->c_str(), flags, 0666);
   if (fd < 0) {
     name_taken_ = mode == OpenMode::CreateNew && errno == EEXIST;
     SetError(Fault::LastSystemError);
@@ -101,7 +107,8 @@ void File::SetError(Fault fault) {
     case Fault::NotOpen: number = EBADF; break;
     case Fault::DeviceFull: number = ENOSPC; break;
   }
-  error_text_ = std::strerror(number);
+  // "Illegal seek" would puzzle whoever gave a pipe for a document.
+  error_text_ = fault == Fault::NotSeekable ? "a pipe or a socket, not a file" : std::strerror(number);
 }
 
 }  // namespace exqrv::platform

@@ -3,11 +3,13 @@
 // behind.
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <csignal>
@@ -16,11 +18,13 @@
 #include <cstring>
 #include <ctime>
 #include <mutex>
+#include <random>
 #include <string>
 
 #include "platform/guarded_files.h"
 #include "platform/interruption.h"
 #include "platform/platform.h"
+#include "platform/private_folder.h"
 
 namespace exqrv::platform {
 namespace {
@@ -28,70 +32,109 @@ namespace {
 constexpr int kDriveC = 3;
 constexpr unsigned kUniqueNumbers = 0x10000;
 
-// What the signal handler removes, recorded while it is still safe to copy
-// strings: the private temporary folder, and the files being written.
-char g_temp_folder[PATH_MAX];
-std::atomic<bool> g_temp_folder_known{false};
+constexpr char kFolderPrefix[] = "exqrv-";
+constexpr size_t kFolderSuffixLength = 6;  // "exqrv-" and six letters or digits, as mkdtemp makes
+constexpr int kFolderTries = 100;
+
+// What the signal handler removes, recorded while it is still safe: the
+// private temporary folder's descriptor, the descriptor of the folder it is
+// in and its name there.
+std::atomic<int> g_temp_folder{-1};
+int g_temp_base = -1;
+char g_temp_name[sizeof kFolderPrefix + kFolderSuffixLength];
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
 
 // Empties a folder with nothing but system calls: opendir and readdir may
 // allocate, which a signal handler must not. Entries are unlinked while the
 // directory is read, so the reading starts over until a pass finds nothing.
-void EmptyAndRemoveFolderFromHandler(const char* path) {
-  const int dir = ::open(path, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir >= 0) {
+void EmptyFolder(int dir) {
 #ifdef SYS_getdents64
-    struct LinuxDirent64 {
-      uint64_t inode;
-      int64_t offset;
-      unsigned short length;
-      unsigned char type;
-      char name[1];
-    };
-    alignas(8) char buffer[4096];
-    for (int pass = 0; pass < 8; ++pass) {
-      ::lseek(dir, 0, SEEK_SET);
-      bool removed = false;
-      long got;
-      while ((got = ::syscall(SYS_getdents64, dir, buffer, sizeof buffer)) > 0) {
-        for (long at = 0; at < got;) {
-          const auto* entry = reinterpret_cast<const LinuxDirent64*>(buffer + at);
-          const char* name = entry->name;
-          const bool dots = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
-          if (!dots && ::unlinkat(dir, name, 0) == 0) removed = true;
-          at += entry->length;
-        }
+  struct LinuxDirent64 {
+    uint64_t inode;
+    int64_t offset;
+    unsigned short length;
+    unsigned char type;
+    char name[1];
+  };
+  alignas(8) char buffer[4096];
+  for (int pass = 0; pass < 8; ++pass) {
+    ::lseek(dir, 0, SEEK_SET);
+    bool removed = false;
+    long got;
+    while ((got = ::syscall(SYS_getdents64, dir, buffer, sizeof buffer)) > 0) {
+      for (long at = 0; at < got;) {
+        const auto* entry = reinterpret_cast<const LinuxDirent64*>(buffer + at);
+        const char* name = entry->name;
+        const bool dots = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+        if (!dots && ::unlinkat(dir, name, 0) == 0) removed = true;
+        at += entry->length;
       }
-      if (!removed) break;
     }
-#endif
-    ::close(dir);
+    if (!removed) break;
   }
-  ::rmdir(path);
+#else
+  (void)dir;
+#endif
+}
+
+// Empties the folder open on dir and removes it from base, where it is
+// called name, but only while that name still leads to it: whatever another
+// user may have put in its place stays untouched.
+void RemoveFolder(int base, const char* name, int dir) {
+  EmptyFolder(dir);
+  struct stat mine {}, there {};
+  if (::fstat(dir, &mine) == 0 && ::fstatat(base, name, &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+      SameFile(mine, there)) {
+    ::unlinkat(base, name, AT_REMOVEDIR);
+  }
 }
 
 extern "C" void RemoveLeftoversAndExit(int signal_number) {
-  ForEachGuardedFile([](const char* path) { ::unlink(path); });
-  if (g_temp_folder_known.load(std::memory_order_acquire)) {
-    EmptyAndRemoveFolderFromHandler(g_temp_folder);
-  }
+  ForEachGuardedFile([](int folder, const char* name) { ::unlinkat(folder == kNoFolder ? AT_FDCWD : folder, name, 0); });
+  const int folder = g_temp_folder.load(std::memory_order_acquire);
+  if (folder >= 0) RemoveFolder(g_temp_base, g_temp_name, folder);
   ::_exit(128 + signal_number);
 }
 
-// The private temporary folder: made on first use (mode 0700), emptied and
-// removed when the process ends.
+// $TMPDIR (or /tmp) as an absolute path. A relative one is taken from the
+// folder the process started in: exqrv moves to the documents' folder before
+// it makes its first temporary file.
+const std::string g_temp_base_path = [] {
+  const char* value = std::getenv("TMPDIR");
+  std::string base = value != nullptr && *value != '\0' ? value : "/tmp";
+  if (base.front() != '/') {
+    char here[PATH_MAX];
+    if (::getcwd(here, sizeof here) != nullptr) base = std::string(here) + "/" + base;
+  }
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  return base;
+}();
+
+bool IsFolderName(const char* name) {
+  if (std::strncmp(name, kFolderPrefix, sizeof kFolderPrefix - 1) != 0) return false;
+  const char* suffix = name + sizeof kFolderPrefix - 1;
+  if (std::strlen(suffix) != kFolderSuffixLength) return false;
+  for (const char* c = suffix; *c != '\0'; ++c) {
+    if (!std::isalnum(static_cast<unsigned char>(*c))) return false;
+  }
+  return true;
+}
+
+// The private temporary folder: made on first use under $TMPDIR (mode 0700,
+// checked on its descriptor), used through that descriptor only, locked for
+// as long as the process lives, emptied and removed when it ends. The lock
+// tells a later run that a folder whose lock is free was left by a run that
+// died (SIGKILL, a power cut), which that run then removes.
 class PrivateTempFolder {
  public:
   ~PrivateTempFolder() {
-    if (path_.empty()) return;
-    g_temp_folder_known.store(false, std::memory_order_release);
-    if (DIR* dir = ::opendir(path_.c_str())) {
-      while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != "..") ::unlink((path_ + "/" + name).c_str());
-      }
-      ::closedir(dir);
-    }
-    ::rmdir(path_.c_str());
+    const int folder = g_temp_folder.exchange(-1, std::memory_order_acq_rel);
+    if (folder < 0) return;
+    RemoveFolder(g_temp_base, g_temp_name, folder);
+    ::close(folder);
   }
 
   // Under $TMPDIR, or /tmp when it is unset. A $TMPDIR that cannot hold the
@@ -99,24 +142,119 @@ class PrivateTempFolder {
   // callers say what could not be done without a temporary file.
   const std::string& Path() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (path_.empty()) {
-      const char* base = std::getenv("TMPDIR");
-      Make(base != nullptr && *base != '\0' ? base : "/tmp");
+    if (!tried_) {
+      tried_ = true;
+      Make();
     }
     return path_;
   }
 
+  std::string Problem() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return problem_;
+  }
+
+  std::optional<PrivateFolderEntry> Entry(std::string_view native) const {
+    if (!made_.load(std::memory_order_acquire)) return std::nullopt;
+    if (native.size() <= path_.size() + 1 || native.substr(0, path_.size()) != path_ ||
+        native[path_.size()] != '/') {
+      return std::nullopt;
+    }
+    const std::string_view name = native.substr(path_.size() + 1);
+    if (name.find('/') != std::string_view::npos) return std::nullopt;
+    return PrivateFolderEntry{g_temp_folder.load(std::memory_order_acquire), std::string(name)};
+  }
+
  private:
-  void Make(const std::string& base) {
-    std::string templ = base + "/exqrv-XXXXXX";
-    if (templ.size() >= sizeof g_temp_folder || ::mkdtemp(templ.data()) == nullptr) return;
-    path_ = templ;
-    std::memcpy(g_temp_folder, templ.c_str(), templ.size() + 1);
-    g_temp_folder_known.store(true, std::memory_order_release);
+  void Make() {
+    const std::string& base_path = g_temp_base_path;
+    const int base = ::open(base_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct stat st {};
+    if (base < 0 || ::fstat(base, &st) != 0) {
+      problem_ = "the temporary folder " + base_path + " cannot be used: " + std::strerror(errno);
+      if (base >= 0) ::close(base);
+      return;
+    }
+    // Another user who may rename what is in the folder could put a link to
+    // somebody's files where ours was.
+    if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0) {
+      problem_ = "the temporary folder " + base_path +
+                 " is writable by other users and has no sticky bit; set TMPDIR to a folder of your own";
+      ::close(base);
+      return;
+    }
+    RemoveFoldersOfDeadRuns(base);
+    std::random_device random;
+    for (int tries = 0; tries < kFolderTries; ++tries) {
+      std::string name = kFolderPrefix;
+      static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+      for (size_t i = 0; i < kFolderSuffixLength; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+      if (::mkdirat(base, name.c_str(), 0700) != 0) {
+        if (errno == EEXIST) continue;
+        break;
+      }
+      const int folder = OpenOwnFolder(base, name);
+      if (folder == -2) continue;  // taken over meanwhile: another name
+      if (folder < 0) break;
+      std::memcpy(g_temp_name, name.c_str(), name.size() + 1);
+      g_temp_base = base;
+      path_ = base_path + "/" + name;
+      g_temp_folder.store(folder, std::memory_order_release);
+      made_.store(true, std::memory_order_release);
+      return;
+    }
+    problem_ = "no folder could be made in the temporary folder " + base_path + ": " + std::strerror(errno);
+    ::close(base);
+  }
+
+  // Opens the folder just made, without following a link, checks that it is
+  // ours and private, and locks it. -2 when the name no longer leads to it
+  // (a run that took it for a dead one's removed it before it was locked).
+  static int OpenOwnFolder(int base, const std::string& name) {
+    const int folder = ::openat(base, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0) return -1;
+    struct stat st {}, there {};
+    if (::fstat(folder, &st) != 0 || st.st_uid != ::geteuid() ||
+        ((st.st_mode & 0777) != 0700 && ::fchmod(folder, 0700) != 0) || ::flock(folder, LOCK_EX) != 0) {
+      ::close(folder);
+      return -1;
+    }
+    if (::fstatat(base, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 || !SameFile(st, there)) {
+      ::close(folder);
+      return -2;
+    }
+    return folder;
+  }
+
+  // Folders of this user's runs whose lock nobody holds: their runs ended
+  // without removing them.
+  static void RemoveFoldersOfDeadRuns(int base) {
+    const int scan = ::dup(base);
+    DIR* dir = scan >= 0 ? ::fdopendir(scan) : nullptr;
+    if (dir == nullptr) {
+      if (scan >= 0) ::close(scan);
+      return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+      if (!IsFolderName(entry->d_name)) continue;
+      struct stat st {};
+      if (::fstatat(base, entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) ||
+          st.st_uid != ::geteuid()) {
+        continue;
+      }
+      const int folder = ::openat(base, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      if (folder < 0) continue;
+      if (::flock(folder, LOCK_EX | LOCK_NB) == 0) RemoveFolder(base, entry->d_name, folder);
+      ::close(folder);
+    }
+    ::closedir(dir);
   }
 
   std::mutex mutex_;
+  bool tried_ = false;
+  std::atomic<bool> made_{false};
   std::string path_;
+  std::string problem_;
 };
 
 PrivateTempFolder& TempFolder() {
@@ -206,8 +344,16 @@ std::vector<FoundEntry> Platform::FindFiles(std::string_view pattern) {
 
 bool Platform::DeleteFile(std::string_view path) {
   const auto native = NativePath(path);
-  return native && ::unlink(native->c_str()) == 0;
+  if (!native) return false;
+  if (const auto entry = InPrivateFolder(*native)) return ::unlinkat(entry->folder, entry->name.c_str(), 0) == 0;
+  return ::unlink(native->c_str()) == 0;
 }
+
+std::optional<PrivateFolderEntry> InPrivateFolder(std::string_view native) {
+  return TempFolder().Entry(native);
+}
+
+std::string TemporaryFolderProblem() { return TempFolder().Problem(); }
 
 std::string Platform::TempDirectory() {
   const std::string& path = TempFolder().Path();
@@ -233,7 +379,10 @@ std::string Platform::UniqueTempName(std::string_view directory, std::string_vie
     const std::string name = base + Hex4(candidate) + ".TMP";
     const auto native = NativePath(name);
     if (!native) return {};
-    const int fd = ::open(native->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    const auto entry = InPrivateFolder(*native);
+    const int fd = entry ? ::openat(entry->folder, entry->name.c_str(), kFlags, 0600)
+                         : ::open(native->c_str(), kFlags, 0600);
     if (fd >= 0) {
       ::close(fd);
       return name;
@@ -273,6 +422,11 @@ Placement PlaceFile(std::string_view from, std::string_view to, bool replace, st
   return Placement::Failed;
 }
 
+std::string DisplayPath(std::string_view path) {
+  const auto native = NativePath(path);
+  return native ? *native : std::string(path);
+}
+
 unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 std::string SystemErrorText(unsigned long code) { return std::strerror(static_cast<int>(code)); }
@@ -293,6 +447,9 @@ void RemoveLeftoversOnInterrupt() {
   for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
     ::sigaction(signal_number, &action, nullptr);
   }
+  // A file-size limit (ulimit -f) is then a failed write, named and cleaned
+  // up like a full disk, instead of a death that leaves a cut text behind.
+  ::signal(SIGXFSZ, SIG_IGN);
 }
 
 // A signal the test sends while the process is stopped may be handled by

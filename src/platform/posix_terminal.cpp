@@ -1,4 +1,6 @@
-// The controlling terminal on POSIX: /dev/tty; notices on standard error.
+// The question on POSIX: answered on standard input, or on the controlling
+// terminal when standard input is gone; shown on the terminal standard input
+// is, or the controlling one. Notices on standard error.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,11 +16,26 @@
 namespace exqrv::platform {
 
 Terminal::Terminal() {
-  input_ = output_ = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  // A process started with a terminal on standard input but without one of
+  // its own (setsid, a service) is still asked there.
+  const bool inputIsOpen = ::fcntl(STDIN_FILENO, F_GETFD) != -1;
+  if (inputIsOpen && ::isatty(STDIN_FILENO)) {
+    const char* name = ::ttyname(STDIN_FILENO);
+    output_ = name != nullptr ? ::open(name, O_WRONLY | O_NOCTTY | O_CLOEXEC) : -1;
+  } else {
+    output_ = ::open("/dev/tty", O_WRONLY | O_NOCTTY | O_CLOEXEC);
+  }
+  if (inputIsOpen) {
+    input_ = STDIN_FILENO;
+    ownsInput_ = false;
+  } else {
+    input_ = ::open("/dev/tty", O_RDONLY | O_NOCTTY | O_CLOEXEC);
+  }
 }
 
 Terminal::~Terminal() {
-  if (input_ >= 0) ::close(input_);
+  if (input_ >= 0 && ownsInput_) ::close(input_);
+  if (output_ >= 0) ::close(output_);
 }
 
 bool Terminal::ShowsStandardError() const {

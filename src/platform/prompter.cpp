@@ -31,17 +31,19 @@ Answer ConsolePrompter::Show(std::string_view text, Buttons buttons, Icon /*icon
   if (buttons == Buttons::Ok) return Answer::Ok;
   const bool yes_no = buttons == Buttons::YesNo;
   const Terminal terminal;
-  if (!terminal.IsOpen()) {
-    std::fputs(yes_no ? "No terminal to answer on: taking No.\n"
-                      : "No terminal to answer on: taking Cancel.\n",
-               stderr);
-    return yes_no ? Answer::No : Answer::Cancel;
-  }
+  const char* prompt = yes_no ? "[y/N] " : "[o/C] ";
   // With standard error sent elsewhere the person at the terminal would
   // otherwise be asked nothing they can see.
-  if (!terminal.ShowsStandardError()) terminal.Write(shown);
-  terminal.Write(yes_no ? "[y/N] " : "[o/C] ");
-  const char c = terminal.ReadAnswer();
+  if (terminal.HasDisplay() && !terminal.ShowsStandardError()) terminal.Write(shown);
+  // Without a terminal the question is on standard error already.
+  if (terminal.HasDisplay()) terminal.Write(prompt);
+  const int c = terminal.IsOpen() ? terminal.ReadAnswer() : -1;
+  if (c < 0) {
+    const char* why = terminal.HasDisplay() ? "No answer" : "No terminal to answer on";
+    std::fprintf(stderr, "%s%s: taking %s.\n", terminal.HasDisplay() ? "\n" : "", why,
+                 yes_no ? "No" : "Cancel");
+    return yes_no ? Answer::No : Answer::Cancel;
+  }
   if (yes_no) return (c == 'y' || c == 'Y') ? Answer::Yes : Answer::No;
   return (c == 'o' || c == 'O') ? Answer::Ok : Answer::Cancel;
 }

@@ -77,13 +77,22 @@ class PrivateTempFolder {
     return path_;
   }
 
+  std::string Problem() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return path_.empty() ? problem_ : std::string();
+  }
+
  private:
   // GetTempFileName makes a unique name by creating a file; the folder takes
   // its place. Should another process take the name in between, try again.
   void Make() {
     char base[MAX_PATH + 1];
     const DWORD length = GetTempPathA(sizeof base, base);
-    if (length == 0 || length >= sizeof base) return;
+    if (length == 0 || length >= sizeof base) {
+      problem_ = "the system names no usable temporary folder";
+      return;
+    }
+    problem_ = std::string("no folder could be made in the temporary folder ") + base;
     for (int tries = 0; tries < kFolderTries; ++tries) {
       char name[MAX_PATH];
       if (GetTempFileNameA(base, kTempFolderPrefix, 0, name) == 0) return;
@@ -99,6 +108,7 @@ class PrivateTempFolder {
 
   std::mutex mutex_;
   std::string path_;
+  std::string problem_;
 };
 
 PrivateTempFolder& TempFolder() {
@@ -121,7 +131,7 @@ std::string Filled(Call call) {
 }
 
 BOOL WINAPI RemoveLeftoversAndExit(DWORD /*event*/) {
-  ForEachGuardedFile([](const char* path) { ::DeleteFileA(path); });
+  ForEachGuardedFile([](int, const char* path) { ::DeleteFileA(path); });
   if (g_temp_folder_known.load(std::memory_order_acquire)) EmptyAndRemoveFolder(g_temp_folder);
   ExitProcess(STATUS_CONTROL_C_EXIT);
 }
@@ -195,6 +205,8 @@ bool Platform::DeleteFile(std::string_view path) {
   return ::DeleteFileA(std::string(path).c_str()) != 0;
 }
 
+std::string TemporaryFolderProblem() { return TempFolder().Problem(); }
+
 std::string Platform::TempDirectory() {
   const std::string& path = TempFolder().Path();
   return path.empty() ? std::string() : path + '\\';
@@ -227,6 +239,8 @@ Placement PlaceFile(std::string_view from, std::string_view to, bool replace, st
   error = SystemErrorText(code);
   return Placement::Failed;
 }
+
+std::string DisplayPath(std::string_view path) { return std::string(path); }
 
 unsigned long ProcessId() { return GetCurrentProcessId(); }
 

@@ -22,7 +22,7 @@ HANDLE OpenConsole(const char* name) {
 Terminal::Terminal() : input_(OpenConsole("CONIN$")), output_(OpenConsole("CONOUT$")) {}
 
 Terminal::~Terminal() {
-  if (input_ != INVALID_HANDLE_VALUE) CloseHandle(input_);
+  if (input_ != INVALID_HANDLE_VALUE && ownsInput_) CloseHandle(input_);
   if (output_ != INVALID_HANDLE_VALUE) CloseHandle(output_);
 }
 

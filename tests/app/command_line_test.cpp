@@ -168,10 +168,11 @@ class CommandLineMode : public ::testing::Test {
 
 TEST_F(CommandLineMode, ConvertsEveryMatchIntoTheTarget) {
   std::filesystem::create_directory(dir_ / "out");
-  // A matching folder is tried and fails, but it is no document.
+  // A matching folder is tried and fails the run; "." and ".." go unnoticed.
   std::filesystem::create_directory(dir_ / "docs/OLD.QRV");
-  EXPECT_EQ(Run("docs\\* /out"), kExitSuccess);
+  EXPECT_EQ(Run("docs\\* /out"), kExitFailure);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "out/OLD.TXT"));
+  std::filesystem::remove(dir_ / "docs/OLD.QRV");
   EXPECT_EQ(Run("docs\\*.QRV /out"), kExitSuccess);
   EXPECT_EQ(build::ReadFileBytes(dir_ / "out/A.TXT"), "alpha");
   EXPECT_EQ(build::ReadFileBytes(dir_ / "out/b.TXT"), "beta");
@@ -185,7 +186,8 @@ TEST_F(CommandLineMode, OffersToCreateAMissingTarget) {
   EXPECT_EQ(Run("docs\\A.QRV /new"), kExitSuccess);
   ASSERT_EQ(prompter_.shown.size(), 1u);
   EXPECT_EQ(prompter_.shown[0].text,
-            platform::SystemPath(dir_.path()) + "\\new Directory not exist!\r\nCreate it?");
+            platform::DisplayPath(platform::SystemPath(dir_.path()) + "\\new") +
+                " Directory not exist!\r\nCreate it?");
   EXPECT_EQ(prompter_.shown[0].buttons, platform::Buttons::YesNo);
   EXPECT_EQ(prompter_.shown[0].icon, platform::Icon::Question);
   EXPECT_EQ(build::ReadFileBytes(dir_ / "new/A.TXT"), "alpha");
@@ -200,7 +202,8 @@ TEST_F(CommandLineMode, RefusedOrFailedCreationConvertsNothing) {
   prompter_.answers = {platform::Answer::Yes};
   EXPECT_EQ(Run("docs\\A.QRV /missing\\deeper"), kExitUsage);
   ASSERT_EQ(prompter_.shown.size(), 2u);
-  EXPECT_EQ(prompter_.shown[1].text, "Create Directory missing\\deeper Failed!");
+  EXPECT_EQ(prompter_.shown[1].text,
+            "Create Directory " + platform::DisplayPath("missing\\deeper") + " Failed!");
   EXPECT_EQ(prompter_.shown[1].icon, platform::Icon::Stop);
 }
 

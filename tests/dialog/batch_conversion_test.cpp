@@ -120,13 +120,18 @@ TEST_F(BatchConversionTest, QuestionComesExactlyWhenTheFileToBeWrittenExists) {
     std::vector<std::string> shown;
     bool asked;
     bool inserted;  // the list then gains Report.TXT
+    bool link = false;  // onDisk is a link that leads nowhere
   };
-  const Case cases[] = {
+  std::vector<Case> cases = {
       {"listed and on disk", "Report.TXT", {"Report.TXT"}, true, false},
       {"on disk, appeared after the list was read", "Report.TXT", {}, true, true},
       {"another file listed in another case", "REPORT.TXT", {"REPORT.TXT"}, false, true},
       {"listed but gone from disk", nullptr, {"Report.TXT"}, false, false},
   };
+#ifndef _WIN32
+  // The conversion replaces the link itself, so it asks first.
+  cases.push_back({"a link that leads nowhere", "Report.TXT", {}, true, true, true});
+#endif
   if (platform::IsSameFile(app_.TargetDirectory + "\\B.QRV", app_.TargetDirectory + "\\b.qrv")) {
     GTEST_SKIP() << "the file system ignores case";
   }
@@ -134,7 +139,11 @@ TEST_F(BatchConversionTest, QuestionComesExactlyWhenTheFileToBeWrittenExists) {
     SCOPED_TRACE(c.what);
     std::filesystem::remove(scratch_ / "Report.TXT");
     std::filesystem::remove(scratch_ / "REPORT.TXT");
-    if (c.onDisk != nullptr) build::WriteFileBytes(scratch_ / c.onDisk, "old");
+    if (c.link) {
+      std::filesystem::create_symlink(scratch_ / "nowhere", scratch_ / c.onDisk);
+    } else if (c.onDisk != nullptr) {
+      build::WriteFileBytes(scratch_ / c.onDisk, "old");
+    }
     app_.ClearEntryLists(EntryLists::TextFiles);
     shownTexts_ = c.shown;
     refills_ = 0;

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -43,7 +44,8 @@ struct Launch {
   int input = -1;   // standard input; /dev/null when -1
   int output = -1;  // standard output; a file read back as out when -1
   bool stopAtPage = false;
-  rlim_t addressSpace = RLIM_INFINITY;  // the most memory it may map
+  rlim_t fileSizeLimit = RLIM_INFINITY;  // ulimit -f, in bytes
+  rlim_t addressSpace = RLIM_INFINITY;   // ulimit -v, in bytes: the most memory it may map
 };
 
 struct Ended {
@@ -57,6 +59,8 @@ pid_t Start(const Launch& launch, const std::string& outPath, const std::string&
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
   ::setsid();
+  const rlimit fileSize{launch.fileSizeLimit, launch.fileSizeLimit};
+  ::setrlimit(RLIMIT_FSIZE, &fileSize);
   if (!launch.folder.empty() && ::chdir(launch.folder.c_str()) != 0) ::_exit(126);
   const int in = launch.input >= 0 ? launch.input : ::open("/dev/null", O_RDONLY);
   const int out = launch.output >= 0 ? launch.output
@@ -73,6 +77,7 @@ pid_t Start(const Launch& launch, const std::string& outPath, const std::string&
       ::setenv(variable.substr(0, equals).c_str(), variable.substr(equals + 1).c_str(), 1);
     }
   }
+  // Last: under it the child's own allocations could fail.
   const rlimit addressSpace{launch.addressSpace, launch.addressSpace};
   if (::setrlimit(RLIMIT_AS, &addressSpace) != 0) ::_exit(126);
   std::vector<char*> argv;
@@ -203,6 +208,15 @@ std::vector<std::string> DirectoryOrder(const std::string& folder) {
   return names;
 }
 
+// The hidden files texts are written under before they get their names.
+std::vector<std::string> PartFiles(const std::string& folder) {
+  std::vector<std::string> parts;
+  for (const std::string& name : DirectoryOrder(folder)) {
+    if (name.ends_with(".part")) parts.push_back(name);
+  }
+  return parts;
+}
+
 // Stopped at a known page of the second document, then signalled: the text
 // being written and the temporary folder go, texts already finished stay,
 // and the status tells which signal it was.
@@ -218,14 +232,19 @@ TEST_F(Conditions, ASignalRemovesTheUnfinishedTextAndTheTemporaryFolder) {
     int wait_status = 0;
     ASSERT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);
     ASSERT_TRUE(WIFSTOPPED(wait_status));
-    // Mid-conversion: the working copy is there, and so is a partial text.
+    // Mid-conversion: the working copy is there, and so is a partial text
+    // under its hidden name; TWO.TXT appears only when it is whole.
     EXPECT_FALSE(TempIsEmpty());
-    EXPECT_EQ(build::ReadFileBytes(work_ + "/TWO.TXT"), "one two [ab]");
+    const std::vector<std::string> parts = PartFiles(work_);
+    ASSERT_EQ(parts.size(), 1u);
+    EXPECT_EQ(build::ReadFileBytes(work_ + "/" + parts[0]), "one two [ab]");
+    EXPECT_FALSE(Exists("TWO.TXT"));
     ::kill(pid, signal_number);
     ::kill(pid, SIGCONT);
     ASSERT_EQ(::waitpid(pid, &wait_status, 0), pid);
     EXPECT_EQ(StatusOf(wait_status), 128 + signal_number) << signal_number;
     EXPECT_FALSE(Exists("TWO.TXT")) << signal_number;
+    EXPECT_TRUE(PartFiles(work_).empty()) << signal_number;
     const std::vector<std::string> order = DirectoryOrder(work_);
     const bool oneFirst = std::find(order.begin(), order.end(), "ONE.QRV") <
                           std::find(order.begin(), order.end(), "TWO.QRV");
@@ -237,6 +256,8 @@ TEST_F(Conditions, ASignalRemovesTheUnfinishedTextAndTheTemporaryFolder) {
 // Without a temporary folder the pages still convert, but never silently:
 // lost notes and an unconvertible document are named, and fail the run.
 TEST_F(Conditions, NoTemporaryFolderIsSaidAndCounted) {
+  const std::string missing =
+      " (the temporary folder " + dir_ / "none" + " cannot be used: No such file or directory)\n";
   struct Case {
     const char* document;
     DocumentSpec recipe;
@@ -247,9 +268,9 @@ TEST_F(Conditions, NoTemporaryFolderIsSaidAndCounted) {
   const std::vector<Case> cases = {
       {"PLAIN.QRV", {.pages = {TextPage({"p"})}}, 0, "", "p"},
       {"NOTES.QRV", {.pages = {TextPage({"p"})}, .notes = {{1, "a", "b"}}}, 1,
-       "exqrv: NOTES.QRV: no temporary file could be made, so its notes are missing\n", "p"},
+       "exqrv: NOTES.QRV: no temporary file could be made, so its notes are missing" + missing, "p"},
       {"PACKED.QRV", {.pages = {TextPage({"p"})}, .compress = true}, 1,
-       "exqrv: PACKED.QRV: no temporary file could be made, so it was not converted\n", nullptr},
+       "exqrv: PACKED.QRV: no temporary file could be made, so it was not converted" + missing, nullptr},
   };
   for (const Case& c : cases) {
     Write(c.document, c.recipe);
@@ -266,7 +287,8 @@ TEST_F(Conditions, NoTemporaryFolderIsSaidAndCounted) {
 }
 
 // A temporary folder on a device too small for the working copy: the
-// conversion fails at once, says which document, and leaves no text file.
+// conversion fails at once, says which document, and the text that was
+// there stays.
 // Mounting a small device needs root.
 TEST_F(Conditions, AFullTemporaryDeviceFailsTheDocument) {
   const std::string small = dir_ / "small";
@@ -277,6 +299,7 @@ TEST_F(Conditions, AFullTemporaryDeviceFailsTheDocument) {
   std::vector<std::string> pages;
   for (int i = 0; i < 8; ++i) pages.push_back(TextPage({std::string(40000, 'a' + i)}));
   Write("BIG.QRV", {.pages = pages, .notes = {{1, "n", "t"}}, .compress = true, .compressNotes = true});
+  ASSERT_TRUE(build::WriteFileBytes(work_ + "/BIG.TXT", "good"));
   const Ended exqrv = Run({.argv = {exqrv_, "BIG.QRV"}, .environment = {"TMPDIR=" + small}});
   const Ended text = Run({.argv = {qrvtool_, "text", "BIG.QRV"}, .environment = {"TMPDIR=" + small}});
   const bool emptied = std::filesystem::is_empty(small);
@@ -286,7 +309,7 @@ TEST_F(Conditions, AFullTemporaryDeviceFailsTheDocument) {
   EXPECT_NE(exqrv.errors.find("exqrv: BIG.QRV: a temporary file could not be written"),
             std::string::npos)
       << exqrv.errors;
-  EXPECT_FALSE(Exists("BIG.TXT"));
+  EXPECT_EQ(ReadAll(work_ + "/BIG.TXT"), "good");
   EXPECT_EQ(text.status, 1);
   EXPECT_NE(text.errors.find("BIG.QRV: a temporary file could not be written"), std::string::npos)
       << text.errors;
@@ -380,7 +403,8 @@ TEST_F(Conditions, AnUnreachableDisplayIsRefusedClearly) {
 }
 
 // The missing-folder question is asked on the terminal even when standard
-// error goes to a file; without a terminal the answer is No.
+// error goes to a file; a script answers it on standard input; without a
+// terminal or an answer it is No.
 TEST_F(Conditions, TheQuestionReachesTheTerminalWithErrorsRedirected) {
   Write("B.QRV", {.pages = {TextPage({"b"})}});
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "yes", "y\n"));
@@ -397,6 +421,36 @@ TEST_F(Conditions, TheQuestionReachesTheTerminalWithErrorsRedirected) {
   EXPECT_EQ(alone.status, 2);
   EXPECT_NE(alone.errors.find("No terminal to answer on: taking No."), std::string::npos);
   EXPECT_FALSE(Exists("OTHER"));
+
+  // As rm -i: a script answers on standard input.
+  int piped[2];
+  ASSERT_EQ(::pipe2(piped, O_CLOEXEC), 0);
+  ASSERT_EQ(::write(piped[1], "y\n", 2), 2);
+  ::close(piped[1]);
+  const Ended scripted = Run({.argv = {exqrv_, "B.QRV", "/PIPED"}, .input = piped[0]});
+  ::close(piped[0]);
+  EXPECT_EQ(scripted.status, 0) << scripted.errors;
+  EXPECT_EQ(ReadAll(work_ + "/PIPED/B.TXT"), "b");
+  EXPECT_EQ(scripted.errors.find('\\'), std::string::npos) << "shown as the system names it: " << scripted.errors;
+  EXPECT_NE(scripted.errors.find(work_ + "/PIPED Directory not exist!"), std::string::npos) << scripted.errors;
+
+  // A terminal on standard input, but no controlling terminal: asked there.
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const int pty = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+  ASSERT_GE(pty, 0);
+  ASSERT_EQ(::write(master, "y\n", 2), 2);
+  const Ended onPty = Run({.argv = {exqrv_, "B.QRV", "/PTY"}, .input = pty});
+  ::close(pty);
+  char shown[512] = {};
+  const ssize_t got = ::read(master, shown, sizeof shown - 1);
+  ::close(master);
+  EXPECT_EQ(onPty.status, 0) << onPty.errors;
+  EXPECT_EQ(ReadAll(work_ + "/PTY/B.TXT"), "b");
+  EXPECT_GT(got, 0);
+  EXPECT_NE(std::string(shown).find("[y/N]"), std::string::npos) << shown;
 }
 
 // A tool told to write over its own input, under the same name or another,
@@ -421,6 +475,248 @@ TEST_F(Conditions, AToolNeverWritesOverItsInput) {
   const Ended missing = Run({.argv = {qrvtool_, "text", "NOSUCH.QRV"}});
   EXPECT_EQ(missing.status, 1);
   EXPECT_EQ(missing.errors, "qrvtool: NOSUCH.QRV: No such file or directory\n");
+}
+
+
+// A document whose text is larger than the limits below (1.2 MB).
+DocumentSpec BigDocument() {
+  std::vector<std::string> pages;
+  for (int i = 0; i < 40; ++i) pages.push_back(TextPage({std::string(30000, 'a' + i % 26)}));
+  return {.pages = pages, .compress = true};
+}
+
+// A text file appears whole or not at all: a write that fails, under a
+// file-size limit or on a full device, costs neither the text that was there
+// nor a leftover, and the failure is named.
+TEST_F(Conditions, AFailedWriteKeepsTheTextThatWasThere) {
+  Write("BIG.QRV", BigDocument());
+  const std::string full = dir_ / "full";
+  std::filesystem::create_directories(full);
+  const bool mounted = ::geteuid() == 0 && ::mount("tmpfs", full.c_str(), "tmpfs", 0, "size=256k") == 0;
+  struct Case {
+    const char* what;
+    std::vector<std::string> argv;
+    std::string folder;  // where the text goes
+    rlim_t limit;
+  };
+  std::vector<Case> cases = {
+      {"exqrv, ulimit -f", {exqrv_, "BIG.QRV"}, work_, 600 * 1024},
+      {"qrvtool convert, ulimit -f", {qrvtool_, "convert", "BIG.QRV"}, work_, 600 * 1024},
+  };
+  if (mounted) {
+    cases.push_back({"exqrv, full target", {exqrv_, "BIG.QRV", "/" + full}, full, RLIM_INFINITY});
+    cases.push_back({"qrvtool, full target", {qrvtool_, "convert", "-o", full, "BIG.QRV"}, full, RLIM_INFINITY});
+  }
+  for (const Case& c : cases) {
+    ASSERT_TRUE(build::WriteFileBytes(c.folder + "/BIG.TXT", "good"));
+    const Ended run = Run({.argv = c.argv, .fileSizeLimit = c.limit});
+    EXPECT_EQ(run.status, 1) << c.what;
+    EXPECT_NE(run.errors.find("BIG.QRV: "), std::string::npos) << c.what << ": " << run.errors;
+    EXPECT_EQ(ReadAll(c.folder + "/BIG.TXT"), "good") << c.what;
+    EXPECT_TRUE(PartFiles(c.folder).empty()) << c.what;
+    EXPECT_TRUE(TempIsEmpty()) << c.what;
+  }
+  if (mounted) ::umount(full.c_str());
+}
+
+// Two runs that write texts of one name into one folder at once: each text
+// is whole, and the one that finished last is what stays.
+TEST_F(Conditions, TwoRunsIntoOneFolderLeaveOneWholeText) {
+  std::filesystem::create_directories(work_ + "/a");
+  std::filesystem::create_directories(work_ + "/b");
+  std::filesystem::create_directories(work_ + "/out");
+  Write("a/TWO.QRV", kThreePages);
+  Write("b/TWO.QRV", BigDocument());
+  const pid_t first = Start(WithTemp({.argv = {exqrv_, "a/TWO.QRV", "/out"},
+                                      .environment = {"EXQRV_TEST_STOP_AFTER_PAGE=2"}}),
+                            dir_ / "out1", dir_ / "err1");
+  int wait_status = 0;
+  ASSERT_EQ(::waitpid(first, &wait_status, WUNTRACED), first);
+  const Ended second = Run({.argv = {exqrv_, "b/TWO.QRV", "/out"}});
+  EXPECT_EQ(second.status, 0) << second.errors;
+  EXPECT_EQ(ReadAll(work_ + "/out/TWO.TXT").size(), 40u * 30000u);
+  ::kill(first, SIGCONT);
+  ASSERT_EQ(::waitpid(first, &wait_status, 0), first);
+  EXPECT_EQ(StatusOf(wait_status), 0);
+  EXPECT_EQ(ReadAll(work_ + "/out/TWO.TXT"), kThreePagesText);
+  EXPECT_TRUE(PartFiles(work_ + "/out").empty());
+}
+
+// Whatever fails is said, one line naming the document and why.
+TEST_F(Conditions, EveryFailureIsNamed) {
+  Write("BOOK.QRV", kThreePages);
+  ASSERT_TRUE(build::WriteFileBytes(work_ + "/FILE", "a file"));
+  std::filesystem::create_directories(work_ + "/DIR.QRV");
+  std::filesystem::create_directories(work_ + "/case");
+  Write("case/SAME.QRV", {.pages = {TextPage({"upper"})}});
+  Write("case/SAME.qrv", {.pages = {TextPage({"lower"})}});
+  ASSERT_EQ(::mkfifo((work_ + "/PIPE.QRV").c_str(), 0600), 0);
+  struct Case {
+    const char* what;
+    std::vector<std::string> args;
+    std::vector<std::string> said;  // each in the one line standard error holds
+  };
+  const Case cases[] = {
+      {"missing document", {"MISSING.QRV"}, {"exqrv: MISSING.QRV: nothing matches"}},
+      {"a folder", {"DIR.QRV"}, {"exqrv: DIR.QRV: ", "directory"}},
+      {"a pipe", {"PIPE.QRV"}, {"exqrv: PIPE.QRV: ", "not a file"}},
+      {"target is a file", {"BOOK.QRV", "/FILE"}, {"exqrv: BOOK.QRV: cannot write into ", "Not a directory"}},
+      {"names that differ in case", {"case/SAME.*"}, {"is already the text of SAME."}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> argv = {exqrv_};
+    argv.insert(argv.end(), c.args.begin(), c.args.end());
+    const Ended run = Run({.argv = argv});
+    EXPECT_EQ(run.status, 1) << c.what;
+    EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << c.what << ": " << run.errors;
+    for (const std::string& part : c.said) {
+      EXPECT_NE(run.errors.find(part), std::string::npos) << c.what << ": " << run.errors;
+    }
+  }
+  // Of the two that share a text name, the first converted stays whole.
+  const std::string same = ReadAll(work_ + "/SAME.TXT");
+  EXPECT_TRUE(same == "upper" || same == "lower") << same;
+}
+
+// Whatever another user put at a text's name is replaced, never written
+// through, and what is no file is refused; nothing hangs.
+TEST_F(Conditions, NothingIsWrittenThroughAPlantedName) {
+  Write("REPORT.QRV", kThreePages);
+  const std::string victim = dir_ / "victim";
+  const std::string text = work_ + "/REPORT.TXT";
+  struct Case {
+    const char* what;
+    void (*plant)(const std::string& text, const std::string& victim);
+    int status;
+  };
+  const Case cases[] = {
+      {"link to a file", [](const std::string& t, const std::string& v) { (void)!::symlink(v.c_str(), t.c_str()); }, 0},
+      {"dangling link", [](const std::string& t, const std::string& v) {
+         (void)!::symlink((v + "-new").c_str(), t.c_str());
+       }, 0},
+      {"hard link", [](const std::string& t, const std::string& v) { (void)!::link(v.c_str(), t.c_str()); }, 0},
+      {"pipe", [](const std::string& t, const std::string&) { (void)!::mkfifo(t.c_str(), 0600); }, 1},
+      {"folder", [](const std::string& t, const std::string&) { std::filesystem::create_directory(t); }, 1},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(text);
+    std::filesystem::remove(victim + "-new");
+    ASSERT_TRUE(build::WriteFileBytes(victim, "victim's own"));
+    c.plant(text, victim);
+    const Ended run = Run({.argv = {"/usr/bin/timeout", "10", exqrv_, "*.QRV"}});
+    EXPECT_EQ(run.status, c.status) << c.what << ": " << run.errors;
+    EXPECT_EQ(ReadAll(victim), "victim's own") << c.what;
+    EXPECT_FALSE(std::filesystem::exists(victim + "-new")) << c.what;
+    struct stat st {};
+    ASSERT_EQ(::lstat(text.c_str(), &st), 0) << c.what;
+    if (c.status == 0) {
+      EXPECT_TRUE(S_ISREG(st.st_mode)) << c.what;
+      EXPECT_EQ(ReadAll(text), kThreePagesText) << c.what;
+    } else {
+      EXPECT_FALSE(S_ISREG(st.st_mode)) << c.what;
+      EXPECT_NE(run.errors.find("exqrv: REPORT.QRV: cannot write "), std::string::npos) << run.errors;
+    }
+    EXPECT_TRUE(PartFiles(work_).empty()) << c.what;
+  }
+}
+
+// Stopped in the middle of its second text, the run finds its target folder
+// and its temporary folder replaced by links to a victim's folder: it goes on
+// in the folders it opened, and the victim's files stay as they were.
+TEST_F(Conditions, SwappedFoldersLeadNowhere) {
+  std::filesystem::create_directories(work_ + "/out");
+  Write("ONE.QRV", {.pages = {TextPage({"single"})}, .compress = true});
+  Write("TWO.QRV", kThreePages);
+  const std::string victim = dir_ / "victim";
+  std::filesystem::create_directories(victim);
+  ASSERT_TRUE(build::WriteFileBytes(victim + "/TWO.TXT", "victim's own"));
+  const pid_t pid = Start(WithTemp({.argv = {exqrv_, "*.QRV", "/out"},
+                                    .environment = {"EXQRV_TEST_STOP_AFTER_PAGE=2"}}),
+                          dir_ / "out", dir_ / "err");
+  int wait_status = 0;
+  ASSERT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);
+  std::vector<std::string> folders = DirectoryOrder(temp_);
+  std::erase_if(folders, [](const std::string& name) { return name[0] == '.'; });
+  ASSERT_EQ(folders.size(), 1u);
+  std::filesystem::rename(temp_ + "/" + folders[0], dir_ / "moved");
+  std::filesystem::create_directory_symlink(victim, temp_ + "/" + folders[0]);
+  std::filesystem::rename(work_ + "/out", work_ + "/out.real");
+  std::filesystem::create_directory_symlink(victim, work_ + "/out");
+  ::kill(pid, SIGCONT);
+  ASSERT_EQ(::waitpid(pid, &wait_status, 0), pid);
+  EXPECT_EQ(StatusOf(wait_status), 0) << ReadAll(dir_ / "err");
+  EXPECT_EQ(ReadAll(work_ + "/out.real/TWO.TXT"), kThreePagesText);
+  EXPECT_EQ(DirectoryOrder(victim).size(), 3u);  // ".", ".." and its own
+  EXPECT_EQ(ReadAll(victim + "/TWO.TXT"), "victim's own");
+  EXPECT_TRUE(std::filesystem::is_empty(dir_ / "moved"));
+}
+
+// A temporary folder in which other users may rename what is not theirs is
+// refused with its reason; a relative one is taken from where the run began.
+TEST_F(Conditions, TheTemporaryFolderIsCheckedAndFoundWhereTheRunBegan) {
+  std::filesystem::create_directories(work_ + "/sub");
+  Write("sub/A.QRV", kThreePages);
+  const std::string shared = dir_ / "shared";
+  std::filesystem::create_directories(shared);
+  ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
+  const Ended refused = Run({.argv = {exqrv_, "sub/A.QRV"}, .environment = {"TMPDIR=" + shared}});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.errors.find("is writable by other users and has no sticky bit"), std::string::npos)
+      << refused.errors;
+  EXPECT_TRUE(std::filesystem::is_empty(shared));
+  ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
+  EXPECT_EQ(Run({.argv = {exqrv_, "sub/A.QRV"}, .environment = {"TMPDIR=" + shared}}).status, 0);
+
+  std::filesystem::create_directories(work_ + "/reltmp");
+  for (const std::string base : {"reltmp", "."}) {
+    std::filesystem::remove(work_ + "/A.TXT");
+    const Ended exqrv = Run({.argv = {exqrv_, "sub/A.QRV"}, .environment = {"TMPDIR=" + base}});
+    EXPECT_EQ(exqrv.status, 0) << base << ": " << exqrv.errors;
+    EXPECT_EQ(ReadAll(work_ + "/A.TXT"), kThreePagesText) << base;
+    const Ended text = Run({.argv = {qrvtool_, "text", "sub/A.QRV"}, .environment = {"TMPDIR=" + base}});
+    EXPECT_EQ(text.status, 0) << base << ": " << text.errors;
+    EXPECT_EQ(text.out, kThreePagesText) << base;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(work_ + "/reltmp"));
+}
+
+// A run killed outright leaves its temporary folder and its hidden part
+// file; the next run removes both, but never what a live run is using.
+TEST_F(Conditions, WhatADeadRunLeftIsRemovedByTheNext) {
+  Write("TWO.QRV", kThreePages);
+  Write("ONE.QRV", {.pages = {TextPage({"single"})}});
+  auto stopped = [&](const char* name) {
+    const pid_t pid = Start(WithTemp({.argv = {exqrv_, "TWO.QRV"}, .environment = {"EXQRV_TEST_STOP_AFTER_PAGE=2"}}),
+                            dir_ / (std::string(name) + ".out"), dir_ / (std::string(name) + ".err"));
+    int wait_status = 0;
+    EXPECT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);
+    return pid;
+  };
+  const pid_t dead = stopped("dead");
+  ::kill(dead, SIGKILL);
+  ::waitpid(dead, nullptr, 0);
+  const std::vector<std::string> deadParts = PartFiles(work_);
+  const std::vector<std::string> deadFolders = DirectoryOrder(temp_);
+  ASSERT_EQ(deadParts.size(), 1u);
+  ASSERT_EQ(deadFolders.size(), 3u);  // ".", ".." and its folder
+  const pid_t live = stopped("live");
+  const std::vector<std::string> liveParts = PartFiles(work_);
+  const std::vector<std::string> liveFolders = DirectoryOrder(temp_);
+  ASSERT_EQ(liveParts.size(), 1u);
+  EXPECT_NE(liveParts, deadParts);
+  ASSERT_EQ(liveFolders.size(), 3u);
+  EXPECT_NE(liveFolders, deadFolders);
+  // A third run leaves the live run's files alone.
+  EXPECT_EQ(Run({.argv = {exqrv_, "ONE.QRV"}}).status, 0);
+  EXPECT_EQ(PartFiles(work_), liveParts);
+  EXPECT_EQ(DirectoryOrder(temp_), liveFolders);
+  ::kill(live, SIGCONT);
+  int wait_status = 0;
+  ASSERT_EQ(::waitpid(live, &wait_status, 0), live);
+  EXPECT_EQ(StatusOf(wait_status), 0);
+  EXPECT_EQ(ReadAll(work_ + "/TWO.TXT"), kThreePagesText);
+  EXPECT_TRUE(PartFiles(work_).empty());
+  EXPECT_TRUE(TempIsEmpty());
 }
 
 }  // namespace

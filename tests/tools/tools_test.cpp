@@ -92,13 +92,11 @@ TEST_F(Tools, ExqrvOnTheCommandLine) {
   write("mixed/BAD.QRV", "not a document");
   write("odd/ODD.QRV", build::UnknownCommandDocument());
   const std::string usage = "Arguments ERROR!\r\nExQRV QRVFileName [/TXTDirectory]\n";
-  const std::string unexpected = "unexpect command!\n";
-  const std::string system = platform::SystemPath(folder);
 
   const ExqrvCase cases[] = {
       {"one document here", "", "BOOK.QRV", 0, "", {{"BOOK.TXT", "one [n]two"}}, {}},
       {"missing target, no terminal", "", "'sub/*.QRV' /out", 2,
-       system + "\\out Directory not exist!\r\nCreate it?\nNo terminal to answer on: taking No.\n",
+       folder + "/out Directory not exist!\r\nCreate it?\nNo terminal to answer on: taking No.\n",
        {}, {"out", "sub/A.TXT"}},
       {"every match, any case", "", "'sub/*.QRV' /sub", 0, "",
        {{"sub/A.TXT", "alpha"}, {"sub/b.TXT", "beta"}}, {}},
@@ -106,13 +104,15 @@ TEST_F(Tools, ExqrvOnTheCommandLine) {
        {{"mixed/A.TXT", "alpha"}, {"mixed/b.TXT", "beta"}}, {}},
       {"two separators", "", "A.QRV B.QRV /OUT", 2, usage, {}, {"OUT"}},
       {"second token without slash", "", "BOOK.QRV OUT", 2, usage, {}, {"OUT"}},
-      {"nothing matches", "", "'none*.QRV'", 1, "", {}, {}},
-      {"one document fails, the next is converted", "", "'mixed/*.QRV' /mixed", 1, "",
-       {{"mixed/GOOD.TXT", "good"}}, {"mixed/BAD.TXT"}},
-      {"unknown pairs, one message each", "", "odd/ODD.QRV", 0,
-       unexpected + unexpected + unexpected, {{"ODD.TXT", "AB"}}, {}},
+      {"nothing matches", "", "'none*.QRV'", 1, "exqrv: none*.QRV: nothing matches\n", {}, {}},
+      {"one document fails, the next is converted", "", "'mixed/*.QRV' /mixed", 1,
+       "exqrv: BAD.QRV: not a Quillor document\n", {{"mixed/GOOD.TXT", "good"}}, {"mixed/BAD.TXT"}},
+      {"unknown pairs, said once for the page", "", "odd/ODD.QRV", 0,
+       "exqrv: ODD.QRV: page 1: unexpect command! (3 times)\n", {{"ODD.TXT", "AB"}}, {}},
       {"unusable TMPDIR", "TMPDIR=@/none", "sub/A.QRV", 1,
-       "exqrv: A.QRV: no temporary file could be made, so it was not converted\n", {}, {"A.TXT"}},
+       "exqrv: A.QRV: no temporary file could be made, so it was not converted (the temporary folder " +
+           folder + "/none cannot be used: No such file or directory)\n",
+       {}, {"A.TXT"}},
   };
   for (const ExqrvCase& c : cases) {
     const Outcome run = Shell("cd " + Quoted(folder) + " && " +
