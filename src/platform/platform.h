@@ -115,6 +115,7 @@ inline constexpr std::string_view kVerbatimPrefix = "\\\\?\\";
 // A native path the user gave, as a system path every path service takes
 // unchanged: on POSIX marked verbatim, on Windows the path itself.
 std::string VerbatimPath(std::string_view native_path);
+
 // The current platform's drive roots ("C:\\"), in its order.
 std::vector<std::string> LogicalDriveRoots();
 
