@@ -1,9 +1,10 @@
 // qrvtool explode and implode: the codec on raw streams (no block header).
-// The exit status is the codec's result code (0 = success). A usage error or
-// a file that cannot be opened, read or written ends with status 1 and one
-// line on stderr. Status 1 is also the codec's BadDictionarySize: explode
-// gives it for a stream whose header is damaged; implode never does, since
-// its options only allow the three valid sizes.
+// The exit status is the codec's result code (0 = success). A file that
+// cannot be opened, read or written ends with status 1 and one line on
+// stderr; a usage error, as for every command, with status 2 and the usage.
+// Status 1 is also the codec's BadDictionarySize, and 2 its BadLiteralCoding:
+// explode gives them for a stream whose header is damaged; implode never
+// does, since its options only allow valid values.
 #include <memory>
 #include <new>
 #include <string>
@@ -35,17 +36,17 @@ void WriteOutput(const uint8_t* buffer, uint32_t count, void* context) {
 
 // Opens both files; on failure prints why and returns false.
 bool OpenStreams(const std::string& in, const std::string& out, Streams& streams) {
-  if (!streams.input.Open(in, platform::OpenMode::Read)) {
+  if (!streams.input.Open(platform::VerbatimPath(in), platform::OpenMode::Read)) {
     Fail("cannot open " + in + ": " + streams.input.ErrorText());
     return false;
   }
   // Creating the output truncates it: with the input under another name,
   // that would destroy the input before a byte of it is read.
-  if (platform::IsSameFile(in, out)) {
+  if (platform::IsSameFile(platform::VerbatimPath(in), platform::VerbatimPath(out))) {
     Fail(out + " is the input itself: refusing to overwrite it");
     return false;
   }
-  if (!streams.output.Open(out, platform::OpenMode::Write)) {
+  if (!streams.output.Open(platform::VerbatimPath(out), platform::OpenMode::Write)) {
     Fail("cannot create " + out + ": " + streams.output.ErrorText());
     return false;
   }
@@ -67,31 +68,32 @@ struct ImplodeOptions {
   std::string out;
 };
 
-bool ParseImplodeOptions(const Args& args, ImplodeOptions& options) {
+// Empty when the words make a command, else why not.
+std::string ParseImplodeOptions(const Args& args, ImplodeOptions& options) {
   std::vector<std::string> files;
   for (size_t i = 0; i < args.size(); ++i) {
     if (args[i] == "--ascii") {
       options.literalCoding = codec::Ascii;
-    } else if (args[i] == "--dict" && i + 1 < args.size()) {
-      const std::string& size = args[++i];
-      if (size != "1024" && size != "2048" && size != "4096") return false;
+    } else if (args[i] == "--dict") {
+      const std::string size = i + 1 < args.size() ? args[++i] : "";
+      if (size != "1024" && size != "2048" && size != "4096") return "--dict wants 1024, 2048 or 4096";
       options.dictionarySize = static_cast<uint32_t>(std::stoul(size));
     } else if (!args[i].empty() && args[i][0] == '-' && args[i] != "-") {
-      return false;
+      return "unknown option " + args[i];
     } else {
       files.push_back(args[i]);
     }
   }
-  if (files.size() != 2) return false;
+  if (files.size() != 2) return "implode takes IN and OUT";
   options.in = files[0];
   options.out = files[1];
-  return true;
+  return {};
 }
 
 }  // namespace
 
 int ExplodeCommand(const Args& args) {
-  if (args.size() != 2) return Fail("usage: qrvtool explode IN OUT");
+  if (args.size() != 2) return UsageError("explode takes IN and OUT", "explode IN OUT");
   auto work = std::unique_ptr<codec::ExplodeWork>(new (std::nothrow) codec::ExplodeWork);
   if (!work) return Fail("out of memory");
   Streams streams;
@@ -102,8 +104,8 @@ int ExplodeCommand(const Args& args) {
 
 int ImplodeCommand(const Args& args) {
   ImplodeOptions options;
-  if (!ParseImplodeOptions(args, options)) {
-    return Fail("usage: qrvtool implode [--dict 1024|2048|4096] [--ascii] IN OUT");
+  if (const std::string error = ParseImplodeOptions(args, options); !error.empty()) {
+    return UsageError(error, "implode [--dict 1024|2048|4096] [--ascii] IN OUT");
   }
   auto work = std::unique_ptr<codec::ImplodeWork>(new (std::nothrow) codec::ImplodeWork);
   if (!work) return Fail("out of memory");

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/document.h"
@@ -22,8 +23,15 @@ inline constexpr int kFailure = 1;
 
 // Says why on stderr, as "qrvtool: message", and returns kFailure.
 int Fail(const std::string& message);
+// Says why and how the command is used ("usage: qrvtool synopsis") on
+// stderr, and returns the usage status, which is every command's.
+int UsageError(const std::string& message, const std::string& synopsis);
 // A chunk tag as text, with '.' for each byte that does not print.
 std::string PrintableTag(const std::array<char, 4>& tag);
+// A document's text as a terminal shows it without obeying it: control
+// characters as escapes ("\r", "\n", "\t", else "\x1b"), a backslash
+// doubled; the other bytes as they are.
+std::string VisibleText(std::string_view bytes);
 // Why Document::Open failed, in a few words.
 const char* WhyNotOpened(OpenResult opened);
 

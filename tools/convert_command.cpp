@@ -13,15 +13,17 @@
 #include <filesystem>
 #include <map>
 #include <mutex>
-#include <optional>
+#include <new>
+#include <set>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
 #include "app/converter_app.h"
 #include "app/text_extraction.h"
 #include "platform/file.h"
-#include "platform/interruption.h"
+#include "platform/pending_file.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "tools/commands.h"
@@ -33,8 +35,8 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr char kUsage[] =
-    "usage: qrvtool convert [-j N] [-o DIR] [-r] [-n] [--progress|--quiet] "
+constexpr char kSynopsis[] =
+    "convert [-j N] [-o DIR] [-r] [-n] [--progress|--quiet] "
     "[--encoding CODEPAGE] [--lf] [--page-break] [--max-expansion BYTES] PATH...";
 constexpr char kDocumentPattern[] = "*.QRV";
 // Each worker holds one interruption guard, of which the platform has 64.
@@ -69,10 +71,7 @@ struct Outcome {
   uint64_t written = 0;
 };
 
-int UsageError(const std::string& message) {
-  std::fprintf(stderr, "qrvtool: %s\n%s\n", message.c_str(), kUsage);
-  return kExitUsage;
-}
+int ConvertUsage(const std::string& message) { return UsageError(message, kSynopsis); }
 
 bool ParseWorkers(const std::string& text, unsigned& workers) {
   if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) {
@@ -94,7 +93,7 @@ int ParseSettings(const Args& args, Settings& settings) {
     std::string error;
     switch (TakeTextOption(args, i, settings.text, error)) {
       case OptionTaken::Yes: continue;
-      case OptionTaken::Bad: return UsageError(error);
+      case OptionTaken::Bad: return ConvertUsage(error);
       case OptionTaken::No: break;
     }
     if (word == "--") {
@@ -102,9 +101,10 @@ int ParseSettings(const Args& args, Settings& settings) {
     } else if (word == "-j" || (word.size() > 2 && word.starts_with("-j"))) {
       const std::string value = word.size() > 2 ? word.substr(2) : (i + 1 < args.size() ? args[++i] : "");
       if (!ParseWorkers(value, settings.workers)) {
-        return UsageError("-j wants a number of workers from 1 to " + std::to_string(kMaxWorkers));
+        return ConvertUsage("-j wants a number of workers from 1 to " + std::to_string(kMaxWorkers));
       }
-    } else if (word == "-o" && i + 1 < args.size()) {
+    } else if (word == "-o") {
+      if (i + 1 == args.size()) return ConvertUsage("-o wants a folder");
       settings.outputFolder = args[++i];
     } else if (word == "-r") {
       settings.recurse = true;
@@ -115,10 +115,10 @@ int ParseSettings(const Args& args, Settings& settings) {
     } else if (word == "--quiet" || word == "-q") {
       settings.display = Display::Quiet;
     } else {
-      return UsageError("unknown option " + word);
+      return ConvertUsage("unknown option " + word);
     }
   }
-  if (settings.paths.empty()) return UsageError("convert wants at least one document or folder");
+  if (settings.paths.empty()) return ConvertUsage("convert wants at least one document or folder");
   return kExitSuccess;
 }
 
@@ -198,48 +198,21 @@ class TaskList {
   std::map<std::string, std::string> textOwners_;
 };
 
-// The messages a conversion shows (an unrecognised page command, a write
-// error while expanding), kept to be reported with its document's name.
-class DocumentMessages : public platform::Prompter {
- public:
-  platform::Answer Show(std::string_view text, platform::Buttons buttons, platform::Icon) override {
-    std::string line(text);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    ++counts[line];
-    return buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Ok;
-  }
-  std::map<std::string, size_t> counts;
-};
-
-// A fresh name beside the text file, made exclusively, and guarded for
-// removal on interruption from before the file exists.
-bool CreatePartFile(const fs::path& folder, std::optional<platform::RemovedIfInterrupted>& guard,
-                    std::string& part, platform::File& file) {
-  static std::atomic<unsigned> counter = 0;
-  for (int tries = 0; tries < 100; ++tries) {
-    part = (folder / (".qrvtool-" + std::to_string(platform::ProcessId()) + "-" +
-                      std::to_string(counter++) + ".part"))
-               .string();
-    guard.emplace(part);
-    if (file.Open(part, platform::OpenMode::CreateNew)) return true;
-    if (!file.NameTaken()) return false;
-  }
-  return false;
-}
-
-// Puts the whole text file in place; with keepExisting an existing text file
-// wins, even one that appeared while converting.
-Outcome PlaceText(const std::string& part, const fs::path& text, bool keepExisting, uint64_t written) {
+// What placing a whole text gives: with keepExisting (or for a damaged
+// document) whatever has the name wins, even one that appeared while
+// converting. A damaged document fails either way, but its text holds every
+// byte that could be recovered: it takes the name only where no text is.
+Outcome PlaceText(platform::PendingFile& output, const Task& task, bool keepExisting,
+                  const std::string& damage, uint64_t written) {
   std::string error;
-  switch (platform::PlaceFile(part, text.string(), !keepExisting, error)) {
-    case platform::Placement::Placed: return {Result::Converted, {}, written};
-    case platform::Placement::NameTaken: break;
-    case platform::Placement::Failed:
-      error = "cannot write " + text.string() + ": " + error;
-      break;
+  switch (output.Place(task.text.filename().string(), !keepExisting && damage.empty(), error)) {
+    case platform::Placement::Placed:
+      return damage.empty() ? Outcome{Result::Converted, {}, written} : Outcome{Result::Failed, damage, 0};
+    case platform::Placement::NameTaken:
+      return damage.empty() ? Outcome{Result::Kept, {}, 0} : Outcome{Result::Failed, damage, 0};
+    case platform::Placement::Failed: break;
   }
-  platform::CurrentPlatform().DeleteFile(part);
-  return error.empty() ? Outcome{Result::Kept, {}, 0} : Outcome{Result::Failed, error, 0};
+  return {Result::Failed, "cannot write " + task.text.string() + ": " + error, 0};
 }
 
 Outcome ConvertOne(const Task& task, const Settings& settings) {
@@ -247,42 +220,53 @@ Outcome ConvertOne(const Task& task, const Settings& settings) {
   if (settings.keepExisting && fs::exists(fs::symlink_status(task.text, ignored))) {
     return {Result::Kept, {}, 0};
   }
-  const std::string document = task.document.string();
+  const std::string document = platform::VerbatimPath(task.document.string());
+  const std::string text = platform::VerbatimPath(task.text.string());
   TextExtraction job;
   ApplyBeforeOpen(settings.text, job);
   if (!job.Open(document)) return {Result::Failed, OpenProblem(document, job), 0};
-  if (platform::IsSameFile(document, task.text.string())) {
+  if (platform::IsSameFile(document, text)) {
     return {Result::Failed, "its text file would replace the document itself", 0};
   }
 
-  std::string part;
-  std::optional<platform::RemovedIfInterrupted> unfinished;
-  platform::File output;
-  if (!CreatePartFile(task.text.parent_path(), unfinished, part, output)) {
-    return {Result::Failed,
-            "cannot write into " + task.text.parent_path().string() + ": " + output.ErrorText(), 0};
+  // The text is written under a hidden name beside its own and renamed into
+  // place whole; the part file goes on every other way out, an exception
+  // (out of memory) included.
+  const fs::path folderName = task.text.has_parent_path() ? task.text.parent_path() : fs::path(".");
+  platform::TargetFolder folder;
+  platform::PendingFile output;
+  if (!folder.Open(platform::VerbatimPath(folderName.string()))) {
+    return {Result::Failed, "cannot write into " + folderName.string() + ": " + folder.ErrorText(), 0};
+  }
+  if (!output.Create(folder, "qrvtool")) {
+    return {Result::Failed, "cannot write into " + folderName.string() + ": " + output.ErrorText(), 0};
   }
   std::string error;
-  const bool written = WriteDocumentText(job, output, settings.text, {}, true, error);
-  const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(output.Position(), 0));
-  if (!output.Close() || !written) {
-    platform::CurrentPlatform().DeleteFile(part);
-    const std::string temporary = TemporaryProblem(job, true) + ExtractionProblem(job);
-    return {Result::Failed, temporary.empty() ? "writing " + task.text.string() + " failed: " +
-                                                    (error.empty() ? output.ErrorText() : error)
-                                              : temporary, 0};
+  const bool written = WriteDocumentText(job, output.file(), settings.text, {}, true, error);
+  const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(output.file().Position(), 0));
+  // A text that lost its notes to the temporary folder fails the document,
+  // so it must not take the place of a text that has them.
+  if (const std::string temporary = TemporaryProblem(job, true) + ExtractionProblem(job);
+      !temporary.empty()) {
+    return {Result::Failed, temporary, 0};
   }
-  // A damaged document fails, but its text holds every byte that could be
-  // recovered: it takes the name only where no text is, never over one.
-  const std::string damage = DamageSummary(job);
-  Outcome outcome = PlaceText(part, task.text, settings.keepExisting || !damage.empty(), size);
-  if (!damage.empty()) outcome = {Result::Failed, damage, 0};
-  // As exqrv does, the pages stay converted; the run still fails.
-  if (const std::string missing = TemporaryProblem(job, true);
-      outcome.result == Result::Converted && !missing.empty()) {
-    outcome = {Result::Failed, missing, 0};
+  if (!written) {
+    return {Result::Failed, "writing " + task.text.string() + " failed: " +
+                                (error.empty() ? output.file().ErrorText() : error), 0};
   }
-  return outcome;
+  return PlaceText(output, task, settings.keepExisting, DamageSummary(job), size);
+}
+
+// One document on the calling thread, with its messages kept; a document
+// that finds the machine out of memory fails alone.
+Outcome ConvertCaught(const Task& task, const Settings& settings, platform::CountingPrompter& messages) {
+  // The prompter is the calling thread's own.
+  const platform::PrompterScope scope(&messages);
+  try {
+    return ConvertOne(task, settings);
+  } catch (const std::bad_alloc&) {
+    return {Result::Failed, "out of memory", 0};
+  }
 }
 
 std::string Duration(double seconds) {
@@ -310,28 +294,27 @@ class Report {
     Print(line);
   }
 
-  void Done(const Task& task, const Outcome& outcome, const DocumentMessages& messages) {
+  void Done(const Task& task, const Outcome& outcome, const platform::CountingPrompter& messages) {
     const std::lock_guard<std::mutex> lock(mutex_);
     ++done_;
     bytesRead_ += task.size;
-    if (!quiet_) {
-      for (const auto& [message, count] : messages.counts) {
-        Print(task.document.string() + ": " + message +
-              (count > 1 ? " (" + std::to_string(count) + " times)" : ""));
-      }
-    }
     switch (outcome.result) {
       case Result::Converted:
         ++converted_;
         bytesWritten_ += outcome.written;
         break;
       case Result::Kept: ++kept_; break;
-      case Result::Failed:
-        ++failed_;
-        Print(task.document.string() + ": " + outcome.reason);
-        break;
+      case Result::Failed: ++failed_; break;
     }
     finished_.notify_all();
+    // Counted first: out of memory, a line may be lost, never a document.
+    try {
+      if (!quiet_) {
+        for (const std::string& line : messages.Lines(task.document.string())) Print(line);
+      }
+      if (outcome.result == Result::Failed) Print(task.document.string() + ": " + outcome.reason);
+    } catch (const std::bad_alloc&) {
+    }
   }
 
   // Returns when every document is done, redrawing the bar meanwhile.
@@ -399,24 +382,61 @@ class Report {
   Clock::time_point lastDrawn_;
 };
 
-// The folders the text files go into, made before the workers start.
-bool MakeFolders(const std::vector<Task>& tasks, Report& report) {
-  bool made = true;
-  std::vector<fs::path> folders;
-  for (const Task& task : tasks) folders.push_back(task.text.parent_path());
-  std::sort(folders.begin(), folders.end());
-  folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+// The folders the text files go into, made before the workers start; those
+// that could not be made, with why.
+std::map<fs::path, std::string> MakeFolders(const std::vector<Task>& tasks) {
+  std::map<fs::path, std::string> unmade;
+  std::set<fs::path> folders;
+  for (const Task& task : tasks) folders.insert(task.text.parent_path());
   for (const fs::path& folder : folders) {
     std::error_code error;
     if (folder.empty() || fs::is_directory(folder, error)) continue;
     fs::create_directories(folder, error);
-    if (error) {
-      report.Failure("cannot create " + folder.string() + ": " + error.message());
-      made = false;
+    if (error) unmade[folder] = "cannot create " + folder.string() + ": " + error.message();
+  }
+  return unmade;
+}
+
+// Converts the documents on the list, sharing it among the workers.
+class Workers {
+ public:
+  Workers(const std::vector<Task>& tasks, std::vector<size_t> list, const Settings& settings, Report& report)
+      : tasks_(tasks), list_(std::move(list)), settings_(settings), report_(report) {}
+
+  // Starts up to count threads, fewer where the machine cannot start more;
+  // where it can start none, the calling thread does the work itself.
+  void Run(size_t count) {
+    threads_.reserve(count);
+    try {
+      while (threads_.size() < count) threads_.emplace_back([this] { Work(); });
+    } catch (const std::system_error&) {
+    } catch (const std::bad_alloc&) {
+    }
+    if (threads_.empty()) Work();
+  }
+
+  void Join() {
+    for (std::jthread& thread : threads_) thread.join();
+  }
+
+ private:
+  void Work() {
+    for (size_t i = next_++; i < list_.size(); i = next_++) {
+      const Task& task = tasks_[list_[i]];
+      platform::CountingPrompter messages;
+      const Outcome outcome = ConvertCaught(task, settings_, messages);
+      report_.Done(task, outcome, messages);
     }
   }
-  return made;
-}
+
+  const std::vector<Task>& tasks_;
+  const std::vector<size_t> list_;
+  const Settings& settings_;
+  Report& report_;
+  std::atomic<size_t> next_ = 0;
+  // Joined on every way out, so that no worker outlives what it works on.
+  std::vector<std::jthread> threads_;
+};
 
 }  // namespace
 
@@ -431,29 +451,25 @@ int ConvertCommand(const Args& args) {
     report.Failure("no documents (*.QRV) found");
     return kExitFailure;
   }
-  if (!MakeFolders(list.tasks, report)) return report.Finish();
+  // A document whose folder could not be made fails with its line.
+  const std::map<fs::path, std::string> unmade = MakeFolders(list.tasks);
+  std::vector<size_t> convertible;
+  for (size_t i = 0; i < list.tasks.size(); ++i) {
+    const auto folder = unmade.find(list.tasks[i].text.parent_path());
+    if (folder == unmade.end()) {
+      convertible.push_back(i);
+    } else {
+      report.Done(list.tasks[i], {Result::Failed, folder->second, 0}, platform::CountingPrompter());
+    }
+  }
 
   const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-  const size_t workers = std::min<size_t>(settings.workers != 0 ? settings.workers : std::min(cores, kMaxWorkers),
-                                          list.tasks.size());
-  std::atomic<size_t> next = 0;
-  std::vector<std::thread> threads;
-  for (size_t worker = 0; worker < workers; ++worker) {
-    threads.emplace_back([&] {
-      for (size_t i = next++; i < list.tasks.size(); i = next++) {
-        DocumentMessages messages;
-        Outcome outcome;
-        {
-          // The prompter is the calling thread's own.
-          const platform::PrompterScope scope(&messages);
-          outcome = ConvertOne(list.tasks[i], settings);
-        }
-        report.Done(list.tasks[i], outcome, messages);
-      }
-    });
-  }
+  const size_t count = std::min<size_t>(
+      settings.workers != 0 ? settings.workers : std::min(cores, kMaxWorkers), convertible.size());
+  Workers workers(list.tasks, std::move(convertible), settings, report);
+  workers.Run(count);
   report.WaitForAll();
-  for (std::thread& thread : threads) thread.join();
+  workers.Join();
   return report.Finish();
 }
 

@@ -21,28 +21,38 @@
 namespace exqrv::tools {
 namespace {
 
+constexpr char kMakeSynopsis[] =
+    "make [--out DOC] [--compress] [--compress-notes] [--note PAGE:TEXT1:TEXT2]... PAGE.txt...";
+// A note's page is stored as a signed 16-bit number.
+constexpr unsigned long kLastNotePage = INT16_MAX;
+
 int InfoUsage(const std::string& message) {
-  std::fprintf(stderr, "qrvtool: %s\nusage: qrvtool info [--json] [--encoding CODEPAGE] DOC\n",
-               message.c_str());
-  return kExitUsage;
+  return UsageError(message, "info [--json] [--encoding CODEPAGE] DOC");
 }
 
-bool ParseNote(const std::string& text, build::NoteSpec& note) {
+int MakeUsage(const std::string& message) { return UsageError(message, kMakeSynopsis); }
+
+// "PAGE:TEXT1:TEXT2" with a page from 1 to pages (and to kLastNotePage);
+// otherwise why not, naming the note.
+std::string ParseNote(const std::string& text, size_t pages, build::NoteSpec& note) {
   const size_t first = text.find(':');
-  if (first == std::string::npos) return false;
-  const size_t second = text.find(':', first + 1);
-  if (second == std::string::npos) return false;
+  const size_t second = first == std::string::npos ? first : text.find(':', first + 1);
   const std::string digits = text.substr(0, first);
-  if (digits.empty() || digits.size() > 5 ||
+  if (second == std::string::npos || digits.empty() || digits.size() > 5 ||
       digits.find_first_not_of("0123456789") != std::string::npos) {
-    return false;
+    return "--note wants PAGE:TEXT1:TEXT2, got " + text;
   }
   const unsigned long page = std::stoul(digits);
-  if (page > UINT16_MAX) return false;
+  if (page == 0 || page > pages) {
+    return "--note " + text + ": the document has pages 1 to " + std::to_string(pages);
+  }
+  if (page > kLastNotePage) {
+    return "--note " + text + ": a note can be on pages 1 to " + std::to_string(kLastNotePage) + " only";
+  }
   note.page = static_cast<uint16_t>(page);
   note.text1 = text.substr(first + 1, second - first - 1);
   note.text2 = text.substr(second + 1);
-  return true;
+  return {};
 }
 
 std::string DefaultOutput(const std::string& firstPage) {
@@ -91,8 +101,9 @@ void GatherAnnotations(const std::string& path, InfoFacts& facts) {
 // Reads as far as the document allows; the message says where it stopped.
 std::string GatherInfo(const std::string& path, InfoFacts& facts) {
   facts.path = path;
+  const std::string verbatim = platform::VerbatimPath(path);
   platform::File file;
-  if (!file.Open(path, platform::OpenMode::Read)) return "cannot open " + path + ": " + file.ErrorText();
+  if (!file.Open(verbatim, platform::OpenMode::Read)) return "cannot open " + path + ": " + file.ErrorText();
   uint8_t header[kDocumentHeaderSize];
   if (file.Read(header, sizeof header) < sizeof header ||
       !DocumentHeader::Parse(header).HasMagic()) {
@@ -112,14 +123,14 @@ std::string GatherInfo(const std::string& path, InfoFacts& facts) {
   file.Close();
 
   Document document;
-  const OpenResult opened = document.Open(path);
+  const OpenResult opened = document.Open(verbatim);
   if (opened != OpenResult::Opened) {
     return std::string("cannot read the pages: ") + WhyNotOpened(opened);
   }
   facts.pagesRead = true;
   facts.compressedPages = document.HasWorkingCopy();
   facts.pages = facts.compressedPages ? document.storedPageTable() : document.pageTable();
-  GatherAnnotations(path, facts);
+  GatherAnnotations(verbatim, facts);
   return {};
 }
 
@@ -143,8 +154,8 @@ void PrintInfo(const InfoFacts& facts) {
   if (!kinds.empty()) kinds.pop_back();
   std::printf("annotations:%s\n", kinds.empty() ? " none" : kinds.c_str());
   for (const auto& note : facts.annotations->Notes()) {
-    std::printf("  note on page %d: \"%s\" \"%s\"\n", note->page, note->text1.c_str(),
-                note->text2.c_str());
+    std::printf("  note on page %d: \"%s\" \"%s\"\n", note->page, VisibleText(note->text1).c_str(),
+                VisibleText(note->text2).c_str());
   }
   std::printf("thumbnails: %u\n", facts.thumbnails);
 }
@@ -231,40 +242,47 @@ int MakeCommand(const Args& args) {
   build::DocumentSpec recipe;
   std::string output;
   std::vector<std::string> pages;
+  std::vector<std::string> notes;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--out" && i + 1 < args.size()) {
+    if (arg == "--out") {
+      if (i + 1 == args.size()) return MakeUsage("--out wants a document name");
       output = args[++i];
+    } else if (arg == "--note") {
+      if (i + 1 == args.size()) return MakeUsage("--note wants PAGE:TEXT1:TEXT2");
+      notes.push_back(args[++i]);
     } else if (arg == "--compress") {
       recipe.compress = true;
     } else if (arg == "--compress-notes") {
       recipe.compressNotes = true;
-    } else if (arg == "--note" && i + 1 < args.size()) {
-      build::NoteSpec note;
-      if (!ParseNote(args[++i], note)) return Fail("--note wants PAGE:TEXT1:TEXT2, got " + args[i]);
-      recipe.notes.push_back(note);
     } else if (!arg.empty() && arg[0] == '-') {
-      return Fail("unknown option " + arg);
+      return MakeUsage("unknown option " + arg);
     } else {
       pages.push_back(arg);
     }
   }
-  if (pages.empty()) return Fail("make wants at least one PAGE.txt");
-  if (pages.size() > UINT16_MAX) return Fail("a document holds at most 65535 pages");
+  if (pages.empty()) return MakeUsage("make wants at least one PAGE.txt");
+  if (pages.size() > UINT16_MAX) return MakeUsage("a document holds at most 65535 pages");
+  for (const std::string& text : notes) {
+    build::NoteSpec note;
+    const std::string error = ParseNote(text, pages.size(), note);
+    if (!error.empty()) return MakeUsage(error);
+    recipe.notes.push_back(note);
+  }
   for (const std::string& page : pages) {
     platform::File file;
-    if (!file.Open(page, platform::OpenMode::Read)) {
+    if (!file.Open(platform::VerbatimPath(page), platform::OpenMode::Read)) {
       return Fail("cannot read " + page + ": " + file.ErrorText());
     }
-    recipe.pages.push_back(build::TextPage({build::ReadFileBytes(page)}));
+    recipe.pages.push_back(build::TextPage({build::ReadFileBytes(platform::VerbatimPath(page))}));
   }
   if (output.empty()) output = DefaultOutput(pages.front());
   for (const std::string& page : pages) {
-    if (platform::IsSameFile(page, output)) {
+    if (platform::IsSameFile(platform::VerbatimPath(page), platform::VerbatimPath(output))) {
       return Fail(output + " is one of the page files: refusing to overwrite it");
     }
   }
-  if (!build::WriteFileBytes(output, build::BuildDocument(recipe))) {
+  if (!build::WriteFileBytes(platform::VerbatimPath(output), build::BuildDocument(recipe))) {
     return Fail("cannot write " + output);
   }
   return 0;

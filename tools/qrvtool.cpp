@@ -2,6 +2,8 @@
 // from text files, and runs the codec on raw streams.
 #include <cstdio>
 #include <cstring>
+#include <exception>
+#include <new>
 
 #include "app/converter_app.h"
 #include "platform/interruption.h"
@@ -43,6 +45,20 @@ void PrintUsage(std::FILE* to) {
 
 bool IsHelp(const char* word) { return std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0; }
 
+// A command that runs into the machine's limits ends like any failure, by
+// returning from main: the destructors of the static objects then run, and
+// they remove the private temporary folder.
+int RunCaught(const Subcommand& sub, int argc, char** argv) {
+  try {
+    return sub.run(exqrv::tools::Args(argv + 2, argv + argc));
+  } catch (const std::bad_alloc&) {
+    std::fputs("qrvtool: out of memory\n", stderr);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "qrvtool: %s\n", error.what());
+  }
+  return exqrv::kExitFailure;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -65,7 +81,7 @@ int main(int argc, char** argv) {
       std::printf("usage: qrvtool %s\n", sub.usage);
       return exqrv::kExitSuccess;
     }
-    return sub.run(exqrv::tools::Args(argv + 2, argv + argc));
+    return RunCaught(sub, argc, argv);
   }
   std::fprintf(stderr, "qrvtool: unknown command '%s'\n", argv[1]);
   PrintUsage(stderr);

@@ -3,12 +3,13 @@
 // of its defaults, so the entries of the fragment installed under
 // share/exqrv/recoll are all it takes. The user's lines stay as they are,
 // byte for byte, and an entry that is already there is not added again.
+//
+// Run by root on another user's folder, it follows no link that user could
+// have planted there, and changes no file by a name they could swap.
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,6 +17,7 @@
 
 #include "app/converter_app.h"
 #include "platform/file.h"
+#include "platform/file_access.h"
 #include "platform/platform.h"
 #include "tools/commands.h"
 #include "tools/recoll_fragment.h"
@@ -144,36 +146,27 @@ std::string DefaultConfigFolder() {
   return home != nullptr && *home != '\0' ? std::string(home) + "/.recoll" : std::string();
 }
 
-bool ReadWhole(const fs::path& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
-}
-
 // Writes text under a fresh name beside path and puts it in place of path in
 // one step, so a failure leaves the old file whole. The file keeps its
 // permissions.
 bool ReplaceFile(const fs::path& path, const std::string& text, std::string& error) {
-  std::error_code unknown;
-  const fs::file_status old = fs::status(path, unknown);
-  const std::string part =
+  const std::string part = platform::VerbatimPath(
       (path.parent_path() / ("." + path.filename().string() + ".qrvtool-" +
                              std::to_string(platform::ProcessId())))
-          .string();
+          .string());
   platform::File file;
   if (!file.Open(part, platform::OpenMode::CreateNew)) {
     error = "cannot write into " + path.parent_path().string() + ": " + file.ErrorText();
     return false;
   }
-  std::error_code ignored;
-  if (fs::exists(old)) fs::permissions(part, old.permissions(), ignored);
   std::string why;
-  if (!file.Write(text.data(), static_cast<uint32_t>(text.size())) || !file.Sync()) {
-    why = file.ErrorText();
+  if (!platform::CopyPermissions(file, platform::VerbatimPath(path.string()), why) ||
+      !file.Write(text.data(), static_cast<uint32_t>(text.size())) || !file.Sync()) {
+    if (why.empty()) why = file.ErrorText();
   }
   if (!file.Close() && why.empty()) why = file.ErrorText();
-  if (why.empty() && platform::PlaceFile(part, path.string(), true, why) == platform::Placement::Placed) {
+  if (why.empty() && platform::PlaceFile(part, platform::VerbatimPath(path.string()), true, why) ==
+                         platform::Placement::Placed) {
     return true;
   }
   platform::CurrentPlatform().DeleteFile(part);
@@ -186,12 +179,20 @@ bool Complain(const std::string& message) {
   return false;
 }
 
-// The file a name in the folder stands for: a link to a file kept elsewhere
-// stays a link.
+// Refuses a link another user owns: where it leads is theirs to choose, and
+// root would read and rewrite whatever file they named.
+bool NotAForeignLink(const fs::path& path) {
+  if (!platform::IsForeignLink(platform::VerbatimPath(path.string()))) return true;
+  return Complain(path.string() + " is a link another user owns; not following it");
+}
+
+// The file a name in the folder stands for: a link of the user's own to a
+// file kept elsewhere stays a link.
 bool ResolveConfigFile(const fs::path& path, fs::path& target) {
   std::error_code code;
   target = path;
   if (!fs::is_symlink(fs::symlink_status(path, code))) return true;
+  if (!NotAForeignLink(path)) return false;
   target = fs::weakly_canonical(path, code);
   return !code || Complain("cannot follow " + path.string() + ": " + code.message());
 }
@@ -202,10 +203,13 @@ bool ResolveConfigFile(const fs::path& path, fs::path& target) {
 bool MergeFragmentFile(const fs::path& folder, const FragmentFile& fragment, int& added) {
   fs::path path;
   if (!ResolveConfigFile(folder / fragment.name, path)) return false;
-  std::string text;
+  // Read without following a link: one that appeared since it was looked at
+  // is refused.
+  std::string text, error;
   std::error_code code;
-  if (fs::exists(path, code) && !ReadWhole(path, text)) {
-    return Complain("cannot read " + path.string());
+  if (fs::exists(fs::symlink_status(path, code)) &&
+      !platform::ReadWithoutFollowing(platform::VerbatimPath(path.string()), text, error)) {
+    return Complain("cannot read " + path.string() + ": " + error);
   }
   ConfigText config(text);
   const ConfigText wanted(fragment.text);
@@ -222,7 +226,6 @@ bool MergeFragmentFile(const fs::path& folder, const FragmentFile& fragment, int
                         "; kept it. For Quillor documents it would be: " + entry.value);
     }
   }
-  std::string error;
   if (config.text() != text && !ReplaceFile(path, config.text(), error)) return Complain(error);
   return agrees;
 }
@@ -240,6 +243,7 @@ int RecollSetupCommand(const Args& args) {
     Complain("no folder given and HOME is not set");
     return kExitFailure;
   }
+  if (!NotAForeignLink(folder)) return kExitFailure;
   if (fs::create_directories(folder, code)) std::printf("created %s\n", folder.c_str());
   if (code) {
     Complain("cannot create " + folder + ": " + code.message());

@@ -18,9 +18,8 @@ namespace exqrv::tools {
 namespace {
 
 int TextUsage(const std::string& message) {
-  std::fprintf(stderr, "qrvtool: %s\nusage: qrvtool text [--pages FIRST-LAST] [--no-notes] %s DOC...\n",
-               message.c_str(), kTextOptionsUsage);
-  return kExitUsage;
+  return UsageError(message,
+                    std::string("text [--pages FIRST-LAST] [--no-notes] ") + kTextOptionsUsage + " DOC...");
 }
 
 // Standard input copied into the private temporary folder: a document is
@@ -160,7 +159,8 @@ int TextCommand(const Args& args) {
     const OptionTaken taken = TakeTextOption(args, i, options, error);
     if (taken == OptionTaken::Bad) return TextUsage(error);
     if (taken == OptionTaken::Yes) continue;
-    if (word == "--pages" && i + 1 < args.size()) {
+    if (word == "--pages") {
+      if (i + 1 == args.size()) return TextUsage("--pages wants FIRST-LAST");
       if (!ParseRange(args[++i], range)) return TextUsage("--pages wants FIRST-LAST, got " + args[i]);
     } else if (word == "--no-notes") {
       withNotes = false;
@@ -183,15 +183,23 @@ int TextCommand(const Args& args) {
       allWritten = false;
       continue;
     }
+    const std::string document = fromInput ? copy.name : platform::VerbatimPath(path);
     TextExtraction job;
     ApplyBeforeOpen(options, job);
-    if (!job.Open(fromInput ? copy.name : path)) {
-      Fail(shown + ": " + OpenProblem(fromInput ? copy.name : path, job));
+    if (!job.Open(document)) {
+      Fail(shown + ": " + OpenProblem(document, job));
       allWritten = false;
       continue;
     }
     std::string error;
-    const bool written = WriteDocumentText(job, output, options, range, withNotes, error);
+    // A page of unknown commands says so once, with its count.
+    platform::CountingPrompter messages;
+    bool written;
+    {
+      const platform::PrompterScope counting(&messages);
+      written = WriteDocumentText(job, output, options, range, withNotes, error);
+    }
+    for (const std::string& line : messages.Lines(shown)) std::fprintf(stderr, "qrvtool: %s\n", line.c_str());
     // The output is still sound: the next document goes on after this one.
     if (const std::string problem = ExtractionProblem(job); !problem.empty()) {
       Fail(shown + ": " + problem + "; its text stops there");
@@ -226,12 +234,13 @@ std::string TemporaryProblem(const TextExtraction& job, bool withNotes) {
 }
 
 int VerifyCommand(const Args& args) {
-  if (args.size() != 1) return Fail("usage: qrvtool verify DOC");
+  if (args.size() != 1) return UsageError("verify takes one document", "verify DOC");
   const std::string& path = args[0];
+  const std::string verbatim = platform::VerbatimPath(path);
   Document document;
-  const OpenResult opened = document.Open(path);
+  const OpenResult opened = document.Open(verbatim);
   platform::File source;
-  if (!source.Open(path, platform::OpenMode::Read)) return Fail("cannot open " + path);
+  if (!source.Open(verbatim, platform::OpenMode::Read)) return Fail("cannot open " + path);
   const int64_t fileSize = source.Size();
   uint8_t header[kDocumentHeaderSize];
   if (source.Read(header, sizeof header) < sizeof header ||

@@ -136,15 +136,6 @@ bool ParseByteCount(const std::string& text, uint64_t& bytes) {
   return bytes > 0;
 }
 
-std::string DamageText(const DamagedPage& damaged) {
-  const std::string page = "page " + std::to_string(damaged.page);
-  if (damaged.damage == PageDamage::CrcMismatch) {
-    return page + " does not match its CRC-32: its text is not what was stored";
-  }
-  return page + " does not expand (result " + std::to_string(static_cast<int>(damaged.result)) +
-         "): its text is missing";
-}
-
 }  // namespace
 
 void ApplyBeforeOpen(const TextOptions& options, TextExtraction& job) {

@@ -167,6 +167,15 @@ std::string OpenProblem(const std::string& path, const TextExtraction& job) {
   return "cannot be read: a table is cut short or a chunk does not expand";
 }
 
+std::string DamageText(const DamagedPage& damaged) {
+  const std::string page = "page " + std::to_string(damaged.page);
+  if (damaged.damage == PageDamage::CrcMismatch) {
+    return page + " does not match its CRC-32: its text is not what was stored";
+  }
+  return page + " does not expand (result " + std::to_string(static_cast<int>(damaged.result)) +
+         "): its text is missing";
+}
+
 std::string ExtractionProblem(const TextExtraction& job) {
   switch (job.extractionFault()) {
     case ExtractionFault::ExpandsBeyondLimit: {

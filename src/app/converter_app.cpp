@@ -61,38 +61,13 @@ std::string TemporaryProblem(platform::TemporaryFault fault, bool converted) {
 }
 
 // The messages a conversion shows on the command line (an unrecognised page
-// command, a write error while expanding), counted and said once per page
-// with the count: a page of unknown commands would otherwise print millions
-// of lines.
-class PageMessages : public platform::Prompter {
- public:
-  platform::Answer Show(std::string_view text, platform::Buttons buttons, platform::Icon) override {
-    std::string line(text);
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
-    bool counted = false;
-    for (auto& [shown, count] : pending_) {
-      if (shown == line) {
-        ++count;
-        counted = true;
-      }
-    }
-    if (!counted) pending_.emplace_back(line, 1);
-    return buttons == platform::Buttons::YesNo ? platform::Answer::No : platform::Answer::Ok;
-  }
-
-  // Says what was shown since the last call; page 0: outside the pages.
-  void Say(const std::string& document, uint32_t page) {
-    for (const auto& [line, count] : pending_) {
-      std::string what = page != 0 ? "page " + std::to_string(page) + ": " + line : line;
-      if (count > 1) what += " (" + std::to_string(count) + " times)";
-      Report(document, what);
-    }
-    pending_.clear();
-  }
-
- private:
-  std::vector<std::pair<std::string, size_t>> pending_;
-};
+// command, a write error while expanding), said after each page with their
+// counts. Page 0: outside the pages.
+void SayMessages(platform::CountingPrompter& messages, const std::string& document, uint32_t page) {
+  const std::string about = page != 0 ? document + ": page " + std::to_string(page) : document;
+  for (const std::string& line : messages.Lines(about)) std::fprintf(stderr, "exqrv: %s\n", line.c_str());
+  messages.Clear();
+}
 
 }  // namespace
 
@@ -211,7 +186,7 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
   platform::TargetFolder target;
   if (target.Open(TargetDirectory)) openTarget_ = &target;
 
-  PageMessages messages;
+  platform::CountingPrompter messages;
   const platform::PrompterScope scope(&messages);
   // Every match is tried, directories included ("*" also matches "." and
   // "..", which are no documents and go unreported).
@@ -233,7 +208,7 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
     lastFault_ = platform::TemporaryFault::None;
     bool converted = false;
     pageDone_ = [&](uint32_t page) {
-      messages.Say(entry.name, page);
+      SayMessages(messages, entry.name, page);
       return true;
     };
     try {
@@ -242,7 +217,7 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
       lastProblem_ = "not enough memory to convert it";
     }
     pageDone_ = nullptr;
-    messages.Say(entry.name, 0);
+    SayMessages(messages, entry.name, 0);
     if (dots) continue;
     ++documents;
     std::string problem = TemporaryProblem(lastFault_, converted);
@@ -253,7 +228,9 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
     }
     if (problem.empty() && !converted) problem = lastProblem_;
     if (!problem.empty()) Report(entry.name, problem);
-    allConverted = allConverted && converted && problem.empty();
+    // The text keeps every byte that could be had; the run still fails.
+    for (const DamagedPage& damaged : lastDamagedPages_) Report(entry.name, DamageText(damaged));
+    allConverted = allConverted && converted && problem.empty() && lastDamagedPages_.empty();
   }
   openTarget_ = nullptr;
   if (documents == 0) Report(FilePattern, "nothing matches");

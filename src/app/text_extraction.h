@@ -91,4 +91,8 @@ std::string OpenProblem(const std::string& path, const TextExtraction& job);
 // out of memory), in words for a user; empty when it did not.
 std::string ExtractionProblem(const TextExtraction& job);
 
+// What is wrong with one damaged page, in words for a user ("page 2 does
+// not expand (result 8): its text is missing").
+std::string DamageText(const DamagedPage& damaged);
+
 }  // namespace exqrv

@@ -1,5 +1,6 @@
 // The one-drive mapping: drive C: is the whole file system, C:\ is "/", and
-// "\" and "/" both separate directories.
+// "\" and "/" both separate directories; a verbatim path is the native path
+// itself.
 #include <string>
 
 #include "platform/platform.h"
@@ -12,6 +13,11 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 }  // namespace
 
 std::optional<std::string> NativePath(std::string_view path) {
+  if (path.starts_with(kVerbatimPrefix)) {
+    path.remove_prefix(kVerbatimPrefix.size());
+    if (path.empty()) return std::nullopt;
+    return std::string(path);
+  }
   std::string rest(path);
   for (char& c : rest) {
     if (c == '\\') c = '/';
@@ -27,10 +33,15 @@ std::optional<std::string> NativePath(std::string_view path) {
 }
 
 std::string SystemPath(std::string_view native_path) {
+  if (native_path.starts_with(kVerbatimPrefix)) return std::string(native_path);
   std::string result = "C:";
   if (native_path.empty() || !IsSeparator(native_path.front())) result += '\\';
   for (char c : native_path) result += c == '/' ? '\\' : c;
   return result;
+}
+
+std::string VerbatimPath(std::string_view native_path) {
+  return std::string(kVerbatimPrefix) + std::string(native_path);
 }
 
 }  // namespace exqrv::platform

@@ -44,7 +44,13 @@ Platform* SetPlatform(Platform* platform) { return g_installed.exchange(platform
 
 std::string JoinPath(std::string_view directory, std::string_view name) {
   std::string path(directory);
-  if (path.empty() || kDirectorySeparators.find(path.back()) == std::string_view::npos) path += '\\';
+  // A verbatim path's backslashes are parts of names.
+  const bool verbatim = directory.starts_with(kVerbatimPrefix);
+  const std::string_view separators =
+      verbatim ? std::string_view(&kNativeSeparator, 1) : kDirectorySeparators;
+  if (path.empty() || separators.find(path.back()) == std::string_view::npos) {
+    path += verbatim ? kNativeSeparator : '\\';
+  }
   path += name;
   return path;
 }

@@ -92,17 +92,30 @@ class ScopedPlatform {
 std::string ProgramCommandLine(int argc, char** argv);
 
 // What separates directories in the command line's paths: the backslash,
-// and on POSIX the slash too (the target's introducing slash aside).
+// and on POSIX the slash too (the target's introducing slash aside); and the
+// one separator of the system's own paths.
 #ifdef _WIN32
 inline constexpr std::string_view kDirectorySeparators = "\\";
+inline constexpr char kNativeSeparator = '\\';
 #else
 inline constexpr std::string_view kDirectorySeparators = "\\/";
+inline constexpr char kNativeSeparator = '/';
 #endif
 
 // A system path as the path the system's calls take: on POSIX (C:\x, \x,
 // x\y, /x) the POSIX path, nullopt for a drive other than C:; on Windows
-// the path itself.
+// the path itself. A verbatim path (see VerbatimPath) is taken as it is.
 std::optional<std::string> NativePath(std::string_view path);
+
+// What marks a system path as verbatim: the prefix Windows gives paths it
+// takes as they are. On POSIX the native path follows it unchanged, so that
+// a name with a backslash or a leading "C:" in it, which the system allows,
+// reaches the system as it is.
+inline constexpr std::string_view kVerbatimPrefix = "\\\\?\\";
+// A native path the user gave, as a system path every path service takes
+// unchanged: on POSIX marked verbatim, on Windows the path itself.
+std::string VerbatimPath(std::string_view native_path);
+
 // The current platform's drive roots ("C:\\"), in its order.
 std::vector<std::string> LogicalDriveRoots();
 
@@ -139,14 +152,15 @@ unsigned long ProcessId();
 std::string SystemErrorText(unsigned long code);
 
 // directory, a backslash unless it already ends with a directory separator,
-// and name.
+// and name. A verbatim directory is joined with its system's own separator.
 std::string JoinPath(std::string_view directory, std::string_view name);
 
 // A system path as the user knows it, for messages: on POSIX the POSIX path
 // (C:\\tmp\\out shows as /tmp/out), on Windows the path itself.
 std::string DisplayPath(std::string_view path);
 
-// A native absolute path as the system path (on POSIX, on drive C:).
+// A native absolute path as the system path (on POSIX, on drive C:); a
+// verbatim path stays as it is.
 std::string SystemPath(std::string_view native_path);
 // Windows wildcard matching: case-insensitive, "*" and "?", "*.*" matches all.
 bool MatchesPattern(std::string_view name, std::string_view pattern);

@@ -1,5 +1,6 @@
 #include "platform/prompter.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <utility>
@@ -56,6 +57,27 @@ Answer ScriptedPrompter::Show(std::string_view text, Buttons buttons, Icon icon)
     return answer;
   }
   return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
+}
+
+Answer CountingPrompter::Show(std::string_view text, Buttons buttons, Icon /*icon*/) {
+  std::string line(text);
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();
+  auto counted = std::find_if(counts_.begin(), counts_.end(),
+                              [&](const auto& entry) { return entry.first == line; });
+  if (counted == counts_.end()) {
+    counts_.emplace_back(std::move(line), 1);
+  } else {
+    ++counted->second;
+  }
+  return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+}
+
+std::vector<std::string> CountingPrompter::Lines(const std::string& about) const {
+  std::vector<std::string> lines;
+  for (const auto& [message, count] : counts_) {
+    lines.push_back(about + ": " + message + (count > 1 ? " (" + std::to_string(count) + " times)" : ""));
+  }
+  return lines;
 }
 
 Prompter& CurrentPrompter() {

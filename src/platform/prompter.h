@@ -6,6 +6,7 @@
 #include <deque>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace exqrv::platform {
@@ -42,6 +43,22 @@ class ScriptedPrompter : public Prompter {
 
   std::deque<Answer> answers;
   std::vector<Shown> shown;
+};
+
+// Counts the messages shown instead of showing them, to be said once with
+// their counts: a page of unknown commands would otherwise show one line per
+// command. A question is answered No, as nobody is there to answer it.
+class CountingPrompter : public Prompter {
+ public:
+  Answer Show(std::string_view text, Buttons buttons, Icon icon) override;
+
+  // One line per message, "about: message", with " (N times)" when it was
+  // shown more than once, in the order first shown.
+  std::vector<std::string> Lines(const std::string& about) const;
+  void Clear() { counts_.clear(); }
+
+ private:
+  std::vector<std::pair<std::string, size_t>> counts_;
 };
 
 // Tells a person who started the program without a command line that this

@@ -281,6 +281,9 @@ std::optional<std::string> NativePath(std::string_view path) {
 
 std::string SystemPath(std::string_view native_path) { return std::string(native_path); }
 
+// The system takes every name it allows as it is typed.
+std::string VerbatimPath(std::string_view native_path) { return std::string(native_path); }
+
 // What follows the program's name, as the system starts a program: the name
 // ends at its closing quote or at the first blank, and the blanks after it
 // are skipped. The rest stays as typed, trailing blanks included.

@@ -35,6 +35,28 @@ TEST(Paths, MapTheOneDriveAndBothSeparators) {
   EXPECT_EQ(JoinPath("/tmp/", "A.QRV"), "/tmp/A.QRV");
 }
 
+// Names the system allows but the one-drive mapping would read otherwise (a
+// backslash, a leading drive) reach every path service as they are.
+TEST(Paths, AVerbatimPathIsTakenAsItIs) {
+  ScratchDir dir;
+  const std::string odd = VerbatimPath(dir / "D:odd\\name");
+  EXPECT_EQ(NativePath(odd), dir / "D:odd\\name");
+  EXPECT_EQ(NativePath(kVerbatimPrefix), std::nullopt);
+  EXPECT_EQ(SystemPath(odd), odd);
+  EXPECT_EQ(JoinPath(VerbatimPath("sub\\"), "A.QRV"), VerbatimPath("sub\\/A.QRV"));
+
+  File file;
+  ASSERT_TRUE(file.Open(odd, OpenMode::CreateNew)) << file.ErrorText();
+  ASSERT_TRUE(file.Close());
+  EXPECT_TRUE(std::filesystem::exists(dir / "D:odd\\name"));
+  const std::string placed = VerbatimPath(dir / "C:\\placed");
+  std::string error;
+  ASSERT_EQ(PlaceFile(odd, placed, false, error), Placement::Placed) << error;
+  EXPECT_TRUE(IsSameFile(placed, VerbatimPath(dir / "C:\\placed")));
+  EXPECT_TRUE(CurrentPlatform().DeleteFile(placed));
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+}
+
 TEST(Platform, OneFixedDriveC) {
   Platform& system = CurrentPlatform();
   EXPECT_EQ(system.LogicalDriveStrings(), std::string("C:\\\0\0", 5));

@@ -1,8 +1,9 @@
 // The programs under the conditions people meet on their first day, run as
 // real processes on real files: output redirected, appended or piped and
 // closed early, signals in the middle of a conversion, a full or missing
-// temporary folder, a display that is gone, a question asked while standard
-// error goes to a file, and a tool told to write over its own input.
+// temporary folder, a machine short of memory, a display that is gone, a
+// question asked while standard error goes to a file, and a tool told to
+// write over its own input.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mount.h>
@@ -44,7 +45,7 @@ struct Launch {
   int output = -1;  // standard output; a file read back as out when -1
   bool stopAtPage = false;
   rlim_t fileSizeLimit = RLIM_INFINITY;  // ulimit -f, in bytes
-  rlim_t addressSpace = RLIM_INFINITY;   // ulimit -v, in bytes
+  rlim_t addressSpace = RLIM_INFINITY;   // ulimit -v, in bytes: the most memory it may map
 };
 
 struct Ended {
@@ -68,8 +69,6 @@ pid_t Start(const Launch& launch, const std::string& outPath, const std::string&
   ::dup2(in, 0);
   ::dup2(out, 1);
   ::dup2(err, 2);
-  const rlimit addressSpace{launch.addressSpace, launch.addressSpace};
-  if (launch.addressSpace != RLIM_INFINITY && ::setrlimit(RLIMIT_AS, &addressSpace) != 0) ::_exit(125);
   for (const std::string& variable : launch.environment) {
     if (variable[0] == '-') {
       ::unsetenv(variable.c_str() + 1);
@@ -78,6 +77,9 @@ pid_t Start(const Launch& launch, const std::string& outPath, const std::string&
       ::setenv(variable.substr(0, equals).c_str(), variable.substr(equals + 1).c_str(), 1);
     }
   }
+  // Last: under it the child's own allocations could fail.
+  const rlimit addressSpace{launch.addressSpace, launch.addressSpace};
+  if (::setrlimit(RLIMIT_AS, &addressSpace) != 0) ::_exit(126);
   std::vector<char*> argv;
   for (const std::string& arg : launch.argv) argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
@@ -114,6 +116,14 @@ class Conditions : public ::testing::Test {
     ASSERT_TRUE(build::WriteFileBytes(work_ + "/" + name, build::BuildDocument(recipe)));
   }
   bool Exists(const std::string& name) const { return std::filesystem::exists(work_ + "/" + name); }
+  // Files whose name ends so, in the work folder and the ones under it.
+  size_t CountFiles(const std::string& ending) const {
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(work_)) {
+      count += entry.path().string().ends_with(ending);
+    }
+    return count;
+  }
   bool TempIsEmpty() const { return std::filesystem::is_empty(temp_); }
 
   build::ScratchDir dir_;
@@ -332,6 +342,67 @@ TEST_F(Conditions, NotesBeyondMemoryFailTheDocumentWithAReason) {
   }
 }
 
+// However little memory the machine leaves a command, it ends with a named
+// failure or does its work, never in an abort, and leaves nothing behind:
+// neither the private temporary folder nor a part file. Each case runs under
+// a ladder of address-space limits, from the least that lets the program
+// read its command line (below it not even an exception can be made) to
+// one that holds a conversion. Under most of them convert cannot start the
+// threads it asks for, or any thread at all.
+TEST_F(Conditions, ShortOfMemoryACommandFailsCleanly) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the address sanitizer maps more than any limit here allows";
+#endif
+  std::vector<std::string> pages;
+  for (int i = 0; i < 3; ++i) {
+    std::string text;
+    for (int n = 0; text.size() < 300000; ++n) {
+      text += std::to_string(n * 7919 % 104729) + (n % 9 ? " " : "\r\n");
+    }
+    pages.push_back(TextPage({text}));
+  }
+  std::filesystem::create_directories(work_ + "/big");
+  Write("big/A.QRV", {.pages = pages, .notes = {{1, "[n", "]"}}, .compress = true, .compressNotes = true});
+  Write("big/B.QRV", {.pages = {pages[0]}, .notes = {{1, "[m", "]"}}});
+  const rlim_t kMiB = 1 << 20;
+  rlim_t least = kMiB;
+  while (least < 64 * kMiB && Run({.argv = {qrvtool_, "text"}, .addressSpace = least}).status != 2) {
+    least += kMiB / 4;
+  }
+  const std::vector<std::vector<std::string>> commands = {
+      {"convert", "-j", "1", "big"}, {"convert", "-j", "64", "big"}, {"text", "big/A.QRV"},
+      {"info", "big/A.QRV"},         {"verify", "big/A.QRV"},
+  };
+  for (const std::vector<std::string>& command : commands) {
+    std::vector<std::string> argv = {qrvtool_};
+    argv.insert(argv.end(), command.begin(), command.end());
+    std::string what;
+    for (const std::string& word : command) what += word + " ";
+    bool worked = false;
+    for (rlim_t limit = least; limit <= least + 20 * kMiB; limit += kMiB / 2) {
+      std::filesystem::remove(work_ + "/big/A.TXT");
+      std::filesystem::remove(work_ + "/big/B.TXT");
+      const Ended run = Run({.argv = argv, .addressSpace = limit});
+      const std::string where = what + "under " + std::to_string(limit / 1024) + " KiB";
+      ASSERT_TRUE(run.status == 0 || run.status == 1) << where << ": " << run.status << "\n" << run.errors;
+      EXPECT_TRUE(TempIsEmpty()) << where;
+      EXPECT_EQ(CountFiles(".part"), 0u) << where;
+      if (run.status == 1) {
+        EXPECT_TRUE(run.errors.starts_with("qrvtool: ")) << where << ": " << run.errors;
+      }
+      if (command[0] == "convert" && run.errors.find(" converted, ") != std::string::npos) {
+        const size_t converted = CountFiles(".TXT");
+        EXPECT_NE(run.errors.find(std::to_string(converted) + " converted, " + std::to_string(2 - converted) +
+                                  " failed"),
+                  std::string::npos)
+            << where << ": " << run.errors;
+      }
+      worked |= run.status == 0;
+    }
+    EXPECT_TRUE(worked) << what << " never had memory enough";
+  }
+}
+
 // A display that is set but cannot be reached ends in a message and status
 // 2, as no display does, never in an abort inside the toolkit.
 TEST_F(Conditions, AnUnreachableDisplayIsRefusedClearly) {
@@ -506,6 +577,9 @@ TEST_F(Conditions, EveryFailureIsNamed) {
   Write("case/SAME.QRV", {.pages = {TextPage({"upper"})}});
   Write("case/SAME.qrv", {.pages = {TextPage({"lower"})}});
   ASSERT_EQ(::mkfifo((work_ + "/PIPE.QRV").c_str(), 0600), 0);
+  std::string damaged = build::BuildDocument(kThreePages);
+  damaged[build::PageContentOffset(kThreePages, 2)] = 'X';  // page 2's block loses its magic
+  ASSERT_TRUE(build::WriteFileBytes(work_ + "/DAMAGED.QRV", damaged));
   struct Case {
     const char* what;
     std::vector<std::string> args;
@@ -517,6 +591,8 @@ TEST_F(Conditions, EveryFailureIsNamed) {
       {"a pipe", {"PIPE.QRV"}, {"exqrv: PIPE.QRV: ", "not a file"}},
       {"target is a file", {"BOOK.QRV", "/FILE"}, {"exqrv: BOOK.QRV: cannot write into ", "Not a directory"}},
       {"names that differ in case", {"case/SAME.*"}, {"is already the text of SAME."}},
+      {"a damaged page", {"DAMAGED.QRV"},
+       {"exqrv: DAMAGED.QRV: page 2 does not expand (result 8): its text is missing\n"}},
   };
   for (const Case& c : cases) {
     std::vector<std::string> argv = {exqrv_};
@@ -528,6 +604,8 @@ TEST_F(Conditions, EveryFailureIsNamed) {
       EXPECT_NE(run.errors.find(part), std::string::npos) << c.what << ": " << run.errors;
     }
   }
+  // A damaged document's text keeps every byte that could be had.
+  EXPECT_EQ(ReadAll(work_ + "/DAMAGED.TXT"), "one [ab]three");
   // Of the two that share a text name, the first converted stays whole.
   const std::string same = ReadAll(work_ + "/SAME.TXT");
   EXPECT_TRUE(same == "upper" || same == "lower") << same;

@@ -4,12 +4,15 @@
 // the bash completion.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <string>
 #include <thread>
@@ -196,8 +199,102 @@ TEST_F(QrvtoolAtWork, ConvertNamesEachFailureAndGoesOn) {
   EXPECT_TRUE(Files("in", ".part").empty());
 }
 
-TEST_F(QrvtoolAtWork, ConvertUsageErrorsEndWithStatusTwo) {
+// A document counted as failed leaves the text that was there as it was:
+// a text without its notes would otherwise stand in for the whole one, and
+// a later -n would keep it for good.
+TEST_F(QrvtoolAtWork, AFailedDocumentNeverReplacesItsText) {
+  const build::DocumentSpec withNotes{.pages = {TextPage({"page "})}, .notes = {{1, "[n", "]"}}};
+  Write("in/OLD.QRV", build::BuildDocument(withNotes));
+  Write("in/OLD.TXT", "page [n]");
+  Write("in/NEW.QRV", build::BuildDocument(withNotes));
+  const Ran lost = Run({{kBinary + "/qrvtool", "convert", "in"}, dir_.path(), {"TMPDIR=" + dir_ / "none"}});
+  EXPECT_EQ(lost.status, 1);
+  EXPECT_NE(lost.err.find("qrvtool: in/OLD.QRV: no temporary file could be made, so its notes are missing\n"),
+            std::string::npos)
+      << lost.err;
+  EXPECT_NE(lost.err.find("0 converted, 2 failed, 0 kept"), std::string::npos) << lost.err;
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "in/OLD.TXT"), "page [n]");
+  EXPECT_FALSE(fs::exists(dir_ / "in/NEW.TXT"));
+  EXPECT_TRUE(Files("in", ".part").empty());
+
+  const Ran again = Qrvtool({"convert", "-n", "in"});
+  EXPECT_EQ(again.status, 0) << again.err;
+  EXPECT_NE(again.err.find("1 converted, 0 failed, 1 kept"), std::string::npos) << again.err;
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "in/NEW.TXT"), "page [n]");
+}
+
+// A folder for the texts that cannot be made fails every document meant for
+// it, each named, and the summary counts them all.
+TEST_F(QrvtoolAtWork, AnUnmadeFolderFailsEveryDocumentForIt) {
+  for (const char* name : {"A", "B", "C"}) {
+    Write(std::string("in/") + name + ".QRV", build::BuildDocument({.pages = {TextPage({name})}}));
+  }
+  Write("plain", "a file, not a folder");
+  for (const char* out : {"plain", "plain/texts"}) {
+    const Ran ran = Qrvtool({"convert", "-o", out, "in"});
+    EXPECT_EQ(ran.status, 1) << out;
+    for (const char* name : {"A", "B", "C"}) {
+      EXPECT_NE(ran.err.find("qrvtool: in/" + std::string(name) + ".QRV: cannot create " + out + ": "),
+                std::string::npos)
+          << out << "\n" << ran.err;
+    }
+    EXPECT_NE(ran.err.find("0 converted, 3 failed, 0 kept"), std::string::npos) << out << "\n" << ran.err;
+  }
+}
+
+// A replaced text keeps its permissions; a new one has those the umask
+// leaves.
+TEST_F(QrvtoolAtWork, AReplacedTextKeepsItsPermissions) {
+  Write("in/KEPT.QRV", build::BuildDocument({.pages = {TextPage({"kept"})}}));
+  Write("in/NEW.QRV", build::BuildDocument({.pages = {TextPage({"new"})}}));
+  Write("in/KEPT.TXT", "old");
+  fs::permissions(dir_ / "in/KEPT.TXT", fs::perms::owner_read | fs::perms::owner_write);
+  const Ran ran = Qrvtool({"convert", "in"});
+  EXPECT_EQ(ran.status, 0) << ran.err;
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "in/KEPT.TXT"), "kept");
+  EXPECT_EQ(fs::status(dir_ / "in/KEPT.TXT").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  const mode_t umask = ::umask(0);
+  ::umask(umask);
+  EXPECT_EQ(fs::status(dir_ / "in/NEW.TXT").permissions(), static_cast<fs::perms>(0666 & ~umask));
+}
+
+// Names the system allows that the one-drive rules would read otherwise (a
+// backslash, a leading drive letter) are taken as they are by every command.
+// The test itself reads and writes them through the standard library.
+TEST_F(QrvtoolAtWork, EveryCommandTakesNamesAsTheyAre) {
+  const auto put = [this](const std::string& name, const std::string& bytes) {
+    std::ofstream(dir_ / name, std::ios::binary) << bytes;
+  };
+  const auto get = [this](const std::string& name) {
+    std::ifstream in(dir_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  };
+  for (const std::string name : {"back\\slash", "C:drive", "D:\\other"}) {
+    const std::string page = "page of " + name;
+    put(name + ".txt", page);
+    const Ran made = Qrvtool({"make", "--out", name + ".QRV", "--note", "1:[:]", name + ".txt"});
+    EXPECT_EQ(made.status, 0) << name << ": " << made.err;
+    const Ran text = Qrvtool({"text", name + ".QRV"});
+    EXPECT_EQ(text.out, page + "[]") << name << ": " << text.err;
+    const Ran info = Qrvtool({"info", name + ".QRV"});
+    EXPECT_NE(info.out.find("pages: 1\n"), std::string::npos) << name << ": " << info.err;
+    const Ran verify = Qrvtool({"verify", name + ".QRV"});
+    EXPECT_EQ(verify.out, name + ".QRV: sound\n") << name;
+    const Ran convert = Qrvtool({"convert", "-o", "out\\" + name, name + ".QRV"});
+    EXPECT_EQ(convert.status, 0) << name << ": " << convert.err;
+    EXPECT_EQ(get("out\\" + name + "/" + name + ".TXT"), page + "[]") << name;
+    const Ran imploded = Qrvtool({"implode", name + ".txt", name + ".imp"});
+    const Ran exploded = Qrvtool({"explode", name + ".imp", name + ".out"});
+    EXPECT_EQ(imploded.status + exploded.status, 0) << name << ": " << imploded.err << exploded.err;
+    EXPECT_EQ(get(name + ".out"), page) << name;
+  }
+}
+
+// One rule for every command: a usage error says why, shows the usage and
+// ends with status 2, before anything is written.
+TEST_F(QrvtoolAtWork, UsageErrorsEndWithStatusTwo) {
   Write("A.QRV", build::BuildDocument({.pages = {TextPage({"a"})}}));
+  Write("P.txt", "page");
   const struct {
     std::vector<std::string> args;
     const char* says;
@@ -213,14 +310,31 @@ TEST_F(QrvtoolAtWork, ConvertUsageErrorsEndWithStatusTwo) {
       {{"convert", "--max-expansion", "99999999999999999G", "A.QRV"}, "--max-expansion wants"},
       {{"text"}, "at least one document"},
       {{"info", "--json"}, "info wants a document"},
+      {{"text", "--pages"}, "--pages wants FIRST-LAST\n"},
+      {{"convert", "A.QRV", "-o"}, "-o wants a folder"},
+      {{"verify"}, "verify takes one document"},
+      {{"verify", "A.QRV", "A.QRV"}, "verify takes one document"},
+      {{"make"}, "make wants at least one PAGE.txt"},
+      {{"make", "--bogus", "P.txt"}, "unknown option --bogus"},
+      {{"make", "P.txt", "--out"}, "--out wants a document name"},
+      {{"make", "--note", "1:a", "P.txt"}, "--note wants PAGE:TEXT1:TEXT2, got 1:a"},
+      {{"make", "--note", "40000:a:b", "P.txt"}, "--note 40000:a:b: the document has pages 1 to 1"},
+      {{"make", "--note", "2:a:b", "P.txt"}, "--note 2:a:b: the document has pages 1 to 1"},
+      {{"make", "--note", "0:a:b", "P.txt"}, "--note 0:a:b: the document has pages 1 to 1"},
+      {{"explode", "A.QRV"}, "explode takes IN and OUT"},
+      {{"implode", "--dict", "512", "P.txt", "P.imp"}, "--dict wants 1024, 2048 or 4096"},
+      {{"implode", "--fast", "P.txt", "P.imp"}, "unknown option --fast"},
+      {{"implode", "P.txt"}, "implode takes IN and OUT"},
   };
   for (const auto& c : cases) {
     const Ran ran = Qrvtool(c.args);
     EXPECT_EQ(ran.status, 2) << c.says;
     EXPECT_NE(ran.err.find(c.says), std::string::npos) << ran.err;
-    EXPECT_NE(ran.err.find("usage: qrvtool"), std::string::npos) << ran.err;
+    EXPECT_NE(ran.err.find("usage: qrvtool " + c.args[0]), std::string::npos) << ran.err;
   }
   EXPECT_FALSE(fs::exists(dir_ / "A.TXT"));
+  EXPECT_FALSE(fs::exists(dir_ / "P.QRV"));
+  EXPECT_FALSE(fs::exists(dir_ / "P.imp"));
 }
 
 TEST_F(QrvtoolAtWork, NoReplaceKeepsExistingTextFiles) {
@@ -420,6 +534,34 @@ TEST_F(QrvtoolAtWork, MaxExpansionStopsADocumentThatExpandsTheSameBytesAgain) {
   EXPECT_EQ(raised.status, 0) << raised.err;
   EXPECT_EQ(raised.out, std::string(100 * 5000, 'm'));
   EXPECT_TRUE(TempFolderEmpty());
+}
+
+// A page of unknown commands says so once per document, with the count, as
+// convert does, while the text stays exqrv's.
+TEST_F(QrvtoolAtWork, TextCountsUnknownCommandsPerDocument) {
+  Write("ODD.QRV", build::UnknownCommandDocument());
+  const Ran ran = Qrvtool({"text", "ODD.QRV", "-"}, dir_ / "ODD.QRV");
+  EXPECT_EQ(ran.status, 0) << ran.err;
+  EXPECT_EQ(ran.out, "ABAB");
+  EXPECT_EQ(ran.err,
+            "qrvtool: ODD.QRV: unexpect command! (3 times)\n"
+            "qrvtool: standard input: unexpect command! (3 times)\n");
+}
+
+// A note can hold anything; info lists it so that the terminal shows what
+// it holds instead of obeying it (a title, a cleared screen), while text
+// gives the bytes as they are.
+TEST_F(QrvtoolAtWork, InfoShowsControlCharactersAsEscapes) {
+  const std::string hostile = "\x1b]0;title\x07\x1b[2J\r\t\\ caf\xC3\xA9 \xC2\x9B \x9B\x7F";
+  Write("N.QRV", build::BuildDocument({.pages = {TextPage({"p "})}, .notes = {{1, hostile, "!"}}}));
+  const Ran info = Qrvtool({"info", "N.QRV"});
+  EXPECT_EQ(info.status, 0) << info.err;
+  EXPECT_NE(info.out.find("  note on page 1: \"\\x1b]0;title\\x07\\x1b[2J\\r\\t\\\\ caf\xC3\xA9 "
+                          "\\xc2\\x9b \\x9b\\x7f\" \"!\"\n"),
+            std::string::npos)
+      << info.out;
+  for (const char c : info.out) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
+  EXPECT_EQ(Qrvtool({"text", "N.QRV"}).out, "p " + hostile + "!");
 }
 
 TEST_F(QrvtoolAtWork, InfoAsJsonParses) {

@@ -3,7 +3,9 @@
 // the user's own lines; Recoll's indexer then finds documents by the words of
 // their pages and notes. Everything lives in the test's scratch folder, the
 // home folder the programs see included.
+#include <pwd.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -131,6 +133,39 @@ TEST_F(DesktopSearch, RecollSetupFindsRecollsFolder) {
   EXPECT_EQ(build::ReadFileBytes(dir_ / "own/mimemap"), kComment + kMapEntry);
 
   EXPECT_EQ(Run("qrvtool recoll-setup a b").status, 2);
+}
+
+// Run by root on a folder another user owns, recoll-setup follows no link
+// that user planted, for the file or for the folder: it would otherwise read
+// and rewrite what only root may, here in a folder only root can enter.
+TEST_F(DesktopSearch, RecollSetupFollowsNoLinkAnotherUserPlanted) {
+  const passwd* other = ::getpwnam("nobody");
+  if (::geteuid() != 0 || other == nullptr) {
+    GTEST_SKIP() << "needs root and the user nobody, to own a link as another user";
+  }
+  const std::string secret = dir_ / "root-only";
+  Write(secret + "/mimemap", "# root's own\n");
+  fs::permissions(secret, fs::perms::owner_all);
+  const std::string theirs = dir_ / "theirs";
+  fs::create_directories(theirs);
+  ASSERT_EQ(::chown(theirs.c_str(), other->pw_uid, other->pw_gid), 0);
+  const struct {
+    std::string folder, link, target;  // the folder set up, the link in it
+  } cases[] = {
+      {theirs, theirs + "/mimemap", secret + "/mimemap"},
+      {dir_ / "linked", dir_ / "linked", secret},
+  };
+  for (const auto& c : cases) {
+    fs::create_symlink(c.target, c.link);
+    ASSERT_EQ(::lchown(c.link.c_str(), other->pw_uid, other->pw_gid), 0);
+    const Ran setup = Setup(c.folder);
+    EXPECT_EQ(setup.status, 1) << c.link;
+    EXPECT_NE(setup.err.find(c.link + " is a link another user owns; not following it"), std::string::npos)
+        << setup.err;
+    EXPECT_EQ(build::ReadFileBytes(secret + "/mimemap"), "# root's own\n") << c.link;
+    EXPECT_FALSE(fs::exists(secret + "/mimeconf")) << c.link;
+    EXPECT_TRUE(fs::is_symlink(c.link));
+  }
 }
 
 // Recoll with the entries recoll-setup put beside a mimeconf of the user's:
