@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
@@ -278,7 +279,7 @@ Outcome ConvertCaught(const Task& task, const Settings& settings, platform::Coun
 }
 
 std::string Duration(double seconds) {
-  const long whole = static_cast<long>(seconds + 0.5);
+  const long whole = std::lround(seconds);
   char text[32];
   std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
   return text;

@@ -376,7 +376,7 @@ std::string Platform::UniqueTempName(std::string_view directory, std::string_vie
   for (unsigned tries = 0; tries < kUniqueNumbers; ++tries) {
     const unsigned candidate = (next++ & 0xFFFFu);
     if (candidate == 0) continue;
-    const std::string name = base + Hex4(candidate) + ".TMP";
+    std::string name = base + Hex4(candidate) + ".TMP";
     const auto native = NativePath(name);
     if (!native) return {};
     constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
