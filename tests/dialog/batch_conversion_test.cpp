@@ -15,7 +15,7 @@
 #include "support/scripted_drives.h"
 #include "dialog/selector_rules.h"
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 namespace {
 
 using Conversion = std::pair<std::string, std::string>;
@@ -190,4 +190,4 @@ TEST_F(BatchConversionTest, NewTextFileJoinsTheTextFilesAfterTheFolders) {
 }
 
 }  // namespace
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog
