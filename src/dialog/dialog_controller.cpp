@@ -144,9 +144,8 @@ void DialogController::FillDirectoryCombo(Side side) {
 }
 
 void DialogController::OnDirectoryChosen(Side side) {
-  const std::optional<std::string> path =
-      ChosenDirectory(NamesOf(DirectoriesOf(app_, side)), view_.ChosenSelectorItem(side),
-                      DirectoryOf(side));
+  const std::optional<std::string> path = ChosenDirectory(
+      NamesOf(DirectoriesOf(app_, side)), view_.ChosenSelectorItem(side), DirectoryOf(side));
   if (path) ChangeDirectory(side, *path);
 }
 

@@ -71,7 +71,9 @@ class PainterCanvas : public dialog::ItemCanvas {
     ui::DrawName(painter_, textPart_, itemTop_, name_, TextColour(ground), GroundColour(ground));
   }
   void DrawPicture() override { ui::DrawPicture(painter_, picture_, pictureAt_); }
-  void FillTextPart(dialog::Ground ground) override { painter_.fillRect(textPart_, GroundColour(ground)); }
+  void FillTextPart(dialog::Ground ground) override {
+    painter_.fillRect(textPart_, GroundColour(ground));
+  }
   void FrameTextPart(dialog::Ground ground) override {
     DrawFrame(painter_, textPart_, GroundColour(ground));
   }
@@ -82,7 +84,8 @@ class PainterCanvas : public dialog::ItemCanvas {
     return ground == dialog::Ground::Selection ? colours_.selectionText : colours_.plainText;
   }
   const QColor& GroundColour(dialog::Ground ground) const {
-    return ground == dialog::Ground::Selection ? colours_.selectionBackground : colours_.plainBackground;
+    return ground == dialog::Ground::Selection ? colours_.selectionBackground
+                                               : colours_.plainBackground;
   }
 
   QPainter& painter_;

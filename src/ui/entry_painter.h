@@ -1,6 +1,7 @@
 // The painting of one item of a file list or a directory selector: a 16 x 16
 // picture combined with the ground by AND, followed by the entry's name.
-// Both kinds of control paint through PaintEntryItem.
+// Both kinds of control paint through PaintEntryItem, which takes the shared
+// painting steps with a QPainter.
 #pragma once
 
 #include <QColor>

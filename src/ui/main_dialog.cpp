@@ -27,8 +27,9 @@ class LogScrollBar : public QScrollBar {
     setTracking(false);
     setPageStep(1);
     connect(this, &QAbstractSlider::actionTriggered, this, &LogScrollBar::OnAction);
-    connect(this, &QAbstractSlider::sliderReleased, this,
-            [this] { controller_.OnLogScroll(dialog::ScrollCode::ThumbPosition, sliderPosition()); });
+    connect(this, &QAbstractSlider::sliderReleased, this, [this] {
+      controller_.OnLogScroll(dialog::ScrollCode::ThumbPosition, sliderPosition());
+    });
   }
 
  protected:
@@ -62,7 +63,8 @@ namespace {
 
 dialog::DialogUnits UnitsOf(const QFont& font) {
   const QFontMetrics metrics(font);
-  return {dialog::AverageCharWidth(metrics.horizontalAdvance(DisplayText(dialog::kAlphabet))), metrics.height()};
+  return {dialog::AverageCharWidth(metrics.horizontalAdvance(DisplayText(dialog::kAlphabet))),
+          metrics.height()};
 }
 
 }  // namespace

@@ -12,6 +12,11 @@
 namespace exqrv::ui {
 namespace {
 
+using dialog::ItemKind;
+using dialog::kNameOffset;
+using dialog::kPictureSize;
+using dialog::PaintAction;
+
 constexpr QRgb kWhite = 0xFFFFFFFF;
 constexpr QRgb kBlack = 0xFF000000;
 constexpr QRgb kGrey = 0xFFC0C0C0;
@@ -33,7 +38,7 @@ class ItemPaintingTest : public ::testing::Test {
     canvas_.fill(kWhite);
   }
 
-  void Paint(dialog::ItemKind kind, int index, dialog::PaintAction action, bool selected, bool focused,
+  void Paint(ItemKind kind, int index, PaintAction action, bool selected, bool focused,
              bool inSelectionField = false) {
     ItemPaintRequest request;
     request.index = index;
@@ -49,7 +54,7 @@ class ItemPaintingTest : public ::testing::Test {
   int CountLeftOfText(QRgb colour) const {
     int count = 0;
     for (int y = 0; y < kItemHeight; ++y) {
-      for (int x = 0; x < dialog::kNameOffset; ++x) count += At(x, y) == colour;
+      for (int x = 0; x < kNameOffset; ++x) count += At(x, y) == colour;
     }
     return count;
   }
@@ -61,96 +66,96 @@ class ItemPaintingTest : public ::testing::Test {
 
 TEST_F(ItemPaintingTest, IndexWithoutEntryPaintsNothing) {
   for (int index : {-1, 2}) {
-    Paint(dialog::ItemKind::FileList, index, dialog::PaintAction::DrawEntire, true, true);
+    Paint(ItemKind::FileList, index, PaintAction::DrawEntire, true, true);
   }
   for (int x = 0; x < kItemWidth; ++x) ASSERT_EQ(At(x, 10), kWhite) << x;
 }
 
 TEST_F(ItemPaintingTest, PictureIsAndedWithTheGround) {
   canvas_.fill(kGrey);
-  Paint(dialog::ItemKind::FileList, 0, dialog::PaintAction::DrawEntire, false, false);
+  Paint(ItemKind::FileList, 0, PaintAction::DrawEntire, false, false);
   EXPECT_EQ(At(0, kPictureTop), kGrey);  // a white picture pixel keeps the ground
   EXPECT_EQ(At(2, kPictureTop), kBlack);
   EXPECT_EQ(At(1, 0), kGrey);  // above the picture
 }
 
 TEST_F(ItemPaintingTest, OnlyTheTextPartTakesTheSelectionColour) {
-  Paint(dialog::ItemKind::FileList, 0, dialog::PaintAction::DrawEntire, true, false);
+  Paint(ItemKind::FileList, 0, PaintAction::DrawEntire, true, false);
   EXPECT_EQ(At(kItemWidth - 2, 10), kNavy);
-  EXPECT_EQ(At(dialog::kNameOffset, 0), kNavy);  // the frame along the text part
+  EXPECT_EQ(At(kNameOffset, 0), kNavy);  // the frame along the text part
   EXPECT_EQ(CountLeftOfText(kNavy), 0);
   EXPECT_EQ(At(2, kPictureTop), kBlack);
 
-  Paint(dialog::ItemKind::FileList, 0, dialog::PaintAction::SelectionChange, false, false);
+  Paint(ItemKind::FileList, 0, PaintAction::SelectionChange, false, false);
   EXPECT_EQ(At(kItemWidth - 2, 10), kWhite);
-  EXPECT_EQ(At(dialog::kNameOffset, 0), kWhite);
+  EXPECT_EQ(At(kNameOffset, 0), kWhite);
   EXPECT_EQ(At(2, kPictureTop), kBlack);
 }
 
 TEST_F(ItemPaintingTest, FocusFrameIsDrawnByInversionUnderTheFocusRule) {
   struct Case {
     const char* what;
-    dialog::ItemKind kind;
-    dialog::PaintAction action;
+    ItemKind kind;
+    PaintAction action;
     bool selected;
     bool focused;
     bool inSelectionField;
     bool frame;
   };
   const Case cases[] = {
-      {"file list focus paint", dialog::ItemKind::FileList, dialog::PaintAction::FocusChange, true, true, false,
+      {"file list focus paint", ItemKind::FileList, PaintAction::FocusChange, true, true, false,
        true},
-      {"file list whole paint", dialog::ItemKind::FileList, dialog::PaintAction::DrawEntire, true, true, false,
+      {"file list whole paint", ItemKind::FileList, PaintAction::DrawEntire, true, true, false,
        false},
       // The caret shows even where nothing is selected.
-      {"focus without selection", dialog::ItemKind::FileList, dialog::PaintAction::FocusChange, false, true,
+      {"focus without selection", ItemKind::FileList, PaintAction::FocusChange, false, true,
        false, true},
-      {"focus paint without the focus", dialog::ItemKind::FileList, dialog::PaintAction::FocusChange, true,
+      {"focus paint without the focus", ItemKind::FileList, PaintAction::FocusChange, true,
        false, false, false},
-      {"selection field", dialog::ItemKind::Selector, dialog::PaintAction::DrawEntire, true, true, true, true},
-      {"dropped list whole paint", dialog::ItemKind::Selector, dialog::PaintAction::DrawEntire, true, true, false,
+      {"selection field", ItemKind::Selector, PaintAction::DrawEntire, true, true, true, true},
+      {"dropped list whole paint", ItemKind::Selector, PaintAction::DrawEntire, true, true, false,
        false},
-      {"dropped list focus paint", dialog::ItemKind::Selector, dialog::PaintAction::FocusChange, true, true,
+      {"dropped list focus paint", ItemKind::Selector, PaintAction::FocusChange, true, true,
        false, true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     canvas_.fill(kWhite);
-    Paint(c.kind, 0, dialog::PaintAction::DrawEntire, c.selected, false, c.inSelectionField);
+    Paint(c.kind, 0, PaintAction::DrawEntire, c.selected, false, c.inSelectionField);
     const QRgb ground = At(kItemWidth - 2, 10);
     Paint(c.kind, 0, c.action, c.selected, c.focused, c.inSelectionField);
     const QRgb inverted = ground == kNavy ? kNavyInverted : 0xFF000000;
-    EXPECT_EQ(At(dialog::kNameOffset, 0), c.frame ? inverted : ground);  // (18 + 0) is even: a dot
-    EXPECT_EQ(At(dialog::kNameOffset + 1, 0), ground);                   // between the dots
+    EXPECT_EQ(At(kNameOffset, 0), c.frame ? inverted : ground);  // (18 + 0) is even: a dot
+    EXPECT_EQ(At(kNameOffset + 1, 0), ground);                   // between the dots
   }
 }
 
 TEST_F(ItemPaintingTest, FirstFocusPaintDrawsTheFrame) {
-  Paint(dialog::ItemKind::FileList, 0, dialog::PaintAction::DrawEntire, true, true);
-  Paint(dialog::ItemKind::FileList, 0, dialog::PaintAction::FocusChange, true, true);
-  EXPECT_EQ(At(dialog::kNameOffset, 0), kNavyInverted);
+  Paint(ItemKind::FileList, 0, PaintAction::DrawEntire, true, true);
+  Paint(ItemKind::FileList, 0, PaintAction::FocusChange, true, true);
+  EXPECT_EQ(At(kNameOffset, 0), kNavyInverted);
   EXPECT_EQ(At(kItemWidth - 2, kItemHeight - 1), kNavy);  // (118 + 19) is odd: between dots
   EXPECT_EQ(At(kItemWidth - 1, kItemHeight - 1), kNavyInverted);
 }
 
 TEST_F(ItemPaintingTest, SecondFocusPaintRemovesTheFrame) {
-  Paint(dialog::ItemKind::FileList, 0, dialog::PaintAction::DrawEntire, true, true);
-  Paint(dialog::ItemKind::FileList, 0, dialog::PaintAction::FocusChange, true, true);
-  Paint(dialog::ItemKind::FileList, 0, dialog::PaintAction::FocusChange, true, true);
-  EXPECT_EQ(At(dialog::kNameOffset, 0), kNavy);
+  Paint(ItemKind::FileList, 0, PaintAction::DrawEntire, true, true);
+  Paint(ItemKind::FileList, 0, PaintAction::FocusChange, true, true);
+  Paint(ItemKind::FileList, 0, PaintAction::FocusChange, true, true);
+  EXPECT_EQ(At(kNameOffset, 0), kNavy);
 }
 
 TEST_F(ItemPaintingTest, SelectorIndentsItsDroppedListButNotItsField) {
-  Paint(dialog::ItemKind::Selector, 1, dialog::PaintAction::DrawEntire, false, false);
+  Paint(ItemKind::Selector, 1, PaintAction::DrawEntire, false, false);
   EXPECT_EQ(At(3 + 8, kPictureTop + 2), kBlack);
   EXPECT_EQ(At(3, kPictureTop + 2), kWhite);
 
   canvas_.fill(kWhite);
-  Paint(dialog::ItemKind::Selector, 1, dialog::PaintAction::DrawEntire, false, false, true);
+  Paint(ItemKind::Selector, 1, PaintAction::DrawEntire, false, false, true);
   EXPECT_EQ(At(3, kPictureTop + 2), kBlack);
 
   canvas_.fill(kWhite);
-  Paint(dialog::ItemKind::FileList, 1, dialog::PaintAction::DrawEntire, false, false);  // file lists: no indent
+  Paint(ItemKind::FileList, 1, PaintAction::DrawEntire, false, false);  // file lists: no indent
   EXPECT_EQ(At(3, kPictureTop + 2), kBlack);
 }
 
@@ -159,11 +164,11 @@ TEST(EntryPicturesTest, EachPictureIsSixteenColoursOnWhite) {
   for (int picture = TextFilePicture; picture <= NetworkDrivePicture; ++picture) {
     SCOPED_TRACE(picture);
     const QImage image = LoadEntryPicture(picture);
-    ASSERT_EQ(image.size(), QSize(dialog::kPictureSize, dialog::kPictureSize));
+    ASSERT_EQ(image.size(), QSize(kPictureSize, kPictureSize));
     EXPECT_EQ(image.pixel(0, 0), kWhite);
     std::set<QRgb> colours;
-    for (int y = 0; y < dialog::kPictureSize; ++y) {
-      for (int x = 0; x < dialog::kPictureSize; ++x) colours.insert(image.pixel(x, y));
+    for (int y = 0; y < kPictureSize; ++y) {
+      for (int x = 0; x < kPictureSize; ++x) colours.insert(image.pixel(x, y));
     }
     EXPECT_GE(colours.size(), 2u);
     EXPECT_LE(colours.size(), 16u);

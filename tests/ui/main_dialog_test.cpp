@@ -42,6 +42,24 @@
 namespace exqrv::ui {
 namespace {
 
+using dialog::FindControlTemplate;
+using dialog::kConvertButtonId;
+using dialog::kDocumentFileListId;
+using dialog::kDocumentSelectorId;
+using dialog::kDocumentUpButtonId;
+using dialog::kExitButtonId;
+using dialog::kFirstLogLineId;
+using dialog::kLogScrollBarId;
+using dialog::kNameOffset;
+using dialog::kNoId;
+using dialog::kPictureSize;
+using dialog::kTextFileListId;
+using dialog::kTextSelectorId;
+using dialog::kTextUpButtonId;
+using dialog::kVisibleLogLines;
+using dialog::PixelRect;
+using dialog::ToPixels;
+
 // Where the screenshots for review go, in the build directory.
 std::filesystem::path ScreenshotPath(const char* name) {
   const std::filesystem::path folder = std::filesystem::path(EXQRV_BINARY_DIR) / "screenshots";
@@ -57,10 +75,10 @@ int PictureMismatches(const QImage& shot, QPoint origin, const QAbstractItemView
                       int indent, int picture) {
   const QImage image = LoadEntryPicture(picture);
   const QRect item = view.visualRect(view.model()->index(row, 0));
-  const QPoint at(item.left() + indent, item.top() + (item.height() - dialog::kPictureSize) / 2);
+  const QPoint at(item.left() + indent, item.top() + (item.height() - kPictureSize) / 2);
   int mismatches = 0;
-  for (int y = 0; y < dialog::kPictureSize; ++y) {
-    for (int x = 0; x < dialog::kPictureSize; ++x) {
+  for (int y = 0; y < kPictureSize; ++y) {
+    for (int x = 0; x < kPictureSize; ++x) {
       if (at.x() + x < 0) continue;
       mismatches += shot.pixel(origin + at + QPoint(x, y)) != image.pixel(x, y);
     }
@@ -136,7 +154,7 @@ class MainDialogTest : public ::testing::Test {
   FileListBox& Documents() { return *dialog_->FileList(DocumentSide); }
   FileListBox& TextFiles() { return *dialog_->FileList(TextSide); }
   QString LogLine(int k) {
-    return static_cast<QLabel*>(dialog_->Control(dialog::kFirstLogLineId + k))->text();
+    return static_cast<QLabel*>(dialog_->Control(kFirstLogLineId + k))->text();
   }
   // Selects the document list's items by their stored names.
   void Select(const std::vector<std::string>& names) {
@@ -208,8 +226,8 @@ const TemplateRow kTemplate[] = {
     {1017, "", "..", "TXT Directory Up", 304, 23, 12, 12},
     {1018, "", "QRT File List", "", 183, 7, 133, 11},
     {1019, "", "Convert", "Convert QRV To TXT", 146, 65, 32, 14},
-    {dialog::kNoId, kApplicationIconName, "", "", 282, 124, 18, 20},
-    {dialog::kNoId, kLogFrameName, "", "", 7, 108, 255, 67},
+    {kNoId, kApplicationIconName, "", "", 282, 124, 18, 20},
+    {kNoId, kLogFrameName, "", "", 7, 108, 255, 67},
     {1024, "", "", "", 250, 110, 10, 63},
     {1025, "", "", "", 9, 110, 240, 10},
     {1026, "", "", "", 9, 120, 240, 10},
@@ -245,11 +263,11 @@ TEST_F(MainDialogTest, EveryControlHasItsTemplatesIdTextAndPlace) {
   const QFont& font = dialog_->font();
   EXPECT_EQ(dialog_->size(), TemplatePixels(font, 0, 0, 323, 182).size());
   for (const TemplateRow& row : kTemplate) {
-    SCOPED_TRACE(row.id == dialog::kNoId ? row.objectName : std::to_string(row.id));
-    QWidget* control = row.id == dialog::kNoId ? dialog_->findChild<QWidget*>(row.objectName)
+    SCOPED_TRACE(row.id == kNoId ? row.objectName : std::to_string(row.id));
+    QWidget* control = row.id == kNoId ? dialog_->findChild<QWidget*>(row.objectName)
                                        : dialog_->Control(row.id);
     ASSERT_NE(control, nullptr);
-    if (row.id != dialog::kNoId) {
+    if (row.id != kNoId) {
       EXPECT_EQ(control->property("controlId").toInt(), row.id);
     }
     EXPECT_EQ(TextOf(*control).toStdString(), row.text);
@@ -274,26 +292,26 @@ TEST_F(MainDialogTest, EveryControlHasItsTemplatesIdTextAndPlace) {
 
 TEST_F(MainDialogTest, StartsWithItsTitleDefaultButtonAndAnEmptyLog) {
   EXPECT_EQ(dialog_->windowTitle().toStdString(), "Quillor QRV to Text QRT");
-  EXPECT_TRUE(static_cast<QPushButton*>(dialog_->Control(dialog::kExitButtonId))->isDefault());
-  EXPECT_TRUE(dialog_->Control(dialog::kLogScrollBarId)->isHidden());
-  for (int k = 0; k < dialog::kVisibleLogLines; ++k) EXPECT_TRUE(LogLine(k).isEmpty());
+  EXPECT_TRUE(static_cast<QPushButton*>(dialog_->Control(kExitButtonId))->isDefault());
+  EXPECT_TRUE(dialog_->Control(kLogScrollBarId)->isHidden());
+  for (int k = 0; k < kVisibleLogLines; ++k) EXPECT_TRUE(LogLine(k).isEmpty());
 }
 
 TEST_F(MainDialogTest, TabOrderFollowsTheTemplate) {
   dialog_->show();
   std::vector<int> order;
-  QWidget* widget = dialog_->Control(dialog::kExitButtonId);
+  QWidget* widget = dialog_->Control(kExitButtonId);
   do {
     if (widget->focusPolicy() & Qt::TabFocus) {
       order.push_back(widget->property("controlId").toInt());
     }
     widget = widget->nextInFocusChain();
-  } while (widget != dialog_->Control(dialog::kExitButtonId) && order.size() < 20);
-  const std::vector<int> expected{dialog::kExitButtonId,   dialog::kDocumentFileListId, dialog::kDocumentSelectorId,
-                                  dialog::kDocumentUpButtonId, dialog::kTextFileListId, dialog::kTextSelectorId,
-                                  dialog::kTextUpButtonId, dialog::kConvertButtonId};
+  } while (widget != dialog_->Control(kExitButtonId) && order.size() < 20);
+  const std::vector<int> expected{kExitButtonId,   kDocumentFileListId, kDocumentSelectorId,
+                                  kDocumentUpButtonId, kTextFileListId, kTextSelectorId,
+                                  kTextUpButtonId, kConvertButtonId};
   EXPECT_EQ(order, expected);
-  EXPECT_EQ(dialog_->focusWidget(), dialog_->Control(dialog::kExitButtonId));
+  EXPECT_EQ(dialog_->focusWidget(), dialog_->Control(kExitButtonId));
 }
 
 TEST_F(MainDialogTest, ListsAndSelectorsShowTheTwoDirectories) {
@@ -318,7 +336,7 @@ TEST_F(MainDialogTest, ConvertRunsOverTheSelectionAndLogsEachDocument) {
   // its entries, not read again.
   build::WriteFileBytes(scratch_ / "texts/LATE.TXT", "late");
   Select({"SUB", "B.QRV", "a.QRV"});
-  Click(dialog::kConvertButtonId);
+  Click(kConvertButtonId);
   EXPECT_EQ(LogLine(0).toStdString(), "Convert C.QRV to C.TXT succeeded");
   EXPECT_EQ(LogLine(1).toStdString(), "Convert B.QRV to B.TXT succeeded");
   EXPECT_EQ(LogLine(2).toStdString(), "Convert a.QRV to a.TXT failed");
@@ -339,7 +357,7 @@ TEST_F(MainDialogTest, OverwriteQuestionCancelSkipsAndOkConverts) {
   // REPORT.TXT is another file on this file system: Report.TXT is written
   // beside it without a question, and the list shows both.
   Select({"Report.QRV"});
-  Click(dialog::kConvertButtonId);
+  Click(kConvertButtonId);
   EXPECT_TRUE(prompter_.shown.empty());
   EXPECT_EQ(LogLine(0).toStdString(), "Convert Report.QRV to Report.TXT succeeded");
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/Report.TXT"), "report");
@@ -350,14 +368,14 @@ TEST_F(MainDialogTest, OverwriteQuestionCancelSkipsAndOkConverts) {
   // Now the file to be written exists: the question names it.
   build::WriteFileBytes(scratch_ / "texts/Report.TXT", "kept");
   prompter_.answers = {platform::Answer::Cancel};
-  Click(dialog::kConvertButtonId);
+  Click(kConvertButtonId);
   ASSERT_EQ(prompter_.shown.size(), 1u);
   EXPECT_EQ(prompter_.shown[0].text, "Report.TXT already exist! Overwrite it?");
   EXPECT_TRUE(LogLine(1).isEmpty());
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/Report.TXT"), "kept");
 
   prompter_.answers = {platform::Answer::Ok};
-  Click(dialog::kConvertButtonId);
+  Click(kConvertButtonId);
   EXPECT_EQ(prompter_.shown.size(), 2u);
   EXPECT_EQ(LogLine(1).toStdString(), "Convert Report.QRV to Report.TXT succeeded");
   EXPECT_TRUE(LogLine(2).isEmpty());
@@ -395,7 +413,7 @@ TEST_F(MainDialogTest, DoubleClickOpensFoldersAndConvertsDocuments) {
   EXPECT_EQ(dialog_->Selector(DocumentSide)->currentText().toStdString(), "SUB");
   EXPECT_EQ(dialog_->Controller().Log().LogLines().size(), 1u);
 
-  Click(dialog::kDocumentUpButtonId);
+  Click(kDocumentUpButtonId);
   EXPECT_EQ(app_.SourceDirectory, docs);
   EXPECT_EQ(dialog_->Selector(DocumentSide)->currentText().toStdString(), "docs");
 }
@@ -417,7 +435,7 @@ TEST_F(MainDialogTest, ChoosingAFolderOfTheChainGoesThere) {
 
 TEST_F(MainDialogTest, LogScrollBarAppearsWithTheSeventhLineAndScrollsWithinItsRange) {
   dialog_->show();
-  auto* bar = static_cast<QScrollBar*>(dialog_->Control(dialog::kLogScrollBarId));
+  auto* bar = static_cast<QScrollBar*>(dialog_->Control(kLogScrollBarId));
   for (int i = 0; i < 6; ++i) dialog_->Controller().AddLogLine("line " + std::to_string(i));
   EXPECT_FALSE(bar->isVisible());
   EXPECT_EQ(LogLine(5).toStdString(), "line 5");
@@ -475,7 +493,7 @@ TEST_F(MainDialogTest, LogScrollBarAppearsWithTheSeventhLineAndScrollsWithinItsR
 TEST_F(MainDialogTest, ScreenshotAfterASmallBatchShowsNamesPicturesAndLog) {
   dialog_->show();
   Select({"SUB", "B.QRV", "a.QRV"});
-  Click(dialog::kConvertButtonId);
+  Click(kConvertButtonId);
   TextFiles().findItems("B.TXT", Qt::MatchExactly).value(0)->setSelected(true);
   Documents().setFocus();
 
@@ -495,11 +513,11 @@ TEST_F(MainDialogTest, ScreenshotAfterASmallBatchShowsNamesPicturesAndLog) {
       const QRgb ground =
           list->item(row)->isSelected() ? kActiveCaptionColor.rgb() : QColor(Qt::white).rgb();
       EXPECT_EQ(shot.pixel(item.right() - 2, item.center().y()), ground);
-      EXPECT_GT(InkPixels(shot, item.adjusted(dialog::kNameOffset + 1, 1, -1, -1), ground), 0);
+      EXPECT_GT(InkPixels(shot, item.adjusted(kNameOffset + 1, 1, -1, -1), ground), 0);
     }
   }
-  for (int k = 0; k < dialog::kVisibleLogLines; ++k) {
-    const QRect line = dialog_->Control(dialog::kFirstLogLineId + k)->geometry();
+  for (int k = 0; k < kVisibleLogLines; ++k) {
+    const QRect line = dialog_->Control(kFirstLogLineId + k)->geometry();
     EXPECT_EQ(InkPixels(shot, line, shot.pixel(line.topLeft())) > 0, k < 3) << k;
   }
 }
@@ -521,7 +539,7 @@ TEST_F(MainDialogTest, NamesAreUsedAsStoredWhateverTheyShow) {
   dialog_->show();
 
   Select({folder, slashed, cafe});
-  Click(dialog::kConvertButtonId);
+  Click(kConvertButtonId);
   const std::deque<std::string> lines{"Convert IN.QRV to IN.TXT succeeded",
                                       "Convert a\\b.QRV to a\\b.TXT failed",
                                       "Convert caf\xe9.QRV to caf\xe9.TXT succeeded"};
@@ -540,7 +558,7 @@ TEST_F(MainDialogTest, NamesAreUsedAsStoredWhateverTheyShow) {
   ASSERT_TRUE(shot.save(QString::fromStdString(ScreenshotPath("stored_names.png").string())));
   const QRect cafeItem = Documents().visualItemRect(Documents().item(cafeRow)).translated(
       Documents().viewport()->mapTo(dialog_.get(), QPoint(0, 0)));
-  EXPECT_GT(InkPixels(shot, cafeItem.adjusted(dialog::kNameOffset + 1, 1, -1, -1),
+  EXPECT_GT(InkPixels(shot, cafeItem.adjusted(kNameOffset + 1, 1, -1, -1),
                       kActiveCaptionColor.rgb()),
             0);
 
@@ -592,7 +610,7 @@ TEST_F(MainDialogTest, EveryChangeOfDirectoryShowsTheFirstEntryAtTheTop) {
 
     dialog_->Controller().ChangeDirectory(side, many + "\\F10");
     scrollAway();
-    Click(side == DocumentSide ? dialog::kDocumentUpButtonId : dialog::kTextUpButtonId);
+    Click(side == DocumentSide ? kDocumentUpButtonId : kTextUpButtonId);
     EXPECT_EQ(directory, many);
     expectAtTop();
 
@@ -651,7 +669,7 @@ TEST_F(MainDialogTest, ABatchPaintsEachLogLineAndTextFileAsItGoes) {
   });
   platform::PrompterScope scope(&looking);
   Documents().selectAll();
-  Click(dialog::kConvertButtonId);
+  Click(kConvertButtonId);
   // Nothing was dispatched during the batch, so no input was taken either;
   // what waited is dispatched once the batch is over.
   EXPECT_FALSE(dispatched);
@@ -668,11 +686,11 @@ TEST_F(MainDialogTest, ABatchPaintsEachLogLineAndTextFileAsItGoes) {
     EXPECT_TRUE(onScreen.copy(area) == current.copy(area)) << area.x() << "," << area.y();
   }
   // The seven lines so far, the last six shown, and the scroll bar with them.
-  for (int k = 0; k < dialog::kVisibleLogLines; ++k) {
-    const QRect line = dialog_->Control(dialog::kFirstLogLineId + k)->geometry();
+  for (int k = 0; k < kVisibleLogLines; ++k) {
+    const QRect line = dialog_->Control(kFirstLogLineId + k)->geometry();
     EXPECT_GT(InkPixels(onScreen, line, onScreen.pixel(line.topLeft())), 0) << k;
   }
-  const QRect bar = dialog_->Control(dialog::kLogScrollBarId)->geometry();
+  const QRect bar = dialog_->Control(kLogScrollBarId)->geometry();
   EXPECT_GT(InkPixels(onScreen, bar, onScreen.pixel(frame->geometry().center())), 0);
 }
 
@@ -694,7 +712,7 @@ TEST_F(MainDialogTest, ClosedSelectorPaintsItsNameOnTheFieldsOwnGround) {
     }
   }
   ASSERT_FALSE(changed.isEmpty());
-  EXPECT_LE(changed.width(), dialog::kNameOffset + selector.fontMetrics().horizontalAdvance("docs") + 1);
+  EXPECT_LE(changed.width(), kNameOffset + selector.fontMetrics().horizontalAdvance("docs") + 1);
   EXPECT_LE(changed.height(), EntryItemHeight(selector.fontMetrics()));
 }
 
@@ -783,15 +801,15 @@ TEST_F(SelectorDialogTest, ChoosingAnItemOrGoingUpChangesOnlyThatSide) {
   for (Side side : {DocumentSide, TextSide}) {
     for (const Case& c : cases) {
       SCOPED_TRACE(std::string(c.what) + (side == DocumentSide ? " (documents)" : " (texts)"));
-      std::unique_ptr<MainDialog> mainDialog = DialogAt(side, c.start);
-      DirectoryComboBox& selector = *mainDialog->Selector(side);
+      std::unique_ptr<MainDialog> dialog = DialogAt(side, c.start);
+      DirectoryComboBox& selector = *dialog->Selector(side);
       if (c.start == std::string("E:\\WORK\\DOCS")) {
         EXPECT_EQ(selector.ItemNames(), chain);
         EXPECT_EQ(selector.currentIndex(), 3);
       }
       if (c.choice == std::string("..")) {
-        QTest::mouseClick(static_cast<QAbstractButton*>(mainDialog->Control(
-                              side == DocumentSide ? dialog::kDocumentUpButtonId : dialog::kTextUpButtonId)),
+        QTest::mouseClick(static_cast<QAbstractButton*>(dialog->Control(
+                              side == DocumentSide ? kDocumentUpButtonId : kTextUpButtonId)),
                           Qt::LeftButton);
       } else {
         ChooseItem(selector, c.choice);
@@ -801,7 +819,7 @@ TEST_F(SelectorDialogTest, ChoosingAnItemOrGoingUpChangesOnlyThatSide) {
       EXPECT_EQ(selector.currentText().toStdString(), c.shown);
       EXPECT_EQ(side == DocumentSide ? app_.TargetDirectory : app_.SourceDirectory,
                 kOtherDirectory);
-      EXPECT_EQ(mainDialog->Selector(side == DocumentSide ? TextSide : DocumentSide)->ItemNames(),
+      EXPECT_EQ(dialog->Selector(side == DocumentSide ? TextSide : DocumentSide)->ItemNames(),
                 drives);
     }
   }
@@ -810,10 +828,10 @@ TEST_F(SelectorDialogTest, ChoosingAnItemOrGoingUpChangesOnlyThatSide) {
 TEST_F(SelectorDialogTest, WheelChangesTheDirectoryOnlyWhileTheSelectorHasTheFocus) {
   for (Side side : {DocumentSide, TextSide}) {
     SCOPED_TRACE(side == DocumentSide ? "documents" : "texts");
-    std::unique_ptr<MainDialog> mainDialog = DialogAt(side, "E:\\WORK\\DOCS");
-    mainDialog->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(mainDialog.get()));
-    DirectoryComboBox& selector = *mainDialog->Selector(side);
+    std::unique_ptr<MainDialog> dialog = DialogAt(side, "E:\\WORK\\DOCS");
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
+    DirectoryComboBox& selector = *dialog->Selector(side);
     const std::string& directory = side == DocumentSide ? app_.SourceDirectory
                                                         : app_.TargetDirectory;
     const auto turnWheelUp = [&selector] {
@@ -838,8 +856,8 @@ TEST_F(SelectorDialogTest, WheelChangesTheDirectoryOnlyWhileTheSelectorHasTheFoc
 
 TEST_F(SelectorDialogTest, ScreenshotOfTheDroppedSelectorShowsTheWholeChain) {
   // Five items fit the room the template leaves below the field.
-  std::unique_ptr<MainDialog> mainDialog = DialogAt(DocumentSide, "E:\\WORK\\DOCS");
-  DirectoryComboBox& selector = *mainDialog->Selector(DocumentSide);
+  std::unique_ptr<MainDialog> dialog = DialogAt(DocumentSide, "E:\\WORK\\DOCS");
+  DirectoryComboBox& selector = *dialog->Selector(DocumentSide);
   selector.setFocus();
   selector.showPopup();
   QAbstractItemView& view = *selector.view();
@@ -848,18 +866,18 @@ TEST_F(SelectorDialogTest, ScreenshotOfTheDroppedSelectorShowsTheWholeChain) {
 
   // The list drops below the field, within the height the template gives the
   // selector.
-  const QPoint popupAt = mainDialog->mapFromGlobal(popup.mapToGlobal(QPoint(0, 0)));
-  const dialog::PixelRect room = dialog::ToPixels(mainDialog->Units(), dialog::FindControlTemplate(dialog::kDocumentSelectorId)->rect);
+  const QPoint popupAt = dialog->mapFromGlobal(popup.mapToGlobal(QPoint(0, 0)));
+  const PixelRect room = ToPixels(dialog->Units(), FindControlTemplate(kDocumentSelectorId)->rect);
   EXPECT_GE(popupAt.y(), selector.geometry().bottom());
   EXPECT_LE(popupAt.y() + popup.height(), room.y + room.height);
 
   // The dialog with the dropped list laid over it where it stands.
-  const QRect canvas = mainDialog->rect().united(QRect(popupAt, popup.size()));
+  const QRect canvas = dialog->rect().united(QRect(popupAt, popup.size()));
   QImage shot(canvas.size(), QImage::Format_RGB32);
   shot.fill(Qt::white);
   {
     QPainter painter(&shot);
-    painter.drawPixmap(-canvas.topLeft(), mainDialog->grab());
+    painter.drawPixmap(-canvas.topLeft(), dialog->grab());
     painter.drawPixmap(popupAt - canvas.topLeft(), popup.grab());
   }
   ASSERT_TRUE(shot.save(QString::fromStdString(ScreenshotPath("selector.png").string())));
