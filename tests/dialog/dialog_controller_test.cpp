@@ -2,7 +2,6 @@
 // is asked to show: what each event shows, in which order, and that a batch
 // paints as it goes under the wait cursor.
 #include <array>
-#include <filesystem>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,8 +11,8 @@
 #include "builder/document_builder.h"
 #include "dialog/dialog_controller.h"
 #include "dialog/dialog_template.h"
-#include "platform/platform.h"
 #include "platform/prompter.h"
+#include "support/dialog_folders.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv::dialog {
@@ -65,30 +64,19 @@ class JournalView : public DialogView {
 
 class DialogControllerTest : public ::testing::Test {
  protected:
-  // documents: SUB (holding C.QRV), B.QRV, Report.QRV, a.QRV (no document);
-  // texts: arch, REPORT.TXT.
-  void SetUp() override {
-    std::filesystem::create_directories(scratch_ / "docs/SUB");
-    std::filesystem::create_directories(scratch_ / "texts/arch");
-    build::WriteFileBytes(scratch_ / "docs/SUB/C.QRV", Document("gamma"));
-    build::WriteFileBytes(scratch_ / "docs/B.QRV", Document("beta"));
-    build::WriteFileBytes(scratch_ / "docs/Report.QRV", Document("report"));
-    build::WriteFileBytes(scratch_ / "docs/a.QRV", "not a document");
-    build::WriteFileBytes(scratch_ / "texts/REPORT.TXT", "old");
-    app_.SourceDirectory = platform::SystemPath(scratch_ / "docs");
-    app_.TargetDirectory = platform::SystemPath(scratch_ / "texts");
-  }
+  void SetUp() override { build::MakeDialogFolders(scratch_, app_); }
 
-  static std::string Document(const std::string& text) {
-    build::DocumentSpec recipe;
-    recipe.pages = {build::TextPage({text})};
-    return build::BuildDocument(recipe);
-  }
-  // The index of the folder the side's selector shows last.
-  int LastSelectorItem(Side side) const {
+  // "<side> selector at <the item of the open folder>"; other drives may
+  // follow it.
+  std::string SelectorAtOpenFolder(Side side) const {
     const EntryList& list = side == DocumentSide ? app_.DocumentDirectoryList
                                                  : app_.TextDirectoryList;
-    return static_cast<int>(list.size()) - 1;
+    for (size_t i = 0; i < list.size(); ++i) {
+      if (list[i]->Picture == OpenFolderPicture) {
+        return Of(side) + " selector at " + std::to_string(i);
+      }
+    }
+    return "no open folder";
   }
   std::vector<std::string> TakeJournal() { return std::exchange(view_.journal, {}); }
 
@@ -105,8 +93,8 @@ using Journal = std::vector<std::string>;
 TEST_F(DialogControllerTest, InitialiseShowsBothSelectorsThenBothListsFromTheTop) {
   controller_.Initialise();
   EXPECT_EQ(TakeJournal(),
-            (Journal{"documents selector at " + std::to_string(LastSelectorItem(DocumentSide)),
-                     "texts selector at " + std::to_string(LastSelectorItem(TextSide)),
+            (Journal{SelectorAtOpenFolder(DocumentSide),
+                     SelectorAtOpenFolder(TextSide),
                      "documents list shows 4", "documents list at top", "texts list shows 2",
                      "texts list at top"}));
 }
@@ -151,7 +139,7 @@ TEST_F(DialogControllerTest, DocumentDoubleClickOpensAFolderOrConvertsADocument)
   controller_.OnDocumentDoubleClick();
   EXPECT_EQ(app_.SourceDirectory, docs + "\\SUB");
   EXPECT_EQ(TakeJournal(),
-            (Journal{"documents selector at " + std::to_string(LastSelectorItem(DocumentSide)),
+            (Journal{SelectorAtOpenFolder(DocumentSide),
                      "documents list shows 1", "documents list at top"}));
 }
 
@@ -168,7 +156,7 @@ TEST_F(DialogControllerTest, TextDoubleClickEntersOnlyAFolder) {
   controller_.OnTextDoubleClick();
   EXPECT_EQ(app_.TargetDirectory, texts + "\\arch");
   EXPECT_EQ(TakeJournal(),
-            (Journal{"texts selector at " + std::to_string(LastSelectorItem(TextSide)),
+            (Journal{SelectorAtOpenFolder(TextSide),
                      "texts list shows 0", "texts list at top"}));
   EXPECT_TRUE(prompter_.shown.empty());
 }

@@ -29,6 +29,7 @@
 #include "builder/document_builder.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
+#include "support/dialog_folders.h"
 #include "support/scratch_dir.h"
 #include "ui/directory_combo_box.h"
 #include "ui/entry_painter.h"
@@ -95,12 +96,6 @@ int InkPixels(const QImage& shot, const QRect& area, QRgb ground) {
   return ink;
 }
 
-std::string Document(const std::string& text) {
-  build::DocumentSpec recipe;
-  recipe.pages = {build::TextPage({text})};
-  return build::BuildDocument(recipe);
-}
-
 std::vector<std::string> Texts(const FileListBox& list) { return list.ItemNames(); }
 
 // A selector's items for a directory the only drive holds: the root, then
@@ -137,17 +132,7 @@ class MainDialogTest : public ::testing::Test {
   static void SetUpTestSuite() { uitest::EnsureApplication(); }
 
   void SetUp() override {
-    // Lower-case names sort after upper-case ones: a.QRV follows B.QRV, yet
-    // the folder arch stands before REPORT.TXT.
-    std::filesystem::create_directories(scratch_ / "docs/SUB");
-    std::filesystem::create_directories(scratch_ / "texts/arch");
-    build::WriteFileBytes(scratch_ / "docs/SUB/C.QRV", Document("gamma"));
-    build::WriteFileBytes(scratch_ / "docs/B.QRV", Document("beta"));
-    build::WriteFileBytes(scratch_ / "docs/Report.QRV", Document("report"));
-    build::WriteFileBytes(scratch_ / "docs/a.QRV", "not a document");
-    build::WriteFileBytes(scratch_ / "texts/REPORT.TXT", "old");
-    app_.SourceDirectory = platform::SystemPath(scratch_ / "docs");
-    app_.TargetDirectory = platform::SystemPath(scratch_ / "texts");
+    build::MakeDialogFolders(scratch_, app_);
     dialog_ = std::make_unique<MainDialog>(app_);
   }
 
@@ -529,10 +514,10 @@ TEST_F(MainDialogTest, NamesAreUsedAsStoredWhateverTheyShow) {
   const std::string slashed = "a\\b.QRV";
   std::filesystem::create_directories(scratch_ / ("docs/" + folder));
   std::filesystem::create_directories(scratch_ / ("texts/" + folder));
-  build::WriteFileBytes(scratch_ / ("docs/" + folder + "/IN.QRV"), Document("inside"));
-  build::WriteFileBytes(scratch_ / ("docs/" + cafe), Document("coffee"));
+  build::WriteFileBytes(scratch_ / ("docs/" + folder + "/IN.QRV"), build::DocumentWithText("inside"));
+  build::WriteFileBytes(scratch_ / ("docs/" + cafe), build::DocumentWithText("coffee"));
   // Written past the platform, whose path services take a backslash apart.
-  std::ofstream(scratch_ / ("docs/" + slashed), std::ios::binary) << Document("slashed");
+  std::ofstream(scratch_ / ("docs/" + slashed), std::ios::binary) << build::DocumentWithText("slashed");
   ASSERT_TRUE(std::filesystem::exists(scratch_ / ("docs/" + slashed)));
   dialog_->Controller().RefreshFileList(DocumentSide);
   dialog_->Controller().RefreshFileList(TextSide);
@@ -646,7 +631,7 @@ TEST_F(MainDialogTest, ABatchPaintsEachLogLineAndTextFileAsItGoes) {
   std::filesystem::create_directories(scratch_ / "batch");
   for (int i = 1; i <= 9; ++i) {
     build::WriteFileBytes(scratch_ / ("batch/D" + std::to_string(i) + ".QRV"),
-                          Document("page " + std::to_string(i)));
+                          build::DocumentWithText("page " + std::to_string(i)));
   }
   build::WriteFileBytes(scratch_ / "texts/D8.TXT", "old");
   dialog_->Controller().ChangeDirectory(DocumentSide, platform::SystemPath(scratch_ / "batch"));
