@@ -32,7 +32,7 @@ cmake-configure = cmake -G $(GENERATOR) -S . -B "$(1)" -DCMAKE_BUILD_TYPE=$(or $
   -DEXQRV_WERROR=$(WERROR)
 
 .PHONY: all deps deps-build deps-test deps-deb deps-fuzz deps-bench configure configure-tests \
-        programs build test test-sanitized fuzz run bench deb install clean \
+        programs build test test-sanitized test-threads fuzz run bench deb install clean \
         windows deps-windows test-windows
 
 all: build
@@ -89,6 +89,7 @@ in-private-tmp = tmp=$$(mktemp -d "$${TMPDIR:-/tmp}/exqrv-$(1)-XXXXXX") && \
 test: build
 	@$(call in-private-tmp,test,ctest --test-dir "$(BUILD)" --output-on-failure -j$(JOBS))
 	$(MAKE) --no-print-directory test-sanitized
+	$(MAKE) --no-print-directory test-threads
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(CI_FUZZ_SECONDS)
 	$(MAKE) --no-print-directory test-windows
 
@@ -99,6 +100,15 @@ test-sanitized: deps-build deps-test
 	@$(call in-private-tmp,asan,ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir "$(BUILD)-asan" --output-on-failure -j$(JOBS))
+
+# qrvtool convert, the one program with worker threads, under
+# ThreadSanitizer: only it and its tests are built in this configuration.
+test-threads: deps-build deps-test
+	@[ -f "$(BUILD)-tsan/build.ninja" ] || $(call cmake-configure,$(BUILD)-tsan) \
+	  -DEXQRV_TSAN=ON -DEXQRV_WITH_QT=OFF
+	cmake --build "$(BUILD)-tsan" -j$(JOBS) --target qrvtool qrvtool-stopping exqrv convert_test
+	@$(call in-private-tmp,tsan,TSAN_OPTIONS=halt_on_error=1:exitcode=66 \
+	  ctest --test-dir "$(BUILD)-tsan" --output-on-failure -j$(JOBS) -R 'QrvtoolAtWork')
 
 # Each fuzzer for FUZZ_SECONDS, from seeds made with qrvtool; what it finds
 # lands in $(BUILD)-fuzz/findings.
@@ -180,4 +190,4 @@ install:
 	cmake --install "$(BUILD)" --prefix "$(PREFIX)"
 
 clean:
-	rm -rf "$(BUILD)" "$(BUILD)-bench" "$(BUILD)-asan" "$(BUILD)-fuzz" "$(BUILD)-windows"
+	rm -rf "$(BUILD)" "$(BUILD)-bench" "$(BUILD)-asan" "$(BUILD)-tsan" "$(BUILD)-fuzz" "$(BUILD)-windows"

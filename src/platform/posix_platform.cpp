@@ -452,13 +452,4 @@ void RemoveLeftoversOnInterrupt() {
   ::signal(SIGXFSZ, SIG_IGN);
 }
 
-// A signal the test sends while the process is stopped may be handled by
-// another thread once it goes on; the writer waits long enough for that
-// handler to end the process, so it cannot finish the text first.
-void StopForTest() {
-  ::raise(SIGSTOP);
-  const timespec grace{.tv_sec = 2, .tv_nsec = 0};
-  ::nanosleep(&grace, nullptr);
-}
-
 }  // namespace exqrv::platform

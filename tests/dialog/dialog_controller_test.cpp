@@ -14,6 +14,7 @@
 #include "platform/prompter.h"
 #include "support/dialog_folders.h"
 #include "support/scratch_dir.h"
+#include "support/scripted_prompter.h"
 
 namespace exqrv::dialog {
 namespace {

@@ -30,6 +30,7 @@
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "support/dialog_folders.h"
+#include "support/scripted_prompter.h"
 #include "support/scratch_dir.h"
 #include "ui/directory_combo_box.h"
 #include "ui/entry_painter.h"
