@@ -139,10 +139,6 @@ bool TextExtraction::WritePages(platform::File& output, PageRange range, bool wi
     }
     if (output.WriteFailed()) return false;
     if (pageDone && !pageDone(page)) return false;
-    if (platform::StopRequestedAfterPage(page)) {
-      output.Flush();
-      platform::StopForTest();
-    }
   }
   return !output.WriteFailed();
 }
@@ -231,7 +227,11 @@ int ConverterApp::ConvertDocument(const std::string& documentPath, const std::st
     lastProblem_ = "cannot write into " + folderPath + ": " + text.ErrorText();
     return 0;
   }
-  const bool written = job.WriteText(text.file(), {}, true, pageDone_);
+  const bool written = job.WriteText(text.file(), {}, true, [&](uint32_t page) {
+    if (pageDone_ && !pageDone_(page)) return false;
+    if (pageWritten_ && text.file().Flush()) pageWritten_(page);
+    return true;
+  });
   lastFault_ = job.temporaryFault();
   lastExtractionFault_ = job.extractionFault();
   lastDamagedPages_ = job.DamagedPages();

@@ -6,6 +6,7 @@
 #include "document/document.h"
 #include "platform/little_endian.h"
 #include "platform/prompter.h"
+#include "support/scripted_prompter.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv {
