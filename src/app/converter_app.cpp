@@ -154,20 +154,17 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
   platform::Prompter& prompter = platform::CurrentPrompter();
   platform::Platform& system = platform::CurrentPlatform();
   if (!ParseCommandLine(commandLine)) {
-    prompter.Show(ArgumentsErrorMessage(), platform::Buttons::Ok,
-                  platform::Icon::Stop);
+    prompter.Show(ArgumentsErrorMessage(), platform::Buttons::Ok, platform::Icon::Stop);
     return kExitUsage;
   }
   if (!system.GetStatus(TargetDirectory)) {
     // The folder as the user knows it, not in the one-drive form.
     const std::string shown = platform::DisplayPath(TargetDirectory);
-    const platform::Answer answer =
-        prompter.Show(CreateDirectoryQuestion(shown), platform::Buttons::YesNo,
-                      platform::Icon::Question);
+    const platform::Answer answer = prompter.Show(
+        CreateDirectoryQuestion(shown), platform::Buttons::YesNo, platform::Icon::Question);
     if (answer != platform::Answer::Yes) return kExitUsage;
     if (!system.CreateDirectory(TargetDirectory)) {
-      prompter.Show(DirectoryNotCreatedMessage(shown), platform::Buttons::Ok,
-                    platform::Icon::Stop);
+      prompter.Show(DirectoryNotCreatedMessage(shown), platform::Buttons::Ok, platform::Icon::Stop);
       return kExitUsage;
     }
   }

@@ -173,7 +173,8 @@ std::string BuildDocument(const DocumentSpec& recipe) {
   chunks.push_back({kFontTag, kFontData, recipe.compress});
   chunks.push_back({kStructureTag, kStructureData, recipe.compress});
   if (!recipe.notes.empty() || recipe.compressNotes) {
-    chunks.push_back({kAnnotationStoreTag, BuildAnnotationStore(recipe.notes), recipe.compressNotes});
+    chunks.push_back(
+        {kAnnotationStoreTag, BuildAnnotationStore(recipe.notes), recipe.compressNotes});
   }
   for (const ExtraChunk& extra : recipe.extraChunks) {
     chunks.push_back({extra.tag, extra.data, extra.compressed});
@@ -227,9 +228,9 @@ std::string ContainerHead(const DocumentHeader& header, const std::vector<ChunkE
 ChunkEntry FindChunkEntry(std::string_view document, const char (&tag)[kChunkTagSize + 1]) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(document.data());
   if (document.size() < kDocumentHeaderSize) return {};
-  const std::vector<ChunkEntry> directory = ParseDirectoryEntries(
-      std::span(bytes, document.size()).subspan(kDocumentHeaderSize),
-      DocumentHeader::Parse(bytes).chunkCount);
+  const std::vector<ChunkEntry> directory =
+      ParseDirectoryEntries(std::span(bytes, document.size()).subspan(kDocumentHeaderSize),
+                            DocumentHeader::Parse(bytes).chunkCount);
   return FindEntry(directory, tag, TagMatch::First).value_or(ChunkEntry{});
 }
 

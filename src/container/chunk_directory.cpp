@@ -31,8 +31,8 @@ std::optional<ChunkEntry> DirectoryReader::Next() {
   if (cutShortByFile_ || entriesRead_ >= header_.chunkCount) return std::nullopt;
   lastBytes_ = {};
   lastDelivered_ = file_.Read(lastBytes_.data(), kDirectoryEntrySize);
-  const bool ends = cutShort_ == CutShort::EndsWalk ? lastDelivered_ < kDirectoryEntrySize
-                                                    : lastDelivered_ == 0;
+  const bool ends =
+      cutShort_ == CutShort::EndsWalk ? lastDelivered_ < kDirectoryEntrySize : lastDelivered_ == 0;
   if (ends) {
     cutShortByFile_ = true;
     return std::nullopt;

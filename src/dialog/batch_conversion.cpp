@@ -39,7 +39,8 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool IsSingleName(std::string_view name) {
-  return !name.empty() && name.find_first_of(platform::kPathServiceSeparators) == std::string_view::npos;
+  return !name.empty() &&
+         name.find_first_of(platform::kPathServiceSeparators) == std::string_view::npos;
 }
 
 std::optional<std::string> FolderOpenedBy(std::string_view directory, const std::string& name) {

@@ -186,8 +186,9 @@ TEST_F(CommandLineMode, OffersToCreateAMissingTarget) {
   prompter_.answers = {platform::Answer::Yes};
   EXPECT_EQ(Run("docs\\A.QRV /new"), kExitSuccess);
   ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].text,
-            CreateDirectoryQuestion(platform::DisplayPath(platform::SystemPath(dir_.path()) + "\\new")));
+  EXPECT_EQ(
+      prompter_.shown[0].text,
+      CreateDirectoryQuestion(platform::DisplayPath(platform::SystemPath(dir_.path()) + "\\new")));
   EXPECT_EQ(prompter_.shown[0].buttons, platform::Buttons::YesNo);
   EXPECT_EQ(prompter_.shown[0].icon, platform::Icon::Question);
   EXPECT_EQ(build::ReadFileBytes(dir_ / "new/A.TXT"), "alpha");
@@ -202,7 +203,8 @@ TEST_F(CommandLineMode, RefusedOrFailedCreationConvertsNothing) {
   prompter_.answers = {platform::Answer::Yes};
   EXPECT_EQ(Run("docs\\A.QRV /missing\\deeper"), kExitUsage);
   ASSERT_EQ(prompter_.shown.size(), 2u);
-  EXPECT_EQ(prompter_.shown[1].text, DirectoryNotCreatedMessage(platform::DisplayPath("missing\\deeper")));
+  EXPECT_EQ(prompter_.shown[1].text,
+            DirectoryNotCreatedMessage(platform::DisplayPath("missing\\deeper")));
   EXPECT_EQ(prompter_.shown[1].icon, platform::Icon::Stop);
 }
 
