@@ -14,8 +14,6 @@
 
 namespace exqrv::dialog {
 
-inline constexpr std::string_view kDocumentSearchPattern = "*.QRV";
-
 struct BatchHooks {
   // Converts one document (relative to SourceDirectory) into a text file of
   // TargetDirectory; true on success.
