@@ -154,6 +154,8 @@ bool TextExtraction::WritePages(platform::ByteSink& output, PageRange range, boo
 }
 
 bool TextExtraction::WritePageNotes(platform::ByteSink& output, uint16_t page) {
+  // As in the text: only the document's own pages have notes.
+  if (page == 0 || page > document_->PageCount()) return !output.WriteFailed();
   const RecordList<NoteRecord>& notes = notes_->Notes();
   for (size_t i = 0; i < notes.size(); ++i) {
     if (notes[i].page == static_cast<int32_t>(page)) WriteNote(output, notes[i]);

@@ -59,7 +59,8 @@ class TextExtraction {
   bool WriteText(platform::ByteSink& output, PageRange range = {}, bool withNotes = true,
                  const PageDone& pageDone = {});
   // Writes the texts of one page's notes (page counted from 1), as
-  // WriteText writes them after the page's text. False when a write failed.
+  // WriteText writes them after the page's text; nothing for a page the
+  // document does not have. False when a write failed.
   bool WritePageNotes(platform::ByteSink& output, uint16_t page);
 
   // How the temporary files let this job down, if they did. NotMade after a
