@@ -74,17 +74,30 @@ int32_t PageInterpreter::WritePage(platform::ByteSink& output, uint16_t page) {
   if (document_.LoadPage(page) == PageLoadResult::FormatError) return 0;
   const int64_t position = file.Position();
   file.Seek(document_.pageTable()[page - 1].contentOffset, platform::SeekOrigin::Begin);
-  pageEnded_ = false;
-  while (!pageEnded_) {
-    uint8_t code[2];
-    if (!ReadField(code, sizeof code)) break;
-    if (ExecuteCommand(output, ReadLe16(code)) == 1) break;
-  }
+  // Text files are the usual output: one look per page saves a virtual call
+  // per text item.
+  if (auto* const textFile = dynamic_cast<platform::File*>(&output)) RunPage(*textFile);
+  else RunPage(output);
   file.Seek(position, platform::SeekOrigin::Begin);
   return 1;
 }
 
+template <typename Output>
+void PageInterpreter::RunPage(Output& output) {
+  pageEnded_ = false;
+  while (!pageEnded_) {
+    uint8_t code[2];
+    if (!ReadField(code, sizeof code)) break;
+    if (Execute(output, ReadLe16(code)) == 1) break;
+  }
+}
+
 int32_t PageInterpreter::ExecuteCommand(platform::ByteSink& output, uint16_t code) {
+  return Execute(output, code);
+}
+
+template <typename Output>
+int32_t PageInterpreter::Execute(Output& output, uint16_t code) {
   const CommandInfo* info = FindCommand(code);
   if (info == nullptr) {
     // The stream is not stepped on: the next two bytes are read as a code.
@@ -130,8 +143,9 @@ bool PageInterpreter::SkipInlineImage() {
   return ReadField(length, sizeof length) && Skip(ReadLe32(length));
 }
 
-// One virtual call per item: the characters go to the output as one piece.
-bool PageInterpreter::RunText(platform::ByteSink& output) {
+// The characters of an item go to the output as one piece.
+template <typename Output>
+bool PageInterpreter::RunText(Output& output) {
   platform::File& file = document_.file();
   uint8_t total_bytes[2];
   if (!ReadField(total_bytes, sizeof total_bytes)) return false;

@@ -30,7 +30,14 @@ class PageInterpreter {
   bool PageWasCutShort() const { return pageEnded_; }
 
  private:
-  bool RunText(platform::ByteSink& output);
+  // The page for one kind of output: a File's writes stay inline, any
+  // other sink costs one virtual call per text item.
+  template <typename Output>
+  void RunPage(Output& output);
+  template <typename Output>
+  int32_t Execute(Output& output, uint16_t code);
+  template <typename Output>
+  bool RunText(Output& output);
   bool Skip(uint32_t count);
   bool ReadField(void* buffer, uint32_t count);
   bool SkipCounted();
