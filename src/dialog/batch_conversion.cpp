@@ -5,7 +5,7 @@
 #include "platform/prompter.h"
 #include "dialog/selector_rules.h"
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 namespace {
 
 // Both separators are separators to the platform's path services.
@@ -116,4 +116,4 @@ void BatchConversion::ConvertItem(std::string_view folder, const std::string& do
   }
 }
 
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -12,7 +12,7 @@
 
 #include "app/converter_app.h"
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 
 inline constexpr std::string_view kDocumentSearchPattern = "*.QRV";
 
@@ -73,4 +73,4 @@ std::optional<std::string> FolderOpenedBy(std::string_view directory, const std:
 bool ListShowsFile(const std::vector<std::string>& shownNames, std::string_view directory,
                    std::string_view name);
 
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -2,7 +2,7 @@
 
 #include <cctype>
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 namespace {
 
 constexpr size_t kRootLength = 3;       // "E:\"
@@ -84,4 +84,4 @@ std::optional<std::string> ParentDirectory(std::string_view directory) {
   return std::string(directory.substr(0, cut));
 }
 
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -11,6 +11,7 @@
 #include "platform/prompter.h"
 #include "support/failing_sink.h"
 #include "support/scratch_dir.h"
+#include "support/scripted_prompter.h"
 
 namespace exqrv {
 namespace {

@@ -10,12 +10,13 @@
 #include "builder/document_builder.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
+#include "support/scripted_prompter.h"
 #include "support/scratch_dir.h"
 #include "dialog/batch_conversion.h"
 #include "support/scripted_drives.h"
 #include "dialog/selector_rules.h"
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 namespace {
 
 using Conversion = std::pair<std::string, std::string>;
@@ -190,4 +191,4 @@ TEST_F(BatchConversionTest, NewTextFileJoinsTheTextFilesAfterTheFolders) {
 }
 
 }  // namespace
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog
