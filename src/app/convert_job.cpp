@@ -20,6 +20,9 @@ namespace {
 constexpr char kAnnotationPrefix[] = "EXT";
 // Offsets in a working copy are 32-bit: below this the limit decides.
 constexpr uint64_t kWorkingCopyReach = uint64_t{1} << 32;
+// A summary names this many damaged pages; a document damaged throughout
+// would otherwise give a line of megabytes.
+constexpr size_t kDamagedPagesNamed = 5;
 
 // The notes in page order, each page's notes in list order, so that one walk
 // serves all pages.
@@ -110,6 +113,14 @@ bool TextExtraction::HasAnnotationStore() const {
 
 uint16_t TextExtraction::PageCount() const { return document_->PageCount(); }
 
+std::vector<const NoteRecord*> TextExtraction::NotesOf(uint32_t page) const {
+  std::vector<const NoteRecord*> notes;
+  for (const NoteRecord* note : NotesByPage(notes_->Notes())) {
+    if (note->page == static_cast<int32_t>(page)) notes.push_back(note);
+  }
+  return notes;
+}
+
 bool TextExtraction::WriteText(platform::File& output, PageRange range, bool withNotes,
                                const PageDone& pageDone) {
   try {
@@ -150,21 +161,28 @@ bool TextExtraction::WritePages(platform::File& output, PageRange range, bool wi
   return !output.WriteFailed();
 }
 
-std::string OpenProblem(const std::string& path, const TextExtraction& job) {
+OpenFailure WhyNotOpened(const std::string& path, const TextExtraction& job) {
   platform::File probe;
-  if (!probe.Open(path, platform::OpenMode::Read)) return probe.ErrorText();
+  if (!probe.Open(path, platform::OpenMode::Read)) return {OpenFailure::Kind::File, probe.ErrorText()};
   if (job.temporaryFault() == platform::TemporaryFault::WriteFailed) {
-    return "a temporary file could not be written";
+    return {OpenFailure::Kind::TemporaryFile, "a temporary file could not be written"};
   }
   if (job.temporaryFault() == platform::TemporaryFault::NotMade) {
-    return "no temporary file could be made";
+    return {OpenFailure::Kind::TemporaryFile, "no temporary file could be made"};
   }
-  if (const std::string problem = ExtractionProblem(job); !problem.empty()) return problem;
+  if (const std::string problem = ExtractionProblem(job); !problem.empty()) {
+    const bool memory = job.extractionFault() == ExtractionFault::OutOfMemory;
+    return {memory ? OpenFailure::Kind::OutOfMemory : OpenFailure::Kind::BeyondLimit, problem};
+  }
   uint8_t header[kDocumentHeaderSize];
   if (probe.Read(header, sizeof header) < sizeof header || !DocumentHeader::Parse(header).HasMagic()) {
-    return "not a Quillor document";
+    return {OpenFailure::Kind::NotDocument, "not a Quillor document"};
   }
-  return "cannot be read: a table is cut short or a chunk does not expand";
+  return {OpenFailure::Kind::Damaged, "cannot be read: a table is cut short or a chunk does not expand"};
+}
+
+std::string OpenProblem(const std::string& path, const TextExtraction& job) {
+  return WhyNotOpened(path, job).text;
 }
 
 std::string DamageText(const DamagedPage& damaged) {
@@ -174,6 +192,24 @@ std::string DamageText(const DamagedPage& damaged) {
   }
   return page + " does not expand (result " + std::to_string(static_cast<int>(damaged.result)) +
          "): its text is missing";
+}
+
+std::vector<std::string> DamageLines(const TextExtraction& job) {
+  std::vector<std::string> lines;
+  for (const DamagedPage& damaged : job.DamagedPages()) lines.push_back(DamageText(damaged));
+  return lines;
+}
+
+std::string DamageSummary(const TextExtraction& job) {
+  const std::vector<std::string> lines = DamageLines(job);
+  std::string summary;
+  for (size_t i = 0; i < lines.size() && i < kDamagedPagesNamed; ++i) {
+    summary += (i == 0 ? "" : "; ") + lines[i];
+  }
+  if (lines.size() > kDamagedPagesNamed) {
+    summary += "; and " + std::to_string(lines.size() - kDamagedPagesNamed) + " more damaged pages";
+  }
+  return summary;
 }
 
 std::string ExtractionProblem(const TextExtraction& job) {
