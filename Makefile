@@ -15,8 +15,8 @@ WERROR    ?= ON
 
 # Debian packages, by the step that needs them. Names carry no compiler
 # version, so the lists hold on the next release.
-BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev nlohmann-json3-dev
-TEST_PACKAGES  = libgtest-dev libgmock-dev desktop-file-utils groff-base dpkg-dev file parallel
+BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev nlohmann-json3-dev pybind11-dev python3-dev
+TEST_PACKAGES  = libgtest-dev libgmock-dev desktop-file-utils groff-base dpkg-dev file parallel pkg-config
 DEB_PACKAGES   = dpkg-dev file
 FUZZ_PACKAGES  = clang libclang-rt-dev
 BENCH_PACKAGES = libbenchmark-dev zlib1g-dev libdeflate-dev
