@@ -10,7 +10,7 @@
 
 #include "app/text_extraction.h"
 #include "platform/code_page.h"
-#include "platform/file.h"
+#include "platform/byte_stream.h"
 
 namespace exqrv {
 
@@ -36,7 +36,7 @@ void ApplyBeforeOpen(const TextOptions& options, TextExtraction& job);
 // Writes the pages in range of an open document to output through options;
 // pageDone as for TextExtraction::WriteText. False when the text could not
 // be written whole (error says why).
-bool WriteDocumentText(TextExtraction& job, platform::File& output, const TextOptions& options,
+bool WriteDocumentText(TextExtraction& job, platform::ByteSink& output, const TextOptions& options,
                        PageRange range, bool withNotes, std::string& error,
                        const TextExtraction::PageDone& pageDone = {});
 

@@ -1,13 +1,12 @@
 #include "library/library_document.h"
 
-#include <sys/mman.h>
-
 #include <algorithm>
 #include <new>
 #include <utility>
 #include <vector>
 
 #include "annotations/records.h"
+#include "platform/byte_stream.h"
 #include "platform/file.h"
 #include "platform/platform.h"
 
@@ -16,35 +15,6 @@ namespace {
 
 constexpr char kSourcePrefix[] = "SRC";
 constexpr uint32_t kPiece = 1u << 30;
-
-// Text is written into a file that lives in memory only: the caller wants
-// bytes, and a device that is full or slow has no part in that.
-class MemoryFile {
- public:
-  MemoryFile() {
-    const int handle = ::memfd_create("exqrv-text", MFD_CLOEXEC);
-    if (handle >= 0) file_.Adopt(handle, platform::OpenMode::ReadWrite);
-  }
-  bool IsOpen() const { return file_.IsOpen(); }
-  platform::File& file() { return file_; }
-
-  // Everything written, from the start.
-  bool Take(std::string& bytes) {
-    const int64_t size = file_.Size();
-    if (size < 0 || !file_.Flush() || file_.Seek(0, platform::SeekOrigin::Begin) != 0) return false;
-    bytes.resize(static_cast<size_t>(size));
-    for (size_t done = 0; done < bytes.size();) {
-      const uint32_t want = static_cast<uint32_t>(std::min<size_t>(kPiece, bytes.size() - done));
-      const uint32_t got = file_.Read(bytes.data() + done, want);
-      if (got == 0) return false;
-      done += got;
-    }
-    return true;
-  }
-
- private:
-  platform::File file_;
-};
 
 exqrv_result ResultOf(OpenFailure::Kind kind) {
   switch (kind) {
@@ -206,17 +176,17 @@ exqrv_result LibraryDocument::Text(std::string_view& text) {
   return EXQRV_OK;
 }
 
+// The text goes into memory: the caller wants bytes, and no device has a
+// part in that.
 exqrv_result LibraryDocument::WriteText(PageRange range, bool withNotes, std::string& text) {
-  text.clear();
-  MemoryFile output;
-  if (!output.IsOpen()) return Fail(EXQRV_ERROR_MEMORY, "no file in memory could be made for the text");
+  platform::MemorySink output;
   std::string error;
   const auto pageDone = [this](uint32_t page) {
     TakeWarnings("page " + std::to_string(page));
     return true;
   };
-  const bool written = WriteDocumentText(*job_, output.file(), options_, range, withNotes, error, pageDone);
-  const bool taken = output.Take(text);
+  const bool written = WriteDocumentText(*job_, output, options_, range, withNotes, error, pageDone);
+  text = output.Take();
   if (job_->temporaryFault() == platform::TemporaryFault::WriteFailed) {
     return Fail(EXQRV_ERROR_TEMPORARY, "a temporary file could not be written");
   }
@@ -224,8 +194,8 @@ exqrv_result LibraryDocument::WriteText(PageRange range, bool withNotes, std::st
     const bool memory = job_->extractionFault() == ExtractionFault::OutOfMemory;
     return Fail(memory ? EXQRV_ERROR_MEMORY : EXQRV_ERROR_LIMIT, problem);
   }
-  if (!written) return Fail(EXQRV_ERROR_TEMPORARY, error);
-  if (!taken) return Fail(EXQRV_ERROR_MEMORY, "the text could not be read back from memory");
+  // Only memory can fail a sink in memory.
+  if (!written) return Fail(EXQRV_ERROR_MEMORY, "the text: " + error);
   return EXQRV_OK;
 }
 
