@@ -6,6 +6,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -51,6 +52,7 @@ PyObject* NewError(py::module_& module, const char* name, const char* doc, PyObj
     case EXQRV_ERROR_DAMAGED: type = g_errors.damaged; break;
     case EXQRV_ERROR_TEMPORARY: type = g_errors.temporary; break;
     case EXQRV_ERROR_LIMIT: type = g_errors.limit; break;
+    case EXQRV_ERROR_STOPPED: break;
     case EXQRV_OK: break;
   }
   py::object error = py::reinterpret_borrow<py::object>(type)(message);
@@ -59,6 +61,36 @@ PyObject* NewError(py::module_& module, const char* name, const char* doc, PyObj
   PyErr_SetObject(type, error.ptr());
   throw py::error_already_set();
 }
+
+// Text as the library hands it over, piece by piece, joined into one bytes
+// object at the end.
+class Pieces {
+ public:
+  static int Take(void* context, const char* bytes, size_t size) {
+    auto& pieces = *static_cast<Pieces*>(context);
+    pieces.pieces_.emplace_back(bytes, size);
+    pieces.size_ += size;
+    return 0;
+  }
+  // With the GIL held.
+  py::bytes Bytes() const {
+    PyObject* bytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size_));
+    if (bytes == nullptr) throw py::error_already_set();
+    char* at = PyBytes_AS_STRING(bytes);
+    for (const std::string& piece : pieces_) at = std::copy(piece.begin(), piece.end(), at);
+    return py::reinterpret_steal<py::bytes>(bytes);
+  }
+  std::string Joined() const {
+    std::string joined;
+    joined.reserve(size_);
+    for (const std::string& piece : pieces_) joined += piece;
+    return joined;
+  }
+
+ private:
+  std::vector<std::string> pieces_;
+  size_t size_ = 0;
+};
 
 struct TextOptions {
   std::optional<std::string> encoding;
@@ -107,21 +139,25 @@ class Handle {
 
   // The text of one page (0: the whole text) through options.
   py::bytes Text(unsigned page, const TextOptions& options) {
-    std::string text;
+    Pieces text;
     std::string message;
     const exqrv_result result = Unlocked([&] {
-      exqrv_result set = exqrv_set_text_options(document_, options.encoding ? options.encoding->c_str() : nullptr,
+      exqrv_result got = exqrv_set_text_options(document_, options.encoding ? options.encoding->c_str() : nullptr,
                                                 options.Flags());
-      if (set != EXQRV_OK) return Failed(set, message);
-      const char* bytes = nullptr;
-      size_t size = 0;
-      const exqrv_result got = page == 0 ? exqrv_text(document_, &bytes, &size)
-                                         : exqrv_page_text(document_, page, &bytes, &size);
-      text.assign(bytes != nullptr ? bytes : "", size);
+      if (got == EXQRV_OK && page == 0) {
+        // Taken as it is made: the whole text is copied once more only,
+        // into the bytes object.
+        got = exqrv_write_text(document_, &Pieces::Take, &text);
+      } else if (got == EXQRV_OK) {
+        const char* bytes = nullptr;
+        size_t size = 0;
+        got = exqrv_page_text(document_, page, &bytes, &size);
+        Pieces::Take(&text, bytes, size);
+      }
       return got == EXQRV_OK ? got : Failed(got, message);
     });
-    if (result != EXQRV_OK) Raise(result, message, text);
-    return py::bytes(text);
+    if (result != EXQRV_OK) Raise(result, message, text.Joined());
+    return text.Bytes();
   }
 
   std::vector<std::pair<py::bytes, py::bytes>> Notes(unsigned page, const TextOptions& options) {
@@ -147,6 +183,9 @@ class Handle {
   }
 
   std::string Warnings() {
+    // Never wait for the lock with the GIL held: its holder may be waiting
+    // for the GIL.
+    const py::gil_scoped_release released;
     std::lock_guard<std::mutex> lock(mutex_);
     return document_ != nullptr ? exqrv_warnings(document_) : "";
   }

@@ -125,6 +125,12 @@ exqrv_result exqrv_text(exqrv_document* document, const char** bytes, size_t* si
   });
 }
 
+exqrv_result exqrv_write_text(exqrv_document* document, exqrv_writer writer, void* context) {
+  return Guarded(document, [&](LibraryDocument& d) {
+    return writer == nullptr ? d.Fail(EXQRV_ERROR_ARGUMENT, "no writer") : d.WriteTextTo(writer, context);
+  });
+}
+
 const char* exqrv_message(const exqrv_document* document) {
   return document == nullptr ? "no handle" : Of(document)->message().c_str();
 }

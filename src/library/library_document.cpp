@@ -15,6 +15,36 @@ namespace {
 
 constexpr char kSourcePrefix[] = "SRC";
 constexpr uint32_t kPiece = 1u << 30;
+// What a caller's writer is handed at a time: the page interpreter writes
+// word by word, and a call per word would cost more than the words.
+constexpr size_t kWriterPiece = 256 * 1024;
+
+// Hands the text to the caller's writer in pieces of kWriterPiece bytes.
+class WriterSink final : public platform::ByteSink {
+ public:
+  WriterSink(exqrv_writer writer, void* context) : writer_(writer), context_(context) {
+    pending_.reserve(kWriterPiece);
+  }
+  bool Write(const void* data, uint32_t count) override {
+    if (stopped_) return false;
+    pending_.append(static_cast<const char*>(data), count);
+    return pending_.size() < kWriterPiece || Flush();
+  }
+  bool Flush() override {
+    if (!stopped_ && !pending_.empty()) stopped_ = writer_(context_, pending_.data(), pending_.size()) != 0;
+    pending_.clear();
+    return !stopped_;
+  }
+  bool WriteFailed() const override { return stopped_; }
+  const std::string& ErrorText() const override { return kStopped; }
+
+ private:
+  static inline const std::string kStopped = "the writer asked to stop";
+  exqrv_writer writer_;
+  void* context_;
+  std::string pending_;
+  bool stopped_ = false;
+};
 
 exqrv_result ResultOf(OpenFailure::Kind kind) {
   switch (kind) {
@@ -155,7 +185,9 @@ exqrv_result LibraryDocument::CheckPage(unsigned page) {
 exqrv_result LibraryDocument::PageText(unsigned page, std::string_view& text) {
   if (const exqrv_result checked = CheckPage(page); checked != EXQRV_OK) return checked;
   const Call call(*this);
-  const exqrv_result result = WriteText({page, page}, false, text_);
+  platform::MemorySink output;
+  const exqrv_result result = WriteText({page, page}, false, output);
+  text_ = output.Take();
   text = text_;
   if (result != EXQRV_OK) return result;
   for (const DamagedPage& damaged : job_->DamagedPages()) {
@@ -164,29 +196,42 @@ exqrv_result LibraryDocument::PageText(unsigned page, std::string_view& text) {
   return EXQRV_OK;
 }
 
+// The text goes into memory: the caller wants bytes, and no device has a
+// part in that.
 exqrv_result LibraryDocument::Text(std::string_view& text) {
   if (!opened_) return Fail(EXQRV_ERROR_ARGUMENT, "no document is open");
   const Call call(*this);
-  const exqrv_result result = WriteText({}, true, text_);
+  platform::MemorySink output;
+  const exqrv_result result = WriteText({}, true, output);
+  text_ = output.Take();
   text = text_;
-  if (result != EXQRV_OK) return result;
+  return WholeTextResult(result);
+}
+
+exqrv_result LibraryDocument::WriteTextTo(exqrv_writer writer, void* context) {
+  if (!opened_) return Fail(EXQRV_ERROR_ARGUMENT, "no document is open");
+  const Call call(*this);
+  WriterSink output(writer, context);
+  const exqrv_result written = WriteText({}, true, output);
+  if (output.WriteFailed()) return Fail(EXQRV_ERROR_STOPPED, output.ErrorText());
+  return WholeTextResult(written);
+}
+
+exqrv_result LibraryDocument::WholeTextResult(exqrv_result written) {
+  if (written != EXQRV_OK) return written;
   if (const std::string damage = DamageSummary(*job_); !damage.empty()) {
     return Fail(EXQRV_ERROR_DAMAGED, damage);
   }
   return EXQRV_OK;
 }
 
-// The text goes into memory: the caller wants bytes, and no device has a
-// part in that.
-exqrv_result LibraryDocument::WriteText(PageRange range, bool withNotes, std::string& text) {
-  platform::MemorySink output;
+exqrv_result LibraryDocument::WriteText(PageRange range, bool withNotes, platform::ByteSink& output) {
   std::string error;
   const auto pageDone = [this](uint32_t page) {
     TakeWarnings("page " + std::to_string(page));
     return true;
   };
   const bool written = WriteDocumentText(*job_, output, options_, range, withNotes, error, pageDone);
-  text = output.Take();
   if (job_->temporaryFault() == platform::TemporaryFault::WriteFailed) {
     return Fail(EXQRV_ERROR_TEMPORARY, "a temporary file could not be written");
   }
@@ -194,7 +239,7 @@ exqrv_result LibraryDocument::WriteText(PageRange range, bool withNotes, std::st
     const bool memory = job_->extractionFault() == ExtractionFault::OutOfMemory;
     return Fail(memory ? EXQRV_ERROR_MEMORY : EXQRV_ERROR_LIMIT, problem);
   }
-  // Only memory can fail a sink in memory.
+  // Only memory fails a sink in memory (a writer's stop is its caller's).
   if (!written) return Fail(EXQRV_ERROR_MEMORY, "the text: " + error);
   return EXQRV_OK;
 }

@@ -12,6 +12,7 @@
 #include "app/text_extraction.h"
 #include "app/text_options.h"
 #include "exqrv.h"
+#include "platform/byte_stream.h"
 #include "platform/prompter.h"
 #include "platform/temporary_folder.h"
 
@@ -34,6 +35,7 @@ class LibraryDocument {
   exqrv_result NoteCount(unsigned page, size_t& count);
   exqrv_result Note(unsigned page, size_t index, std::string_view& first, std::string_view& second);
   exqrv_result Text(std::string_view& text);
+  exqrv_result WriteTextTo(exqrv_writer writer, void* context);
 
   // Why the last call failed; empty after one that succeeded.
   const std::string& message() const { return message_; }
@@ -48,7 +50,9 @@ class LibraryDocument {
   class Call;
 
   exqrv_result Open(const std::string& systemPath);
-  exqrv_result WriteText(PageRange range, bool withNotes, std::string& text);
+  exqrv_result WriteText(PageRange range, bool withNotes, platform::ByteSink& output);
+  // What is said of a whole text that was written (damaged pages).
+  exqrv_result WholeTextResult(exqrv_result written);
   exqrv_result CheckPage(unsigned page);
   void TakeWarnings(const std::string& about);
 

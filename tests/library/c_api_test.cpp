@@ -103,6 +103,28 @@ TEST(LibraryCApi, FailuresAreResultsWithTheirReasonAndLeaveNothing) {
   }
 }
 
+TEST(LibraryCApi, AWriterIsHandedTheWholeTextAndMayStop) {
+  ScratchDir scratch;
+  const std::string path = scratch / "NOTED.QRV";
+  ASSERT_TRUE(build::WriteFileBytes(path, build::BuildDocument(NotedDocument())));
+  exqrv_document* document = exqrv_new();
+  ASSERT_EQ(exqrv_open_file(document, path.c_str()), EXQRV_OK);
+  std::string written;
+  const auto collect = [](void* context, const char* bytes, size_t size) {
+    static_cast<std::string*>(context)->append(bytes, size);
+    return 0;
+  };
+  ASSERT_EQ(exqrv_write_text(document, collect, &written), EXQRV_OK);
+  const char* text = nullptr;
+  size_t size = 0;
+  ASSERT_EQ(exqrv_text(document, &text, &size), EXQRV_OK);
+  EXPECT_EQ(written, std::string(text, size));
+  const auto stop = [](void*, const char*, size_t) { return 1; };
+  EXPECT_EQ(exqrv_write_text(document, stop, nullptr), EXQRV_ERROR_STOPPED);
+  EXPECT_STREQ(exqrv_message(document), "the writer asked to stop");
+  exqrv_close(document);
+}
+
 TEST(LibraryCApi, MisuseIsRefusedWithAReason) {
   ScratchDir scratch;
   const std::string path = scratch / "NOTED.QRV";

@@ -45,7 +45,8 @@ typedef enum exqrv_result {
                                     not match its CRC-32: the text given is what could be read */
   EXQRV_ERROR_TEMPORARY = 5,     /* a temporary file could not be made or written */
   EXQRV_ERROR_LIMIT = 6,         /* the document expands beyond its limit */
-  EXQRV_ERROR_MEMORY = 7         /* memory ran out */
+  EXQRV_ERROR_MEMORY = 7,        /* memory ran out */
+  EXQRV_ERROR_STOPPED = 8        /* the caller's writer asked to stop */
 } exqrv_result;
 
 /* Text options, or-ed together. */
@@ -105,6 +106,13 @@ EXQRV_API exqrv_result exqrv_note(exqrv_document* document, unsigned page, size_
    call on this handle. On EXQRV_ERROR_DAMAGED the bytes are the text as
    written, which is not the document's whole text. */
 EXQRV_API exqrv_result exqrv_text(exqrv_document* document, const char** bytes, size_t* size);
+
+/* The whole text as exqrv_text gives it, handed to writer piece by piece
+   (a few hundred kilobytes at a time) as it is made, so that a large
+   document's text need not be held in memory whole. writer returns 0 to go
+   on, anything else to stop (EXQRV_ERROR_STOPPED). */
+typedef int (*exqrv_writer)(void* context, const char* bytes, size_t size);
+EXQRV_API exqrv_result exqrv_write_text(exqrv_document* document, exqrv_writer writer, void* context);
 
 /* Why the last call on this handle failed, in words for a user ("not a
    Quillor document", "page 2 does not expand (result 8): its text is
