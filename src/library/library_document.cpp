@@ -1,6 +1,8 @@
 #include "library/library_document.h"
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <new>
 #include <utility>
 #include <vector>
@@ -18,6 +20,7 @@ constexpr uint32_t kPiece = 1u << 30;
 // What a caller's writer is handed at a time: the page interpreter writes
 // word by word, and a call per word would cost more than the words.
 constexpr size_t kWriterPiece = 256 * 1024;
+constexpr size_t kFirstTextCapacity = 64 * 1024;
 
 // Hands the text to the caller's writer in pieces of kWriterPiece bytes.
 class WriterSink final : public platform::ByteSink {
@@ -59,6 +62,32 @@ exqrv_result ResultOf(OpenFailure::Kind kind) {
 }
 
 }  // namespace
+
+TextBuffer::~TextBuffer() { std::free(bytes_); }
+
+bool TextBuffer::Write(const void* data, uint32_t count) {
+  if (failed_) return false;
+  if (count > capacity_ - size_) {
+    const size_t wanted = std::max<size_t>({size_ + count, capacity_ * 2, kFirstTextCapacity});
+    char* grown = static_cast<char*>(std::realloc(bytes_, wanted));
+    if (grown == nullptr) {
+      failed_ = true;
+      error_ = "out of memory";
+      return false;
+    }
+    bytes_ = grown;
+    capacity_ = wanted;
+  }
+  std::memcpy(bytes_ + size_, data, count);
+  size_ += count;
+  return true;
+}
+
+void TextBuffer::Clear() {
+  size_ = 0;
+  failed_ = false;
+  error_.clear();
+}
 
 // What every call on the document does first: forgets the last call's
 // message, and sends what the core shows or makes to this handle alone (its
@@ -185,10 +214,9 @@ exqrv_result LibraryDocument::CheckPage(unsigned page) {
 exqrv_result LibraryDocument::PageText(unsigned page, std::string_view& text) {
   if (const exqrv_result checked = CheckPage(page); checked != EXQRV_OK) return checked;
   const Call call(*this);
-  platform::MemorySink output;
-  const exqrv_result result = WriteText({page, page}, false, output);
-  text_ = output.Take();
-  text = text_;
+  text_.Clear();
+  const exqrv_result result = WriteText({page, page}, false, text_);
+  text = text_.bytes();
   if (result != EXQRV_OK) return result;
   for (const DamagedPage& damaged : job_->DamagedPages()) {
     if (damaged.page == page) return Fail(EXQRV_ERROR_DAMAGED, DamageText(damaged));
@@ -201,10 +229,9 @@ exqrv_result LibraryDocument::PageText(unsigned page, std::string_view& text) {
 exqrv_result LibraryDocument::Text(std::string_view& text) {
   if (!opened_) return Fail(EXQRV_ERROR_ARGUMENT, "no document is open");
   const Call call(*this);
-  platform::MemorySink output;
-  const exqrv_result result = WriteText({}, true, output);
-  text_ = output.Take();
-  text = text_;
+  text_.Clear();
+  const exqrv_result result = WriteText({}, true, text_);
+  text = text_.bytes();
   return WholeTextResult(result);
 }
 

@@ -18,6 +18,33 @@
 
 namespace exqrv {
 
+// The text the caller was last given, in memory that grows by realloc: a
+// large block grows where it lies (the system moves its pages, nobody
+// copies them), where a std::string would copy all it held at each step.
+class TextBuffer final : public platform::ByteSink {
+ public:
+  TextBuffer() = default;
+  ~TextBuffer() override;
+  TextBuffer(const TextBuffer&) = delete;
+  TextBuffer& operator=(const TextBuffer&) = delete;
+
+  bool Write(const void* data, uint32_t count) override;
+  bool Flush() override { return !failed_; }
+  bool WriteFailed() const override { return failed_; }
+  const std::string& ErrorText() const override { return error_; }
+
+  // Starts empty again, keeping the memory.
+  void Clear();
+  std::string_view bytes() const { return {bytes_, size_}; }
+
+ private:
+  char* bytes_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+  bool failed_ = false;
+  std::string error_;
+};
+
 class LibraryDocument {
  public:
   LibraryDocument();
@@ -65,7 +92,7 @@ class LibraryDocument {
   bool opened_ = false;
   TextOptions options_;
   platform::CountingPrompter prompter_;
-  std::string text_;
+  TextBuffer text_;
   std::string first_, second_;
   std::string message_;
   std::string warnings_;
