@@ -19,6 +19,7 @@ BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev nlohmann-json3-dev pybind11-
 TEST_PACKAGES  = libgtest-dev libgmock-dev desktop-file-utils groff-base dpkg-dev file parallel pkg-config
 DEB_PACKAGES   = dpkg-dev file
 FUZZ_PACKAGES  = clang libclang-rt-dev
+LINT_PACKAGES  = clang-format clang-tidy
 BENCH_PACKAGES = libbenchmark-dev zlib1g-dev libdeflate-dev
 # Recoll's indexer and query tool, for the desktop-search test.
 TEST_PACKAGES += recollcmd
@@ -31,8 +32,8 @@ PREFIX    ?= /usr/local
 cmake-configure = cmake -G $(GENERATOR) -S . -B "$(1)" -DCMAKE_BUILD_TYPE=$(or $(2),RelWithDebInfo) \
   -DEXQRV_WERROR=$(WERROR)
 
-.PHONY: all deps deps-build deps-test deps-deb deps-fuzz deps-bench configure configure-tests \
-        programs build test test-sanitized fuzz run bench deb install clean \
+.PHONY: all deps deps-build deps-test deps-deb deps-fuzz deps-bench deps-lint configure configure-tests \
+        programs build test lint format test-sanitized test-threads fuzz run bench deb install clean \
         windows deps-windows test-windows
 
 all: build
@@ -54,8 +55,9 @@ deps-build: ; $(call install-missing,$(BUILD_PACKAGES))
 deps-test:  ; $(call install-missing,$(TEST_PACKAGES))
 deps-deb:   ; $(call install-missing,$(DEB_PACKAGES))
 deps-fuzz:  ; $(call install-missing,$(FUZZ_PACKAGES))
+deps-lint:  ; $(call install-missing,$(LINT_PACKAGES))
 deps-bench: ; $(call install-missing,$(BENCH_PACKAGES))
-deps: deps-build deps-test deps-deb deps-fuzz deps-bench
+deps: deps-build deps-test deps-deb deps-fuzz deps-bench deps-lint
 
 # A fresh build folder is configured without the tests, which need more
 # packages; `build` and `test` switch them on.
@@ -87,8 +89,10 @@ in-private-tmp = tmp=$$(mktemp -d "$${TMPDIR:-/tmp}/exqrv-$(1)-XXXXXX") && \
 # UndefinedBehaviorSanitizer with leak checking (command line only: the
 # dialog's tests run in the normal build), then a short run of each fuzzer.
 test: build
+	$(MAKE) --no-print-directory lint
 	@$(call in-private-tmp,test,ctest --test-dir "$(BUILD)" --output-on-failure -j$(JOBS))
 	$(MAKE) --no-print-directory test-sanitized
+	$(MAKE) --no-print-directory test-threads
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(CI_FUZZ_SECONDS)
 	$(MAKE) --no-print-directory test-windows
 
@@ -99,6 +103,30 @@ test-sanitized: deps-build deps-test
 	@$(call in-private-tmp,asan,ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
 	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir "$(BUILD)-asan" --output-on-failure -j$(JOBS))
+
+# The layout that .clang-format describes, and clang-tidy's checks for real
+# faults (.clang-tidy) over what the normal build compiles; either fails on
+# its first finding.
+CODE_FILES = find src tools tests bench fuzz -name '*.cpp' -o -name '*.h'
+lint: deps-lint
+	@$(CODE_FILES) | xargs clang-format --dry-run -Werror
+	@[ -f "$(BUILD)/compile_commands.json" ] || $(MAKE) --no-print-directory build
+	@run-clang-tidy -p "$(BUILD)" -j$(JOBS) -quiet "$(CURDIR)/(src|tools)/" >"$(BUILD)/clang-tidy.log" 2>&1; \
+	  status=$$?; grep -E "(warning|error):" "$(BUILD)/clang-tidy.log"; \
+	  [ $$status -eq 0 ] || { echo "clang-tidy found the above (full output: $(BUILD)/clang-tidy.log)"; exit 1; }
+
+# Lays the code out as .clang-format says.
+format: deps-lint
+	@$(CODE_FILES) | xargs clang-format -i
+
+# qrvtool convert, the one program with worker threads, under
+# ThreadSanitizer: only it and its tests are built in this configuration.
+test-threads: deps-build deps-test
+	@[ -f "$(BUILD)-tsan/build.ninja" ] || $(call cmake-configure,$(BUILD)-tsan) \
+	  -DEXQRV_TSAN=ON -DEXQRV_WITH_QT=OFF
+	cmake --build "$(BUILD)-tsan" -j$(JOBS) --target qrvtool qrvtool-stopping exqrv convert_test
+	@$(call in-private-tmp,tsan,TSAN_OPTIONS=halt_on_error=1:exitcode=66 \
+	  ctest --test-dir "$(BUILD)-tsan" --output-on-failure -j$(JOBS) -R 'QrvtoolAtWork')
 
 # Each fuzzer for FUZZ_SECONDS, from seeds made with qrvtool; what it finds
 # lands in $(BUILD)-fuzz/findings.
@@ -180,4 +208,4 @@ install:
 	cmake --install "$(BUILD)" --prefix "$(PREFIX)"
 
 clean:
-	rm -rf "$(BUILD)" "$(BUILD)-bench" "$(BUILD)-asan" "$(BUILD)-fuzz" "$(BUILD)-windows"
+	rm -rf "$(BUILD)" "$(BUILD)-bench" "$(BUILD)-asan" "$(BUILD)-tsan" "$(BUILD)-fuzz" "$(BUILD)-windows"

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/text_extraction.h"
 #include "document/document.h"
 
 namespace exqrv {
@@ -42,6 +43,8 @@ int VerifyCommand(const Args& args);
 int ExplodeCommand(const Args& args);
 int ImplodeCommand(const Args& args);
 int ConvertCommand(const Args& args);
+// As ConvertCommand, telling pageWritten of each page on disk.
+int ConvertCommand(const Args& args, const PageWritten& pageWritten);
 int RecollSetupCommand(const Args& args);
 
 // What the temporary folder cost a job that wrote its text: it failed, or

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <cstdio>
 #include <filesystem>
@@ -55,6 +56,7 @@ struct Settings {
   Display display = Display::Auto;
   TextOptions text;
   std::vector<std::string> paths;
+  PageWritten pageWritten;
 };
 
 struct Task {
@@ -242,7 +244,14 @@ Outcome ConvertOne(const Task& task, const Settings& settings) {
     return {Result::Failed, "cannot write into " + folderName.string() + ": " + output.ErrorText(), 0};
   }
   std::string error;
-  const bool written = WriteDocumentText(job, output.file(), settings.text, {}, true, error);
+  TextExtraction::PageDone pageDone;
+  if (settings.pageWritten) {
+    pageDone = [&](uint32_t page) {
+      if (output.file().Flush()) settings.pageWritten(page);
+      return true;
+    };
+  }
+  const bool written = WriteDocumentText(job, output.file(), settings.text, {}, true, error, pageDone);
   const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(output.file().Position(), 0));
   // A text that lost its notes to the temporary folder fails the document,
   // so it must not take the place of a text that has them.
@@ -270,7 +279,7 @@ Outcome ConvertCaught(const Task& task, const Settings& settings, platform::Coun
 }
 
 std::string Duration(double seconds) {
-  const long whole = static_cast<long>(seconds + 0.5);
+  const long whole = std::lround(seconds);
   char text[32];
   std::snprintf(text, sizeof text, "%ld:%02ld", whole / 60, whole % 60);
   return text;
@@ -440,8 +449,11 @@ class Workers {
 
 }  // namespace
 
-int ConvertCommand(const Args& args) {
+int ConvertCommand(const Args& args) { return ConvertCommand(args, {}); }
+
+int ConvertCommand(const Args& args, const PageWritten& pageWritten) {
   Settings settings;
+  settings.pageWritten = pageWritten;
   if (const int status = ParseSettings(args, settings); status != kExitSuccess) return status;
   TaskList list(settings);
   for (const std::string& path : settings.paths) list.Add(path);

@@ -51,7 +51,11 @@ int ConverterApp::ConvertDocument(const std::string& documentPath, const std::st
     lastProblem_ = "cannot write into " + folderPath + ": " + text.ErrorText();
     return 0;
   }
-  const bool written = job.WriteText(text.file(), {}, true, pageDone_);
+  const bool written = job.WriteText(text.file(), {}, true, [&](uint32_t page) {
+    if (pageDone_ && !pageDone_(page)) return false;
+    if (pageWritten_ && text.file().Flush()) pageWritten_(page);
+    return true;
+  });
   lastFault_ = job.temporaryFault();
   lastExtractionFault_ = job.extractionFault();
   lastDamagedPages_ = job.DamagedPages();

@@ -73,6 +73,9 @@ class ConverterApp {
   int FindDriveEntry(const std::string& root, Side side) const;
 
   void SetDialogHook(DialogHook hook) { dialogHook_ = std::move(hook); }
+  // Called once each page's text and notes are in the text file on disk,
+  // for whoever watches a conversion from outside the process.
+  void SetPageWritten(PageWritten pageWritten) { pageWritten_ = std::move(pageWritten); }
 
   std::string SourceDirectory;
   std::string TargetDirectory;
@@ -94,6 +97,7 @@ class ConverterApp {
   const platform::TargetFolder* openTarget_ = nullptr;
   // Command-line mode reports each page's messages after the page.
   TextExtraction::PageDone pageDone_;
+  PageWritten pageWritten_;
 };
 
 // The text file name of a document: its name without the last three

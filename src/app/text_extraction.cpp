@@ -11,7 +11,6 @@
 #include "annotations/annotation_set.h"
 #include "container/container.h"
 #include "document/document.h"
-#include "platform/interruption.h"
 #include "platform/platform.h"
 
 namespace exqrv {
@@ -159,10 +158,6 @@ bool TextExtraction::WritePages(platform::ByteSink& output, PageRange range, boo
     }
     if (output.WriteFailed()) return false;
     if (pageDone && !pageDone(page)) return false;
-    if (platform::StopRequestedAfterPage(page)) {
-      output.Flush();
-      platform::StopForTest();
-    }
   }
   return !output.WriteFailed();
 }

@@ -29,6 +29,9 @@ enum class ExtractionFault {
   OutOfMemory,         // loading it (its notes, most likely) ran out of memory
 };
 
+// A page's text and notes written and flushed to the output's file.
+using PageWritten = std::function<void(uint32_t page)>;
+
 struct PageRange {
   uint32_t first = 1;
   uint32_t last = UINT16_MAX;

@@ -8,9 +8,11 @@
 namespace exqrv::platform {
 namespace {
 
-int64_t g_write_fault_budget = -1;
+// What WriteFaultScope still lets through on this thread; negative: no
+// scope, no limit.
+thread_local int64_t g_write_fault_budget = -1;
 
-// Consumes the test seam's budget; false when this write must fail.
+// Consumes the write-fault scope's budget; false when this write must fail.
 bool WriteBudgetAllows(size_t count, size_t* allowed) {
   *allowed = count;
   if (g_write_fault_budget < 0) return true;
@@ -25,7 +27,11 @@ bool WriteBudgetAllows(size_t count, size_t* allowed) {
 
 }  // namespace
 
-void SetWriteFaultAfter(int64_t bytes) { g_write_fault_budget = bytes; }
+WriteFaultScope::WriteFaultScope(int64_t bytes) : previous_(g_write_fault_budget) {
+  g_write_fault_budget = bytes;
+}
+
+WriteFaultScope::~WriteFaultScope() { g_write_fault_budget = previous_; }
 
 // A descriptor we did not open (standard output, an inherited one) may share
 // its offset with other processes, as a shell's redirection does: it is

@@ -43,9 +43,19 @@ enum class OpenMode {
 
 enum class SeekOrigin { Begin, Current, End };
 
-// Test seam: makes every File write fail once this many more bytes have been
-// written (a full device on demand). A negative value turns it off.
-void SetWriteFaultAfter(int64_t bytes);
+// A full device on demand, for tests: while one is alive, every File write
+// on the thread that made it fails once this many more bytes have been
+// written. Scopes nest; the innermost one holds.
+class WriteFaultScope {
+ public:
+  explicit WriteFaultScope(int64_t bytes);
+  ~WriteFaultScope();
+  WriteFaultScope(const WriteFaultScope&) = delete;
+  WriteFaultScope& operator=(const WriteFaultScope&) = delete;
+
+ private:
+  int64_t previous_;
+};
 
 class File final : public ByteSink, public ByteSource {
  public:

@@ -59,12 +59,4 @@ void RemovedIfInterrupted::Keep() {
   slot_ = -1;
 }
 
-bool StopRequestedAfterPage(unsigned page) {
-  static const long wanted = [] {
-    const char* value = std::getenv("EXQRV_TEST_STOP_AFTER_PAGE");
-    return value != nullptr ? std::strtol(value, nullptr, 10) : -1L;
-  }();
-  return wanted >= 0 && static_cast<unsigned long>(wanted) == page;
-}
-
 }  // namespace exqrv::platform

@@ -39,10 +39,4 @@ class RemovedIfInterrupted {
   int slot_ = -1;
 };
 
-// Test hook: when the variable EXQRV_TEST_STOP_AFTER_PAGE holds a page
-// number, the text writer stops the process (SIGSTOP) once that page is
-// written and flushed, so that a test can signal it at a known point.
-bool StopRequestedAfterPage(unsigned page);
-void StopForTest();
-
 }  // namespace exqrv::platform

@@ -427,7 +427,7 @@ std::string Platform::UniqueTempName(std::string_view directory, std::string_vie
   for (unsigned tries = 0; tries < kUniqueNumbers; ++tries) {
     const unsigned candidate = (next++ & 0xFFFFu);
     if (candidate == 0) continue;
-    const std::string name = base + Hex4(candidate) + ".TMP";
+    std::string name = base + Hex4(candidate) + ".TMP";
     const auto native = NativePath(name);
     if (!native) return {};
     constexpr int kFlags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
@@ -501,15 +501,6 @@ void RemoveLeftoversOnInterrupt() {
   // A file-size limit (ulimit -f) is then a failed write, named and cleaned
   // up like a full disk, instead of a death that leaves a cut text behind.
   ::signal(SIGXFSZ, SIG_IGN);
-}
-
-// A signal the test sends while the process is stopped may be handled by
-// another thread once it goes on; the writer waits long enough for that
-// handler to end the process, so it cannot finish the text first.
-void StopForTest() {
-  ::raise(SIGSTOP);
-  const timespec grace{.tv_sec = 2, .tv_nsec = 0};
-  ::nanosleep(&grace, nullptr);
 }
 
 }  // namespace exqrv::platform

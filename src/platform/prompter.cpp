@@ -49,16 +49,6 @@ Answer ConsolePrompter::Show(std::string_view text, Buttons buttons, Icon /*icon
   return (c == 'o' || c == 'O') ? Answer::Ok : Answer::Cancel;
 }
 
-Answer ScriptedPrompter::Show(std::string_view text, Buttons buttons, Icon icon) {
-  shown.push_back({std::string(text), buttons, icon});
-  if (!answers.empty()) {
-    const Answer answer = answers.front();
-    answers.pop_front();
-    return answer;
-  }
-  return buttons == Buttons::YesNo ? Answer::Yes : Answer::Ok;
-}
-
 Answer CountingPrompter::Show(std::string_view text, Buttons buttons, Icon /*icon*/) {
   std::string line(text);
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.pop_back();

@@ -1,6 +1,6 @@
 // Message boxes. The converter shows its few messages and asks its one
 // question through a Prompter: the console in command-line mode, a Qt message
-// box in the dialog, a script in tests.
+// box in the dialog.
 #pragma once
 
 #include <deque>
@@ -28,21 +28,6 @@ class Prompter {
 class ConsolePrompter : public Prompter {
  public:
   Answer Show(std::string_view text, Buttons buttons, Icon icon) override;
-};
-
-// Records every message and answers from a script (then with the first
-// button: Ok or Yes).
-class ScriptedPrompter : public Prompter {
- public:
-  struct Shown {
-    std::string text;
-    Buttons buttons;
-    Icon icon;
-  };
-  Answer Show(std::string_view text, Buttons buttons, Icon icon) override;
-
-  std::deque<Answer> answers;
-  std::vector<Shown> shown;
 };
 
 // Counts the messages shown instead of showing them, to be said once with

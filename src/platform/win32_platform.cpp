@@ -302,8 +302,4 @@ std::string ProgramCommandLine(int /*argc*/, char** /*argv*/) {
 
 void RemoveLeftoversOnInterrupt() { SetConsoleCtrlHandler(RemoveLeftoversAndExit, TRUE); }
 
-// The test hook's counterpart of SIGSTOP: the thread waits until the test
-// ends the process.
-void StopForTest() { SuspendThread(GetCurrentThread()); }
-
 }  // namespace exqrv::platform

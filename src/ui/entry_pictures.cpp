@@ -12,7 +12,7 @@ QImage ToImage(const PixelPicture& picture) {
   QImage image(picture.width, picture.height, QImage::Format_ARGB32);
   for (int y = 0; y < picture.height; ++y) {
     for (int x = 0; x < picture.width; ++x) {
-      image.setPixel(x, y, picture.pixels[static_cast<size_t>(y * picture.width + x)]);
+      image.setPixel(x, y, picture.pixels[static_cast<size_t>(y) * picture.width + x]);
     }
   }
   return image;

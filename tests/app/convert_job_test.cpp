@@ -12,6 +12,7 @@
 #include "platform/file.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
+#include "support/scripted_prompter.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv {
@@ -100,9 +101,11 @@ TEST_F(ConvertJob, AFailedWriteIsAFailureAndRemovesTheTextFile) {
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", build::BuildDocument(recipe)));
   for (int64_t budget : {0, 1000, 199999, 200003}) {
     ConverterApp app;
-    platform::SetWriteFaultAfter(budget);
-    const int result = app.ConvertDocument(dir_ / "IN.QRV", dir_ / "IN.TXT");
-    platform::SetWriteFaultAfter(-1);
+    int result = 0;
+    {
+      const platform::WriteFaultScope full(budget);
+      result = app.ConvertDocument(dir_ / "IN.QRV", dir_ / "IN.TXT");
+    }
     EXPECT_EQ(result, 0) << budget;
     EXPECT_FALSE(TextExists()) << budget;
   }
@@ -120,18 +123,21 @@ TEST_F(ConvertJob, AFailedWriteToATemporaryFileFailsTheConversion) {
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", build::BuildDocument(recipe)));
   for (int64_t budget : {0, 100, 20000, 60000, 100000, 150000, 200000, 300000}) {
     ConverterApp app;
-    platform::SetWriteFaultAfter(budget);
-    const int result = app.ConvertDocument(dir_ / "IN.QRV", dir_ / "IN.TXT");
-    platform::SetWriteFaultAfter(-1);
+    int result = 0;
+    {
+      const platform::WriteFaultScope full(budget);
+      result = app.ConvertDocument(dir_ / "IN.QRV", dir_ / "IN.TXT");
+    }
     EXPECT_EQ(result, 0) << budget;
     EXPECT_FALSE(TextExists()) << budget;
     EXPECT_EQ(build::TempFolderEntries(platform::CurrentPlatform().TempDirectory()), 0u) << budget;
   }
   // The first budget fails the working copy itself.
   ConverterApp app;
-  platform::SetWriteFaultAfter(0);
-  app.ConvertDocument(dir_ / "IN.QRV", dir_ / "IN.TXT");
-  platform::SetWriteFaultAfter(-1);
+  {
+    const platform::WriteFaultScope full(0);
+    app.ConvertDocument(dir_ / "IN.QRV", dir_ / "IN.TXT");
+  }
   EXPECT_EQ(app.LastTemporaryFault(), platform::TemporaryFault::WriteFailed);
 }
 

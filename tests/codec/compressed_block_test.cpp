@@ -10,6 +10,7 @@
 #include "platform/file.h"
 #include "platform/prompter.h"
 #include "support/failing_sink.h"
+#include "support/scripted_prompter.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv::codec::testing {
@@ -21,7 +22,6 @@ void RecordProgress(int32_t percent) { g_percentages.push_back(percent); }
 class CompressedBlockTest : public ::testing::Test {
  protected:
   void TearDown() override {
-    platform::SetWriteFaultAfter(-1);
     g_percentages.clear();
   }
 
@@ -208,9 +208,10 @@ TEST_F(CompressedBlockTest, WriteFailureIsShownAndWindsDown) {
   const Bytes block = Block(data);
   platform::ScriptedPrompter prompter;
   const platform::PrompterScope scripted(&prompter);
-  platform::SetWriteFaultAfter(1000);
-  EXPECT_EQ(Expand(block, 0, nullptr), BlockResult::DataError);
-  platform::SetWriteFaultAfter(-1);
+  {
+    const platform::WriteFaultScope full(1000);
+    EXPECT_EQ(Expand(block, 0, nullptr), BlockResult::DataError);
+  }
   ASSERT_EQ(prompter.shown.size(), 1u);
   EXPECT_FALSE(prompter.shown[0].text.empty());
   EXPECT_LT(prompter.shown[0].text.size(), 256u);
@@ -224,7 +225,7 @@ TEST_F(CompressedBlockTest, WriteFailureAtTheEndFailsTheBlock) {
   const Bytes block = Block(EnglishLikeText(3000));
   platform::ScriptedPrompter prompter;
   const platform::PrompterScope scripted(&prompter);
-  platform::SetWriteFaultAfter(1000);
+  const platform::WriteFaultScope full(1000);
   EXPECT_EQ(Expand(block, 0, nullptr), BlockResult::DataError);
   EXPECT_EQ(prompter.shown.size(), 1u);
 }

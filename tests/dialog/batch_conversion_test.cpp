@@ -10,6 +10,7 @@
 #include "builder/document_builder.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
+#include "support/scripted_prompter.h"
 #include "support/scratch_dir.h"
 #include "dialog/batch_conversion.h"
 #include "support/scripted_drives.h"

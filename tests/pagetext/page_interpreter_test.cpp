@@ -8,6 +8,7 @@
 #include "platform/byte_stream.h"
 #include "platform/little_endian.h"
 #include "platform/prompter.h"
+#include "support/scripted_prompter.h"
 #include "support/scratch_dir.h"
 
 namespace exqrv {

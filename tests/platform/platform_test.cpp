@@ -11,6 +11,7 @@
 #include "platform/file.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
+#include "support/scripted_prompter.h"
 #include "support/drive_roots.h"
 #include "support/scratch_dir.h"
 
@@ -143,10 +144,11 @@ TEST(File, WriteFailuresAreReportedAndSticky) {
   ScratchDir dir;
   File file;
   ASSERT_TRUE(file.Open(dir / "full.txt", OpenMode::Write));
-  SetWriteFaultAfter(100);
-  std::string chunk(File::kWriteBufferSize, 'x');
-  EXPECT_FALSE(file.Write(chunk.data(), static_cast<uint32_t>(chunk.size())));
-  SetWriteFaultAfter(-1);
+  {
+    const WriteFaultScope full(100);
+    std::string chunk(File::kWriteBufferSize, 'x');
+    EXPECT_FALSE(file.Write(chunk.data(), static_cast<uint32_t>(chunk.size())));
+  }
   EXPECT_TRUE(file.WriteFailed());
   EXPECT_FALSE(file.ErrorText().empty());
   EXPECT_FALSE(file.Write("y", 1));
@@ -155,9 +157,8 @@ TEST(File, WriteFailuresAreReportedAndSticky) {
   // A buffered write that fails shows at Close.
   ASSERT_TRUE(file.Open(dir / "late.txt", OpenMode::Write));
   ASSERT_TRUE(file.Write("abc", 3));
-  SetWriteFaultAfter(0);
+  const WriteFaultScope full(0);
   EXPECT_FALSE(file.Close());
-  SetWriteFaultAfter(-1);
 }
 
 TEST(Prompter, ScriptedAnswersAndRecords) {

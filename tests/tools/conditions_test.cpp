@@ -131,6 +131,8 @@ class Conditions : public ::testing::Test {
   const std::string work_ = dir_ / "work space";  // a space, as people's folders have
   const std::string exqrv_ = kBinary + "/exqrv";
   const std::string qrvtool_ = kBinary + "/qrvtool";
+  // exqrv, stopping itself once the page after its first argument is on disk.
+  const std::string stopping_ = kBinary + "/exqrv-stopping";
 };
 
 const DocumentSpec kThreePages{.pages = {TextPage({"one "}), TextPage({"two "}), TextPage({"three"})},
@@ -226,8 +228,7 @@ TEST_F(Conditions, ASignalRemovesTheUnfinishedTextAndTheTemporaryFolder) {
     std::filesystem::create_directories(work_);
     Write("ONE.QRV", {.pages = {TextPage({"single"})}, .compress = true});
     Write("TWO.QRV", kThreePages);
-    const pid_t pid = Start(WithTemp({.argv = {exqrv_, "*.QRV"},
-                                      .environment = {"EXQRV_TEST_STOP_AFTER_PAGE=2"}}),
+    const pid_t pid = Start(WithTemp({.argv = {stopping_, "2", "*.QRV"}}),
                             dir_ / "out", dir_ / "err");
     int wait_status = 0;
     ASSERT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);
@@ -553,8 +554,7 @@ TEST_F(Conditions, TwoRunsIntoOneFolderLeaveOneWholeText) {
   std::filesystem::create_directories(work_ + "/out");
   Write("a/TWO.QRV", kThreePages);
   Write("b/TWO.QRV", BigDocument());
-  const pid_t first = Start(WithTemp({.argv = {exqrv_, "a/TWO.QRV", "/out"},
-                                      .environment = {"EXQRV_TEST_STOP_AFTER_PAGE=2"}}),
+  const pid_t first = Start(WithTemp({.argv = {stopping_, "2", "a/TWO.QRV", "/out"}}),
                             dir_ / "out1", dir_ / "err1");
   int wait_status = 0;
   ASSERT_EQ(::waitpid(first, &wait_status, WUNTRACED), first);
@@ -663,8 +663,7 @@ TEST_F(Conditions, SwappedFoldersLeadNowhere) {
   const std::string victim = dir_ / "victim";
   std::filesystem::create_directories(victim);
   ASSERT_TRUE(build::WriteFileBytes(victim + "/TWO.TXT", "victim's own"));
-  const pid_t pid = Start(WithTemp({.argv = {exqrv_, "*.QRV", "/out"},
-                                    .environment = {"EXQRV_TEST_STOP_AFTER_PAGE=2"}}),
+  const pid_t pid = Start(WithTemp({.argv = {stopping_, "2", "*.QRV", "/out"}}),
                           dir_ / "out", dir_ / "err");
   int wait_status = 0;
   ASSERT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);
@@ -719,7 +718,7 @@ TEST_F(Conditions, WhatADeadRunLeftIsRemovedByTheNext) {
   Write("TWO.QRV", kThreePages);
   Write("ONE.QRV", {.pages = {TextPage({"single"})}});
   auto stopped = [&](const char* name) {
-    const pid_t pid = Start(WithTemp({.argv = {exqrv_, "TWO.QRV"}, .environment = {"EXQRV_TEST_STOP_AFTER_PAGE=2"}}),
+    const pid_t pid = Start(WithTemp({.argv = {stopping_, "2", "TWO.QRV"}}),
                             dir_ / (std::string(name) + ".out"), dir_ / (std::string(name) + ".err"));
     int wait_status = 0;
     EXPECT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);

@@ -372,9 +372,9 @@ TEST_F(QrvtoolAtWork, InterruptedConvertLeavesNoPartialFile) {
     Write(folder + "/B.QRV", build::BuildDocument({.pages = {TextPage({"beta"})}, .compress = true}));
     Write(folder + "/HELD.QRV", held);
     const std::string out = dir_ / "stdout", err = dir_ / "stderr";
-    const pid_t pid = Start({{kBinary + "/qrvtool", "convert", "-j", "1", "--quiet", folder},
+    const pid_t pid = Start({{kBinary + "/qrvtool-stopping", "2", "-j", "1", "--quiet", folder},
                              dir_.path(),
-                             {"TMPDIR=" + tmp_, "EXQRV_TEST_STOP_AFTER_PAGE=2"},
+                             {"TMPDIR=" + tmp_},
                              {}},
                             out, err);
     int waited = 0;

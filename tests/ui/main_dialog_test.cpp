@@ -29,6 +29,7 @@
 #include "builder/document_builder.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
+#include "support/scripted_prompter.h"
 #include "support/scratch_dir.h"
 #include "ui/directory_combo_box.h"
 #include "ui/entry_painter.h"
