@@ -97,7 +97,9 @@ struct TextOptions {
   bool lf = false;
   bool pageBreak = false;
 
-  unsigned Flags() const { return (lf ? EXQRV_TEXT_LF : 0u) | (pageBreak ? EXQRV_TEXT_PAGE_BREAK : 0u); }
+  unsigned Flags() const {
+    return (lf ? EXQRV_TEXT_LF : 0u) | (pageBreak ? EXQRV_TEXT_PAGE_BREAK : 0u);
+  }
 };
 
 // One open handle, shared by a document and its pages.
@@ -129,7 +131,8 @@ class Handle {
       const size_t size = static_cast<size_t>(bytes.size * bytes.itemsize);
       Check(Unlocked([&] { return exqrv_open_memory(document_, bytes.ptr, size); }));
     } else {
-      const std::string path = py::module_::import("os").attr("fsencode")(source).cast<std::string>();
+      const std::string path =
+          py::module_::import("os").attr("fsencode")(source).cast<std::string>();
       Check(Unlocked([&] { return exqrv_open_file(document_, path.c_str()); }));
     }
     pages_ = exqrv_page_count(document_);
@@ -142,8 +145,8 @@ class Handle {
     Pieces text;
     std::string message;
     const exqrv_result result = Unlocked([&] {
-      exqrv_result got = exqrv_set_text_options(document_, options.encoding ? options.encoding->c_str() : nullptr,
-                                                options.Flags());
+      exqrv_result got = exqrv_set_text_options(
+          document_, options.encoding ? options.encoding->c_str() : nullptr, options.Flags());
       if (got == EXQRV_OK && page == 0) {
         // Taken as it is made: the whole text is copied once more only,
         // into the bytes object.
@@ -164,15 +167,16 @@ class Handle {
     std::vector<std::pair<std::string, std::string>> notes;
     std::string message;
     const exqrv_result result = Unlocked([&] {
-      exqrv_result got = exqrv_set_text_options(document_, options.encoding ? options.encoding->c_str() : nullptr,
-                                                options.Flags());
+      exqrv_result got = exqrv_set_text_options(
+          document_, options.encoding ? options.encoding->c_str() : nullptr, options.Flags());
       size_t count = 0;
       if (got == EXQRV_OK) got = exqrv_note_count(document_, page, &count);
       for (size_t i = 0; got == EXQRV_OK && i < count; ++i) {
         const char *first, *second;
         size_t firstSize, secondSize;
         got = exqrv_note(document_, page, i, &first, &firstSize, &second, &secondSize);
-        if (got == EXQRV_OK) notes.emplace_back(std::string(first, firstSize), std::string(second, secondSize));
+        if (got == EXQRV_OK)
+          notes.emplace_back(std::string(first, firstSize), std::string(second, secondSize));
       }
       return got == EXQRV_OK ? got : Failed(got, message);
     });
@@ -218,7 +222,8 @@ class Handle {
 
 class Page {
  public:
-  Page(std::shared_ptr<Handle> handle, unsigned number) : handle_(std::move(handle)), number_(number) {}
+  Page(std::shared_ptr<Handle> handle, unsigned number)
+      : handle_(std::move(handle)), number_(number) {}
   unsigned number() const { return number_; }
   py::bytes text() const { return handle_->Text(number_, {}); }
   std::vector<std::pair<py::bytes, py::bytes>> notes() const { return handle_->Notes(number_, {}); }
@@ -233,7 +238,8 @@ class Page {
 
 class Document {
  public:
-  Document(const py::object& source, const std::optional<std::string>& temporaryFolder, uint64_t maxExpansion)
+  Document(const py::object& source, const std::optional<std::string>& temporaryFolder,
+           uint64_t maxExpansion)
       : handle_(std::make_shared<Handle>()) {
     handle_->Open(source, temporaryFolder, maxExpansion);
   }
@@ -270,41 +276,50 @@ class Document {
 PYBIND11_MODULE(_exqrv, module) {
   module.doc() = "The text of Quillor documents (.QRV), from libexqrv.";
 
-  g_errors.base = NewError(module, "Error", "A document whose text could not be had whole.", PyExc_Exception);
+  g_errors.base =
+      NewError(module, "Error", "A document whose text could not be had whole.", PyExc_Exception);
   const py::tuple fileBases = py::make_tuple(py::handle(g_errors.base), py::handle(PyExc_OSError));
-  g_errors.file = NewError(module, "FileError", "The file cannot be opened or read.", fileBases.ptr());
-  g_errors.notDocument = NewError(module, "NotADocumentError", "The file is not a Quillor document.",
-                                  g_errors.base);
-  g_errors.damaged = NewError(module, "DamagedError",
-                              "A table is cut short, or a page does not expand or does not match its "
-                              "CRC-32; `text` holds what could be read.",
-                              g_errors.base);
-  g_errors.temporary = NewError(module, "TemporaryFileError",
-                                "A temporary file (a compressed document's working copy) could not be made "
-                                "or written.",
-                                g_errors.base);
-  g_errors.limit = NewError(module, "LimitError", "The document expands beyond its limit.", g_errors.base);
+  g_errors.file =
+      NewError(module, "FileError", "The file cannot be opened or read.", fileBases.ptr());
+  g_errors.notDocument =
+      NewError(module, "NotADocumentError", "The file is not a Quillor document.", g_errors.base);
+  g_errors.damaged =
+      NewError(module, "DamagedError",
+               "A table is cut short, or a page does not expand or does not match its "
+               "CRC-32; `text` holds what could be read.",
+               g_errors.base);
+  g_errors.temporary =
+      NewError(module, "TemporaryFileError",
+               "A temporary file (a compressed document's working copy) could not be made "
+               "or written.",
+               g_errors.base);
+  g_errors.limit =
+      NewError(module, "LimitError", "The document expands beyond its limit.", g_errors.base);
 
   py::class_<Page>(module, "Page", "One page of an open document.")
       .def_property_readonly("number", &Page::number, "The page's number, from 1.")
-      .def_property_readonly("text", &Page::text,
-                             "The page's text without its notes, bytes exactly as exqrv writes them.")
-      .def_property_readonly("notes", &Page::notes,
-                             "The page's notes, each a pair of texts (bytes) that exqrv writes after the "
-                             "page's text, the first then the second.")
+      .def_property_readonly(
+          "text", &Page::text,
+          "The page's text without its notes, bytes exactly as exqrv writes them.")
+      .def_property_readonly(
+          "notes", &Page::notes,
+          "The page's notes, each a pair of texts (bytes) that exqrv writes after the "
+          "page's text, the first then the second.")
       .def("decode", &Page::Decode, py::arg("encoding") = "CP1252", py::arg("lf") = false,
-           "The page's text as str, its bytes taken in the code page encoding; lf: CR LF becomes LF.");
+           "The page's text as str, its bytes taken in the code page encoding; lf: CR LF becomes "
+           "LF.");
 
   py::class_<Document>(module, "Document", "An open Quillor document; made by exqrv.open.")
-      .def(py::init<const py::object&, const std::optional<std::string>&, uint64_t>(), py::arg("source"),
-           py::arg("temp_folder") = py::none(), py::arg("max_expansion") = 0)
+      .def(py::init<const py::object&, const std::optional<std::string>&, uint64_t>(),
+           py::arg("source"), py::arg("temp_folder") = py::none(), py::arg("max_expansion") = 0)
       .def("__len__", &Document::size, "The number of pages.")
       .def("__getitem__", &Document::At, py::arg("index"), "The page at index (0 is page 1).")
       .def("page", &Document::Number, py::arg("number"), "The page with number (from 1).")
       .def_property_readonly("pages", &Document::Pages, "Every page, in order.")
-      .def("text", &Document::Text, py::kw_only(), py::arg("encoding") = py::none(), py::arg("lf") = false,
-           py::arg("page_break") = false,
-           "The whole text: each page's text followed by its notes. bytes exactly as exqrv writes them; "
+      .def("text", &Document::Text, py::kw_only(), py::arg("encoding") = py::none(),
+           py::arg("lf") = false, py::arg("page_break") = false,
+           "The whole text: each page's text followed by its notes. bytes exactly as exqrv writes "
+           "them; "
            "with encoding (a code page such as 'CP1252') str from its UTF-8; lf: CR LF becomes LF; "
            "page_break: a form feed after each page.")
       .def_property_readonly("warnings", &Document::Warnings,

@@ -9,8 +9,8 @@
 #include <string_view>
 
 #include "app/text_extraction.h"
-#include "platform/code_page.h"
 #include "platform/byte_stream.h"
+#include "platform/code_page.h"
 
 namespace exqrv {
 

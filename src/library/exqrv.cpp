@@ -11,7 +11,9 @@ namespace {
 
 using exqrv::LibraryDocument;
 
-LibraryDocument* Of(exqrv_document* document) { return reinterpret_cast<LibraryDocument*>(document); }
+LibraryDocument* Of(exqrv_document* document) {
+  return reinterpret_cast<LibraryDocument*>(document);
+}
 const LibraryDocument* Of(const exqrv_document* document) {
   return reinterpret_cast<const LibraryDocument*>(document);
 }
@@ -49,7 +51,8 @@ exqrv_document* exqrv_new(void) {
 void exqrv_close(exqrv_document* document) { delete Of(document); }
 
 exqrv_result exqrv_set_temp_folder(exqrv_document* document, const char* folder) {
-  return Guarded(document, [&](LibraryDocument& d) { return d.SetTemporaryFolder(folder ? folder : ""); });
+  return Guarded(document,
+                 [&](LibraryDocument& d) { return d.SetTemporaryFolder(folder ? folder : ""); });
 }
 
 exqrv_result exqrv_set_max_expansion(exqrv_document* document, uint64_t bytes) {
@@ -73,7 +76,8 @@ unsigned exqrv_page_count(const exqrv_document* document) {
   return document == nullptr ? 0 : Of(document)->PageCount();
 }
 
-exqrv_result exqrv_set_text_options(exqrv_document* document, const char* encoding, unsigned flags) {
+exqrv_result exqrv_set_text_options(exqrv_document* document, const char* encoding,
+                                    unsigned flags) {
   return Guarded(document, [&](LibraryDocument& d) {
     if ((flags & ~(EXQRV_TEXT_LF | EXQRV_TEXT_PAGE_BREAK)) != 0) {
       return d.Fail(EXQRV_ERROR_ARGUMENT, "unknown text option flags");
@@ -83,9 +87,11 @@ exqrv_result exqrv_set_text_options(exqrv_document* document, const char* encodi
   });
 }
 
-exqrv_result exqrv_page_text(exqrv_document* document, unsigned page, const char** bytes, size_t* size) {
+exqrv_result exqrv_page_text(exqrv_document* document, unsigned page, const char** bytes,
+                             size_t* size) {
   return Guarded(document, [&](LibraryDocument& d) {
-    if (bytes == nullptr || size == nullptr) return d.Fail(EXQRV_ERROR_ARGUMENT, "no place for the text");
+    if (bytes == nullptr || size == nullptr)
+      return d.Fail(EXQRV_ERROR_ARGUMENT, "no place for the text");
     std::string_view text;
     const exqrv_result result = d.PageText(page, text);
     Give(text, bytes, size);
@@ -117,7 +123,8 @@ exqrv_result exqrv_note(exqrv_document* document, unsigned page, size_t index, c
 
 exqrv_result exqrv_text(exqrv_document* document, const char** bytes, size_t* size) {
   return Guarded(document, [&](LibraryDocument& d) {
-    if (bytes == nullptr || size == nullptr) return d.Fail(EXQRV_ERROR_ARGUMENT, "no place for the text");
+    if (bytes == nullptr || size == nullptr)
+      return d.Fail(EXQRV_ERROR_ARGUMENT, "no place for the text");
     std::string_view text;
     const exqrv_result result = d.Text(text);
     Give(text, bytes, size);
@@ -127,7 +134,8 @@ exqrv_result exqrv_text(exqrv_document* document, const char** bytes, size_t* si
 
 exqrv_result exqrv_write_text(exqrv_document* document, exqrv_writer writer, void* context) {
   return Guarded(document, [&](LibraryDocument& d) {
-    return writer == nullptr ? d.Fail(EXQRV_ERROR_ARGUMENT, "no writer") : d.WriteTextTo(writer, context);
+    return writer == nullptr ? d.Fail(EXQRV_ERROR_ARGUMENT, "no writer")
+                             : d.WriteTextTo(writer, context);
   });
 }
 

@@ -34,7 +34,8 @@ class WriterSink final : public platform::ByteSink {
     return pending_.size() < kWriterPiece || Flush();
   }
   bool Flush() override {
-    if (!stopped_ && !pending_.empty()) stopped_ = writer_(context_, pending_.data(), pending_.size()) != 0;
+    if (!stopped_ && !pending_.empty())
+      stopped_ = writer_(context_, pending_.data(), pending_.size()) != 0;
     pending_.clear();
     return !stopped_;
   }
@@ -97,8 +98,9 @@ class LibraryDocument::Call {
  public:
   explicit Call(LibraryDocument& document)
       : prompter_(&document.prompter_),
-        folder_(document.folder_ ? std::make_unique<platform::TemporaryFolderScope>(*document.folder_)
-                                 : nullptr) {
+        folder_(document.folder_
+                    ? std::make_unique<platform::TemporaryFolderScope>(*document.folder_)
+                    : nullptr) {
     document.message_.clear();
     document.warnings_.clear();
     document.prompter_.Clear();
@@ -164,8 +166,9 @@ exqrv_result LibraryDocument::OpenMemory(std::string_view bytes) {
   written = copy.Close() && written;
   if (!written) {
     platform::CurrentPlatform().DeleteFile(name);
-    return Fail(EXQRV_ERROR_TEMPORARY, "the document's bytes could not be written into a temporary file: " +
-                                           copy.ErrorText());
+    return Fail(
+        EXQRV_ERROR_TEMPORARY,
+        "the document's bytes could not be written into a temporary file: " + copy.ErrorText());
   }
   return Open(name);
 }
@@ -176,7 +179,8 @@ exqrv_result LibraryDocument::Open(const std::string& systemPath) {
   if (!job_->Open(systemPath)) {
     OpenFailure failure = WhyNotOpened(systemPath, *job_);
     if (failure.kind == OpenFailure::Kind::TemporaryFile) {
-      if (const std::string why = platform::TemporaryFolderProblem(); !why.empty()) failure.text = why;
+      if (const std::string why = platform::TemporaryFolderProblem(); !why.empty())
+        failure.text = why;
     }
     return Fail(ResultOf(failure.kind), std::move(failure.text));
   }
@@ -205,7 +209,8 @@ exqrv_result LibraryDocument::SetTextOptions(std::string_view encoding, bool lf,
 exqrv_result LibraryDocument::CheckPage(unsigned page) {
   if (!opened_) return Fail(EXQRV_ERROR_ARGUMENT, "no document is open");
   if (page < 1 || page > job_->PageCount()) {
-    return Fail(EXQRV_ERROR_ARGUMENT, "page " + std::to_string(page) + " is not in the document's " +
+    return Fail(EXQRV_ERROR_ARGUMENT, "page " + std::to_string(page) +
+                                          " is not in the document's " +
                                           std::to_string(job_->PageCount()) + " pages");
   }
   return EXQRV_OK;
@@ -252,13 +257,15 @@ exqrv_result LibraryDocument::WholeTextResult(exqrv_result written) {
   return EXQRV_OK;
 }
 
-exqrv_result LibraryDocument::WriteText(PageRange range, bool withNotes, platform::ByteSink& output) {
+exqrv_result LibraryDocument::WriteText(PageRange range, bool withNotes,
+                                        platform::ByteSink& output) {
   std::string error;
   const auto pageDone = [this](uint32_t page) {
     TakeWarnings("page " + std::to_string(page));
     return true;
   };
-  const bool written = WriteDocumentText(*job_, output, options_, range, withNotes, error, pageDone);
+  const bool written =
+      WriteDocumentText(*job_, output, options_, range, withNotes, error, pageDone);
   if (job_->temporaryFault() == platform::TemporaryFault::WriteFailed) {
     return Fail(EXQRV_ERROR_TEMPORARY, "a temporary file could not be written");
   }
@@ -272,7 +279,8 @@ exqrv_result LibraryDocument::WriteText(PageRange range, bool withNotes, platfor
 }
 
 void LibraryDocument::TakeWarnings(const std::string& about) {
-  for (const std::string& line : prompter_.Lines(about)) warnings_ += (warnings_.empty() ? "" : "\n") + line;
+  for (const std::string& line : prompter_.Lines(about))
+    warnings_ += (warnings_.empty() ? "" : "\n") + line;
   prompter_.Clear();
 }
 
@@ -288,8 +296,8 @@ exqrv_result LibraryDocument::Note(unsigned page, size_t index, std::string_view
   if (const exqrv_result checked = CheckPage(page); checked != EXQRV_OK) return checked;
   const std::vector<const NoteRecord*> notes = job_->NotesOf(page);
   if (index >= notes.size()) {
-    return Fail(EXQRV_ERROR_ARGUMENT, "page " + std::to_string(page) + " has " +
-                                          std::to_string(notes.size()) + " notes");
+    return Fail(EXQRV_ERROR_ARGUMENT,
+                "page " + std::to_string(page) + " has " + std::to_string(notes.size()) + " notes");
   }
   const Call call(*this);
   first_ = options_.Plain() ? notes[index]->text1 : FilteredText(notes[index]->text1, options_);

@@ -233,7 +233,8 @@ class PrivateTempFolder {
       made_.store(true, std::memory_order_release);
       return;
     }
-    problem_ = "no folder could be made in the temporary folder " + basePath_ + ": " + std::strerror(errno);
+    problem_ =
+        "no folder could be made in the temporary folder " + basePath_ + ": " + std::strerror(errno);
     ::close(base);
   }
 

@@ -21,7 +21,8 @@ using build::ScratchDir;
 build::DocumentSpec NotedDocument() {
   build::DocumentSpec spec;
   for (int page = 1; page <= 4; ++page) {
-    spec.pages.push_back(build::TextPage({"Page " + std::to_string(page) + " of four.\r\n", "Its end.\r\n"}));
+    spec.pages.push_back(
+        build::TextPage({"Page " + std::to_string(page) + " of four.\r\n", "Its end.\r\n"}));
   }
   spec.notes = {{2, "[note] ", "on page two"}, {4, "[a]", "[b]"}};
   spec.compress = true;
@@ -43,8 +44,9 @@ std::string TextOf(const std::string& path, const std::string& temporaryFolder, 
   const char* text = nullptr;
   size_t size = 0;
   if (result == EXQRV_OK) result = exqrv_text(document, &text, &size);
-  std::string said = result == EXQRV_OK ? std::string(text, size)
-                                        : "result " + std::to_string(result) + ": " + exqrv_message(document);
+  std::string said = result == EXQRV_OK
+                         ? std::string(text, size)
+                         : "result " + std::to_string(result) + ": " + exqrv_message(document);
   exqrv_close(document);
   return said;
 }
@@ -61,7 +63,8 @@ TEST(LibraryCApi, FourThreadsOnTheirOwnHandlesGiveTheSameText) {
   std::vector<std::thread> threads;
   for (size_t thread = 0; thread < 4; ++thread) {
     threads.emplace_back([&, thread] {
-      for (size_t i = thread; i < texts.size(); i += 4) texts[i] = TextOf(path, scratch.path(), i % 2 == 1);
+      for (size_t i = thread; i < texts.size(); i += 4)
+        texts[i] = TextOf(path, scratch.path(), i % 2 == 1);
     });
   }
   for (std::thread& thread : threads) thread.join();
@@ -90,7 +93,8 @@ TEST(LibraryCApi, FailuresAreResultsWithTheirReasonAndLeaveNothing) {
       {"SHORT.QRV", work, "result 4: cannot be read"},
       {"DAMAGED.QRV", work, "result 4: page 3 does not"},
       {"MISSING.QRV", work, "result 2: No such file or directory"},
-      {"NOTED.QRV", scratch / "no folder", "result 5: the temporary folder " + scratch.path() + "/no folder"},
+      {"NOTED.QRV", scratch / "no folder",
+       "result 5: the temporary folder " + scratch.path() + "/no folder"},
   };
   for (const Case& c : cases) {
     for (const bool fromMemory : {false, true}) {
@@ -149,11 +153,14 @@ TEST(LibraryCApi, MisuseIsRefusedWithAReason) {
   EXPECT_EQ(exqrv_set_text_options(document, nullptr, 4), EXQRV_ERROR_ARGUMENT);
   const char *first, *second;
   size_t firstSize, secondSize;
-  EXPECT_EQ(exqrv_note(document, 2, 1, &first, &firstSize, &second, &secondSize), EXQRV_ERROR_ARGUMENT);
+  EXPECT_EQ(exqrv_note(document, 2, 1, &first, &firstSize, &second, &secondSize),
+            EXQRV_ERROR_ARGUMENT);
   ASSERT_EQ(exqrv_note(document, 2, 0, &first, &firstSize, &second, &secondSize), EXQRV_OK);
-  EXPECT_EQ(std::string(first, firstSize) + "|" + std::string(second, secondSize), "[note] |on page two");
+  EXPECT_EQ(std::string(first, firstSize) + "|" + std::string(second, secondSize),
+            "[note] |on page two");
   // Options apply to the page and its notes alike.
-  ASSERT_EQ(exqrv_set_text_options(document, "CP1252", EXQRV_TEXT_LF | EXQRV_TEXT_PAGE_BREAK), EXQRV_OK);
+  ASSERT_EQ(exqrv_set_text_options(document, "CP1252", EXQRV_TEXT_LF | EXQRV_TEXT_PAGE_BREAK),
+            EXQRV_OK);
   ASSERT_EQ(exqrv_page_text(document, 1, &text, &size), EXQRV_OK);
   EXPECT_EQ(std::string(text, size), "Page 1 of four.\nIts end.\n\f");
   exqrv_close(document);

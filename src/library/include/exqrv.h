@@ -37,16 +37,16 @@ extern "C" {
 
 typedef enum exqrv_result {
   EXQRV_OK = 0,
-  EXQRV_ERROR_ARGUMENT = 1,      /* a null pointer, a page outside the document, an unknown
-                                    code page, a call in the wrong state */
-  EXQRV_ERROR_FILE = 2,          /* the file cannot be opened or read (the system's reason) */
-  EXQRV_ERROR_NOT_DOCUMENT = 3,  /* not a Quillor document */
-  EXQRV_ERROR_DAMAGED = 4,       /* a table cut short, or a page that does not expand or does
-                                    not match its CRC-32: the text given is what could be read */
-  EXQRV_ERROR_TEMPORARY = 5,     /* a temporary file could not be made or written */
-  EXQRV_ERROR_LIMIT = 6,         /* the document expands beyond its limit */
-  EXQRV_ERROR_MEMORY = 7,        /* memory ran out */
-  EXQRV_ERROR_STOPPED = 8        /* the caller's writer asked to stop */
+  EXQRV_ERROR_ARGUMENT = 1,     /* a null pointer, a page outside the document, an unknown
+                                   code page, a call in the wrong state */
+  EXQRV_ERROR_FILE = 2,         /* the file cannot be opened or read (the system's reason) */
+  EXQRV_ERROR_NOT_DOCUMENT = 3, /* not a Quillor document */
+  EXQRV_ERROR_DAMAGED = 4,      /* a table cut short, or a page that does not expand or does
+                                   not match its CRC-32: the text given is what could be read */
+  EXQRV_ERROR_TEMPORARY = 5,    /* a temporary file could not be made or written */
+  EXQRV_ERROR_LIMIT = 6,        /* the document expands beyond its limit */
+  EXQRV_ERROR_MEMORY = 7,       /* memory ran out */
+  EXQRV_ERROR_STOPPED = 8       /* the caller's writer asked to stop */
 } exqrv_result;
 
 /* Text options, or-ed together. */
@@ -112,7 +112,8 @@ EXQRV_API exqrv_result exqrv_text(exqrv_document* document, const char** bytes, 
    document's text need not be held in memory whole. writer returns 0 to go
    on, anything else to stop (EXQRV_ERROR_STOPPED). */
 typedef int (*exqrv_writer)(void* context, const char* bytes, size_t size);
-EXQRV_API exqrv_result exqrv_write_text(exqrv_document* document, exqrv_writer writer, void* context);
+EXQRV_API exqrv_result exqrv_write_text(exqrv_document* document, exqrv_writer writer,
+                                        void* context);
 
 /* Why the last call on this handle failed, in words for a user ("not a
    Quillor document", "page 2 does not expand (result 8): its text is
