@@ -52,7 +52,7 @@ PyObject* NewError(py::module_& module, const char* name, const char* doc, PyObj
     case EXQRV_ERROR_DAMAGED: type = g_errors.damaged; break;
     case EXQRV_ERROR_TEMPORARY: type = g_errors.temporary; break;
     case EXQRV_ERROR_LIMIT: type = g_errors.limit; break;
-    case EXQRV_ERROR_STOPPED: break;
+    case EXQRV_ERROR_STOPPED:
     case EXQRV_OK: break;
   }
   py::object error = py::reinterpret_borrow<py::object>(type)(message);
@@ -182,6 +182,7 @@ class Handle {
     });
     if (result != EXQRV_OK) Raise(result, message);
     std::vector<std::pair<py::bytes, py::bytes>> out;
+    out.reserve(notes.size());
     for (const auto& [first, second] : notes) out.emplace_back(py::bytes(first), py::bytes(second));
     return out;
   }
