@@ -7,6 +7,7 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -42,7 +43,7 @@ PyObject* NewError(py::module_& module, const char* name, const char* doc, PyObj
 // Raises the exception that stands for result, with the library's reason;
 // a damaged document's exception carries the text that could be read.
 [[noreturn]] void Raise(exqrv_result result, const std::string& message,
-                        std::optional<std::string> partial = std::nullopt) {
+                        const py::object& partial = py::none()) {
   PyObject* type = g_errors.base;
   switch (result) {
     case EXQRV_ERROR_ARGUMENT: throw py::value_error(message);
@@ -57,39 +58,61 @@ PyObject* NewError(py::module_& module, const char* name, const char* doc, PyObj
   }
   py::object error = py::reinterpret_borrow<py::object>(type)(message);
   error.attr("result") = static_cast<int>(result);
-  error.attr("text") = partial ? py::object(py::bytes(*partial)) : py::none();
+  error.attr("text") = partial;
   PyErr_SetObject(type, error.ptr());
   throw py::error_already_set();
 }
 
-// Text as the library hands it over, piece by piece, joined into one bytes
-// object at the end.
-class Pieces {
+// Text as the library hands it over, piece by piece, gathered straight into
+// the bytes object that is returned: a large block grows where it lies, so
+// the text is copied once, and each piece holds the GIL only for its copy.
+class GatheredBytes {
  public:
+  GatheredBytes() = default;
+  ~GatheredBytes() { Py_XDECREF(bytes_); }  // with the GIL held
+  GatheredBytes(const GatheredBytes&) = delete;
+  GatheredBytes& operator=(const GatheredBytes&) = delete;
+
+  // An exqrv_writer; called without the GIL.
   static int Take(void* context, const char* bytes, size_t size) {
-    auto& pieces = *static_cast<Pieces*>(context);
-    pieces.pieces_.emplace_back(bytes, size);
-    pieces.size_ += size;
-    return 0;
+    const py::gil_scoped_acquire held;
+    return static_cast<GatheredBytes*>(context)->Append(bytes, size) ? 0 : 1;
   }
-  // With the GIL held.
-  py::bytes Bytes() const {
-    PyObject* bytes = PyBytes_FromStringAndSize(nullptr, static_cast<Py_ssize_t>(size_));
-    if (bytes == nullptr) throw py::error_already_set();
-    char* at = PyBytes_AS_STRING(bytes);
-    for (const std::string& piece : pieces_) at = std::copy(piece.begin(), piece.end(), at);
-    return py::reinterpret_steal<py::bytes>(bytes);
-  }
-  std::string Joined() const {
-    std::string joined;
-    joined.reserve(size_);
-    for (const std::string& piece : pieces_) joined += piece;
-    return joined;
+  // With the GIL held: the bytes gathered, or the error that stopped them.
+  py::bytes Bytes() {
+    if (failed_) throw py::error_already_set();
+    if (bytes_ == nullptr) return py::bytes("", 0);
+    if (_PyBytes_Resize(&bytes_, static_cast<Py_ssize_t>(size_)) != 0)
+      throw py::error_already_set();
+    return py::reinterpret_steal<py::bytes>(std::exchange(bytes_, nullptr));
   }
 
  private:
-  std::vector<std::string> pieces_;
+  bool Append(const char* bytes, size_t size) {
+    if (failed_) return false;
+    if (size > capacity_ - size_) {
+      const size_t wanted = std::max({size_ + size, capacity_ * 2, kFirstCapacity});
+      const bool grown = bytes_ == nullptr
+                             ? (bytes_ = PyBytes_FromStringAndSize(
+                                    nullptr, static_cast<Py_ssize_t>(wanted))) != nullptr
+                             : _PyBytes_Resize(&bytes_, static_cast<Py_ssize_t>(wanted)) == 0;
+      if (!grown) {
+        // The error stays set for Bytes to raise.
+        failed_ = true;
+        return false;
+      }
+      capacity_ = wanted;
+    }
+    std::memcpy(PyBytes_AS_STRING(bytes_) + size_, bytes, size);
+    size_ += size;
+    return true;
+  }
+
+  static constexpr size_t kFirstCapacity = 64 * 1024;
+  PyObject* bytes_ = nullptr;
   size_t size_ = 0;
+  size_t capacity_ = 0;
+  bool failed_ = false;
 };
 
 struct TextOptions {
@@ -142,24 +165,22 @@ class Handle {
 
   // The text of one page (0: the whole text) through options.
   py::bytes Text(unsigned page, const TextOptions& options) {
-    Pieces text;
+    GatheredBytes text;
     std::string message;
     const exqrv_result result = Unlocked([&] {
       exqrv_result got = exqrv_set_text_options(
           document_, options.encoding ? options.encoding->c_str() : nullptr, options.Flags());
       if (got == EXQRV_OK && page == 0) {
-        // Taken as it is made: the whole text is copied once more only,
-        // into the bytes object.
-        got = exqrv_write_text(document_, &Pieces::Take, &text);
+        got = exqrv_write_text(document_, &GatheredBytes::Take, &text);
       } else if (got == EXQRV_OK) {
         const char* bytes = nullptr;
         size_t size = 0;
         got = exqrv_page_text(document_, page, &bytes, &size);
-        Pieces::Take(&text, bytes, size);
+        GatheredBytes::Take(&text, bytes, size);
       }
       return got == EXQRV_OK ? got : Failed(got, message);
     });
-    if (result != EXQRV_OK) Raise(result, message, text.Joined());
+    if (result != EXQRV_OK) Raise(result, message, text.Bytes());
     return text.Bytes();
   }
 
