@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/converter_app.h"
+#include "app/messages.h"
 #include "app/text_extraction.h"
 #include "platform/pending_file.h"
 #include "platform/platform.h"
@@ -33,7 +34,7 @@ int ConverterApp::ConvertDocument(const std::string& documentPath, const std::st
   // that leads back to the document itself (a document named *.TXT
   // converted in place) would replace it: refused.
   if (platform::IsSameFile(documentPath, textPath)) {
-    lastProblem_ = "its text file would replace the document itself";
+    lastProblem_ = kWouldReplaceDocument;
     return 0;
   }
   const auto [folderPath, textName] = SplitFolder(textPath);

@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "annotations/annotation_set.h"
+#include "app/messages.h"
+#include "container/chunk_directory.h"
 #include "container/container.h"
 #include "document/document.h"
 #include "platform/platform.h"
@@ -105,13 +107,9 @@ bool TextExtraction::ExpandedBeyondLimit() {
   return true;
 }
 
-// As the annotation reader looks for it: the first "indx" entry, with an
-// offset and a length.
+// As the annotation reader looks for it.
 bool TextExtraction::HasAnnotationStore() const {
-  for (const ChunkEntry& entry : document_->directory()) {
-    if (entry.HasTag("indx")) return entry.offset != 0 && entry.length != 0;
-  }
-  return false;
+  return FindAnnotationStore(document_->directory()).has_value();
 }
 
 uint16_t TextExtraction::PageCount() const { return document_->PageCount(); }
@@ -171,10 +169,10 @@ OpenFailure WhyNotOpened(const std::string& path, const TextExtraction& job) {
   platform::File probe;
   if (!probe.Open(path, platform::OpenMode::Read)) return {OpenFailure::Kind::File, probe.ErrorText()};
   if (job.temporaryFault() == platform::TemporaryFault::WriteFailed) {
-    return {OpenFailure::Kind::TemporaryFile, "a temporary file could not be written"};
+    return {OpenFailure::Kind::TemporaryFile, kTemporaryNotWritten};
   }
   if (job.temporaryFault() == platform::TemporaryFault::NotMade) {
-    return {OpenFailure::Kind::TemporaryFile, "no temporary file could be made"};
+    return {OpenFailure::Kind::TemporaryFile, kTemporaryNotMade};
   }
   if (const std::string problem = ExtractionProblem(job); !problem.empty()) {
     const bool memory = job.extractionFault() == ExtractionFault::OutOfMemory;
@@ -182,7 +180,7 @@ OpenFailure WhyNotOpened(const std::string& path, const TextExtraction& job) {
   }
   uint8_t header[kDocumentHeaderSize];
   if (probe.Read(header, sizeof header) < sizeof header || !DocumentHeader::Parse(header).HasMagic()) {
-    return {OpenFailure::Kind::NotDocument, "not a Quillor document"};
+    return {OpenFailure::Kind::NotDocument, kNotADocument};
   }
   return {OpenFailure::Kind::Damaged, "cannot be read: a table is cut short or a chunk does not expand"};
 }
@@ -228,7 +226,7 @@ std::string ExtractionProblem(const TextExtraction& job) {
                  ? "expands beyond " + limit
                  : "expands beyond " + limit + " or beyond the 4 GiB a working copy can hold";
     }
-    case ExtractionFault::OutOfMemory: return "runs out of memory (its notes are too large)";
+    case ExtractionFault::OutOfMemory: return kNotesBeyondMemory;
     case ExtractionFault::None: return "";
   }
   return "";

@@ -5,11 +5,8 @@
 #include "platform/prompter.h"
 #include "dialog/selector_rules.h"
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 namespace {
-
-// Both separators are separators to the platform's path services.
-constexpr std::string_view kSeparators = "\\/";
 
 // Whatever a conversion would replace at the text's name, a link that
 // leads nowhere included: the question is about it, not about what the text
@@ -42,7 +39,8 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool IsSingleName(std::string_view name) {
-  return !name.empty() && name.find_first_of(kSeparators) == std::string_view::npos;
+  return !name.empty() &&
+         name.find_first_of(platform::kPathServiceSeparators) == std::string_view::npos;
 }
 
 std::optional<std::string> FolderOpenedBy(std::string_view directory, const std::string& name) {
@@ -79,7 +77,7 @@ void BatchConversion::ConvertFolder(const std::string& folderName) {
   // The search is relative to the folder; searching anywhere else would
   // convert the wrong documents.
   if (!system.SetCurrentDirectory(platform::JoinPath(app_.SourceDirectory, folderName))) return;
-  for (const platform::FoundEntry& found : system.FindFiles(kDocumentSearchPattern)) {
+  for (const platform::FoundEntry& found : system.FindFiles(kDocumentPattern)) {
     if (found.isDirectory) continue;
     ConvertItem(folderName, found.name, TextFileNameFor(found.name));
   }
@@ -116,4 +114,4 @@ void BatchConversion::ConvertItem(std::string_view folder, const std::string& do
   }
 }
 
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -12,9 +12,7 @@
 
 #include "app/converter_app.h"
 
-namespace exqrv::ui {
-
-inline constexpr std::string_view kDocumentSearchPattern = "*.QRV";
+namespace exqrv::dialog {
 
 struct BatchHooks {
   // Converts one document (relative to SourceDirectory) into a text file of
@@ -73,4 +71,4 @@ std::optional<std::string> FolderOpenedBy(std::string_view directory, const std:
 bool ListShowsFile(const std::vector<std::string>& shownNames, std::string_view directory,
                    std::string_view name);
 
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 
 void DialogLog::AddLogLine(std::string line) {
   if (lines_.size() == kMaxLines) lines_.pop_front();
@@ -49,4 +49,4 @@ std::string DialogLog::VisibleLine(int k) const {
   return lines_[static_cast<size_t>(index)];
 }
 
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -5,7 +5,7 @@
 #include <deque>
 #include <string>
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 
 enum class ScrollCode {
   LineUp,
@@ -53,4 +53,4 @@ class DialogLog {
   LogScrollState scrollBar_;
 };
 
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 namespace {
 
 constexpr int kHorizontalUnitsPerChar = 4;
@@ -86,4 +86,4 @@ int AverageCharWidth(int widthOfAlphabet) {
   return (widthOfAlphabet / kAlphabetHalves + 1) / 2;
 }
 
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

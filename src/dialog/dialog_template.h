@@ -6,7 +6,7 @@
 #include <span>
 #include <string_view>
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 
 // Control ids.
 inline constexpr int kExitButtonId = 1;
@@ -88,4 +88,4 @@ int AverageCharWidth(int widthOfAlphabet);
 inline constexpr std::string_view kAlphabet =
     "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 
 int ItemIndent(ItemKind kind, const ListEntry& entry, bool inSelectionField) {
   if (kind == ItemKind::FileList || inSelectionField) return 0;
@@ -20,6 +20,30 @@ bool FocusRuleHolds(ItemKind kind, PaintAction action, bool focused, bool select
   return focusPaint || selectionField;
 }
 
+void PaintItem(ItemCanvas& canvas, ItemKind kind, const ItemState& state) {
+  const bool entire = state.action == PaintAction::DrawEntire;
+  const bool selectionPaint = state.action == PaintAction::SelectionChange;
+  if (entire) {
+    canvas.DrawName(Ground::Plain);
+    canvas.DrawPicture();
+  }
+  if (state.selected && (entire || selectionPaint)) {
+    canvas.FillTextPart(Ground::Selection);
+    canvas.DrawName(Ground::Selection);
+    canvas.DrawPicture();
+  }
+  if (FocusRuleHolds(kind, state.action, state.focused, state.selected, state.inSelectionField)) {
+    canvas.DrawFocusFrame();
+  } else {
+    canvas.FrameTextPart(state.selected ? Ground::Selection : Ground::Plain);
+  }
+  if (!state.selected && selectionPaint) {
+    canvas.FillTextPart(Ground::Plain);
+    canvas.DrawName(Ground::Plain);
+    canvas.DrawPicture();
+  }
+}
+
 int EntryItemHeight(int lineHeight) { return std::max(lineHeight, kPictureSize); }
 
 const ListEntry* EntryAt(const EntryList& entries, int index) {
@@ -27,4 +51,4 @@ const ListEntry* EntryAt(const EntryList& entries, int index) {
   return entries[static_cast<size_t>(index)].get();
 }
 
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -9,7 +9,7 @@
 
 #include "app/list_entry.h"
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 namespace {
 
 // A white page with a folded corner and a large black letter A.
@@ -305,4 +305,4 @@ PixelPicture EntryPicturePixels(int picture) {
 
 PixelPicture ApplicationIconPixels() { return Decode(kApplicationXpm); }
 
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

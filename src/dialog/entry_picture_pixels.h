@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 
 inline constexpr int kPictureSize = 16;
 
@@ -26,4 +26,4 @@ PixelPicture EntryPicturePixels(int picture);
 // The application icon, 32 x 32, on a transparent ground.
 PixelPicture ApplicationIconPixels();
 
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -10,7 +10,7 @@
 
 #include "app/list_entry.h"
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 
 // The search of a drop-down list: from item 1 on, wrapping around to item 0
 // last; case does not matter. Returns the index or -1.
@@ -34,4 +34,4 @@ std::optional<std::string> ParentDirectory(std::string_view directory);
 // ASCII comparison ignoring case, as the list searches do.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -44,6 +44,9 @@ struct DamagedPage {
   codec::BlockResult result = codec::BlockResult::Ok;
 };
 
+// What the page interpreter shows for each command it does not know.
+inline constexpr char kUnexpectedCommandMessage[] = "unexpect command!\n";
+
 class Document {
  public:
   Document();

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "annotations/records.h"
+#include "app/messages.h"
 #include "platform/byte_stream.h"
 #include "platform/file.h"
 #include "platform/platform.h"
@@ -154,7 +155,7 @@ exqrv_result LibraryDocument::OpenMemory(std::string_view bytes) {
   const std::string name = platform::ReserveTemporaryName(kSourcePrefix);
   if (name.empty()) {
     const std::string why = platform::TemporaryFolderProblem();
-    return Fail(EXQRV_ERROR_TEMPORARY, why.empty() ? "no temporary file could be made" : why);
+    return Fail(EXQRV_ERROR_TEMPORARY, why.empty() ? kTemporaryNotMade : why);
   }
   platform::File copy;
   bool written = copy.Open(name, platform::OpenMode::CreateNew);
@@ -186,7 +187,7 @@ exqrv_result LibraryDocument::Open(const std::string& systemPath) {
   }
   // Without its notes the text would not be the document's.
   if (job_->temporaryFault() == platform::TemporaryFault::NotMade) {
-    return Fail(EXQRV_ERROR_TEMPORARY, "no temporary file could be made, so its notes are missing");
+    return Fail(EXQRV_ERROR_TEMPORARY, std::string(kTemporaryNotMade) + kSoNotesMissing);
   }
   opened_ = true;
   return EXQRV_OK;
@@ -267,7 +268,7 @@ exqrv_result LibraryDocument::WriteText(PageRange range, bool withNotes,
   const bool written =
       WriteDocumentText(*job_, output, options_, range, withNotes, error, pageDone);
   if (job_->temporaryFault() == platform::TemporaryFault::WriteFailed) {
-    return Fail(EXQRV_ERROR_TEMPORARY, "a temporary file could not be written");
+    return Fail(EXQRV_ERROR_TEMPORARY, kTemporaryNotWritten);
   }
   if (const std::string problem = ExtractionProblem(*job_); !problem.empty()) {
     const bool memory = job_->extractionFault() == ExtractionFault::OutOfMemory;

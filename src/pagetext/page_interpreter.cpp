@@ -88,7 +88,7 @@ int32_t PageInterpreter::ExecuteCommand(platform::ByteSink& output, uint16_t cod
   const CommandInfo* info = FindCommand(code);
   if (info == nullptr) {
     // The stream is not stepped on: the next two bytes are read as a code.
-    platform::CurrentPrompter().Show("unexpect command!\n", platform::Buttons::Ok,
+    platform::CurrentPrompter().Show(kUnexpectedCommandMessage, platform::Buttons::Ok,
                                      platform::Icon::Exclamation);
     return 0;
   }

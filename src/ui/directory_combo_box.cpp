@@ -34,7 +34,7 @@ DirectoryComboBox::DirectoryComboBox(ConverterApp& app, Side side, QWidget* pare
   auto* dropDown = new DropDownStyle;
   dropDown->setParent(this);  // the widget does not own its style
   setStyle(dropDown);
-  setItemDelegate(new EntryItemDelegate(entries_, ItemKind::Selector, this));
+  setItemDelegate(new EntryItemDelegate(entries_, dialog::ItemKind::Selector, this));
   setFocusPolicy(Qt::StrongFocus);
 }
 
@@ -72,17 +72,17 @@ void DirectoryComboBox::paintEvent(QPaintEvent*) {
   const int itemHeight = EntryItemHeight(fontMetrics());
   ItemPaintRequest request;
   request.index = currentIndex();
-  request.inSelectionField = true;
+  request.state.inSelectionField = true;
   // The field looks selected while the selector has the focus.
-  request.selected = hasFocus();
-  request.focused = hasFocus();
+  request.state.selected = hasFocus();
+  request.state.focused = hasFocus();
   request.rect = QRect(field.left(), field.top() + (field.height() - itemHeight) / 2,
                        field.width(), itemHeight);
   // The field has a ground of its own, drawn above with the control: the
   // name stands on it, not on a box of the list's window colour.
   ItemColours colours = ItemColoursFrom(palette());
   colours.plainBackground = Qt::transparent;
-  PaintEntryItem(painter, entries_, ItemKind::Selector, request, colours);
+  PaintEntryItem(painter, entries_, dialog::ItemKind::Selector, request, colours);
 }
 
 }  // namespace exqrv::ui

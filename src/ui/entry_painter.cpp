@@ -53,6 +53,50 @@ void DrawFrame(QPainter& painter, const QRect& frame, const QColor& colour) {
   painter.drawRect(frame.adjusted(0, 0, -1, -1));
 }
 
+// One item's drawing operations with a painter, for the shared painting
+// steps.
+class PainterCanvas : public dialog::ItemCanvas {
+ public:
+  PainterCanvas(QPainter& painter, const QRect& textPart, int itemTop, const QString& name,
+                const QImage& picture, QPoint pictureAt, const ItemColours& colours)
+      : painter_(painter),
+        textPart_(textPart),
+        itemTop_(itemTop),
+        name_(name),
+        picture_(picture),
+        pictureAt_(pictureAt),
+        colours_(colours) {}
+
+  void DrawName(dialog::Ground ground) override {
+    ui::DrawName(painter_, textPart_, itemTop_, name_, TextColour(ground), GroundColour(ground));
+  }
+  void DrawPicture() override { ui::DrawPicture(painter_, picture_, pictureAt_); }
+  void FillTextPart(dialog::Ground ground) override {
+    painter_.fillRect(textPart_, GroundColour(ground));
+  }
+  void FrameTextPart(dialog::Ground ground) override {
+    DrawFrame(painter_, textPart_, GroundColour(ground));
+  }
+  void DrawFocusFrame() override { ui::DrawFocusFrame(painter_, textPart_); }
+
+ private:
+  const QColor& TextColour(dialog::Ground ground) const {
+    return ground == dialog::Ground::Selection ? colours_.selectionText : colours_.plainText;
+  }
+  const QColor& GroundColour(dialog::Ground ground) const {
+    return ground == dialog::Ground::Selection ? colours_.selectionBackground
+                                               : colours_.plainBackground;
+  }
+
+  QPainter& painter_;
+  const QRect& textPart_;
+  int itemTop_;
+  const QString& name_;
+  const QImage& picture_;
+  QPoint pictureAt_;
+  const ItemColours& colours_;
+};
+
 }  // namespace
 
 ItemColours ItemColoursFrom(const QPalette& palette) {
@@ -60,20 +104,15 @@ ItemColours ItemColoursFrom(const QPalette& palette) {
           palette.color(QPalette::Base), palette.color(QPalette::Text)};
 }
 
-bool FocusRuleHolds(ItemKind kind, const ItemPaintRequest& request) {
-  return FocusRuleHolds(kind, request.action, request.focused, request.selected,
-                        request.inSelectionField);
-}
-
-void PaintEntryItem(QPainter& painter, const EntryList& entries, ItemKind kind,
+void PaintEntryItem(QPainter& painter, const EntryList& entries, dialog::ItemKind kind,
                     const ItemPaintRequest& request, const ItemColours& colours) {
-  const ListEntry* entry = EntryAt(entries, request.index);
+  const ListEntry* entry = dialog::EntryAt(entries, request.index);
   if (entry == nullptr) return;
 
   const QRect& item = request.rect;
-  const int pictureOffset = PictureOffset(item.height());
-  const int indent = ItemIndent(kind, *entry, request.inSelectionField);
-  const QRect textPart = item.adjusted(indent + kNameOffset, 0, 0, 0);
+  const int pictureOffset = dialog::PictureOffset(item.height());
+  const int indent = dialog::ItemIndent(kind, *entry, request.state.inSelectionField);
+  const QRect textPart = item.adjusted(indent + dialog::kNameOffset, 0, 0, 0);
   const QPoint pictureAt(item.left() + indent, item.top() + pictureOffset);
   const QString name = DisplayText(entry->Name);
   // Each paint loads its picture and lets it go when done.
@@ -83,49 +122,29 @@ void PaintEntryItem(QPainter& painter, const EntryList& entries, ItemKind kind,
   painter.setRenderHint(QPainter::Antialiasing, false);
   // A drive's picture may start one pixel left of the item.
   painter.setClipRect(item.adjusted(std::min(indent, 0), 0, 0, 0));
-  const bool entire = request.action == PaintAction::DrawEntire;
-  const bool selectionPaint = request.action == PaintAction::SelectionChange;
-
-  if (entire) {
-    DrawName(painter, textPart, item.top(), name, colours.plainText, colours.plainBackground);
-    DrawPicture(painter, picture, pictureAt);
-  }
-  if (request.selected && (entire || selectionPaint)) {
-    painter.fillRect(textPart, colours.selectionBackground);
-    DrawName(painter, textPart, item.top(), name, colours.selectionText,
-             colours.selectionBackground);
-    DrawPicture(painter, picture, pictureAt);
-  }
-  if (FocusRuleHolds(kind, request)) {
-    DrawFocusFrame(painter, textPart);
-  } else {
-    DrawFrame(painter, textPart,
-              request.selected ? colours.selectionBackground : colours.plainBackground);
-  }
-  if (!request.selected && selectionPaint) {
-    painter.fillRect(textPart, colours.plainBackground);
-    DrawName(painter, textPart, item.top(), name, colours.plainText, colours.plainBackground);
-    DrawPicture(painter, picture, pictureAt);
-  }
+  PainterCanvas canvas(painter, textPart, item.top(), name, picture, pictureAt, colours);
+  dialog::PaintItem(canvas, kind, request.state);
   painter.restore();
 }
 
-int EntryItemHeight(const QFontMetrics& metrics) { return EntryItemHeight(metrics.height()); }
+int EntryItemHeight(const QFontMetrics& metrics) {
+  return dialog::EntryItemHeight(metrics.height());
+}
 
 void EntryItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const {
   ItemPaintRequest request;
   request.index = index.row();
-  request.selected = option.state.testFlag(QStyle::State_Selected);
-  request.focused = option.state.testFlag(QStyle::State_HasFocus);
+  request.state.selected = option.state.testFlag(QStyle::State_Selected);
+  request.state.focused = option.state.testFlag(QStyle::State_HasFocus);
   request.rect = option.rect;
   const ItemColours colours = ItemColoursFrom(option.palette);
 
   painter->save();
   painter->setFont(option.font);
   PaintEntryItem(*painter, entries_, kind_, request, colours);
-  if (request.focused) {
-    request.action = PaintAction::FocusChange;
+  if (request.state.focused) {
+    request.state.action = dialog::PaintAction::FocusChange;
     PaintEntryItem(*painter, entries_, kind_, request, colours);
   }
   painter->restore();
@@ -134,9 +153,9 @@ void EntryItemDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 QSize EntryItemDelegate::sizeHint(const QStyleOptionViewItem& option,
                                   const QModelIndex& index) const {
   const QFontMetrics metrics(option.font);
-  const ListEntry* entry = EntryAt(entries_, index.row());
-  const int indent = entry != nullptr ? ItemIndent(kind_, *entry, false) : 0;
-  const int width = indent + kNameOffset +
+  const ListEntry* entry = dialog::EntryAt(entries_, index.row());
+  const int indent = entry != nullptr ? dialog::ItemIndent(kind_, *entry, false) : 0;
+  const int width = indent + dialog::kNameOffset +
                     metrics.horizontalAdvance(index.data(Qt::DisplayRole).toString());
   return {width, EntryItemHeight(metrics)};
 }

@@ -1,6 +1,7 @@
 // The painting of one item of a file list or a directory selector: a 16 x 16
 // picture combined with the ground by AND, followed by the entry's name.
-// Both kinds of control paint through PaintEntryItem.
+// Both kinds of control paint through PaintEntryItem, which takes the shared
+// painting steps with a QPainter.
 #pragma once
 
 #include <QColor>
@@ -21,10 +22,7 @@ inline constexpr QColor kActiveCaptionColor{0x00, 0x00, 0x80};
 
 struct ItemPaintRequest {
   int index = -1;
-  PaintAction action = PaintAction::DrawEntire;
-  bool selected = false;
-  bool focused = false;
-  bool inSelectionField = false;  // the selection field of a closed selector
+  dialog::ItemState state;
   QRect rect;
 };
 
@@ -37,10 +35,7 @@ struct ItemColours {
 
 ItemColours ItemColoursFrom(const QPalette& palette);
 
-// Whether a focus rectangle is drawn for this request.
-bool FocusRuleHolds(ItemKind kind, const ItemPaintRequest& request);
-
-void PaintEntryItem(QPainter& painter, const EntryList& entries, ItemKind kind,
+void PaintEntryItem(QPainter& painter, const EntryList& entries, dialog::ItemKind kind,
                     const ItemPaintRequest& request, const ItemColours& colours);
 
 // Item height of both kinds of control: a line of the font, but never less
@@ -52,7 +47,7 @@ int EntryItemHeight(const QFontMetrics& metrics);
 // for the item with the focus, by a focus paint.
 class EntryItemDelegate : public QStyledItemDelegate {
  public:
-  EntryItemDelegate(const EntryList& entries, ItemKind kind, QObject* parent)
+  EntryItemDelegate(const EntryList& entries, dialog::ItemKind kind, QObject* parent)
       : QStyledItemDelegate(parent), entries_(entries), kind_(kind) {}
 
   void paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -61,7 +56,7 @@ class EntryItemDelegate : public QStyledItemDelegate {
 
  private:
   const EntryList& entries_;
-  ItemKind kind_;
+  dialog::ItemKind kind_;
 };
 
 }  // namespace exqrv::ui

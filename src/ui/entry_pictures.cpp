@@ -7,7 +7,7 @@
 namespace exqrv::ui {
 namespace {
 
-QImage ToImage(const PixelPicture& picture) {
+QImage ToImage(const dialog::PixelPicture& picture) {
   if (picture.empty()) return {};
   QImage image(picture.width, picture.height, QImage::Format_ARGB32);
   for (int y = 0; y < picture.height; ++y) {
@@ -21,13 +21,13 @@ QImage ToImage(const PixelPicture& picture) {
 }  // namespace
 
 QImage LoadEntryPicture(int picture) {
-  const QImage image = ToImage(EntryPicturePixels(picture));
+  const QImage image = ToImage(dialog::EntryPicturePixels(picture));
   if (image.isNull()) return {};
   return image.convertToFormat(QImage::Format_RGB32);
 }
 
 QIcon ApplicationIcon() { return QIcon(ApplicationPixmap()); }
 
-QPixmap ApplicationPixmap() { return QPixmap::fromImage(ToImage(ApplicationIconPixels())); }
+QPixmap ApplicationPixmap() { return QPixmap::fromImage(ToImage(dialog::ApplicationIconPixels())); }
 
 }  // namespace exqrv::ui

@@ -9,7 +9,7 @@ FileListBox::FileListBox(ConverterApp& app, Side side, QWidget* parent)
     : QListWidget(parent),
       side_(side),
       entries_(side == DocumentSide ? app.DocumentFileList : app.TextFileList) {
-  setItemDelegate(new EntryItemDelegate(entries_, ItemKind::FileList, this));
+  setItemDelegate(new EntryItemDelegate(entries_, dialog::ItemKind::FileList, this));
   setSelectionMode(side == DocumentSide ? QAbstractItemView::ExtendedSelection
                                         : QAbstractItemView::SingleSelection);
   setUniformItemSizes(true);
@@ -31,21 +31,6 @@ std::vector<std::string> FileListBox::ItemNames() const {
     if (const ListEntry* entry = EntryAt(row)) names.push_back(entry->Name);
   }
   return names;
-}
-
-std::vector<std::string> FileListBox::SelectedNames() const {
-  std::vector<std::string> names;
-  for (int row = 0; row < count(); ++row) {
-    const ListEntry* entry = EntryAt(row);
-    if (entry != nullptr && item(row)->isSelected()) names.push_back(entry->Name);
-  }
-  return names;
-}
-
-std::optional<std::string> FileListBox::CurrentName() const {
-  const ListEntry* entry = EntryAt(currentRow());
-  if (entry == nullptr) return std::nullopt;
-  return entry->Name;
 }
 
 void FileListBox::ShowNames(size_t count) {

@@ -3,7 +3,6 @@
 // only for the eye, and every operation takes the entry's stored name.
 #pragma once
 
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,10 +22,6 @@ class FileListBox : public QListWidget {
 
   // Stored names of the items shown, in list order.
   std::vector<std::string> ItemNames() const;
-  // Stored names of the selected items, in list order.
-  std::vector<std::string> SelectedNames() const;
-  // Stored name of the item that has the caret, if any.
-  std::optional<std::string> CurrentName() const;
   // Shows the first count entries, one item each.
   void ShowNames(size_t count);
   // Paints the list now, items laid out, without waiting for the event loop.

@@ -21,57 +21,50 @@ namespace exqrv::ui {
 // ends, which is when the visible lines follow.
 class LogScrollBar : public QScrollBar {
  public:
-  LogScrollBar(MainDialog& dialog, QWidget* parent)
-      : QScrollBar(Qt::Vertical, parent), dialog_(dialog) {
+  LogScrollBar(dialog::DialogController& controller, QWidget* parent)
+      : QScrollBar(Qt::Vertical, parent), controller_(controller) {
     setFocusPolicy(Qt::NoFocus);
     setTracking(false);
     setPageStep(1);
     connect(this, &QAbstractSlider::actionTriggered, this, &LogScrollBar::OnAction);
-    connect(this, &QAbstractSlider::sliderReleased, this,
-            [this] { dialog_.OnLogScroll(ScrollCode::ThumbPosition, sliderPosition()); });
+    connect(this, &QAbstractSlider::sliderReleased, this, [this] {
+      controller_.OnLogScroll(dialog::ScrollCode::ThumbPosition, sliderPosition());
+    });
   }
 
  protected:
   void mouseReleaseEvent(QMouseEvent* event) override {
     QScrollBar::mouseReleaseEvent(event);
-    dialog_.OnLogScroll(ScrollCode::EndScroll, 0);
+    controller_.OnLogScroll(dialog::ScrollCode::EndScroll, 0);
   }
   void wheelEvent(QWheelEvent* event) override { event->ignore(); }
 
  private:
   void OnAction(int action) {
     switch (action) {
-      case SliderSingleStepSub: Step(ScrollCode::LineUp); break;
-      case SliderSingleStepAdd: Step(ScrollCode::LineDown); break;
-      case SliderPageStepSub: Step(ScrollCode::PageUp); break;
-      case SliderPageStepAdd: Step(ScrollCode::PageDown); break;
-      case SliderToMinimum: Step(ScrollCode::Top); break;
-      case SliderToMaximum: Step(ScrollCode::Bottom); break;
-      default: dialog_.OnLogScroll(ScrollCode::ThumbTrack, sliderPosition()); break;
+      case SliderSingleStepSub: Step(dialog::ScrollCode::LineUp); break;
+      case SliderSingleStepAdd: Step(dialog::ScrollCode::LineDown); break;
+      case SliderPageStepSub: Step(dialog::ScrollCode::PageUp); break;
+      case SliderPageStepAdd: Step(dialog::ScrollCode::PageDown); break;
+      case SliderToMinimum: Step(dialog::ScrollCode::Top); break;
+      case SliderToMaximum: Step(dialog::ScrollCode::Bottom); break;
+      default: controller_.OnLogScroll(dialog::ScrollCode::ThumbTrack, sliderPosition()); break;
     }
   }
-  void Step(ScrollCode code) {
-    dialog_.OnLogScroll(code, 0);
-    setSliderPosition(dialog_.Log().ScrollBar().position);
+  void Step(dialog::ScrollCode code) {
+    controller_.OnLogScroll(code, 0);
+    setSliderPosition(controller_.Log().ScrollBar().position);
   }
 
-  MainDialog& dialog_;
+  dialog::DialogController& controller_;
 };
 
 namespace {
 
-// Shows the wait cursor while it lives.
-class WaitCursor {
- public:
-  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-};
-
-DialogUnits UnitsOf(const QFont& font) {
+dialog::DialogUnits UnitsOf(const QFont& font) {
   const QFontMetrics metrics(font);
-  return {AverageCharWidth(metrics.horizontalAdvance(DisplayText(kAlphabet))), metrics.height()};
+  return {dialog::AverageCharWidth(metrics.horizontalAdvance(DisplayText(dialog::kAlphabet))),
+          metrics.height()};
 }
 
 }  // namespace
@@ -80,28 +73,17 @@ MainDialog::MainDialog(ConverterApp& app, QWidget* parent)
     : QDialog(parent),
       app_(app),
       units_(UnitsOf(font())),
-      batch_(app, BatchHooks{
-                      [&app](const std::string& document, const std::string& text) {
-                        return app.ConvertFile(document, text);
-                      },
-                      [this] { return textList_->ItemNames(); },
-                      [this](const std::string& line) {
-                        AddLogLine(line);
-                        RepaintLog();
-                      },
-                      [this] {
-                        RefillFileList(TextSide);
-                        textList_->RepaintNow();
-                      },
-                  }) {
-  setWindowTitle(DisplayText(kDialogTitle));
+      controller_(app, *this) {
+  setWindowTitle(DisplayText(dialog::kDialogTitle));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setWindowIcon(ApplicationIcon());
-  const PixelRect size = ToPixels(units_, kDialogSize);
+  const dialog::PixelRect size = dialog::ToPixels(units_, dialog::kDialogSize);
   setFixedSize(size.width, size.height);
   CreateControls();
-  Initialise();
+  controller_.Initialise();
+  AddToolTips();
+  Control(dialog::kExitButtonId)->setFocus();
 }
 
 MainDialog::~MainDialog() = default;
@@ -121,10 +103,10 @@ DirectoryComboBox* MainDialog::Selector(Side side) const {
 
 void MainDialog::CreateControls() {
   QWidget* previousTabStop = nullptr;
-  for (const ControlTemplate& control : DialogControls()) {
+  for (const dialog::ControlTemplate& control : dialog::DialogControls()) {
     QWidget* widget = CreateControl(control);
     PlaceControl(widget, control);
-    if (control.id != kNoId) {
+    if (control.id != dialog::kNoId) {
       controls_[control.id] = widget;
       widget->setProperty("controlId", control.id);
     }
@@ -135,34 +117,34 @@ void MainDialog::CreateControls() {
   ConnectEvents();
 }
 
-QWidget* MainDialog::CreateControl(const ControlTemplate& control) {
+QWidget* MainDialog::CreateControl(const dialog::ControlTemplate& control) {
   switch (control.kind) {
-    case ControlKind::PushButton: {
+    case dialog::ControlKind::PushButton: {
       auto* button = new QPushButton(DisplayText(control.text), this);
-      button->setDefault(control.id == kExitButtonId);
+      button->setDefault(control.id == dialog::kExitButtonId);
       return button;
     }
-    case ControlKind::FileList: {
-      const Side side = control.id == kDocumentFileListId ? DocumentSide : TextSide;
+    case dialog::ControlKind::FileList: {
+      const Side side = control.id == dialog::kDocumentFileListId ? DocumentSide : TextSide;
       auto* list = new FileListBox(app_, side, this);
       (side == DocumentSide ? documentList_ : textList_) = list;
       return list;
     }
-    case ControlKind::DirectorySelector: {
-      const Side side = control.id == kDocumentSelectorId ? DocumentSide : TextSide;
+    case dialog::ControlKind::DirectorySelector: {
+      const Side side = control.id == dialog::kDocumentSelectorId ? DocumentSide : TextSide;
       auto* selector = new DirectoryComboBox(app_, side, this);
       (side == DocumentSide ? documentSelector_ : textSelector_) = selector;
       return selector;
     }
-    case ControlKind::Label: return new QLabel(DisplayText(control.text), this);
-    case ControlKind::Icon: {
+    case dialog::ControlKind::Label: return new QLabel(DisplayText(control.text), this);
+    case dialog::ControlKind::Icon: {
       auto* icon = new QLabel(this);
       icon->setObjectName(kApplicationIconName);
       icon->setPixmap(ApplicationPixmap());
       icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
       return icon;
     }
-    case ControlKind::Frame: {
+    case dialog::ControlKind::Frame: {
       auto* frame = new QFrame(this);
       frame->setObjectName(kLogFrameName);
       frame->setFrameStyle(QFrame::Box | QFrame::Plain);
@@ -174,13 +156,13 @@ QWidget* MainDialog::CreateControl(const ControlTemplate& control) {
       logFrame_ = frame;
       return frame;
     }
-    case ControlKind::ScrollBar: {
-      logScrollBar_ = new LogScrollBar(*this, this);
+    case dialog::ControlKind::ScrollBar: {
+      logScrollBar_ = new LogScrollBar(controller_, this);
       logScrollBar_->setRange(0, 0);
       logScrollBar_->hide();
       return logScrollBar_;
     }
-    case ControlKind::LogLine: {
+    case dialog::ControlKind::LogLine: {
       auto* line = new QLabel(this);
       line->setTextFormat(Qt::PlainText);
       return line;
@@ -189,15 +171,15 @@ QWidget* MainDialog::CreateControl(const ControlTemplate& control) {
   return nullptr;
 }
 
-void MainDialog::PlaceControl(QWidget* widget, const ControlTemplate& control) {
-  const PixelRect place = ToPixels(units_, control.rect);
-  if (control.kind == ControlKind::Icon) {
+void MainDialog::PlaceControl(QWidget* widget, const dialog::ControlTemplate& control) {
+  const dialog::PixelRect place = dialog::ToPixels(units_, control.rect);
+  if (control.kind == dialog::ControlKind::Icon) {
     // An icon keeps its own size, whatever the template says.
     widget->setGeometry(place.x, place.y, ApplicationPixmap().width(),
                         ApplicationPixmap().height());
     return;
   }
-  if (control.kind != ControlKind::DirectorySelector) {
+  if (control.kind != dialog::ControlKind::DirectorySelector) {
     widget->setGeometry(place.x, place.y, place.width, place.height);
     return;
   }
@@ -210,93 +192,63 @@ void MainDialog::PlaceControl(QWidget* widget, const ControlTemplate& control) {
 }
 
 void MainDialog::ConnectEvents() {
-  connect(static_cast<QPushButton*>(Control(kExitButtonId)), &QPushButton::clicked, this,
-          &QDialog::accept);
-  connect(static_cast<QPushButton*>(Control(kConvertButtonId)), &QPushButton::clicked, this,
-          &MainDialog::OnConvert);
-  connect(static_cast<QPushButton*>(Control(kDocumentUpButtonId)), &QPushButton::clicked, this,
-          [this] { GoUp(DocumentSide); });
-  connect(static_cast<QPushButton*>(Control(kTextUpButtonId)), &QPushButton::clicked, this,
-          [this] { GoUp(TextSide); });
+  dialog::DialogController& controller = controller_;
+  const auto button = [this](int id) { return static_cast<QPushButton*>(Control(id)); };
+  connect(button(dialog::kExitButtonId), &QPushButton::clicked, this, &QDialog::accept);
+  connect(button(dialog::kConvertButtonId), &QPushButton::clicked, this,
+          [&controller] { controller.OnConvert(); });
+  connect(button(dialog::kDocumentUpButtonId), &QPushButton::clicked, this,
+          [&controller] { controller.GoUp(DocumentSide); });
+  connect(button(dialog::kTextUpButtonId), &QPushButton::clicked, this,
+          [&controller] { controller.GoUp(TextSide); });
   connect(documentSelector_, &QComboBox::activated, this,
-          [this] { OnDirectoryChosen(DocumentSide); });
-  connect(textSelector_, &QComboBox::activated, this, [this] { OnDirectoryChosen(TextSide); });
+          [&controller] { controller.OnDirectoryChosen(DocumentSide); });
+  connect(textSelector_, &QComboBox::activated, this,
+          [&controller] { controller.OnDirectoryChosen(TextSide); });
   connect(documentList_, &QListWidget::itemDoubleClicked, this,
-          &MainDialog::OnDocumentDoubleClick);
-  connect(textList_, &QListWidget::itemDoubleClicked, this, &MainDialog::OnTextDoubleClick);
-}
-
-void MainDialog::Initialise() {
-  FillDirectoryCombo(DocumentSide);
-  FillDirectoryCombo(TextSide);
-  RefreshFileList(DocumentSide);
-  RefreshFileList(TextSide);
-  AddToolTips();
-  Control(kExitButtonId)->setFocus();
+          [&controller] { controller.OnDocumentDoubleClick(); });
+  connect(textList_, &QListWidget::itemDoubleClicked, this,
+          [&controller] { controller.OnTextDoubleClick(); });
 }
 
 void MainDialog::AddToolTips() {
-  for (const ControlTemplate& control : DialogControls()) {
+  for (const dialog::ControlTemplate& control : dialog::DialogControls()) {
     if (!control.toolTip.empty()) Control(control.id)->setToolTip(DisplayText(control.toolTip));
   }
 }
 
-std::string& MainDialog::DirectoryOf(Side side) {
-  return side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory;
-}
+// The view.
 
-// Conversion.
+void MainDialog::ShowFileList(Side side, size_t count) { FileList(side)->ShowNames(count); }
 
-void MainDialog::OnConvert() {
-  const std::vector<std::string> names = documentList_->SelectedNames();
-  if (names.empty()) return;
-  WaitCursor wait;
-  batch_.ConvertSelection(names);
-}
+void MainDialog::ScrollFileListToTop(Side side) { FileList(side)->scrollToTop(); }
 
-void MainDialog::ConvertItem(const std::string& documentName, const std::string& textName) {
-  batch_.ConvertItem(documentName, textName);
-}
+void MainDialog::PaintFileListNow(Side side) { FileList(side)->RepaintNow(); }
 
-void MainDialog::ConvertFolder(const std::string& folderName) {
-  batch_.ConvertFolder(folderName);
-}
-
-void MainDialog::OnDocumentDoubleClick() {
-  const std::optional<std::string> name = documentList_->CurrentName();
-  if (!name) return;
-  if (const std::optional<std::string> folder = FolderOpenedBy(app_.SourceDirectory, *name)) {
-    ChangeDirectory(DocumentSide, *folder);
-    return;
+std::vector<int> MainDialog::SelectedItems(Side side) const {
+  const FileListBox& list = *FileList(side);
+  std::vector<int> rows;
+  for (int row = 0; row < list.count(); ++row) {
+    if (list.item(row)->isSelected()) rows.push_back(row);
   }
-  WaitCursor wait;
-  ConvertItem(*name, TextFileNameFor(*name));
+  return rows;
 }
 
-void MainDialog::OnTextDoubleClick() {
-  const std::vector<std::string> selected = textList_->SelectedNames();
-  if (selected.empty()) return;
-  // A text file is not opened; only a folder is entered.
-  if (const auto folder = FolderOpenedBy(app_.TargetDirectory, selected.front())) {
-    ChangeDirectory(TextSide, *folder);
-  }
+int MainDialog::CaretItem(Side side) const { return FileList(side)->currentRow(); }
+
+void MainDialog::ShowSelector(Side side, int selection) {
+  DirectoryComboBox* selector = Selector(side);
+  selector->ShowNames();
+  selector->setCurrentIndex(selection);
 }
 
-// The log.
+int MainDialog::ChosenSelectorItem(Side side) const { return Selector(side)->currentIndex(); }
 
-void MainDialog::AddLogLine(const std::string& line) {
-  log_.AddLogLine(line);
-  SyncScrollBar();
-  ShowLogLines();
+void MainDialog::ShowLogLine(int field, const std::string& text) {
+  static_cast<QLabel*>(Control(dialog::kFirstLogLineId + field))->setText(DisplayText(text));
 }
 
-// A batch holds the one thread; what it has done so far is painted at once,
-// line by line, instead of when the batch ends.
-void MainDialog::RepaintLog() { repaint(logFrame_->geometry()); }
-
-void MainDialog::SyncScrollBar() {
-  const auto& bar = log_.ScrollBar();
-  if (!bar.visible) return;
+void MainDialog::ShowLogScrollBar(const dialog::LogScrollState& bar) {
   logScrollBar_->setRange(bar.minimum, bar.maximum);
   logScrollBar_->setEnabled(true);
   logScrollBar_->show();
@@ -305,60 +257,10 @@ void MainDialog::SyncScrollBar() {
   logScrollBar_->update();
 }
 
-void MainDialog::ShowLogLines() {
-  for (int k = 0; k < kVisibleLogLines; ++k) {
-    static_cast<QLabel*>(Control(kFirstLogLineId + k))->setText(DisplayText(log_.VisibleLine(k)));
-  }
-}
+void MainDialog::PaintLogNow() { repaint(logFrame_->geometry()); }
 
-void MainDialog::OnLogScroll(ScrollCode code, int thumbPosition) {
-  if (!log_.OnLogScroll(code, thumbPosition)) return;
-  SyncScrollBar();
-  ShowLogLines();
-}
+void MainDialog::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
 
-// File lists.
-
-void MainDialog::RefreshFileList(Side side) {
-  const int count = app_.ScanDirectory(side);
-  FileListBox* list = FileList(side);
-  list->ShowNames(static_cast<size_t>(std::max(count, 0)));
-  // A directory read afresh shows its first entry at the top, wherever the
-  // list stood before.
-  list->scrollToTop();
-}
-
-void MainDialog::RefillFileList(Side side) {
-  FileListBox* list = FileList(side);
-  list->ShowNames(list->Entries().size());
-}
-
-// Selectors.
-
-void MainDialog::FillDirectoryCombo(Side side) {
-  app_.BuildDirectoryList(side);
-  DirectoryComboBox* selector = Selector(side);
-  selector->ShowNames();
-  selector->setCurrentIndex(
-      DirectorySelection(selector->Entries(), selector->ItemNames(), DirectoryOf(side)));
-}
-
-void MainDialog::OnDirectoryChosen(Side side) {
-  DirectoryComboBox* selector = Selector(side);
-  const std::optional<std::string> path =
-      ChosenDirectory(selector->ItemNames(), selector->currentIndex(), DirectoryOf(side));
-  if (path) ChangeDirectory(side, *path);
-}
-
-void MainDialog::ChangeDirectory(Side side, const std::string& path) {
-  DirectoryOf(side) = path;
-  FillDirectoryCombo(side);
-  RefreshFileList(side);
-}
-
-void MainDialog::GoUp(Side side) {
-  const std::optional<std::string> parent = ParentDirectory(DirectoryOf(side));
-  if (parent) ChangeDirectory(side, *parent);
-}
+void MainDialog::EndWaitCursor() { QApplication::restoreOverrideCursor(); }
 
 }  // namespace exqrv::ui

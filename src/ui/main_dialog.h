@@ -6,13 +6,13 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <QColor>
 #include <QDialog>
 
 #include "app/converter_app.h"
-#include "dialog/batch_conversion.h"
-#include "dialog/dialog_log.h"
+#include "dialog/dialog_controller.h"
 #include "dialog/dialog_template.h"
 
 class QLabel;
@@ -32,7 +32,9 @@ inline constexpr char kLogFrameName[] = "logFrame";
 // The grey of the frame around the log.
 inline constexpr QColor kLogFrameColor{0x80, 0x80, 0x80};
 
-class MainDialog : public QDialog {
+// The Qt view of the shared controller: it makes the controls from the
+// template, forwards their events to the controller and paints.
+class MainDialog : public QDialog, private dialog::DialogView {
  public:
   explicit MainDialog(ConverterApp& app, QWidget* parent = nullptr);
   ~MainDialog() override;
@@ -41,40 +43,32 @@ class MainDialog : public QDialog {
   QWidget* Control(int id) const;
   FileListBox* FileList(Side side) const;
   DirectoryComboBox* Selector(Side side) const;
-  const DialogUnits& Units() const { return units_; }
-  const DialogLog& Log() const { return log_; }
-
-  void OnConvert();
-  void ConvertItem(const std::string& documentName, const std::string& textName);
-  void ConvertFolder(const std::string& folderName);
-  void OnDocumentDoubleClick();
-  void OnTextDoubleClick();
-
-  void AddLogLine(const std::string& line);
-  void ShowLogLines();
-  void OnLogScroll(ScrollCode code, int thumbPosition);
-
-  void RefreshFileList(Side side);
-  void RefillFileList(Side side);
-
-  void FillDirectoryCombo(Side side);
-  void OnDirectoryChosen(Side side);
-  void ChangeDirectory(Side side, const std::string& path);
-  void GoUp(Side side);
+  const dialog::DialogUnits& Units() const { return units_; }
+  dialog::DialogController& Controller() { return controller_; }
 
  private:
-  void Initialise();
   void CreateControls();
-  QWidget* CreateControl(const ControlTemplate& control);
-  void PlaceControl(QWidget* widget, const ControlTemplate& control);
+  QWidget* CreateControl(const dialog::ControlTemplate& control);
+  void PlaceControl(QWidget* widget, const dialog::ControlTemplate& control);
   void ConnectEvents();
   void AddToolTips();
-  void SyncScrollBar();
-  void RepaintLog();
-  std::string& DirectoryOf(Side side);
+
+  // The view.
+  void ShowFileList(Side side, size_t count) override;
+  void ScrollFileListToTop(Side side) override;
+  void PaintFileListNow(Side side) override;
+  std::vector<int> SelectedItems(Side side) const override;
+  int CaretItem(Side side) const override;
+  void ShowSelector(Side side, int selection) override;
+  int ChosenSelectorItem(Side side) const override;
+  void ShowLogLine(int field, const std::string& text) override;
+  void ShowLogScrollBar(const dialog::LogScrollState& bar) override;
+  void PaintLogNow() override;
+  void BeginWaitCursor() override;
+  void EndWaitCursor() override;
 
   ConverterApp& app_;
-  DialogUnits units_;
+  dialog::DialogUnits units_;
   std::map<int, QWidget*> controls_;
   FileListBox* documentList_ = nullptr;
   FileListBox* textList_ = nullptr;
@@ -82,8 +76,7 @@ class MainDialog : public QDialog {
   DirectoryComboBox* textSelector_ = nullptr;
   LogScrollBar* logScrollBar_ = nullptr;
   QWidget* logFrame_ = nullptr;
-  DialogLog log_;
-  BatchConversion batch_;
+  dialog::DialogController controller_;
 };
 
 }  // namespace exqrv::ui

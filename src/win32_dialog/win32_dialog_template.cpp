@@ -8,8 +8,8 @@
 namespace exqrv::win32ui {
 namespace {
 
-using ui::ControlKind;
-using ui::ControlTemplate;
+using dialog::ControlKind;
+using dialog::ControlTemplate;
 
 // The predefined control classes, by the atoms a template names them with.
 constexpr WORD kButtonAtom = 0x0080;
@@ -80,12 +80,12 @@ DWORD ControlStyle(const ControlTemplate& control) {
   DWORD style = WS_CHILD | WS_VISIBLE | (control.tabStop ? WS_TABSTOP : 0);
   switch (control.kind) {
     case ControlKind::PushButton:
-      return style | (control.id == ui::kExitButtonId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
+      return style | (control.id == dialog::kExitButtonId ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON);
     case ControlKind::FileList:
       // The document list takes many documents at once, the text list one.
       return style | LBS_OWNERDRAWFIXED | LBS_HASSTRINGS | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
              WS_VSCROLL | WS_BORDER |
-             (control.id == ui::kDocumentFileListId ? LBS_EXTENDEDSEL : 0);
+             (control.id == dialog::kDocumentFileListId ? LBS_EXTENDEDSEL : 0);
     case ControlKind::DirectorySelector:
       return style | CBS_DROPDOWNLIST | CBS_OWNERDRAWFIXED | CBS_HASSTRINGS | WS_VSCROLL;
     case ControlKind::Label: return style | WS_GROUP | SS_LEFT | SS_NOPREFIX;
@@ -99,18 +99,18 @@ DWORD ControlStyle(const ControlTemplate& control) {
 }
 
 std::vector<DWORD> BuildDialogTemplate() {
-  const auto controls = ui::DialogControls();
+  const auto controls = dialog::DialogControls();
   TemplateWriter out;
   out.Dword(DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU);
   out.Dword(WS_EX_APPWINDOW);  // shown in the task bar
   out.Word(static_cast<WORD>(controls.size()));
-  out.Short(ui::kDialogSize.x);
-  out.Short(ui::kDialogSize.y);
-  out.Short(ui::kDialogSize.width);
-  out.Short(ui::kDialogSize.height);
+  out.Short(dialog::kDialogSize.x);
+  out.Short(dialog::kDialogSize.y);
+  out.Short(dialog::kDialogSize.width);
+  out.Short(dialog::kDialogSize.height);
   out.Word(0);  // no menu
   out.Word(0);  // the dialog class
-  out.Text(ui::kDialogTitle);
+  out.Text(dialog::kDialogTitle);
   out.Word(kDialogFontPoints);
   out.Text(kDialogFont);
   for (const ControlTemplate& control : controls) {

@@ -1,5 +1,5 @@
-// The dialog's window procedure routes each message to the operation the
-// shared rules define; painting an item follows the shared painting rules.
+// The dialog's window procedure routes each message to the shared controller;
+// painting an item takes the shared painting steps.
 #include "win32_dialog/win32_main_dialog.h"
 
 #include <commctrl.h>
@@ -7,33 +7,20 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <optional>
 #include <string>
+#include <vector>
 
-#include "dialog/batch_conversion.h"
-#include "dialog/dialog_log.h"
+#include "dialog/dialog_controller.h"
 #include "dialog/entry_painting.h"
-#include "dialog/selector_rules.h"
 #include "platform/prompter.h"
 #include "win32_dialog/message_box_prompter.h"
 
 namespace exqrv::win32ui {
 namespace {
 
-using ui::ItemKind;
-using ui::PaintAction;
-
-// Shows the wait cursor while it lives.
-class WaitCursor {
- public:
-  WaitCursor() : previous_(SetCursor(LoadCursor(nullptr, IDC_WAIT))) {}
-  ~WaitCursor() { SetCursor(previous_); }
-  WaitCursor(const WaitCursor&) = delete;
-  WaitCursor& operator=(const WaitCursor&) = delete;
-
- private:
-  HCURSOR previous_;
-};
+using dialog::Ground;
+using dialog::ItemKind;
+using dialog::PaintAction;
 
 // A GDI object deleted with its owner.
 template <typename Handle>
@@ -61,7 +48,7 @@ HICON LoadApplicationIcon(int widthMetric, int heightMetric) {
 // Combined with the ground by AND: the picture's white pixels leave it as it
 // is. Each paint makes its picture and lets it go when done.
 void DrawPicture(HDC dc, int picture, POINT at) {
-  const ui::PixelPicture pixels = ui::EntryPicturePixels(picture);
+  const dialog::PixelPicture pixels = dialog::EntryPicturePixels(picture);
   if (pixels.empty()) return;
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -82,99 +69,97 @@ void DrawPicture(HDC dc, int picture, POINT at) {
   DeleteDC(memory);
 }
 
-// The name's top-left corner is at (left of the text part, top of the item).
-void DrawName(HDC dc, const RECT& textPart, int itemTop, const std::string& name) {
-  TextOutA(dc, textPart.left, itemTop, name.c_str(), static_cast<int>(name.size()));
-}
-
 PaintAction ActionOf(UINT itemAction) {
   if (itemAction & ODA_DRAWENTIRE) return PaintAction::DrawEntire;
   if (itemAction & ODA_SELECT) return PaintAction::SelectionChange;
   return PaintAction::FocusChange;
 }
 
+// One owner-drawn item's drawing operations, for the shared painting steps.
+class ItemPainter : public dialog::ItemCanvas {
+ public:
+  ItemPainter(HDC dc, const RECT& textPart, int itemTop, const ListEntry& entry, POINT pictureAt)
+      : dc_(dc), textPart_(textPart), itemTop_(itemTop), entry_(entry), pictureAt_(pictureAt) {}
+
+  // The name's top-left corner is at (left of the text part, top of the
+  // item); the plain colours are the ones the control set.
+  void DrawName(Ground ground) override {
+    if (ground == Ground::Plain) {
+      TextOutName();
+      return;
+    }
+    const COLORREF text = SetTextColor(dc_, GetSysColor(COLOR_HIGHLIGHTTEXT));
+    const COLORREF back = SetBkColor(dc_, GetSysColor(COLOR_ACTIVECAPTION));
+    TextOutName();
+    SetTextColor(dc_, text);
+    SetBkColor(dc_, back);
+  }
+  void DrawPicture() override { win32ui::DrawPicture(dc_, entry_.Picture, pictureAt_); }
+  void FillTextPart(Ground ground) override { FillRect(dc_, &textPart_, Brush(ground)); }
+  void FrameTextPart(Ground ground) override { FrameRect(dc_, &textPart_, Brush(ground)); }
+  void DrawFocusFrame() override { DrawFocusRect(dc_, &textPart_); }
+
+ private:
+  void TextOutName() {
+    TextOutA(dc_, textPart_.left, itemTop_, entry_.Name.c_str(),
+             static_cast<int>(entry_.Name.size()));
+  }
+  HBRUSH Brush(Ground ground) const {
+    return ground == Ground::Selection ? selectionGround_.get() : plainGround_.get();
+  }
+
+  HDC dc_;
+  RECT textPart_;
+  int itemTop_;
+  const ListEntry& entry_;
+  POINT pictureAt_;
+  GdiObject<HBRUSH> selectionGround_{CreateSolidBrush(GetSysColor(COLOR_ACTIVECAPTION))};
+  GdiObject<HBRUSH> plainGround_{CreateSolidBrush(GetSysColor(COLOR_WINDOW))};
+};
+
 void PaintEntryItem(const DRAWITEMSTRUCT& item, const EntryList& entries, ItemKind kind) {
-  const ListEntry* entry = ui::EntryAt(entries, static_cast<int>(item.itemID));
+  const ListEntry* entry = dialog::EntryAt(entries, static_cast<int>(item.itemID));
   if (entry == nullptr) return;
-  const HDC dc = item.hDC;
-  const PaintAction action = ActionOf(item.itemAction);
-  const bool selected = (item.itemState & ODS_SELECTED) != 0;
-  const bool focused = (item.itemState & ODS_FOCUS) != 0;
-  const bool inSelectionField = (item.itemState & ODS_COMBOBOXEDIT) != 0;
-  const GdiObject<HBRUSH> selectionGround(CreateSolidBrush(GetSysColor(COLOR_ACTIVECAPTION)));
-  const GdiObject<HBRUSH> plainGround(CreateSolidBrush(GetSysColor(COLOR_WINDOW)));
+  dialog::ItemState state;
+  state.action = ActionOf(item.itemAction);
+  state.selected = (item.itemState & ODS_SELECTED) != 0;
+  state.focused = (item.itemState & ODS_FOCUS) != 0;
+  state.inSelectionField = (item.itemState & ODS_COMBOBOXEDIT) != 0;
 
   const RECT& whole = item.rcItem;
-  const int indent = ui::ItemIndent(kind, *entry, inSelectionField);
+  const int indent = dialog::ItemIndent(kind, *entry, state.inSelectionField);
   RECT textPart = whole;
-  textPart.left += indent + ui::kNameOffset;
+  textPart.left += indent + dialog::kNameOffset;
   const POINT pictureAt{whole.left + indent,
-                        whole.top + ui::PictureOffset(whole.bottom - whole.top)};
-  const bool entire = action == PaintAction::DrawEntire;
-  const bool selectionPaint = action == PaintAction::SelectionChange;
-
-  if (entire) {
-    DrawName(dc, textPart, whole.top, entry->Name);
-    DrawPicture(dc, entry->Picture, pictureAt);
-  }
-  if (selected && (entire || selectionPaint)) {
-    FillRect(dc, &textPart, selectionGround.get());
-    const COLORREF text = SetTextColor(dc, GetSysColor(COLOR_HIGHLIGHTTEXT));
-    const COLORREF ground = SetBkColor(dc, GetSysColor(COLOR_ACTIVECAPTION));
-    DrawName(dc, textPart, whole.top, entry->Name);
-    SetTextColor(dc, text);
-    SetBkColor(dc, ground);
-    DrawPicture(dc, entry->Picture, pictureAt);
-  }
-  if (ui::FocusRuleHolds(kind, action, focused, selected, inSelectionField)) {
-    DrawFocusRect(dc, &textPart);
-  } else {
-    FrameRect(dc, &textPart, selected ? selectionGround.get() : plainGround.get());
-  }
-  if (!selected && selectionPaint) {
-    FillRect(dc, &textPart, plainGround.get());
-    DrawName(dc, textPart, whole.top, entry->Name);
-    DrawPicture(dc, entry->Picture, pictureAt);
-  }
+                        whole.top + dialog::PictureOffset(whole.bottom - whole.top)};
+  ItemPainter painter(item.hDC, textPart, whole.top, *entry, pictureAt);
+  dialog::PaintItem(painter, kind, state);
 }
 
 // Both kinds of owner-drawn control: a line of the dialog's font, never less
 // than a picture. It is asked for while the controls are made, before the
 // dialog knows its object.
-void MeasureItem(HWND dialog, MEASUREITEMSTRUCT& item) {
-  const HDC dc = GetDC(dialog);
+void MeasureItem(HWND window, MEASUREITEMSTRUCT& item) {
+  const HDC dc = GetDC(window);
   const HGDIOBJ previous =
-      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)));
+      SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
   TEXTMETRICA metrics{};
   GetTextMetricsA(dc, &metrics);
   SelectObject(dc, previous);
-  ReleaseDC(dialog, dc);
-  item.itemHeight = static_cast<UINT>(ui::EntryItemHeight(metrics.tmHeight));
+  ReleaseDC(window, dc);
+  item.itemHeight = static_cast<UINT>(dialog::EntryItemHeight(metrics.tmHeight));
 }
 
-class MainDialog {
+// The Win32 view of the shared controller: it routes the dialog's messages
+// to the controller and paints.
+class MainDialog : private dialog::DialogView {
  public:
   explicit MainDialog(ConverterApp& app)
       : app_(app),
         largeIcon_(LoadApplicationIcon(SM_CXICON, SM_CYICON)),
         smallIcon_(LoadApplicationIcon(SM_CXSMICON, SM_CYSMICON)),
-        batch_(app, ui::BatchHooks{
-                        [&app](const std::string& document, const std::string& text) {
-                          return app.ConvertFile(document, text);
-                        },
-                        [this] { return Names(app_.TextFileList); },
-                        [this](const std::string& line) {
-                          AddLogLine(line);
-                          // A batch holds the one thread: what it has done
-                          // so far is painted at once.
-                          UpdateWindow(window_);
-                        },
-                        [this] {
-                          RefillFileList(TextSide);
-                          UpdateWindow(Control(ui::kTextFileListId));
-                        },
-                    }) {}
-  ~MainDialog() {
+        controller_(app, *this) {}
+  ~MainDialog() override {
     if (largeIcon_ != nullptr) DestroyIcon(largeIcon_);
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
   }
@@ -187,44 +172,45 @@ class MainDialog {
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
   void OnCommand(int id, int code);
+  void OnLogScroll(int code, int thumbPosition);
 
   void Initialise();
   void AddToolTips();
   bool PaintMinimised();
 
-  void OnConvert();
-  void OnDocumentDoubleClick();
-  void OnTextDoubleClick();
-
-  void AddLogLine(const std::string& line);
-  void SyncScrollBar();
-  void ShowLogLines();
-  void OnLogScroll(int code, int thumbPosition);
-
-  void RefreshFileList(Side side);
-  void RefillFileList(Side side);
-  void ShowNames(int id, const EntryList& entries, size_t count);
-
-  void FillDirectoryCombo(Side side);
-  void OnDirectoryChosen(Side side);
-  void ChangeDirectory(Side side, const std::string& path);
-  void GoUp(Side side);
+  // The view.
+  void ShowFileList(Side side, size_t count) override;
+  void ScrollFileListToTop(Side side) override;
+  void PaintFileListNow(Side side) override;
+  std::vector<int> SelectedItems(Side side) const override;
+  int CaretItem(Side side) const override;
+  void ShowSelector(Side side, int selection) override;
+  int ChosenSelectorItem(Side side) const override;
+  void ShowLogLine(int field, const std::string& text) override;
+  void ShowLogScrollBar(const dialog::LogScrollState& bar) override;
+  void PaintLogNow() override;
+  void BeginWaitCursor() override;
+  void EndWaitCursor() override;
 
   HWND Control(int id) const { return GetDlgItem(window_, id); }
-  std::string& DirectoryOf(Side side) {
-    return side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory;
+  static int FileListId(Side side) {
+    return side == DocumentSide ? dialog::kDocumentFileListId : dialog::kTextFileListId;
+  }
+  static int SelectorId(Side side) {
+    return side == DocumentSide ? dialog::kDocumentSelectorId : dialog::kTextSelectorId;
   }
   const EntryList* EntriesOf(int id) const;
-  static std::vector<std::string> Names(const EntryList& entries);
+  // Item i of the control shows entry i.
+  void ShowNames(int id, const EntryList& entries, size_t count);
 
   ConverterApp& app_;
   HICON largeIcon_;
   HICON smallIcon_;
   HWND window_ = nullptr;
   HWND toolTip_ = nullptr;
+  HCURSOR cursorBeforeWait_ = nullptr;
   bool closed_ = false;
-  ui::DialogLog log_;
-  ui::BatchConversion batch_;
+  dialog::DialogController controller_;
 };
 
 // A modal loop of our own, so that every message passes the tooltip control
@@ -282,7 +268,7 @@ INT_PTR MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
       return TRUE;
     }
     case WM_VSCROLL:
-      if (reinterpret_cast<HWND>(lParam) == Control(ui::kLogScrollBarId)) {
+      if (reinterpret_cast<HWND>(lParam) == Control(dialog::kLogScrollBarId)) {
         OnLogScroll(LOWORD(wParam), static_cast<short>(HIWORD(wParam)));
       }
       return FALSE;  // then the default handling
@@ -302,38 +288,41 @@ void MainDialog::OnCommand(int id, int code) {
     // "Exit", Enter (Exit is the default button) and Escape.
     case IDOK:
     case IDCANCEL: closed_ = true; break;
-    case ui::kConvertButtonId:
-      if (code == BN_CLICKED) OnConvert();
+    case dialog::kConvertButtonId:
+      if (code == BN_CLICKED) controller_.OnConvert();
       break;
-    case ui::kDocumentUpButtonId:
-      if (code == BN_CLICKED) GoUp(DocumentSide);
+    case dialog::kDocumentUpButtonId:
+      if (code == BN_CLICKED) controller_.GoUp(DocumentSide);
       break;
-    case ui::kTextUpButtonId:
-      if (code == BN_CLICKED) GoUp(TextSide);
+    case dialog::kTextUpButtonId:
+      if (code == BN_CLICKED) controller_.GoUp(TextSide);
       break;
-    case ui::kDocumentSelectorId:
-      if (code == CBN_SELCHANGE) OnDirectoryChosen(DocumentSide);
+    case dialog::kDocumentSelectorId:
+      if (code == CBN_SELCHANGE) controller_.OnDirectoryChosen(DocumentSide);
       break;
-    case ui::kTextSelectorId:
-      if (code == CBN_SELCHANGE) OnDirectoryChosen(TextSide);
+    case dialog::kTextSelectorId:
+      if (code == CBN_SELCHANGE) controller_.OnDirectoryChosen(TextSide);
       break;
-    case ui::kDocumentFileListId:
-      if (code == LBN_DBLCLK) OnDocumentDoubleClick();
+    case dialog::kDocumentFileListId:
+      if (code == LBN_DBLCLK) controller_.OnDocumentDoubleClick();
       break;
-    case ui::kTextFileListId:
-      if (code == LBN_DBLCLK) OnTextDoubleClick();
+    case dialog::kTextFileListId:
+      if (code == LBN_DBLCLK) controller_.OnTextDoubleClick();
       break;
     default: break;
   }
 }
 
+void MainDialog::OnLogScroll(int code, int thumbPosition) {
+  if (code < SB_LINEUP || code > SB_ENDSCROLL) return;
+  // The scroll codes are the system's, in the system's order.
+  controller_.OnLogScroll(static_cast<dialog::ScrollCode>(code), thumbPosition);
+}
+
 void MainDialog::Initialise() {
   SendMessageA(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(largeIcon_));
   SendMessageA(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon_));
-  FillDirectoryCombo(DocumentSide);
-  FillDirectoryCombo(TextSide);
-  RefreshFileList(DocumentSide);
-  RefreshFileList(TextSide);
+  controller_.Initialise();
   AddToolTips();
 }
 
@@ -346,7 +335,7 @@ void MainDialog::AddToolTips() {
                              CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
                              nullptr, GetModuleHandleA(nullptr), nullptr);
   if (toolTip_ == nullptr) return;
-  for (const ui::ControlTemplate& control : ui::DialogControls()) {
+  for (const dialog::ControlTemplate& control : dialog::DialogControls()) {
     if (control.toolTip.empty()) continue;
     std::string text(control.toolTip);
     TTTOOLINFOA tool{};
@@ -377,80 +366,72 @@ bool MainDialog::PaintMinimised() {
 
 const EntryList* MainDialog::EntriesOf(int id) const {
   switch (id) {
-    case ui::kDocumentFileListId: return &app_.DocumentFileList;
-    case ui::kTextFileListId: return &app_.TextFileList;
-    case ui::kDocumentSelectorId: return &app_.DocumentDirectoryList;
-    case ui::kTextSelectorId: return &app_.TextDirectoryList;
+    case dialog::kDocumentFileListId: return &app_.DocumentFileList;
+    case dialog::kTextFileListId: return &app_.TextFileList;
+    case dialog::kDocumentSelectorId: return &app_.DocumentDirectoryList;
+    case dialog::kTextSelectorId: return &app_.TextDirectoryList;
     default: return nullptr;
   }
 }
 
-std::vector<std::string> MainDialog::Names(const EntryList& entries) {
-  std::vector<std::string> names;
-  names.reserve(entries.size());
-  for (const auto& entry : entries) names.push_back(entry->Name);
-  return names;
+// The view.
+
+void MainDialog::ShowNames(int id, const EntryList& entries, size_t count) {
+  const HWND control = Control(id);
+  const bool selector = id == dialog::kDocumentSelectorId || id == dialog::kTextSelectorId;
+  SendMessageA(control, selector ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
+  for (size_t i = 0; i < count && i < entries.size(); ++i) {
+    SendMessageA(control, selector ? CB_ADDSTRING : LB_ADDSTRING, 0,
+                 reinterpret_cast<LPARAM>(entries[i]->Name.c_str()));
+  }
 }
 
-// Conversion. Names are taken from the entries the items show, never read
-// back from a control.
+void MainDialog::ShowFileList(Side side, size_t count) {
+  ShowNames(FileListId(side), *EntriesOf(FileListId(side)), count);
+}
 
-void MainDialog::OnConvert() {
-  const HWND list = Control(ui::kDocumentFileListId);
+// Emptying a list box already brought its first item to the top.
+void MainDialog::ScrollFileListToTop(Side) {}
+
+void MainDialog::PaintFileListNow(Side side) { UpdateWindow(Control(FileListId(side))); }
+
+// The document list takes several items, the text list one.
+std::vector<int> MainDialog::SelectedItems(Side side) const {
+  const HWND list = Control(FileListId(side));
+  if (side == TextSide) {
+    const int selected = static_cast<int>(SendMessageA(list, LB_GETCURSEL, 0, 0));
+    if (selected < 0) return {};
+    return {selected};
+  }
   const LRESULT count = SendMessageA(list, LB_GETSELCOUNT, 0, 0);
-  if (count <= 0) return;
+  if (count <= 0) return {};
   std::vector<int> indexes(static_cast<size_t>(count));
   const LRESULT got = SendMessageA(list, LB_GETSELITEMS, static_cast<WPARAM>(count),
                                    reinterpret_cast<LPARAM>(indexes.data()));
   indexes.resize(static_cast<size_t>(std::max<LRESULT>(got, 0)));
-  std::vector<std::string> names;
-  for (const int index : indexes) {
-    if (const ListEntry* entry = ui::EntryAt(app_.DocumentFileList, index)) {
-      names.push_back(entry->Name);
-    }
-  }
-  if (names.empty()) return;
-  const WaitCursor wait;
-  batch_.ConvertSelection(names);
+  return indexes;
 }
 
-void MainDialog::OnDocumentDoubleClick() {
-  const int caret =
-      static_cast<int>(SendMessageA(Control(ui::kDocumentFileListId), LB_GETCARETINDEX, 0, 0));
-  const ListEntry* entry = ui::EntryAt(app_.DocumentFileList, caret);
-  if (entry == nullptr) return;
-  const std::string name = entry->Name;
-  if (const auto folder = ui::FolderOpenedBy(app_.SourceDirectory, name)) {
-    ChangeDirectory(DocumentSide, *folder);
-    return;
-  }
-  const WaitCursor wait;
-  batch_.ConvertItem(name, TextFileNameFor(name));
+int MainDialog::CaretItem(Side side) const {
+  return static_cast<int>(SendMessageA(Control(FileListId(side)), LB_GETCARETINDEX, 0, 0));
 }
 
-void MainDialog::OnTextDoubleClick() {
-  const int selected =
-      static_cast<int>(SendMessageA(Control(ui::kTextFileListId), LB_GETCURSEL, 0, 0));
-  const ListEntry* entry = ui::EntryAt(app_.TextFileList, selected);
-  if (entry == nullptr) return;
-  // A text file is not opened; only a folder is entered.
-  if (const auto folder = ui::FolderOpenedBy(app_.TargetDirectory, entry->Name)) {
-    ChangeDirectory(TextSide, *folder);
-  }
+void MainDialog::ShowSelector(Side side, int selection) {
+  const EntryList& entries = *EntriesOf(SelectorId(side));
+  ShowNames(SelectorId(side), entries, entries.size());
+  SendMessageA(Control(SelectorId(side)), CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
 }
 
-// The log.
-
-void MainDialog::AddLogLine(const std::string& line) {
-  log_.AddLogLine(line);
-  SyncScrollBar();
-  ShowLogLines();
+int MainDialog::ChosenSelectorItem(Side side) const {
+  return static_cast<int>(SendMessageA(Control(SelectorId(side)), CB_GETCURSEL, 0, 0));
 }
 
-void MainDialog::SyncScrollBar() {
-  const ui::LogScrollState& bar = log_.ScrollBar();
-  if (!bar.visible) return;
-  const HWND scrollBar = Control(ui::kLogScrollBarId);
+void MainDialog::ShowLogLine(int field, const std::string& text) {
+  SetDlgItemTextA(window_, dialog::kFirstLogLineId + field, text.c_str());
+}
+
+void MainDialog::ShowLogScrollBar(const dialog::LogScrollState& bar) {
+  const HWND scrollBar = Control(dialog::kLogScrollBarId);
   if (!IsWindowVisible(scrollBar)) {
     SetScrollRange(scrollBar, SB_CTL, bar.minimum, bar.maximum, FALSE);
     ShowWindow(scrollBar, SW_SHOW);
@@ -459,77 +440,11 @@ void MainDialog::SyncScrollBar() {
   SetScrollPos(scrollBar, SB_CTL, bar.position, TRUE);
 }
 
-void MainDialog::ShowLogLines() {
-  for (int k = 0; k < ui::kVisibleLogLines; ++k) {
-    SetDlgItemTextA(window_, ui::kFirstLogLineId + k, log_.VisibleLine(k).c_str());
-  }
-}
+void MainDialog::PaintLogNow() { UpdateWindow(window_); }
 
-void MainDialog::OnLogScroll(int code, int thumbPosition) {
-  if (code < SB_LINEUP || code > SB_ENDSCROLL) return;
-  // The scroll codes are the system's, in the system's order.
-  if (!log_.OnLogScroll(static_cast<ui::ScrollCode>(code), thumbPosition)) return;
-  SyncScrollBar();
-  ShowLogLines();
-}
+void MainDialog::BeginWaitCursor() { cursorBeforeWait_ = SetCursor(LoadCursor(nullptr, IDC_WAIT)); }
 
-// File lists: item i shows entry i.
-
-void MainDialog::ShowNames(int id, const EntryList& entries, size_t count) {
-  const HWND control = Control(id);
-  const bool selector = id == ui::kDocumentSelectorId || id == ui::kTextSelectorId;
-  SendMessageA(control, selector ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
-  for (size_t i = 0; i < count && i < entries.size(); ++i) {
-    SendMessageA(control, selector ? CB_ADDSTRING : LB_ADDSTRING, 0,
-                 reinterpret_cast<LPARAM>(entries[i]->Name.c_str()));
-  }
-}
-
-void MainDialog::RefreshFileList(Side side) {
-  const int count = app_.ScanDirectory(side);
-  const bool document = side == DocumentSide;
-  ShowNames(document ? ui::kDocumentFileListId : ui::kTextFileListId,
-            document ? app_.DocumentFileList : app_.TextFileList,
-            static_cast<size_t>(std::max(count, 0)));
-}
-
-void MainDialog::RefillFileList(Side side) {
-  const EntryList& entries = side == DocumentSide ? app_.DocumentFileList : app_.TextFileList;
-  ShowNames(side == DocumentSide ? ui::kDocumentFileListId : ui::kTextFileListId, entries,
-            entries.size());
-}
-
-// Selectors.
-
-void MainDialog::FillDirectoryCombo(Side side) {
-  app_.BuildDirectoryList(side);
-  const bool document = side == DocumentSide;
-  const int id = document ? ui::kDocumentSelectorId : ui::kTextSelectorId;
-  const EntryList& entries = document ? app_.DocumentDirectoryList : app_.TextDirectoryList;
-  ShowNames(id, entries, entries.size());
-  const int selection = ui::DirectorySelection(entries, Names(entries), DirectoryOf(side));
-  SendMessageA(Control(id), CB_SETCURSEL, static_cast<WPARAM>(selection), 0);
-}
-
-void MainDialog::OnDirectoryChosen(Side side) {
-  const bool document = side == DocumentSide;
-  const int id = document ? ui::kDocumentSelectorId : ui::kTextSelectorId;
-  const EntryList& entries = document ? app_.DocumentDirectoryList : app_.TextDirectoryList;
-  const int chosen = static_cast<int>(SendMessageA(Control(id), CB_GETCURSEL, 0, 0));
-  const std::optional<std::string> path = ui::ChosenDirectory(Names(entries), chosen, DirectoryOf(side));
-  if (path) ChangeDirectory(side, *path);
-}
-
-void MainDialog::ChangeDirectory(Side side, const std::string& path) {
-  DirectoryOf(side) = path;
-  FillDirectoryCombo(side);
-  RefreshFileList(side);
-}
-
-void MainDialog::GoUp(Side side) {
-  const std::optional<std::string> parent = ui::ParentDirectory(DirectoryOf(side));
-  if (parent) ChangeDirectory(side, *parent);
-}
+void MainDialog::EndWaitCursor() { SetCursor(cursorBeforeWait_); }
 
 }  // namespace
 

@@ -17,9 +17,9 @@ namespace exqrv::win32ui {
 inline constexpr WORD kApplicationIconResource = 1;
 
 // The window class of each kind of control, as the dialog manager names it.
-std::string_view ControlClass(ui::ControlKind kind);
+std::string_view ControlClass(dialog::ControlKind kind);
 // The window style a control is made with.
-DWORD ControlStyle(const ui::ControlTemplate& control);
+DWORD ControlStyle(const dialog::ControlTemplate& control);
 
 // The in-memory dialog template: the dialog, then its controls in tab order,
 // in dialog units. DWORD-aligned, as the dialog manager needs.

@@ -16,7 +16,7 @@
 #include "support/scripted_drives.h"
 #include "dialog/selector_rules.h"
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 namespace {
 
 using Conversion = std::pair<std::string, std::string>;
@@ -191,4 +191,4 @@ TEST_F(BatchConversionTest, NewTextFileJoinsTheTextFilesAfterTheFolders) {
 }
 
 }  // namespace
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -5,7 +5,7 @@
 
 #include "dialog/dialog_log.h"
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 namespace {
 
 DialogLog LogWith(int lines) {
@@ -93,4 +93,4 @@ TEST(DialogLogTest, ScrolledToTheMaximumShowsEmptyFieldsBelowTheLines) {
 }
 
 }  // namespace
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

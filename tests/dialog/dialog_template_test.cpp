@@ -3,7 +3,7 @@
 
 #include "dialog/dialog_template.h"
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 namespace {
 
 TEST(DialogUnitsTest, QuarterCharacterWideAndEighthCharacterHigh) {
@@ -47,4 +47,4 @@ TEST(DialogTemplateTest, TabStopsInTemplateOrder) {
 }
 
 }  // namespace
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -7,7 +7,7 @@
 #include "app/list_entry.h"
 #include "dialog/entry_picture_pixels.h"
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 namespace {
 
 constexpr std::uint32_t kOpaqueWhite = 0xFFFFFFFF;
@@ -40,4 +40,4 @@ TEST(EntryPicturePixelsTest, ApplicationIconIsThirtyTwoSquareOnATransparentGroun
 }
 
 }  // namespace
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

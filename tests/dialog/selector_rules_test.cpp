@@ -8,7 +8,7 @@
 
 #include "dialog/selector_rules.h"
 
-namespace exqrv::ui {
+namespace exqrv::dialog {
 namespace {
 
 const std::vector<std::string> kChain{"A:\\", "E:\\", "WORK", "DOCS", "F:\\"};
@@ -73,4 +73,4 @@ TEST(FindItemTest, SearchStartsAtTheSecondItemAndWraps) {
 }
 
 }  // namespace
-}  // namespace exqrv::ui
+}  // namespace exqrv::dialog

@@ -12,6 +12,11 @@
 namespace exqrv::ui {
 namespace {
 
+using dialog::ItemKind;
+using dialog::kNameOffset;
+using dialog::kPictureSize;
+using dialog::PaintAction;
+
 constexpr QRgb kWhite = 0xFFFFFFFF;
 constexpr QRgb kBlack = 0xFF000000;
 constexpr QRgb kGrey = 0xFFC0C0C0;
@@ -37,10 +42,10 @@ class ItemPaintingTest : public ::testing::Test {
              bool inSelectionField = false) {
     ItemPaintRequest request;
     request.index = index;
-    request.action = action;
-    request.selected = selected;
-    request.focused = focused;
-    request.inSelectionField = inSelectionField;
+    request.state.action = action;
+    request.state.selected = selected;
+    request.state.focused = focused;
+    request.state.inSelectionField = inSelectionField;
     request.rect = QRect(0, 0, kItemWidth, kItemHeight);
     QPainter painter(&canvas_);
     PaintEntryItem(painter, entries_, kind, request, colours_);

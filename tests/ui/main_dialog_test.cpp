@@ -27,8 +27,10 @@
 #include <gtest/gtest.h>
 
 #include "builder/document_builder.h"
+#include "dialog/batch_conversion.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
+#include "support/dialog_folders.h"
 #include "support/scripted_prompter.h"
 #include "support/scratch_dir.h"
 #include "ui/directory_combo_box.h"
@@ -42,6 +44,27 @@
 
 namespace exqrv::ui {
 namespace {
+
+using dialog::FailedLine;
+using dialog::FindControlTemplate;
+using dialog::kConvertButtonId;
+using dialog::kDocumentFileListId;
+using dialog::kDocumentSelectorId;
+using dialog::kDocumentUpButtonId;
+using dialog::kExitButtonId;
+using dialog::kFirstLogLineId;
+using dialog::kLogScrollBarId;
+using dialog::kNameOffset;
+using dialog::kNoId;
+using dialog::OverwriteQuestion;
+using dialog::SucceededLine;
+using dialog::kPictureSize;
+using dialog::kTextFileListId;
+using dialog::kTextSelectorId;
+using dialog::kTextUpButtonId;
+using dialog::kVisibleLogLines;
+using dialog::PixelRect;
+using dialog::ToPixels;
 
 // Where the screenshots for review go, in the build directory.
 std::filesystem::path ScreenshotPath(const char* name) {
@@ -76,12 +99,6 @@ int InkPixels(const QImage& shot, const QRect& area, QRgb ground) {
     for (int x = area.left(); x <= area.right(); ++x) ink += shot.pixel(x, y) != ground;
   }
   return ink;
-}
-
-std::string Document(const std::string& text) {
-  build::DocumentSpec recipe;
-  recipe.pages = {build::TextPage({text})};
-  return build::BuildDocument(recipe);
 }
 
 std::vector<std::string> Texts(const FileListBox& list) { return list.ItemNames(); }
@@ -120,17 +137,7 @@ class MainDialogTest : public ::testing::Test {
   static void SetUpTestSuite() { uitest::EnsureApplication(); }
 
   void SetUp() override {
-    // Lower-case names sort after upper-case ones: a.QRV follows B.QRV, yet
-    // the folder arch stands before REPORT.TXT.
-    std::filesystem::create_directories(scratch_ / "docs/SUB");
-    std::filesystem::create_directories(scratch_ / "texts/arch");
-    build::WriteFileBytes(scratch_ / "docs/SUB/C.QRV", Document("gamma"));
-    build::WriteFileBytes(scratch_ / "docs/B.QRV", Document("beta"));
-    build::WriteFileBytes(scratch_ / "docs/Report.QRV", Document("report"));
-    build::WriteFileBytes(scratch_ / "docs/a.QRV", "not a document");
-    build::WriteFileBytes(scratch_ / "texts/REPORT.TXT", "old");
-    app_.SourceDirectory = platform::SystemPath(scratch_ / "docs");
-    app_.TargetDirectory = platform::SystemPath(scratch_ / "texts");
+    build::MakeDialogFolders(scratch_, app_);
     dialog_ = std::make_unique<MainDialog>(app_);
   }
 
@@ -320,11 +327,11 @@ TEST_F(MainDialogTest, ConvertRunsOverTheSelectionAndLogsEachDocument) {
   build::WriteFileBytes(scratch_ / "texts/LATE.TXT", "late");
   Select({"SUB", "B.QRV", "a.QRV"});
   Click(kConvertButtonId);
-  EXPECT_EQ(LogLine(0).toStdString(), "Convert C.QRV to C.TXT succeeded");
-  EXPECT_EQ(LogLine(1).toStdString(), "Convert B.QRV to B.TXT succeeded");
-  EXPECT_EQ(LogLine(2).toStdString(), "Convert a.QRV to a.TXT failed");
+  EXPECT_EQ(LogLine(0).toStdString(), SucceededLine("C.QRV", "C.TXT"));
+  EXPECT_EQ(LogLine(1).toStdString(), SucceededLine("B.QRV", "B.TXT"));
+  EXPECT_EQ(LogLine(2).toStdString(), FailedLine("a.QRV", "a.TXT"));
   EXPECT_TRUE(LogLine(3).isEmpty());
-  EXPECT_EQ(dialog_->Log().LogLines().size(), 3u);
+  EXPECT_EQ(dialog_->Controller().Log().LogLines().size(), 3u);
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/C.TXT"), "gamma");
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/B.TXT"), "beta");
   EXPECT_FALSE(std::filesystem::exists(scratch_ / "texts/SUB"));
@@ -342,7 +349,7 @@ TEST_F(MainDialogTest, OverwriteQuestionCancelSkipsAndOkConverts) {
   Select({"Report.QRV"});
   Click(kConvertButtonId);
   EXPECT_TRUE(prompter_.shown.empty());
-  EXPECT_EQ(LogLine(0).toStdString(), "Convert Report.QRV to Report.TXT succeeded");
+  EXPECT_EQ(LogLine(0).toStdString(), SucceededLine("Report.QRV", "Report.TXT"));
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/Report.TXT"), "report");
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/REPORT.TXT"), "old");
   const std::vector<std::string> both{"arch", "REPORT.TXT", "Report.TXT"};
@@ -353,14 +360,14 @@ TEST_F(MainDialogTest, OverwriteQuestionCancelSkipsAndOkConverts) {
   prompter_.answers = {platform::Answer::Cancel};
   Click(kConvertButtonId);
   ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].text, "Report.TXT already exist! Overwrite it?");
+  EXPECT_EQ(prompter_.shown[0].text, OverwriteQuestion("Report.TXT"));
   EXPECT_TRUE(LogLine(1).isEmpty());
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/Report.TXT"), "kept");
 
   prompter_.answers = {platform::Answer::Ok};
   Click(kConvertButtonId);
   EXPECT_EQ(prompter_.shown.size(), 2u);
-  EXPECT_EQ(LogLine(1).toStdString(), "Convert Report.QRV to Report.TXT succeeded");
+  EXPECT_EQ(LogLine(1).toStdString(), SucceededLine("Report.QRV", "Report.TXT"));
   EXPECT_TRUE(LogLine(2).isEmpty());
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/Report.TXT"), "report");
   EXPECT_EQ(Texts(TextFiles()), both);
@@ -369,13 +376,13 @@ TEST_F(MainDialogTest, OverwriteQuestionCancelSkipsAndOkConverts) {
 TEST_F(MainDialogTest, DoubleClickOpensFoldersAndConvertsDocuments) {
   dialog_->show();
   DoubleClick(Documents(), "B.QRV");
-  EXPECT_EQ(LogLine(0).toStdString(), "Convert B.QRV to B.TXT succeeded");
+  EXPECT_EQ(LogLine(0).toStdString(), SucceededLine("B.QRV", "B.TXT"));
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/B.TXT"), "beta");
 
   prompter_.answers = {platform::Answer::Cancel};
   DoubleClick(Documents(), "B.QRV");  // asks first, like Convert
   ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].text, "B.TXT already exist! Overwrite it?");
+  EXPECT_EQ(prompter_.shown[0].text, OverwriteQuestion("B.TXT"));
   EXPECT_TRUE(LogLine(1).isEmpty());
 
   const std::string texts = app_.TargetDirectory;
@@ -394,7 +401,7 @@ TEST_F(MainDialogTest, DoubleClickOpensFoldersAndConvertsDocuments) {
   EXPECT_EQ(app_.SourceDirectory, docs + "\\SUB");
   EXPECT_EQ(Texts(Documents()), std::vector<std::string>{"C.QRV"});
   EXPECT_EQ(dialog_->Selector(DocumentSide)->currentText().toStdString(), "SUB");
-  EXPECT_EQ(dialog_->Log().LogLines().size(), 1u);
+  EXPECT_EQ(dialog_->Controller().Log().LogLines().size(), 1u);
 
   Click(kDocumentUpButtonId);
   EXPECT_EQ(app_.SourceDirectory, docs);
@@ -419,11 +426,11 @@ TEST_F(MainDialogTest, ChoosingAFolderOfTheChainGoesThere) {
 TEST_F(MainDialogTest, LogScrollBarAppearsWithTheSeventhLineAndScrollsWithinItsRange) {
   dialog_->show();
   auto* bar = static_cast<QScrollBar*>(dialog_->Control(kLogScrollBarId));
-  for (int i = 0; i < 6; ++i) dialog_->AddLogLine("line " + std::to_string(i));
+  for (int i = 0; i < 6; ++i) dialog_->Controller().AddLogLine("line " + std::to_string(i));
   EXPECT_FALSE(bar->isVisible());
   EXPECT_EQ(LogLine(5).toStdString(), "line 5");
 
-  dialog_->AddLogLine("line 6");
+  dialog_->Controller().AddLogLine("line 6");
   ASSERT_TRUE(bar->isVisible());
   EXPECT_TRUE(bar->isEnabled());
   EXPECT_EQ(bar->minimum(), 0);
@@ -454,15 +461,15 @@ TEST_F(MainDialogTest, LogScrollBarAppearsWithTheSeventhLineAndScrollsWithinItsR
   for (const Step& step : steps) {
     SCOPED_TRACE(step.what);
     ClickScrollBar(*bar, step.part);
-    EXPECT_EQ(dialog_->Log().LogTop(), step.top);
+    EXPECT_EQ(dialog_->Controller().Log().LogTop(), step.top);
     EXPECT_EQ(bar->value(), step.top);
     EXPECT_EQ(LogLine(0).toStdString(), step.first);
     EXPECT_EQ(LogLine(1).toStdString(), step.second);
   }
 
-  for (int i = 7; i < 13; ++i) dialog_->AddLogLine("line " + std::to_string(i));
-  EXPECT_EQ(dialog_->Log().LogLines().size(), 12u);
-  EXPECT_EQ(dialog_->Log().LogLines().front(), "line 1");
+  for (int i = 7; i < 13; ++i) dialog_->Controller().AddLogLine("line " + std::to_string(i));
+  EXPECT_EQ(dialog_->Controller().Log().LogLines().size(), 12u);
+  EXPECT_EQ(dialog_->Controller().Log().LogLines().front(), "line 1");
   EXPECT_EQ(bar->value(), 6);
   EXPECT_EQ(bar->maximum(), 6);
   EXPECT_EQ(LogLine(0).toStdString(), "line 7");
@@ -512,21 +519,21 @@ TEST_F(MainDialogTest, NamesAreUsedAsStoredWhateverTheyShow) {
   const std::string slashed = "a\\b.QRV";
   std::filesystem::create_directories(scratch_ / ("docs/" + folder));
   std::filesystem::create_directories(scratch_ / ("texts/" + folder));
-  build::WriteFileBytes(scratch_ / ("docs/" + folder + "/IN.QRV"), Document("inside"));
-  build::WriteFileBytes(scratch_ / ("docs/" + cafe), Document("coffee"));
+  build::WriteFileBytes(scratch_ / ("docs/" + folder + "/IN.QRV"), build::DocumentWithText("inside"));
+  build::WriteFileBytes(scratch_ / ("docs/" + cafe), build::DocumentWithText("coffee"));
   // Written past the platform, whose path services take a backslash apart.
-  std::ofstream(scratch_ / ("docs/" + slashed), std::ios::binary) << Document("slashed");
+  std::ofstream(scratch_ / ("docs/" + slashed), std::ios::binary) << build::DocumentWithText("slashed");
   ASSERT_TRUE(std::filesystem::exists(scratch_ / ("docs/" + slashed)));
-  dialog_->RefreshFileList(DocumentSide);
-  dialog_->RefreshFileList(TextSide);
+  dialog_->Controller().RefreshFileList(DocumentSide);
+  dialog_->Controller().RefreshFileList(TextSide);
   dialog_->show();
 
   Select({folder, slashed, cafe});
   Click(kConvertButtonId);
-  const std::deque<std::string> lines{"Convert IN.QRV to IN.TXT succeeded",
-                                      "Convert a\\b.QRV to a\\b.TXT failed",
-                                      "Convert caf\xe9.QRV to caf\xe9.TXT succeeded"};
-  EXPECT_EQ(dialog_->Log().LogLines(), lines);
+  const std::deque<std::string> lines{SucceededLine("IN.QRV", "IN.TXT"),
+                                      FailedLine("a\\b.QRV", "a\\b.TXT"),
+                                      SucceededLine("caf\xe9.QRV", "caf\xe9.TXT")};
+  EXPECT_EQ(dialog_->Controller().Log().LogLines(), lines);
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/IN.TXT"), "inside");
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/caf\xe9.TXT"), "coffee");
   EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", folder, "IN.TXT",
@@ -555,7 +562,7 @@ TEST_F(MainDialogTest, NamesAreUsedAsStoredWhateverTheyShow) {
   const std::string texts = app_.TargetDirectory;
   DoubleClick(TextFiles(), folder);
   EXPECT_EQ(app_.TargetDirectory, texts + "\\" + folder);
-  EXPECT_EQ(dialog_->Log().LogLines().size(), 3u);
+  EXPECT_EQ(dialog_->Controller().Log().LogLines().size(), 3u);
 }
 
 TEST_F(MainDialogTest, EveryChangeOfDirectoryShowsTheFirstEntryAtTheTop) {
@@ -591,7 +598,7 @@ TEST_F(MainDialogTest, EveryChangeOfDirectoryShowsTheFirstEntryAtTheTop) {
       EXPECT_EQ(list.indexAt(QPoint(1, 1)).row(), 0);
     };
 
-    dialog_->ChangeDirectory(side, many + "\\F10");
+    dialog_->Controller().ChangeDirectory(side, many + "\\F10");
     scrollAway();
     Click(side == DocumentSide ? kDocumentUpButtonId : kTextUpButtonId);
     EXPECT_EQ(directory, many);
@@ -629,11 +636,11 @@ TEST_F(MainDialogTest, ABatchPaintsEachLogLineAndTextFileAsItGoes) {
   std::filesystem::create_directories(scratch_ / "batch");
   for (int i = 1; i <= 9; ++i) {
     build::WriteFileBytes(scratch_ / ("batch/D" + std::to_string(i) + ".QRV"),
-                          Document("page " + std::to_string(i)));
+                          build::DocumentWithText("page " + std::to_string(i)));
   }
   build::WriteFileBytes(scratch_ / "texts/D8.TXT", "old");
-  dialog_->ChangeDirectory(DocumentSide, platform::SystemPath(scratch_ / "batch"));
-  dialog_->RefreshFileList(TextSide);
+  dialog_->Controller().ChangeDirectory(DocumentSide, platform::SystemPath(scratch_ / "batch"));
+  dialog_->Controller().RefreshFileList(TextSide);
   dialog_->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
   QCoreApplication::processEvents();
@@ -656,7 +663,7 @@ TEST_F(MainDialogTest, ABatchPaintsEachLogLineAndTextFileAsItGoes) {
   // Nothing was dispatched during the batch, so no input was taken either;
   // what waited is dispatched once the batch is over.
   EXPECT_FALSE(dispatched);
-  EXPECT_EQ(dialog_->Log().LogLines().size(), 9u);
+  EXPECT_EQ(dialog_->Controller().Log().LogLines().size(), 9u);
   QCoreApplication::processEvents();
   EXPECT_TRUE(dispatched);
 
@@ -895,7 +902,7 @@ TEST(QtPrompterTest, AsksWithTheApplicationsCaptionAndIcon) {
     buttons = box->standardButtons();
     box->button(QMessageBox::Cancel)->click();
   });
-  EXPECT_EQ(prompter.Show("B.TXT already exist! Overwrite it?", platform::Buttons::OkCancel,
+  EXPECT_EQ(prompter.Show(OverwriteQuestion("B.TXT"), platform::Buttons::OkCancel,
                           platform::Icon::Question),
             platform::Answer::Cancel);
   EXPECT_EQ(caption.toStdString(), "Quillor Extract Text");

@@ -67,10 +67,10 @@ std::string ClassOf(HWND window) {
 }
 
 // The rectangle of a child window in its dialog's client coordinates.
-RECT PlaceIn(HWND dialog, HWND child) {
+RECT PlaceIn(HWND dialogWindow, HWND child) {
   RECT rect;
   GetWindowRect(child, &rect);
-  MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&rect), 2);
+  MapWindowPoints(HWND_DESKTOP, dialogWindow, reinterpret_cast<POINT*>(&rect), 2);
   return rect;
 }
 
@@ -92,7 +92,7 @@ class TemplateInPixels {
   // left, top, width, height: the dialog manager converts a control's
   // place and its size each on its own, as MapDialogRect converts each of
   // its four numbers.
-  RECT operator()(const ui::DialogRect& units) const {
+  RECT operator()(const dialog::DialogRect& units) const {
     RECT rect{units.x, units.y, units.width, units.height};
     MapDialogRect(reference_, &rect);
     return rect;
@@ -198,20 +198,20 @@ Box Read(HWND box) {
   return read;
 }
 
-std::vector<std::string> LogLines(HWND dialog) {
+std::vector<std::string> LogLines(HWND dialogWindow) {
   std::vector<std::string> lines;
-  for (int k = 0; k < ui::kVisibleLogLines; ++k) {
-    const std::string line = TextOf(GetDlgItem(dialog, ui::kFirstLogLineId + k));
+  for (int k = 0; k < dialog::kVisibleLogLines; ++k) {
+    const std::string line = TextOf(GetDlgItem(dialogWindow, dialog::kFirstLogLineId + k));
     if (!line.empty()) lines.push_back(line);
   }
   return lines;
 }
 
-HWND ToolTipOf(HWND dialog) {
+HWND ToolTipOf(HWND dialogWindow) {
   struct Search {
     HWND owner;
     HWND found;
-  } search{dialog, nullptr};
+  } search{dialogWindow, nullptr};
   EnumWindows(
       [](HWND window, LPARAM data) -> BOOL {
         auto& s = *reinterpret_cast<Search*>(data);
@@ -247,19 +247,19 @@ TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
   ASSERT_TRUE(toPixels.Made()) << "no display: run the test through run_on_virtual_display.sh";
   Exqrv exqrv(folder.path());
   ASSERT_TRUE(exqrv.Started());
-  const std::string title(ui::kDialogTitle);
-  const HWND dialog = WaitFor<HWND>([&] { return exqrv.FindWindowTitled(title); });
-  ASSERT_NE(dialog, nullptr) << exqrv.Errors();
+  const std::string title(dialog::kDialogTitle);
+  const HWND dialogWindow = WaitFor<HWND>([&] { return exqrv.FindWindowTitled(title); });
+  ASSERT_NE(dialogWindow, nullptr) << exqrv.Errors();
 
   // The dialog and each control where the template puts them, in template
   // (tab) order, with their ids, classes, styles and texts.
   RECT client;
-  GetClientRect(dialog, &client);
-  const RECT size = toPixels(ui::kDialogSize);
+  GetClientRect(dialogWindow, &client);
+  const RECT size = toPixels(dialog::kDialogSize);
   EXPECT_EQ(client.right, size.right);
   EXPECT_EQ(client.bottom, size.bottom);
-  HWND child = GetWindow(dialog, GW_CHILD);
-  for (const ui::ControlTemplate& control : ui::DialogControls()) {
+  HWND child = GetWindow(dialogWindow, GW_CHILD);
+  for (const dialog::ControlTemplate& control : dialog::DialogControls()) {
     SCOPED_TRACE(control.id);
     ASSERT_NE(child, nullptr);
     EXPECT_EQ(static_cast<WORD>(GetDlgCtrlID(child)), static_cast<WORD>(control.id));
@@ -270,21 +270,21 @@ TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
     const DWORD style = ControlStyle(control) & ~(WS_BORDER | WS_VSCROLL);
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(child, GWL_STYLE)) & style, style);
     // A selector shows the name of its directory.
-    if (control.kind != ui::ControlKind::Icon &&
-        control.kind != ui::ControlKind::DirectorySelector) {
+    if (control.kind != dialog::ControlKind::Icon &&
+        control.kind != dialog::ControlKind::DirectorySelector) {
       EXPECT_EQ(TextOf(child), control.text);
     }
     const RECT expected = toPixels(control.rect);
-    const RECT actual = PlaceIn(dialog, child);
+    const RECT actual = PlaceIn(dialogWindow, child);
     EXPECT_EQ(actual.left, expected.left);
     EXPECT_EQ(actual.top, expected.top);
     // A selector's template height includes its dropped list; an icon keeps
     // its own size.
-    if (control.kind != ui::ControlKind::Icon) {
+    if (control.kind != dialog::ControlKind::Icon) {
       EXPECT_EQ(actual.right - actual.left, expected.right);
     }
-    if (control.kind != ui::ControlKind::Icon &&
-        control.kind != ui::ControlKind::DirectorySelector) {
+    if (control.kind != dialog::ControlKind::Icon &&
+        control.kind != dialog::ControlKind::DirectorySelector) {
       EXPECT_EQ(actual.bottom - actual.top, expected.bottom);
     }
     child = GetWindow(child, GW_HWNDNEXT);
@@ -292,15 +292,15 @@ TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
   EXPECT_EQ(child, nullptr) << "a control the template does not have";
   // The window's icons are not checked: Wine answers WM_GETICON from
   // another process with none.
-  const HWND toolTip = ToolTipOf(dialog);
+  const HWND toolTip = ToolTipOf(dialogWindow);
   ASSERT_NE(toolTip, nullptr);
   EXPECT_EQ(SendMessageA(toolTip, TTM_GETTOOLCOUNT, 0, 0), 4);
-  EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialog, ui::kLogScrollBarId)));
+  EXPECT_FALSE(IsWindowVisible(GetDlgItem(dialogWindow, dialog::kLogScrollBarId)));
 
   // The lists as read from the folder: SUB, BOOK.QRV, NOTES.QRV, ODD.QRV;
   // SUB, NOTES.TXT.
-  const HWND documents = GetDlgItem(dialog, ui::kDocumentFileListId);
-  const HWND texts = GetDlgItem(dialog, ui::kTextFileListId);
+  const HWND documents = GetDlgItem(dialogWindow, dialog::kDocumentFileListId);
+  const HWND texts = GetDlgItem(dialogWindow, dialog::kTextFileListId);
   ASSERT_EQ(SendMessageA(documents, LB_GETCOUNT, 0, 0), 4);
   ASSERT_EQ(SendMessageA(texts, LB_GETCOUNT, 0, 0), 2);
 
@@ -310,11 +310,11 @@ TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
   SendMessageA(documents, LB_SETSEL, TRUE, 0);
   SendMessageA(documents, LB_SETSEL, TRUE, 2);
   SendMessageA(documents, LB_SETSEL, TRUE, 3);
-  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(ui::kConvertButtonId, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(dialog, ui::kConvertButtonId)));
-  const std::vector<std::string> expectedLog{ui::SucceededLine("A.QRV", "A.TXT"),
-                                             ui::SucceededLine("NOTES.QRV", "NOTES.TXT"),
-                                             ui::SucceededLine("ODD.QRV", "ODD.TXT")};
+  PostMessageA(dialogWindow, WM_COMMAND, MAKEWPARAM(dialog::kConvertButtonId, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialogWindow, dialog::kConvertButtonId)));
+  const std::vector<std::string> expectedLog{dialog::SucceededLine("A.QRV", "A.TXT"),
+                                             dialog::SucceededLine("NOTES.QRV", "NOTES.TXT"),
+                                             dialog::SucceededLine("ODD.QRV", "ODD.TXT")};
   // Every message box is answered with OK as it comes, until the log is
   // complete.
   const std::string caption(platform::kApplicationName);
@@ -322,16 +322,16 @@ TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
   const bool logged = WaitFor<bool>([&] {
     if (const HWND box = exqrv.FindWindowTitled(caption)) {
       boxes.push_back(Read(box));
-      EXPECT_EQ(GetWindow(box, GW_OWNER), dialog);
+      EXPECT_EQ(GetWindow(box, GW_OWNER), dialogWindow);
       PostMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                    reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
       WaitFor<bool>([&] { return !IsWindow(box); });
     }
-    return LogLines(dialog) == expectedLog;
+    return LogLines(dialogWindow) == expectedLog;
   });
-  EXPECT_TRUE(logged) << ::testing::PrintToString(LogLines(dialog)) << exqrv.Errors();
+  EXPECT_TRUE(logged) << ::testing::PrintToString(LogLines(dialogWindow)) << exqrv.Errors();
   ASSERT_EQ(boxes.size(), 2u);
-  EXPECT_EQ(boxes[0].text, ui::OverwriteQuestion("NOTES.TXT"));
+  EXPECT_EQ(boxes[0].text, dialog::OverwriteQuestion("NOTES.TXT"));
   EXPECT_TRUE(boxes[0].ok && boxes[0].cancel && !boxes[0].yes);
   EXPECT_EQ(boxes[1].text, "unexpect command!");
   EXPECT_TRUE(boxes[1].ok && !boxes[1].cancel && !boxes[1].yes);
@@ -349,7 +349,7 @@ TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
   EXPECT_FALSE(std::filesystem::exists(folder / "BOOK.TXT"));
 
   // The close box ends the program at once, with status 0.
-  PostMessageA(dialog, WM_CLOSE, 0, 0);
+  PostMessageA(dialogWindow, WM_CLOSE, 0, 0);
   EXPECT_EQ(exqrv.Wait(), 0);
   EXPECT_EQ(exqrv.Errors(), "");
 }

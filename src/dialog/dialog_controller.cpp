@@ -1,0 +1,163 @@
+#include "dialog/dialog_controller.h"
+
+#include <algorithm>
+#include <optional>
+
+#include "dialog/dialog_template.h"
+#include "dialog/entry_painting.h"
+#include "dialog/selector_rules.h"
+
+namespace exqrv::dialog {
+namespace {
+
+std::vector<std::string> NamesOf(const EntryList& entries) {
+  std::vector<std::string> names;
+  names.reserve(entries.size());
+  for (const auto& entry : entries) names.push_back(entry->Name);
+  return names;
+}
+
+const EntryList& FilesOf(const ConverterApp& app, Side side) {
+  return side == DocumentSide ? app.DocumentFileList : app.TextFileList;
+}
+
+const EntryList& DirectoriesOf(const ConverterApp& app, Side side) {
+  return side == DocumentSide ? app.DocumentDirectoryList : app.TextDirectoryList;
+}
+
+}  // namespace
+
+DialogController::DialogController(ConverterApp& app, DialogView& view)
+    : app_(app), view_(view), batch_(app, MakeBatchHooks()) {}
+
+BatchHooks DialogController::MakeBatchHooks() {
+  return {
+      [this](const std::string& document, const std::string& text) {
+        return app_.ConvertFile(document, text);
+      },
+      // Every entry of the text list is shown.
+      [this] { return NamesOf(app_.TextFileList); },
+      [this](const std::string& line) { LogDuringBatch(line); },
+      [this] { ShowNewTextFile(); },
+  };
+}
+
+void DialogController::Initialise() {
+  FillDirectoryCombo(DocumentSide);
+  FillDirectoryCombo(TextSide);
+  RefreshFileList(DocumentSide);
+  RefreshFileList(TextSide);
+}
+
+std::string& DialogController::DirectoryOf(Side side) {
+  return side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory;
+}
+
+std::vector<std::string> DialogController::NamesOfItems(const EntryList& entries,
+                                                        const std::vector<int>& items) const {
+  std::vector<std::string> names;
+  for (const int item : items) {
+    if (const ListEntry* entry = EntryAt(entries, item)) names.push_back(entry->Name);
+  }
+  return names;
+}
+
+// Conversion. Names are taken from the entries the items show, never read
+// back from a control.
+
+void DialogController::OnConvert() {
+  const std::vector<std::string> names =
+      NamesOfItems(app_.DocumentFileList, view_.SelectedItems(DocumentSide));
+  if (names.empty()) return;
+  const WaitCursorScope wait(view_);
+  batch_.ConvertSelection(names);
+}
+
+void DialogController::OnDocumentDoubleClick() {
+  const ListEntry* entry = EntryAt(app_.DocumentFileList, view_.CaretItem(DocumentSide));
+  if (entry == nullptr) return;
+  const std::string name = entry->Name;
+  if (const std::optional<std::string> folder = FolderOpenedBy(app_.SourceDirectory, name)) {
+    ChangeDirectory(DocumentSide, *folder);
+    return;
+  }
+  const WaitCursorScope wait(view_);
+  batch_.ConvertItem(name, TextFileNameFor(name));
+}
+
+void DialogController::OnTextDoubleClick() {
+  const std::vector<std::string> selected =
+      NamesOfItems(app_.TextFileList, view_.SelectedItems(TextSide));
+  if (selected.empty()) return;
+  // A text file is not opened; only a folder is entered.
+  if (const auto folder = FolderOpenedBy(app_.TargetDirectory, selected.front())) {
+    ChangeDirectory(TextSide, *folder);
+  }
+}
+
+void DialogController::LogDuringBatch(const std::string& line) {
+  AddLogLine(line);
+  view_.PaintLogNow();
+}
+
+void DialogController::ShowNewTextFile() {
+  RefillFileList(TextSide);
+  view_.PaintFileListNow(TextSide);
+}
+
+// The log.
+
+void DialogController::AddLogLine(const std::string& line) {
+  log_.AddLogLine(line);
+  ShowLog();
+}
+
+void DialogController::OnLogScroll(ScrollCode code, int thumbPosition) {
+  if (log_.OnLogScroll(code, thumbPosition)) ShowLog();
+}
+
+void DialogController::ShowLog() {
+  if (log_.ScrollBar().visible) view_.ShowLogScrollBar(log_.ScrollBar());
+  for (int k = 0; k < kVisibleLogLines; ++k) view_.ShowLogLine(k, log_.VisibleLine(k));
+}
+
+// File lists.
+
+void DialogController::RefreshFileList(Side side) {
+  const int count = app_.ScanDirectory(side);
+  view_.ShowFileList(side, static_cast<size_t>(std::max(count, 0)));
+  // A directory read afresh shows its first entry at the top, wherever the
+  // list stood before.
+  view_.ScrollFileListToTop(side);
+}
+
+void DialogController::RefillFileList(Side side) {
+  view_.ShowFileList(side, FilesOf(app_, side).size());
+}
+
+// Selectors.
+
+void DialogController::FillDirectoryCombo(Side side) {
+  app_.BuildDirectoryList(side);
+  const EntryList& entries = DirectoriesOf(app_, side);
+  view_.ShowSelector(side, DirectorySelection(entries, NamesOf(entries), DirectoryOf(side)));
+}
+
+void DialogController::OnDirectoryChosen(Side side) {
+  const std::optional<std::string> path = ChosenDirectory(
+      NamesOf(DirectoriesOf(app_, side)), view_.ChosenSelectorItem(side), DirectoryOf(side));
+  if (path) ChangeDirectory(side, *path);
+}
+
+void DialogController::ChangeDirectory(Side side, const std::string& path) {
+  DirectoryOf(side) = path;
+  FillDirectoryCombo(side);
+  RefreshFileList(side);
+}
+
+void DialogController::GoUp(Side side) {
+  const std::optional<std::string> parent = ParentDirectory(DirectoryOf(side));
+  if (parent) ChangeDirectory(side, *parent);
+}
+
+}  // namespace exqrv::dialog
