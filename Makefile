@@ -15,8 +15,8 @@ WERROR    ?= ON
 
 # Debian packages, by the step that needs them. Names carry no compiler
 # version, so the lists hold on the next release.
-BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev nlohmann-json3-dev
-TEST_PACKAGES  = libgtest-dev libgmock-dev desktop-file-utils groff-base dpkg-dev file parallel
+BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev nlohmann-json3-dev pybind11-dev python3-dev
+TEST_PACKAGES  = libgtest-dev libgmock-dev desktop-file-utils groff-base dpkg-dev file parallel pkg-config
 DEB_PACKAGES   = dpkg-dev file
 FUZZ_PACKAGES  = clang libclang-rt-dev
 LINT_PACKAGES  = clang-format clang-tidy
@@ -119,14 +119,15 @@ lint: deps-lint
 format: deps-lint
 	@$(CODE_FILES) | xargs clang-format -i
 
-# qrvtool convert, the one program with worker threads, under
-# ThreadSanitizer: only it and its tests are built in this configuration.
+# qrvtool convert, the one program with worker threads, and the library,
+# whose handles its callers use from threads of their own, under
+# ThreadSanitizer: only they and their tests are built in this configuration.
 test-threads: deps-build deps-test
 	@[ -f "$(BUILD)-tsan/build.ninja" ] || $(call cmake-configure,$(BUILD)-tsan) \
 	  -DEXQRV_TSAN=ON -DEXQRV_WITH_QT=OFF
-	cmake --build "$(BUILD)-tsan" -j$(JOBS) --target qrvtool qrvtool-stopping exqrv convert_test
+	cmake --build "$(BUILD)-tsan" -j$(JOBS) --target qrvtool qrvtool-stopping exqrv convert_test library_test
 	@$(call in-private-tmp,tsan,TSAN_OPTIONS=halt_on_error=1:exitcode=66 \
-	  ctest --test-dir "$(BUILD)-tsan" --output-on-failure -j$(JOBS) -R 'QrvtoolAtWork')
+	  ctest --test-dir "$(BUILD)-tsan" --output-on-failure -j$(JOBS) -R 'QrvtoolAtWork|LibraryCApi')
 
 # Each fuzzer for FUZZ_SECONDS, from seeds made with qrvtool; what it finds
 # lands in $(BUILD)-fuzz/findings.

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "app/converter_app.h"
+#include "app/messages.h"
 #include "app/text_extraction.h"
 #include "platform/pending_file.h"
 #include "platform/platform.h"

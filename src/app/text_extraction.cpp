@@ -21,6 +21,9 @@ namespace {
 constexpr char kAnnotationPrefix[] = "EXT";
 // Offsets in a working copy are 32-bit: below this the limit decides.
 constexpr uint64_t kWorkingCopyReach = uint64_t{1} << 32;
+// A summary names this many damaged pages; a document damaged throughout
+// would otherwise give a line of megabytes.
+constexpr size_t kDamagedPagesNamed = 5;
 
 // The notes in page order, each page's notes in list order, so that one walk
 // serves all pages.
@@ -111,6 +114,17 @@ bool TextExtraction::HasAnnotationStore() const {
 
 uint16_t TextExtraction::PageCount() const { return document_->PageCount(); }
 
+std::vector<const NoteRecord*> TextExtraction::NotesOf(uint32_t page) const {
+  std::vector<const NoteRecord*> notes;
+  // As in the text: only the document's own pages have notes.
+  if (page == 0 || page > document_->PageCount()) return notes;
+  const RecordList<NoteRecord>& all = notes_->Notes();
+  for (size_t i = 0; i < all.size(); ++i) {
+    if (all[i].page == static_cast<int32_t>(page)) notes.push_back(&all[i]);
+  }
+  return notes;
+}
+
 bool TextExtraction::WriteText(platform::ByteSink& output, PageRange range, bool withNotes,
                                const PageDone& pageDone) {
   try {
@@ -147,30 +161,32 @@ bool TextExtraction::WritePages(platform::ByteSink& output, PageRange range, boo
 }
 
 bool TextExtraction::WritePageNotes(platform::ByteSink& output, uint16_t page) {
-  // As in the text: only the document's own pages have notes.
-  if (page == 0 || page > document_->PageCount()) return !output.WriteFailed();
-  const RecordList<NoteRecord>& notes = notes_->Notes();
-  for (size_t i = 0; i < notes.size(); ++i) {
-    if (notes[i].page == static_cast<int32_t>(page)) WriteNote(output, notes[i]);
-  }
+  for (const NoteRecord* note : NotesOf(page)) WriteNote(output, *note);
   return !output.WriteFailed();
 }
 
-std::string OpenProblem(const std::string& path, const TextExtraction& job) {
+OpenFailure WhyNotOpened(const std::string& path, const TextExtraction& job) {
   platform::File probe;
-  if (!probe.Open(path, platform::OpenMode::Read)) return probe.ErrorText();
+  if (!probe.Open(path, platform::OpenMode::Read)) return {OpenFailure::Kind::File, probe.ErrorText()};
   if (job.temporaryFault() == platform::TemporaryFault::WriteFailed) {
-    return kTemporaryNotWritten;
+    return {OpenFailure::Kind::TemporaryFile, kTemporaryNotWritten};
   }
   if (job.temporaryFault() == platform::TemporaryFault::NotMade) {
-    return kTemporaryNotMade;
+    return {OpenFailure::Kind::TemporaryFile, kTemporaryNotMade};
   }
-  if (const std::string problem = ExtractionProblem(job); !problem.empty()) return problem;
+  if (const std::string problem = ExtractionProblem(job); !problem.empty()) {
+    const bool memory = job.extractionFault() == ExtractionFault::OutOfMemory;
+    return {memory ? OpenFailure::Kind::OutOfMemory : OpenFailure::Kind::BeyondLimit, problem};
+  }
   uint8_t header[kDocumentHeaderSize];
   if (probe.Read(header, sizeof header) < sizeof header || !DocumentHeader::Parse(header).HasMagic()) {
-    return kNotADocument;
+    return {OpenFailure::Kind::NotDocument, kNotADocument};
   }
-  return "cannot be read: a table is cut short or a chunk does not expand";
+  return {OpenFailure::Kind::Damaged, "cannot be read: a table is cut short or a chunk does not expand"};
+}
+
+std::string OpenProblem(const std::string& path, const TextExtraction& job) {
+  return WhyNotOpened(path, job).text;
 }
 
 std::string DamageText(const DamagedPage& damaged) {
@@ -180,6 +196,24 @@ std::string DamageText(const DamagedPage& damaged) {
   }
   return page + " does not expand (result " + std::to_string(static_cast<int>(damaged.result)) +
          "): its text is missing";
+}
+
+std::vector<std::string> DamageLines(const TextExtraction& job) {
+  std::vector<std::string> lines;
+  for (const DamagedPage& damaged : job.DamagedPages()) lines.push_back(DamageText(damaged));
+  return lines;
+}
+
+std::string DamageSummary(const TextExtraction& job) {
+  const std::vector<std::string> lines = DamageLines(job);
+  std::string summary;
+  for (size_t i = 0; i < lines.size() && i < kDamagedPagesNamed; ++i) {
+    summary += (i == 0 ? "" : "; ") + lines[i];
+  }
+  if (lines.size() > kDamagedPagesNamed) {
+    summary += "; and " + std::to_string(lines.size() - kDamagedPagesNamed) + " more damaged pages";
+  }
+  return summary;
 }
 
 std::string ExtractionProblem(const TextExtraction& job) {

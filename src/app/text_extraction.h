@@ -19,6 +19,7 @@
 namespace exqrv {
 
 class AnnotationSet;
+struct NoteRecord;
 
 // Why a document failed that opened as a Quillor document, when the reason
 // is neither a damaged block nor a temporary file.
@@ -66,6 +67,11 @@ class TextExtraction {
   // document does not have. False when a write failed.
   bool WritePageNotes(platform::ByteSink& output, uint16_t page);
 
+  // The notes of one page in the order its text is followed by them (none
+  // for a page the document does not have); each is written as its first
+  // text, then its second. Valid while the job lives.
+  std::vector<const NoteRecord*> NotesOf(uint32_t page) const;
+
   // How the temporary files let this job down, if they did. NotMade after a
   // successful Open means the document's notes are missing.
   platform::TemporaryFault temporaryFault() const { return fault_; }
@@ -96,7 +102,14 @@ class TextExtraction {
 
 // Why job could not open the document at path, in words for a user: the
 // system's reason first (a missing or unreadable file is not a damaged
-// document), then the temporary folder's, then the document's.
+// document), then the temporary folder's, then the document's; and which
+// kind of reason it is.
+struct OpenFailure {
+  enum class Kind { File, TemporaryFile, BeyondLimit, OutOfMemory, NotDocument, Damaged };
+  Kind kind;
+  std::string text;
+};
+OpenFailure WhyNotOpened(const std::string& path, const TextExtraction& job);
 std::string OpenProblem(const std::string& path, const TextExtraction& job);
 // Why job failed on the document's own account (past its expansion limit,
 // out of memory), in words for a user; empty when it did not.
@@ -105,5 +118,10 @@ std::string ExtractionProblem(const TextExtraction& job);
 // What is wrong with one damaged page, in words for a user ("page 2 does
 // not expand (result 8): its text is missing").
 std::string DamageText(const DamagedPage& damaged);
+// Why a document with damaged pages is not whole: one line per damaged page
+// written so far, none when it has none.
+std::vector<std::string> DamageLines(const TextExtraction& job);
+// The same in one line: the first few pages, then how many more.
+std::string DamageSummary(const TextExtraction& job);
 
 }  // namespace exqrv

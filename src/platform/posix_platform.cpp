@@ -17,14 +17,17 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <random>
 #include <string>
+#include <utility>
 
 #include "platform/guarded_files.h"
 #include "platform/interruption.h"
 #include "platform/platform.h"
 #include "platform/private_folder.h"
+#include "platform/temporary_folder.h"
 
 namespace exqrv::platform {
 namespace {
@@ -99,19 +102,27 @@ extern "C" void RemoveLeftoversAndExit(int signal_number) {
   ::_exit(128 + signal_number);
 }
 
-// $TMPDIR (or /tmp) as an absolute path. A relative one is taken from the
-// folder the process started in: exqrv moves to the documents' folder before
-// it makes its first temporary file.
-const std::string g_temp_base_path = [] {
-  const char* value = std::getenv("TMPDIR");
-  std::string base = value != nullptr && *value != '\0' ? value : "/tmp";
+// A folder as an absolute path without a closing slash; a relative one is
+// taken from the current folder.
+std::string AbsoluteFolder(std::string base) {
   if (base.front() != '/') {
     char here[PATH_MAX];
     if (::getcwd(here, sizeof here) != nullptr) base = std::string(here) + "/" + base;
   }
   while (base.size() > 1 && base.back() == '/') base.pop_back();
   return base;
-}();
+}
+
+// $TMPDIR, or /tmp when it is unset or empty.
+std::string SystemTempBase() {
+  const char* value = std::getenv("TMPDIR");
+  return AbsoluteFolder(value != nullptr && *value != '\0' ? value : "/tmp");
+}
+
+// The process's base is taken once, from the folder the process started in:
+// exqrv moves to the documents' folder before it makes its first temporary
+// file.
+const std::string g_temp_base_path = SystemTempBase();
 
 bool IsFolderName(const char* name) {
   if (std::strncmp(name, kFolderPrefix, sizeof kFolderPrefix - 1) != 0) return false;
@@ -123,23 +134,36 @@ bool IsFolderName(const char* name) {
   return true;
 }
 
-// The private temporary folder: made on first use under $TMPDIR (mode 0700,
+}  // namespace
+
+// A private temporary folder: made on first use under its base (mode 0700,
 // checked on its descriptor), used through that descriptor only, locked for
-// as long as the process lives, emptied and removed when it ends. The lock
-// tells a later run that a folder whose lock is free was left by a run that
-// died (SIGKILL, a power cut), which that run then removes.
+// as long as it lives, emptied and removed when it ends. The lock tells a
+// later run that a folder whose lock is free was left by a run that died
+// (SIGKILL, a power cut), which that run then removes.
+//
+// The process has one, under $TMPDIR, which the signal handler removes too.
+// A library's caller has one per document, under a folder it names; those
+// are left alone by signals, which belong to the caller.
 class PrivateTempFolder {
  public:
-  ~PrivateTempFolder() {
-    const int folder = g_temp_folder.exchange(-1, std::memory_order_acq_rel);
-    if (folder < 0) return;
-    RemoveFolder(g_temp_base, g_temp_name, folder);
-    ::close(folder);
-  }
+  PrivateTempFolder(std::string basePath, bool processWide)
+      : basePath_(std::move(basePath)), processWide_(processWide) {}
 
-  // Under $TMPDIR, or /tmp when it is unset. A $TMPDIR that cannot hold the
-  // folder is not replaced by another place: the user chose it, and the
-  // callers say what could not be done without a temporary file.
+  ~PrivateTempFolder() {
+    if (!made_.load(std::memory_order_acquire)) return;
+    // The signal handler must not remove it a second time, nor a closed one.
+    if (processWide_) g_temp_folder.store(-1, std::memory_order_release);
+    RemoveFolder(base_, name_.c_str(), folder_);
+    ::close(folder_);
+    ::close(base_);
+  }
+  PrivateTempFolder(const PrivateTempFolder&) = delete;
+  PrivateTempFolder& operator=(const PrivateTempFolder&) = delete;
+
+  // A base that cannot hold the folder is not replaced by another place:
+  // the user chose it, and the callers say what could not be done without a
+  // temporary file.
   const std::string& Path() {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!tried_) {
@@ -162,28 +186,29 @@ class PrivateTempFolder {
     }
     const std::string_view name = native.substr(path_.size() + 1);
     if (name.find('/') != std::string_view::npos) return std::nullopt;
-    return PrivateFolderEntry{g_temp_folder.load(std::memory_order_acquire), std::string(name)};
+    return PrivateFolderEntry{folder_, std::string(name)};
   }
 
  private:
   void Make() {
-    const std::string& base_path = g_temp_base_path;
-    const int base = ::open(base_path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int base = ::open(basePath_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     struct stat st {};
     if (base < 0 || ::fstat(base, &st) != 0) {
-      problem_ = "the temporary folder " + base_path + " cannot be used: " + std::strerror(errno);
+      problem_ = "the temporary folder " + basePath_ + " cannot be used: " + std::strerror(errno);
       if (base >= 0) ::close(base);
       return;
     }
     // Another user who may rename what is in the folder could put a link to
     // somebody's files where ours was.
     if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0) {
-      problem_ = "the temporary folder " + base_path +
+      problem_ = "the temporary folder " + basePath_ +
                  " is writable by other users and has no sticky bit; set TMPDIR to a folder of your own";
       ::close(base);
       return;
     }
-    RemoveFoldersOfDeadRuns(base);
+    // Once per process is enough: a library's documents would each scan the
+    // folder again.
+    if (processWide_) RemoveFoldersOfDeadRuns(base);
     std::random_device random;
     for (int tries = 0; tries < kFolderTries; ++tries) {
       std::string name = kFolderPrefix;
@@ -196,14 +221,20 @@ class PrivateTempFolder {
       const int folder = OpenOwnFolder(base, name);
       if (folder == -2) continue;  // taken over meanwhile: another name
       if (folder < 0) break;
-      std::memcpy(g_temp_name, name.c_str(), name.size() + 1);
-      g_temp_base = base;
-      path_ = base_path + "/" + name;
-      g_temp_folder.store(folder, std::memory_order_release);
+      base_ = base;
+      name_ = name;
+      folder_ = folder;
+      path_ = basePath_ + "/" + name;
+      if (processWide_) {
+        std::memcpy(g_temp_name, name.c_str(), name.size() + 1);
+        g_temp_base = base;
+        g_temp_folder.store(folder, std::memory_order_release);
+      }
       made_.store(true, std::memory_order_release);
       return;
     }
-    problem_ = "no folder could be made in the temporary folder " + base_path + ": " + std::strerror(errno);
+    problem_ =
+        "no folder could be made in the temporary folder " + basePath_ + ": " + std::strerror(errno);
     ::close(base);
   }
 
@@ -250,15 +281,27 @@ class PrivateTempFolder {
     ::closedir(dir);
   }
 
+  const std::string basePath_;
+  const bool processWide_;
   std::mutex mutex_;
   bool tried_ = false;
   std::atomic<bool> made_{false};
+  int base_ = -1;
+  int folder_ = -1;
+  std::string name_;
   std::string path_;
   std::string problem_;
 };
 
+namespace {
+
+// The folder a thread's temporary files go into while a library's document
+// works on it; none: the process's.
+thread_local PrivateTempFolder* g_thread_folder = nullptr;
+
 PrivateTempFolder& TempFolder() {
-  static PrivateTempFolder folder;
+  if (g_thread_folder != nullptr) return *g_thread_folder;
+  static PrivateTempFolder folder(g_temp_base_path, true);
   return folder;
 }
 
@@ -269,6 +312,15 @@ std::string Hex4(unsigned number) {
 }
 
 }  // namespace
+
+OwnTemporaryFolder::OwnTemporaryFolder(std::string_view base)
+    : folder_(std::make_unique<PrivateTempFolder>(
+          base.empty() ? SystemTempBase() : AbsoluteFolder(std::string(base)), false)) {}
+OwnTemporaryFolder::~OwnTemporaryFolder() = default;
+
+TemporaryFolderScope::TemporaryFolderScope(OwnTemporaryFolder& folder)
+    : previous_(std::exchange(g_thread_folder, folder.folder_.get())) {}
+TemporaryFolderScope::~TemporaryFolderScope() { g_thread_folder = previous_; }
 
 Platform& SystemPlatform() {
   static Platform platform;

@@ -10,6 +10,7 @@
 #include "platform/byte_stream.h"
 #include "platform/prompter.h"
 #include "support/failing_sink.h"
+#include "support/scripted_prompter.h"
 #include "support/scratch_dir.h"
 #include "support/scripted_prompter.h"
 

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# The Debian package as a user gets it: made with CPack from the build folder,
-# listed, checked, installed with dpkg into a scratch root (never the real
-# system), run from there, and removed again. It needs no root: dpkg is told
-# so.
+# The Debian packages as a user gets them: made with CPack from the build
+# folder, listed, checked, installed with dpkg into a scratch root (never the
+# real system), run from there, and removed again. It needs no root: dpkg is
+# told so. The programs' package is checked closely; the library's three are
+# used as other builds use them.
 #
-# package_test.sh BUILD_FOLDER VERSION WITH_DIALOG(ON|OFF)
+# package_test.sh BUILD_FOLDER VERSION WITH_DIALOG(ON|OFF) SOURCE_FOLDER
 set -euo pipefail
 
-build=$1 version=$2 dialog=$3
+build=$1 version=$2 dialog=$3 source_folder=$4
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/exqrv-package-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
 
@@ -30,14 +31,19 @@ expected=(
 
 cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log"; fail "cpack did not make the package"; }
+packages=(exqrv libexqrv1 libexqrv-dev python3-exqrv)
+for package in "${packages[@]}"; do
+  [ -f "$scratch/out/${package}_${version}_$(dpkg --print-architecture).deb" ] ||
+    fail "no package $package among: $(ls "$scratch/out")"
+done
+[ "$(ls "$scratch"/out/*.deb | wc -l)" -eq ${#packages[@]} ] || fail "more packages than expected: $(ls "$scratch/out")"
 debs=("$scratch"/out/*.deb)
-[ ${#debs[@]} -eq 1 ] && [ -f "${debs[0]}" ] || fail "expected one .deb, found: ${debs[*]}"
-deb=${debs[0]}
+deb=$(ls "$scratch"/out/exqrv_*.deb)
 
 echo "== dpkg-deb --info"
 dpkg-deb --info "$deb"
 echo "== dpkg-deb --contents"
-dpkg-deb --contents "$deb" | tee "$scratch/contents"
+for each in "${debs[@]}"; do dpkg-deb --contents "$each"; done | tee "$scratch/contents"
 
 # The control fields.
 field() { dpkg-deb --field "$deb" "$1"; }
@@ -46,10 +52,12 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture is '$(field Architecture)'"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 [ -n "$(field Description)" ] || fail "no Description"
-depends=$(field Depends)
+depends=$(for each in "${debs[@]}"; do dpkg-deb --field "$each" Depends; done | paste -sd,)
 # dpkg-shlibdeps writes versioned dependencies on the libraries' packages.
 IFS=, read -ra dependencies <<<"$depends"
 dependencies=("${dependencies[@]# }")
+# The system's packages, once each: not the library's own.
+mapfile -t system_packages < <(printf '%s\n' "${dependencies[@]%% *}" | grep -v '^libexqrv1$' | sort -u)
 depends_on() {
   local entry
   for entry in "${dependencies[@]}"; do
@@ -68,6 +76,12 @@ done
 for file in "${expected[@]}"; do
   grep -Eq " \./$file\$" "$scratch/contents" || fail "the package does not hold /$file"
 done
+# The library's packages depend on one another as they must.
+[[ $(dpkg-deb --field "$scratch/out/libexqrv-dev_"*.deb Depends) == *"libexqrv1 (= $version)"* ]] ||
+  fail "libexqrv-dev does not depend on libexqrv1 (= $version)"
+[[ $(dpkg-deb --field "$scratch/out/python3-exqrv_"*.deb Depends) == *"libexqrv1 (= $version), python3 (>= "* ]] ||
+  fail "python3-exqrv does not depend on libexqrv1 and python3"
+
 # Nothing that `make install` installs is left out.
 DESTDIR=$scratch/stage cmake --install "$build" --prefix /usr >/dev/null
 (cd "$scratch/stage" && find . ! -type d | sort) >"$scratch/installed"
@@ -80,12 +94,16 @@ diff "$scratch/installed" "$scratch/packaged" || fail "the package differs from 
 root=$scratch/root
 admin=$root/var/lib/dpkg
 mkdir -p "$admin/info" "$admin/updates"
-dpkg-query --status "${dependencies[@]%% *}" >"$admin/status" ||
+dpkg-query --status "${system_packages[@]}" >"$admin/status" ||
   fail "a dependency is not installed on this system: $depends"
 # Their file lists are of no concern here: empty ones keep dpkg quiet.
-dpkg-query --show --showformat='${binary:Package}\n' "${dependencies[@]%% *}" |
+dpkg-query --show --showformat='${binary:Package}\n' "${system_packages[@]}" |
   while read -r installed; do : >"$admin/info/$installed.list"; done
-dpkg --root="$root" --log=/dev/null --force-not-root -i "$deb" || fail "dpkg -i failed"
+# The library's maintainer scripts do nothing (its trigger refreshes the
+# linker's cache), and a scratch root has no shell to run them in: they run
+# outside it.
+dpkg --root="$root" --log=/dev/null --force-not-root --force-script-chrootless -i "${debs[@]}" ||
+  fail "dpkg -i failed"
 [ "$(dpkg-query --admindir="$admin" -W -f='${Status}' exqrv)" = "install ok installed" ] ||
   fail "dpkg does not list exqrv as installed"
 dpkg-query --admindir="$admin" -L exqrv >"$scratch/listed"
@@ -110,9 +128,16 @@ if [ "$dialog" = ON ]; then
   [ $status -eq 2 ] && [[ $said == *"no display"* ]] || fail "the installed dialog module did not load: $said"
 fi
 
+# Other builds find the library where the packages put it, and Debian's
+# Python imports the module.
+"$(dirname "$0")/../library/installed_library_check.sh" "$source_folder" "$root/usr/bin/qrvtool" "$root/usr" ||
+  fail "the installed library does not serve its users"
+(cd / && LD_LIBRARY_PATH="$root/usr/lib" PYTHONPATH="$root/usr/lib/python3/dist-packages" \
+  /usr/bin/python3 -c 'import exqrv') || fail "python3 -c 'import exqrv' failed against the packages"
+
 # And it goes away whole.
-dpkg --root="$root" --log=/dev/null --force-not-root --purge exqrv || fail "dpkg --purge failed"
+dpkg --root="$root" --log=/dev/null --force-not-root --force-script-chrootless --purge "${packages[@]}" || fail "dpkg --purge failed"
 for file in "${expected[@]}"; do
   [ ! -e "$root/$file" ] || fail "/$file is left after purge"
 done
-echo "the package installs, runs and purges"
+echo "the packages install, run and purge"
