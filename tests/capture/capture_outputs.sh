@@ -8,7 +8,8 @@
 #   capture_outputs.sh corpus CORPUS QRVTOOL   build the documents once
 #   capture_outputs.sh run CORPUS BIN OUT      run BIN's programs over them
 #
-# Runs happen in one fixed folder, so the paths in messages match, and
+# Runs happen in one fixed folder (CAPTURE_FOLDER), so the paths in messages
+# match, and
 # qrvtool convert runs with one worker, so its lines come in one order.
 set -u
 mode=$1
@@ -52,8 +53,9 @@ fi
 
 corpus=$2 bin=$3 out=$4
 rm -rf "$out"; mkdir -p "$out"
-work=/tmp/exqrv-capture-work
-temp=/tmp/exqrv-capture-temp
+# Two captures at once need folders of their own (the same for both sides).
+work=${CAPTURE_FOLDER:-/tmp/exqrv-capture}/work
+temp=${CAPTURE_FOLDER:-/tmp/exqrv-capture}/temp
 n=0
 
 # run NAME COMMAND...: runs in a fresh copy of the documents, records what it
