@@ -45,9 +45,17 @@ void Report(const std::string& name, const std::string& why) {
   std::fprintf(stderr, "exqrv: %s: %s\n", name.c_str(), why.c_str());
 }
 
-// What the temporary folder cost a document, if anything: the document is
-// sound, and the user can do something about a full or missing temporary
-// folder.
+// The messages a conversion shows on the command line (an unrecognised page
+// command, a write error while expanding), said after each page with their
+// counts. Page 0: outside the pages.
+void SayMessages(platform::CountingPrompter& messages, const std::string& document, uint32_t page) {
+  const std::string about = page != 0 ? document + ": page " + std::to_string(page) : document;
+  for (const std::string& line : messages.Lines(about)) std::fprintf(stderr, "exqrv: %s\n", line.c_str());
+  messages.Clear();
+}
+
+}  // namespace
+
 std::string TemporaryProblem(platform::TemporaryFault fault, bool converted) {
   switch (fault) {
     case platform::TemporaryFault::WriteFailed:
@@ -59,17 +67,6 @@ std::string TemporaryProblem(platform::TemporaryFault fault, bool converted) {
   }
   return {};
 }
-
-// The messages a conversion shows on the command line (an unrecognised page
-// command, a write error while expanding), said after each page with their
-// counts. Page 0: outside the pages.
-void SayMessages(platform::CountingPrompter& messages, const std::string& document, uint32_t page) {
-  const std::string about = page != 0 ? document + ": page " + std::to_string(page) : document;
-  for (const std::string& line : messages.Lines(about)) std::fprintf(stderr, "exqrv: %s\n", line.c_str());
-  messages.Clear();
-}
-
-}  // namespace
 
 std::string TextFileNameFor(const std::string& documentName) {
   const size_t keep = documentName.size() >= 3 ? documentName.size() - 3 : 0;

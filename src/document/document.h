@@ -18,6 +18,9 @@
 
 namespace exqrv {
 
+// What the page interpreter shows for each command it does not know.
+inline constexpr char kUnexpectedCommandMessage[] = "unexpect command!\n";
+
 enum class OpenResult : int32_t {
   Opened = 0,
   FileError = -2,

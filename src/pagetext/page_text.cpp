@@ -87,7 +87,7 @@ int32_t Document::ExecuteCommand(platform::File& output, uint16_t code) {
   const CommandInfo* info = FindCommand(code);
   if (info == nullptr) {
     // The stream is not stepped on: the next two bytes are read as a code.
-    platform::CurrentPrompter().Show("unexpect command!\n", platform::Buttons::Ok,
+    platform::CurrentPrompter().Show(kUnexpectedCommandMessage, platform::Buttons::Ok,
                                      platform::Icon::Exclamation);
     return 0;
   }

@@ -1,6 +1,8 @@
 #include "ui/main_dialog.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -37,6 +39,7 @@ class LogScrollBar : public QScrollBar {
     QScrollBar::mouseReleaseEvent(event);
     controller_.OnLogScroll(dialog::ScrollCode::EndScroll, 0);
   }
+  // The dialog scrolls the log by the wheel, wherever over the log it turns.
   void wheelEvent(QWheelEvent* event) override { event->ignore(); }
 
  private:
@@ -60,6 +63,22 @@ class LogScrollBar : public QScrollBar {
 };
 
 namespace {
+
+// Input that a running batch holds back: it would start another batch, or
+// change a directory under it.
+bool IsHeldInput(const QEvent& event) {
+  switch (event.type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+      return true;
+    case QEvent::KeyPress:
+      return static_cast<const QKeyEvent&>(event).key() != Qt::Key_Escape;
+    default: return false;
+  }
+}
 
 dialog::DialogUnits UnitsOf(const QFont& font) {
   const QFontMetrics metrics(font);
@@ -219,7 +238,49 @@ void MainDialog::AddToolTips() {
 
 // The view.
 
+void MainDialog::reject() {
+  if (!controller_.StopBatch()) QDialog::reject();
+}
+
+void MainDialog::closeEvent(QCloseEvent* event) {
+  if (controller_.StopBatch()) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void MainDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F5 && event->modifiers() == Qt::NoModifier) {
+    controller_.RefreshAll();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void MainDialog::wheelEvent(QWheelEvent* event) {
+  if (!logScrollBar_->isVisible() || !logFrame_->geometry().contains(event->position().toPoint())) {
+    QDialog::wheelEvent(event);
+    return;
+  }
+  // A notch (120) moves as many lines as the system's setting says, one
+  // line step at a time, then ends the scroll as a released arrow does.
+  const int notches = event->angleDelta().y() / QWheelEvent::DefaultDeltasPerStep;
+  const int steps = std::abs(notches) * QApplication::wheelScrollLines();
+  const auto code = notches > 0 ? dialog::ScrollCode::LineUp : dialog::ScrollCode::LineDown;
+  for (int i = 0; i < steps; ++i) controller_.OnLogScroll(code, 0);
+  if (steps > 0) controller_.OnLogScroll(dialog::ScrollCode::EndScroll, 0);
+  event->accept();
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (controller_.BatchRunning() && IsHeldInput(*event)) return true;
+  return QDialog::eventFilter(watched, event);
+}
+
 void MainDialog::ShowFileList(Side side, size_t count) { FileList(side)->ShowNames(count); }
+
+void MainDialog::InsertFileListItem(Side side, int index) { FileList(side)->InsertName(index); }
 
 void MainDialog::ScrollFileListToTop(Side side) { FileList(side)->scrollToTop(); }
 
@@ -245,7 +306,12 @@ void MainDialog::ShowSelector(Side side, int selection) {
 int MainDialog::ChosenSelectorItem(Side side) const { return Selector(side)->currentIndex(); }
 
 void MainDialog::ShowLogLine(int field, const std::string& text) {
-  static_cast<QLabel*>(Control(dialog::kFirstLogLineId + field))->setText(DisplayText(text));
+  auto* line = static_cast<QLabel*>(Control(dialog::kFirstLogLineId + field));
+  const QString shown = DisplayText(text);
+  line->setText(shown);
+  // A line cut at the log's edge shows whole in its tooltip.
+  const bool cut = line->fontMetrics().horizontalAdvance(shown) > line->width();
+  line->setToolTip(cut ? shown : QString());
 }
 
 void MainDialog::ShowLogScrollBar(const dialog::LogScrollState& bar) {
@@ -259,8 +325,16 @@ void MainDialog::ShowLogScrollBar(const dialog::LogScrollState& bar) {
 
 void MainDialog::PaintLogNow() { repaint(logFrame_->geometry()); }
 
-void MainDialog::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void MainDialog::BeginWaitCursor() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  qApp->installEventFilter(this);
+}
 
-void MainDialog::EndWaitCursor() { QApplication::restoreOverrideCursor(); }
+void MainDialog::EndWaitCursor() {
+  qApp->removeEventFilter(this);
+  QApplication::restoreOverrideCursor();
+}
+
+void MainDialog::ProcessEvents() { QCoreApplication::processEvents(); }
 
 }  // namespace exqrv::ui

@@ -46,6 +46,17 @@ class MainDialog : public QDialog, private dialog::DialogView {
   const dialog::DialogUnits& Units() const { return units_; }
   dialog::DialogController& Controller() { return controller_; }
 
+  // Escape and the close box stop a running batch instead of closing.
+  void reject() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  // The wheel over the log scrolls it as its scroll bar does.
+  void wheelEvent(QWheelEvent* event) override;
+  // While a batch runs, input other than Escape waits.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void CreateControls();
   QWidget* CreateControl(const dialog::ControlTemplate& control);
@@ -55,6 +66,7 @@ class MainDialog : public QDialog, private dialog::DialogView {
 
   // The view.
   void ShowFileList(Side side, size_t count) override;
+  void InsertFileListItem(Side side, int index) override;
   void ScrollFileListToTop(Side side) override;
   void PaintFileListNow(Side side) override;
   std::vector<int> SelectedItems(Side side) const override;
@@ -66,6 +78,7 @@ class MainDialog : public QDialog, private dialog::DialogView {
   void PaintLogNow() override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
+  void ProcessEvents() override;
 
   ConverterApp& app_;
   dialog::DialogUnits units_;
