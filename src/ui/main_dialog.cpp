@@ -64,6 +64,9 @@ class LogScrollBar : public QScrollBar {
 
 namespace {
 
+// Set on the controls of the log: the wheel over them scrolls it.
+constexpr char kScrollsLog[] = "scrollsLog";
+
 // Input that a running batch holds back: it would start another batch, or
 // change a directory under it.
 bool IsHeldInput(const QEvent& event) {
@@ -125,6 +128,11 @@ void MainDialog::CreateControls() {
   for (const dialog::ControlTemplate& control : dialog::DialogControls()) {
     QWidget* widget = CreateControl(control);
     PlaceControl(widget, control);
+    if (control.kind == dialog::ControlKind::LogLine || control.kind == dialog::ControlKind::Frame ||
+        control.kind == dialog::ControlKind::ScrollBar) {
+      widget->setProperty(kScrollsLog, true);
+      widget->installEventFilter(this);
+    }
     if (control.id != dialog::kNoId) {
       controls_[control.id] = widget;
       widget->setProperty("controlId", control.id);
@@ -258,22 +266,22 @@ void MainDialog::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);
 }
 
-void MainDialog::wheelEvent(QWheelEvent* event) {
-  if (!logScrollBar_->isVisible() || !logFrame_->geometry().contains(event->position().toPoint())) {
-    QDialog::wheelEvent(event);
-    return;
-  }
+void MainDialog::ScrollLog(const QWheelEvent& wheel) {
+  if (!logScrollBar_->isVisible()) return;
   // A notch (120) moves as many lines as the system's setting says, one
   // line step at a time, then ends the scroll as a released arrow does.
-  const int notches = event->angleDelta().y() / QWheelEvent::DefaultDeltasPerStep;
+  const int notches = wheel.angleDelta().y() / QWheelEvent::DefaultDeltasPerStep;
   const int steps = std::abs(notches) * QApplication::wheelScrollLines();
   const auto code = notches > 0 ? dialog::ScrollCode::LineUp : dialog::ScrollCode::LineDown;
   for (int i = 0; i < steps; ++i) controller_.OnLogScroll(code, 0);
   if (steps > 0) controller_.OnLogScroll(dialog::ScrollCode::EndScroll, 0);
-  event->accept();
 }
 
 bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Wheel && watched->property(kScrollsLog).toBool()) {
+    ScrollLog(static_cast<const QWheelEvent&>(*event));
+    return true;
+  }
   if (controller_.BatchRunning() && IsHeldInput(*event)) return true;
   return QDialog::eventFilter(watched, event);
 }

@@ -52,9 +52,8 @@ class MainDialog : public QDialog, private dialog::DialogView {
  protected:
   void closeEvent(QCloseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
-  // The wheel over the log scrolls it as its scroll bar does.
-  void wheelEvent(QWheelEvent* event) override;
-  // While a batch runs, input other than Escape waits.
+  // The wheel over the log scrolls it; while a batch runs, input other
+  // than Escape is set aside.
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
@@ -63,6 +62,8 @@ class MainDialog : public QDialog, private dialog::DialogView {
   void PlaceControl(QWidget* widget, const dialog::ControlTemplate& control);
   void ConnectEvents();
   void AddToolTips();
+  // The wheel over the log scrolls it as its scroll bar's arrows do.
+  void ScrollLog(const QWheelEvent& wheel);
 
   // The view.
   void ShowFileList(Side side, size_t count) override;
