@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QFileSystemWatcher>
 #include <QFrame>
+#include <QTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -64,6 +66,9 @@ class LogScrollBar : public QScrollBar {
 
 namespace {
 
+// How long the folder of a list stays quiet before the list is read again.
+constexpr int kFolderRefreshDelayMs = 200;
+
 // Set on the controls of the log: the wheel over them scrolls it.
 constexpr char kScrollsLog[] = "scrollsLog";
 
@@ -105,6 +110,7 @@ MainDialog::MainDialog(ConverterApp& app, QWidget* parent)
   CreateControls();
   controller_.Initialise();
   AddToolTips();
+  WatchFolders();
   Control(dialog::kExitButtonId)->setFocus();
 }
 
@@ -244,6 +250,43 @@ void MainDialog::AddToolTips() {
   }
 }
 
+void MainDialog::WatchFolders() {
+  folderWatcher_ = new QFileSystemWatcher(this);
+  folderRefresh_ = new QTimer(this);
+  folderRefresh_->setSingleShot(true);
+  folderRefresh_->setInterval(kFolderRefreshDelayMs);
+  connect(folderWatcher_, &QFileSystemWatcher::directoryChanged, this, [this](const QString& path) {
+    changedFolders_.insert(path.toStdString());
+    folderRefresh_->start();
+  });
+  connect(folderRefresh_, &QTimer::timeout, this, &MainDialog::OnFolderChanged);
+  for (const Side side : {DocumentSide, TextSide}) WatchFolder(side);
+}
+
+void MainDialog::WatchFolder(Side side) {
+  if (folderWatcher_ == nullptr) return;
+  const std::string folder =
+      platform::DisplayPath(side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory);
+  std::string& watched = watchedFolders_[side];
+  if (watched == folder) return;
+  const std::string& other = watchedFolders_[side == DocumentSide ? TextSide : DocumentSide];
+  if (!watched.empty() && watched != other) folderWatcher_->removePath(QString::fromStdString(watched));
+  watched = folder;
+  folderWatcher_->addPath(QString::fromStdString(folder));
+}
+
+void MainDialog::OnFolderChanged() {
+  // A batch changes the text folder itself, and shows what it wrote.
+  if (controller_.BatchRunning()) {
+    folderRefresh_->start();
+    return;
+  }
+  for (const Side side : {DocumentSide, TextSide}) {
+    if (changedFolders_.count(watchedFolders_[side]) != 0) controller_.RefreshFileList(side);
+  }
+  changedFolders_.clear();
+}
+
 // The view.
 
 void MainDialog::reject() {
@@ -306,6 +349,8 @@ std::vector<int> MainDialog::SelectedItems(Side side) const {
 int MainDialog::CaretItem(Side side) const { return FileList(side)->currentRow(); }
 
 void MainDialog::ShowSelector(Side side, int selection) {
+  // The selector is shown for every directory the side changes to.
+  WatchFolder(side);
   DirectoryComboBox* selector = Selector(side);
   selector->ShowNames();
   selector->setCurrentIndex(selection);

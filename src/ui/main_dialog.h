@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,9 @@
 #include "dialog/dialog_controller.h"
 #include "dialog/dialog_template.h"
 
+class QFileSystemWatcher;
 class QLabel;
+class QTimer;
 class QPushButton;
 class QScrollBar;
 
@@ -62,6 +65,11 @@ class MainDialog : public QDialog, private dialog::DialogView {
   void PlaceControl(QWidget* widget, const dialog::ControlTemplate& control);
   void ConnectEvents();
   void AddToolTips();
+  // A list whose folder changes on disk is read again, a moment after the
+  // last change and never during a batch.
+  void WatchFolders();
+  void WatchFolder(Side side);
+  void OnFolderChanged();
   // The wheel over the log scrolls it as its scroll bar's arrows do.
   void ScrollLog(const QWheelEvent& wheel);
 
@@ -90,6 +98,10 @@ class MainDialog : public QDialog, private dialog::DialogView {
   DirectoryComboBox* textSelector_ = nullptr;
   LogScrollBar* logScrollBar_ = nullptr;
   QWidget* logFrame_ = nullptr;
+  QFileSystemWatcher* folderWatcher_ = nullptr;
+  QTimer* folderRefresh_ = nullptr;
+  std::map<Side, std::string> watchedFolders_;
+  std::set<std::string> changedFolders_;
   dialog::DialogController controller_;
 };
 

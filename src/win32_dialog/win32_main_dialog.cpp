@@ -159,6 +159,28 @@ bool IsHeldInput(const MSG& message) {
   return message.wParam != VK_ESCAPE;
 }
 
+// Ctrl+A selects every document. A letter selects the next document whose
+// name starts with it, and only that one: the list box's own search would
+// extend the selection from its anchor. True when the key was taken.
+bool TypeInDocumentList(HWND list, unsigned character) {
+  constexpr unsigned kCtrlA = 1;
+  if (character == kCtrlA) {
+    SendMessageA(list, LB_SETSEL, TRUE, -1);
+    return true;
+  }
+  if (character < ' ' || character > 0xFF) return false;
+  const char prefix[2] = {static_cast<char>(character), '\0'};
+  const LRESULT caret = SendMessageA(list, LB_GETCARETINDEX, 0, 0);
+  const LRESULT found =
+      SendMessageA(list, LB_FINDSTRING, static_cast<WPARAM>(caret), reinterpret_cast<LPARAM>(prefix));
+  if (found == LB_ERR) return true;
+  SendMessageA(list, LB_SETSEL, FALSE, -1);
+  SendMessageA(list, LB_SETSEL, TRUE, found);
+  SendMessageA(list, LB_SETANCHORINDEX, static_cast<WPARAM>(found), 0);
+  SendMessageA(list, LB_SETCARETINDEX, static_cast<WPARAM>(found), FALSE);
+  return true;
+}
+
 // The Win32 view of the shared controller: it routes the dialog's messages
 // to the controller and paints.
 class MainDialog : private dialog::DialogView {
@@ -245,6 +267,10 @@ int MainDialog::Run() {
   MSG message;
   while (!closed_ && GetMessageA(&message, nullptr, 0, 0) > 0) {
     if (toolTip_ != nullptr) SendMessageA(toolTip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&message));
+    if (message.hwnd == Control(dialog::kDocumentFileListId) && message.message == WM_CHAR &&
+        TypeInDocumentList(message.hwnd, static_cast<unsigned>(message.wParam))) {
+      continue;
+    }
     if (IsDialogMessageA(window_, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);

@@ -1026,6 +1026,20 @@ TEST_F(MainDialogTest, F5ReadsBothListsAgain) {
   EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", "NEW.TXT", "REPORT.TXT"}));
 }
 
+TEST_F(MainDialogTest, AListIsReadAgainWhenItsFolderChanges) {
+  dialog_->show();
+  build::WriteFileBytes(scratch_ / "docs/NEW.QRV", build::DocumentWithText("new"));
+  const std::vector<std::string> withNew{"SUB", "B.QRV", "NEW.QRV", "Report.QRV", "a.QRV"};
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Texts(Documents()) == withNew; }, 5000));
+  EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", "REPORT.TXT"}));
+
+  // The text side watches the folder it changed to.
+  dialog_->Controller().ChangeDirectory(TextSide, platform::SystemPath(scratch_ / "texts/arch"));
+  build::WriteFileBytes(scratch_ / "texts/arch/LATE.TXT", "late");
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return Texts(TextFiles()) == std::vector<std::string>{"LATE.TXT"}; }, 5000));
+}
+
 TEST_F(MainDialogTest, LongNameShowsWholeInATooltip) {
   const std::string longName(60, 'L');
   build::WriteFileBytes(scratch_ / ("docs/" + longName + ".QRV"), "x");
@@ -1042,6 +1056,21 @@ TEST_F(MainDialogTest, LongNameShowsWholeInATooltip) {
   };
   EXPECT_EQ(tipAt("B.QRV"), "");  // shown whole already
   EXPECT_EQ(tipAt(longName + ".QRV"), longName + ".QRV");
+}
+
+TEST(ApplicationIconTest, DesktopAndWindowsIconsShowTheDialogsPicture) {
+  uitest::EnsureApplication();
+  const QImage dialogPicture = ApplicationPixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+  const std::string icons = std::string(EXQRV_SOURCE_DIR) + "/data/icons/";
+  QImage desktop(QString::fromStdString(icons + "exqrv-32.png"));
+  EXPECT_EQ(desktop.convertToFormat(QImage::Format_ARGB32), dialogPicture);
+  QImage large(QString::fromStdString(icons + "exqrv-64.png"));
+  EXPECT_EQ(large.convertToFormat(QImage::Format_ARGB32),
+            dialogPicture.scaled(64, 64, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+  // The Windows program's icon file, its first (32-pixel) image.
+  QImage windows(QString::fromStdString(icons + "exqrv.ico"));
+  ASSERT_FALSE(windows.isNull());
+  EXPECT_EQ(windows.convertToFormat(QImage::Format_ARGB32), dialogPicture);
 }
 
 TEST(QtPrompterTest, AsksWithTheApplicationsCaptionAndIcon) {
