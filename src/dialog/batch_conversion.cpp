@@ -1,5 +1,7 @@
 #include "dialog/batch_conversion.h"
 
+#include <algorithm>
+
 #include "platform/pending_file.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
@@ -15,6 +17,14 @@ constexpr std::string_view kSeparators = "\\/";
 // leads nowhere included: the question is about it, not about what the text
 // list shows.
 bool IsExistingFile(const std::string& path) { return platform::NameIsTaken(path); }
+
+// Whether an item showing shown shows the file name names: the same name,
+// or where the file system ignores case, another spelling of the same file.
+bool ShowsFile(std::string_view shown, std::string_view directory, std::string_view name) {
+  if (shown == name) return true;
+  return EqualsIgnoringCase(shown, name) &&
+         platform::IsSameFile(platform::JoinPath(directory, shown), platform::JoinPath(directory, name));
+}
 
 std::string Concat(std::initializer_list<std::string_view> parts) {
   std::string text;
@@ -77,15 +87,15 @@ std::optional<std::string> FolderOpenedBy(std::string_view directory, const std:
 
 bool ListShowsFile(const std::vector<std::string>& shownNames, std::string_view directory,
                    std::string_view name) {
-  for (const std::string& shown : shownNames) {
-    if (shown == name) return true;
-    if (EqualsIgnoringCase(shown, name) &&
-        platform::IsSameFile(platform::JoinPath(directory, shown),
-                             platform::JoinPath(directory, name))) {
-      return true;
-    }
-  }
-  return false;
+  return std::any_of(shownNames.begin(), shownNames.end(), [&](const std::string& shown) {
+    return ShowsFile(shown, directory, name);
+  });
+}
+
+bool ListShowsFile(const EntryList& shown, std::string_view directory, std::string_view name) {
+  return std::any_of(shown.begin(), shown.end(), [&](const auto& entry) {
+    return ShowsFile(entry->Name, directory, name);
+  });
 }
 
 // Marks the batch running while it lives; the outermost one ends it.
@@ -180,7 +190,7 @@ void BatchConversion::ConvertItem(std::string_view folder, const std::string& do
   const ConversionResult result = hooks_.convertFile(path, textName);
   Log(result, documentName, textName);
   if (result.outcome != Outcome::Converted && result.outcome != Outcome::LostText) return;
-  if (!ListShowsFile(hooks_.shownTextNames(), app_.TargetDirectory, textName)) {
+  if (!hooks_.textListShows(textName)) {
     const int index = app_.InsertFileEntry(textName, TextFilePicture, 0, TextSide);
     if (index >= 0) hooks_.showInsertedText(index);
   }

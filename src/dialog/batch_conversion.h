@@ -36,8 +36,8 @@ struct BatchHooks {
   // TargetDirectory.
   std::function<ConversionResult(const std::string& documentName, const std::string& textName)>
       convertFile;
-  // The names the text list shows, as stored, in list order.
-  std::function<std::vector<std::string>()> shownTextNames;
+  // Whether the text list shows the file of this name (ListShowsFile).
+  std::function<bool(const std::string& textName)> textListShows;
   std::function<void(const std::string& line)> addLogLine;
   // Shows the entry that was inserted at index of the text list.
   std::function<void(int index)> showInsertedText;
@@ -114,5 +114,7 @@ std::optional<std::string> FolderOpenedBy(std::string_view directory, const std:
 // another spelling of the same file.
 bool ListShowsFile(const std::vector<std::string>& shownNames, std::string_view directory,
                    std::string_view name);
+// The same for a list that shows these entries.
+bool ListShowsFile(const EntryList& shown, std::string_view directory, std::string_view name);
 
 }  // namespace exqrv::dialog

@@ -38,7 +38,9 @@ BatchHooks DialogController::MakeBatchHooks() {
         return ConvertDuringBatch(document, text);
       },
       // Every entry of the text list is shown.
-      [this] { return NamesOf(app_.TextFileList); },
+      [this](const std::string& textName) {
+        return ListShowsFile(app_.TextFileList, app_.TargetDirectory, textName);
+      },
       [this](const std::string& line) { LogDuringBatch(line); },
       [this](int index) { ShowNewTextFile(index); },
       [this] { documentListChanged_ = true; },

@@ -46,7 +46,9 @@ class BatchConversionTest : public ::testing::Test {
           return failing_ ? ConversionResult{Outcome::Failed, {}}
                           : ConversionResult{Outcome::Converted, {}};
         },
-        [this] { return shownTexts_; },
+        [this](const std::string& textName) {
+          return ListShowsFile(shownTexts_, app_.TargetDirectory, textName);
+        },
         [this](const std::string& line) { log_.push_back(line); },
         [this](int index) {
           ++refills_;
