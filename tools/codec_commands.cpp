@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 
+#include "app/converter_app.h"
 #include "codec/codec.h"
 #include "codec/explode.h"
 #include "codec/implode.h"
@@ -97,7 +98,7 @@ int ExplodeCommand(const Args& args) {
   auto work = std::unique_ptr<codec::ExplodeWork>(new (std::nothrow) codec::ExplodeWork);
   if (!work) return Fail("out of memory");
   Streams streams;
-  if (!OpenStreams(args[0], args[1], streams)) return kFailure;
+  if (!OpenStreams(args[0], args[1], streams)) return kExitFailure;
   const codec::BlockResult result = codec::Explode(ReadInput, WriteOutput, *work, &streams);
   return Finish(streams, args[1], result);
 }
@@ -110,7 +111,7 @@ int ImplodeCommand(const Args& args) {
   auto work = std::unique_ptr<codec::ImplodeWork>(new (std::nothrow) codec::ImplodeWork);
   if (!work) return Fail("out of memory");
   Streams streams;
-  if (!OpenStreams(options.in, options.out, streams)) return kFailure;
+  if (!OpenStreams(options.in, options.out, streams)) return kExitFailure;
   const codec::BlockResult result = codec::Implode(ReadInput, WriteOutput, *work, &streams,
                                                    options.literalCoding, options.dictionarySize);
   return Finish(streams, options.out, result);

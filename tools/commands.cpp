@@ -36,7 +36,7 @@ void AppendEscaped(std::string& shown, unsigned char c) {
 
 int Fail(const std::string& message) {
   std::fprintf(stderr, "qrvtool: %s\n", message.c_str());
-  return kFailure;
+  return kExitFailure;
 }
 
 int UsageError(const std::string& message, const std::string& synopsis) {

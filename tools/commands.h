@@ -19,10 +19,8 @@ namespace exqrv::tools {
 
 using Args = std::vector<std::string>;
 
-// The status of a command that could not do its work.
-inline constexpr int kFailure = 1;
-
-// Says why on stderr, as "qrvtool: message", and returns kFailure.
+// Says why on stderr, as "qrvtool: message", and returns kExitFailure (the
+// statuses are exqrv's, converter_app.h).
 int Fail(const std::string& message);
 // Says why and how the command is used ("usage: qrvtool synopsis") on
 // stderr, and returns the usage status, which is every command's.

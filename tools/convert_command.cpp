@@ -39,7 +39,6 @@ using Clock = std::chrono::steady_clock;
 constexpr char kSynopsis[] =
     "convert [-j N] [-o DIR] [-r] [-n] [--progress|--quiet] "
     "[--encoding CODEPAGE] [--lf] [--page-break] [--max-expansion BYTES] PATH...";
-constexpr char kDocumentPattern[] = "*.QRV";
 // Each worker holds one interruption guard, of which the platform has 64.
 constexpr unsigned kMaxWorkers = 64;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
@@ -191,8 +190,8 @@ class TaskList {
       tasks.push_back(task);
     } else if (fs::absolute(document, error).lexically_normal() !=
                fs::absolute(earlier->second, error).lexically_normal()) {
-      failures.push_back(document.string() + ": its text file " + task.text.string() +
-                         " is already the text of " + earlier->second);
+      failures.push_back(document.string() + ": " +
+                         SharedTextMessage(task.text.string(), earlier->second));
     }
   }
 
@@ -228,7 +227,7 @@ Outcome ConvertOne(const Task& task, const Settings& settings) {
   ApplyBeforeOpen(settings.text, job);
   if (!job.Open(document)) return {Result::Failed, OpenProblem(document, job), 0};
   if (platform::IsSameFile(document, text)) {
-    return {Result::Failed, "its text file would replace the document itself", 0};
+    return {Result::Failed, kWouldReplaceDocument, 0};
   }
 
   // The text is written under a hidden name beside its own and renamed into
@@ -460,7 +459,7 @@ int ConvertCommand(const Args& args, const PageWritten& pageWritten) {
   Report report(list.tasks, settings.display);
   for (const std::string& failure : list.failures) report.Failure(failure);
   if (list.tasks.empty() && list.failures.empty()) {
-    report.Failure("no documents (*.QRV) found");
+    report.Failure("no documents (" + std::string(kDocumentPattern) + ") found");
     return kExitFailure;
   }
   // A document whose folder could not be made fails with its line.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "annotations/annotation_set.h"
 #include "app/converter_app.h"
 #include "builder/document_builder.h"
+#include "container/chunk_directory.h"
 #include "document/document.h"
 #include "platform/file.h"
 #include "platform/platform.h"
@@ -104,22 +106,16 @@ std::string GatherInfo(const std::string& path, InfoFacts& facts) {
   const std::string verbatim = platform::VerbatimPath(path);
   platform::File file;
   if (!file.Open(verbatim, platform::OpenMode::Read)) return "cannot open " + path + ": " + file.ErrorText();
-  uint8_t header[kDocumentHeaderSize];
-  if (file.Read(header, sizeof header) < sizeof header ||
-      !DocumentHeader::Parse(header).HasMagic()) {
-    return path + " is not a Quillor document";
-  }
-  const DocumentHeader parsed = DocumentHeader::Parse(header);
+  DirectoryReader reader(file, CutShort::EndsWalk);
+  if (!reader.Start() || !reader.header().HasMagic()) return path + " is " + kNotADocument;
   facts.headerRead = true;
-  facts.field = parsed.reserved;
-  facts.chunkCount = parsed.chunkCount;
-  for (uint32_t i = 0; i < parsed.chunkCount; ++i) {
-    uint8_t bytes[kDirectoryEntrySize];
-    if (file.Read(bytes, sizeof bytes) < sizeof bytes) return "chunk directory cut short";
-    const ChunkEntry entry = ChunkEntry::Parse(bytes);
+  facts.field = reader.header().reserved;
+  facts.chunkCount = reader.header().chunkCount;
+  while (const std::optional<ChunkEntry> entry = reader.Next()) {
     facts.chunks.push_back(
-        {PrintableTag(entry.tag), entry.compressed, entry.offset, entry.length});
+        {PrintableTag(entry->tag), entry->compressed, entry->offset, entry->length});
   }
+  if (reader.CutShortByFile()) return "chunk directory cut short";
   file.Close();
 
   Document document;
@@ -228,13 +224,13 @@ int InfoCommand(const Args& args) {
     if (json) {
       if (!problem.empty()) return Fail(problem);
       PrintInfoJson(facts, options.encoding);
-      return 0;
+      return kExitSuccess;
     }
     if (facts.headerRead) PrintInfo(facts);
-    return problem.empty() ? 0 : Fail(problem);
+    return problem.empty() ? kExitSuccess : Fail(problem);
   } catch (const std::bad_alloc&) {
     std::fflush(stdout);
-    return Fail(path + ": runs out of memory (its notes are too large)");
+    return Fail(path + ": " + kNotesBeyondMemory);
   }
 }
 
@@ -285,7 +281,7 @@ int MakeCommand(const Args& args) {
   if (!build::WriteFileBytes(platform::VerbatimPath(output), build::BuildDocument(recipe))) {
     return Fail("cannot write " + output);
   }
-  return 0;
+  return kExitSuccess;
 }
 
 }  // namespace exqrv::tools

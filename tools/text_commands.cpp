@@ -1,12 +1,14 @@
 // qrvtool text and verify.
 #include <cinttypes>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/converter_app.h"
 #include "app/text_extraction.h"
 #include "codec/compressed_block.h"
+#include "container/chunk_directory.h"
 #include "document/document.h"
 #include "platform/file.h"
 #include "platform/platform.h"
@@ -35,7 +37,7 @@ struct StandardInputCopy {
     name = platform::ReserveTemporaryName(kPrefix);
     platform::File copy;
     if (name.empty() || !copy.Open(name, platform::OpenMode::Write)) {
-      error = name.empty() ? "no temporary file could be made" : copy.ErrorText();
+      error = name.empty() ? kTemporaryNotMade : copy.ErrorText();
       return false;
     }
     platform::File input(platform::StandardInput(), false);
@@ -220,14 +222,14 @@ int TextCommand(const Args& args) {
       allWritten = false;
     }
   }
-  return allWritten ? 0 : 1;
+  return allWritten ? kExitSuccess : kExitFailure;
 }
 
 std::string TemporaryProblem(const TextExtraction& job, bool withNotes) {
   switch (job.temporaryFault()) {
-    case platform::TemporaryFault::WriteFailed: return "a temporary file could not be written";
+    case platform::TemporaryFault::WriteFailed: return kTemporaryNotWritten;
     case platform::TemporaryFault::NotMade:
-      return withNotes ? "no temporary file could be made, so its notes are missing" : "";
+      return withNotes ? std::string(kTemporaryNotMade) + kSoNotesMissing : "";
     case platform::TemporaryFault::None: return "";
   }
   return "";
@@ -242,23 +244,14 @@ int VerifyCommand(const Args& args) {
   platform::File source;
   if (!source.Open(verbatim, platform::OpenMode::Read)) return Fail("cannot open " + path);
   const int64_t fileSize = source.Size();
-  uint8_t header[kDocumentHeaderSize];
-  if (source.Read(header, sizeof header) < sizeof header ||
-      !DocumentHeader::Parse(header).HasMagic()) {
-    return Fail(path + " is not a Quillor document");
-  }
+  DirectoryReader reader(source, CutShort::EndsWalk);
+  if (!reader.Start() || !reader.header().HasMagic()) return Fail(path + " is " + kNotADocument);
+  // The whole directory first: checking a block moves the file's position.
+  std::vector<ChunkEntry> entries;
+  while (const std::optional<ChunkEntry> entry = reader.Next()) entries.push_back(*entry);
 
   bool sound = true;
-  const uint16_t chunks = DocumentHeader::Parse(header).chunkCount;
-  for (uint32_t i = 0; i < chunks; ++i) {
-    uint8_t bytes[kDirectoryEntrySize];
-    source.Seek(kDocumentHeaderSize + i * kDirectoryEntrySize, platform::SeekOrigin::Begin);
-    if (source.Read(bytes, sizeof bytes) < sizeof bytes) {
-      std::printf("chunk directory: cut short at entry %u of %u\n", i + 1, chunks);
-      sound = false;
-      break;
-    }
-    const ChunkEntry entry = ChunkEntry::Parse(bytes);
+  for (const ChunkEntry& entry : entries) {
     if (static_cast<int64_t>(entry.offset) + entry.length > fileSize) {
       std::printf("%s at offset %" PRIu32 ": %" PRIu32 " bytes run past the end of the file\n",
                   TagText(entry).c_str(), entry.offset, entry.length);
@@ -267,9 +260,14 @@ int VerifyCommand(const Args& args) {
       sound &= ReportBlock(source, TagText(entry), entry.offset);
     }
   }
+  if (reader.CutShortByFile()) {
+    std::printf("chunk directory: cut short at entry %zu of %u\n", entries.size() + 1,
+                reader.header().chunkCount);
+    sound = false;
+  }
   if (opened != OpenResult::Opened) {
     std::printf("pages: the document does not open (%s)\n", WhyNotOpened(opened));
-    return kFailure;
+    return kExitFailure;
   }
 
   if (document.HasWorkingCopy()) {
@@ -298,7 +296,7 @@ int VerifyCommand(const Args& args) {
     }
   }
   if (sound) std::printf("%s: sound\n", path.c_str());
-  return sound ? 0 : 1;
+  return sound ? kExitSuccess : kExitFailure;
 }
 
 }  // namespace exqrv::tools

@@ -6,18 +6,13 @@
 #include <utility>
 
 #include "codec/compressed_block.h"
+#include "container/chunk_directory.h"
 #include "platform/little_endian.h"
 #include "platform/platform.h"
 
 namespace exqrv {
 namespace {
 
-constexpr char kStoreTag[] = "indx";
-constexpr char kThumbnailTag[] = "thum";
-constexpr uint32_t kKindCountOffset = 6;
-constexpr uint32_t kSectionOffsetInEntry = 6;
-constexpr uint32_t kSectionHeaderSize = 10;
-constexpr uint32_t kRecordCountOffset = 8;
 constexpr uint32_t kCopyBufferSize = 20480;
 // "EXT" stands this far from the end of a reserved name: EXTxxxx.TMP.
 constexpr size_t kPrefixFromEnd = 11;
@@ -27,23 +22,6 @@ uint16_t ReadU16(platform::File& file) {
   uint8_t bytes[2] = {};
   file.Read(bytes, sizeof bytes);
   return ReadLe16(bytes);
-}
-
-// The number of directory entries after the document header; leaves the file
-// at the first entry. A header cut short counts what it holds (zeros beyond).
-uint16_t ReadChunkCount(platform::File& file) {
-  uint8_t header[kDocumentHeaderSize] = {};
-  file.Seek(0, platform::SeekOrigin::Begin);
-  file.Read(header, sizeof header);
-  return DocumentHeader::Parse(header).chunkCount;
-}
-
-// Returns the number of bytes the file delivered; missing ones read as zero.
-uint32_t ReadChunkEntry(platform::File& file, ChunkEntry& entry) {
-  uint8_t bytes[kDirectoryEntrySize] = {};
-  const uint32_t delivered = file.Read(bytes, sizeof bytes);
-  entry = ChunkEntry::Parse(bytes);
-  return delivered;
 }
 
 std::optional<AnnotationKind> KindOfTag(const uint8_t* tag) {
@@ -126,20 +104,13 @@ void AnnotationSet::ClearLists() {
   bmarks_.Clear();
 }
 
-// The last "thum" entry wins. Its length only tells whether the table is
-// there; the count inside the chunk decides how much is read.
+// The entry's length only tells whether the table is there; the count inside
+// the chunk decides how much is read.
 void AnnotationSet::LoadThumbnails(platform::File& documentHandle) {
   thumbnails_ = {};
   thumbnailCount_ = 0;
-  const uint16_t chunkCount = ReadChunkCount(documentHandle);
-  std::optional<ChunkEntry> table;
-  for (uint32_t i = 0; i < chunkCount; ++i) {
-    ChunkEntry entry;
-    // Entries past the end of the file would read as zeros: never "thum".
-    if (ReadChunkEntry(documentHandle, entry) == 0) break;
-    if (entry.HasTag(kThumbnailTag)) table = entry;
-  }
-  if (!table || table->offset == 0 || table->length == 0) return;
+  const std::optional<ChunkEntry> table = FindThumbnailTable(documentHandle);
+  if (!table) return;
   documentHandle.Seek(table->offset, platform::SeekOrigin::Begin);
   thumbnailCount_ = ReadU16(documentHandle);
   // Keep only the entries the file holds (the last one maybe in part); the
@@ -152,21 +123,12 @@ void AnnotationSet::LoadThumbnails(platform::File& documentHandle) {
   documentHandle.Read(thumbnails_.data(), static_cast<uint32_t>(held * kThumbnailEntrySize));
 }
 
-// Only the first "indx" entry counts; a store needs an offset and a length.
 bool AnnotationSet::FindStore(platform::File& documentHandle) {
   const int64_t position = documentHandle.Position();
-  const uint16_t chunkCount = ReadChunkCount(documentHandle);
-  bool found = false;
-  for (uint32_t i = 0; i < chunkCount; ++i) {
-    storeEntry_ = {};
-    if (ReadChunkEntry(documentHandle, storeEntry_) == 0) break;
-    if (storeEntry_.HasTag(kStoreTag)) {
-      found = storeEntry_.offset != 0 && storeEntry_.length != 0;
-      break;
-    }
-  }
+  const std::optional<ChunkEntry> store = FindAnnotationStore(documentHandle);
+  storeEntry_ = store.value_or(ChunkEntry{});
   documentHandle.Seek(position, platform::SeekOrigin::Begin);
-  return found;
+  return store.has_value();
 }
 
 // False when the work file cannot be made or the store does not expand.

@@ -14,27 +14,22 @@
 
 #include "annotations/records.h"
 #include "codec/expansion_budget.h"
+#include "container/annotation_store.h"
 #include "container/container.h"
 #include "platform/file.h"
 #include "platform/platform.h"
 
 namespace exqrv {
 
-inline constexpr uint32_t kStoreHeaderSize = 26;
-inline constexpr uint32_t kKindEntrySize = 14;
 inline constexpr uint32_t kThumbnailEntrySize = 8;
-inline constexpr size_t kKindTagSize = 6;
 
 enum class AnnotationLoadResult : int32_t {
   Loaded = 0,             // also: the document has no store
   StoreNotExpanded = -3,  // or the work file could not be made
 };
 
-// The six kinds in the order qrvtool reports them.
+// The six kinds, in the order of kKindTags.
 enum class AnnotationKind { Note, Indxe, Htext, Hlink, Hligt, Bmark };
-inline constexpr size_t kKindCount = 6;
-inline constexpr std::array<std::string_view, kKindCount> kKindTags = {
-    "NOTE  ", "INDXE ", "HTEXT ", "HLINK ", "HLIGT ", "BMARK "};
 
 using ThumbnailEntry = std::array<uint8_t, kThumbnailEntrySize>;
 

@@ -15,6 +15,8 @@
 #include <utility>
 #include <vector>
 
+#include "container/annotation_store.h"
+
 namespace exqrv {
 
 namespace platform {
@@ -22,8 +24,6 @@ class File;
 }
 
 using Quad = std::array<uint32_t, 4>;
-
-inline constexpr uint32_t kRecordReservedSize = 32;
 
 // Shared by the HTEXT, HLINK, HLIGT and BMARK records; 28 bytes on disk.
 struct Placement {

@@ -8,6 +8,7 @@
 #include "annotations/annotation_set.h"
 #include "app/converter_app.h"
 #include "app/text_extraction.h"
+#include "container/chunk_directory.h"
 #include "container/container.h"
 #include "document/document.h"
 #include "platform/interruption.h"
@@ -99,13 +100,9 @@ bool TextExtraction::ExpandedBeyondLimit() {
   return true;
 }
 
-// As the annotation reader looks for it: the first "indx" entry, with an
-// offset and a length.
+// As the annotation reader looks for it.
 bool TextExtraction::HasAnnotationStore() const {
-  for (const ChunkEntry& entry : document_->directory()) {
-    if (entry.HasTag("indx")) return entry.offset != 0 && entry.length != 0;
-  }
-  return false;
+  return FindAnnotationStore(document_->directory()).has_value();
 }
 
 uint16_t TextExtraction::PageCount() const { return document_->PageCount(); }
@@ -150,15 +147,15 @@ std::string OpenProblem(const std::string& path, const TextExtraction& job) {
   platform::File probe;
   if (!probe.Open(path, platform::OpenMode::Read)) return probe.ErrorText();
   if (job.temporaryFault() == platform::TemporaryFault::WriteFailed) {
-    return "a temporary file could not be written";
+    return kTemporaryNotWritten;
   }
   if (job.temporaryFault() == platform::TemporaryFault::NotMade) {
-    return "no temporary file could be made";
+    return kTemporaryNotMade;
   }
   if (const std::string problem = ExtractionProblem(job); !problem.empty()) return problem;
   uint8_t header[kDocumentHeaderSize];
   if (probe.Read(header, sizeof header) < sizeof header || !DocumentHeader::Parse(header).HasMagic()) {
-    return "not a Quillor document";
+    return kNotADocument;
   }
   return "cannot be read: a table is cut short or a chunk does not expand";
 }
@@ -182,7 +179,7 @@ std::string ExtractionProblem(const TextExtraction& job) {
                  ? "expands beyond " + limit
                  : "expands beyond " + limit + " or beyond the 4 GiB a working copy can hold";
     }
-    case ExtractionFault::OutOfMemory: return "runs out of memory (its notes are too large)";
+    case ExtractionFault::OutOfMemory: return kNotesBeyondMemory;
     case ExtractionFault::None: return "";
   }
   return "";
@@ -212,7 +209,7 @@ int ConverterApp::ConvertDocument(const std::string& documentPath, const std::st
   // that leads back to the document itself (a document named *.TXT
   // converted in place) would replace it: refused.
   if (platform::IsSameFile(documentPath, textPath)) {
-    lastProblem_ = "its text file would replace the document itself";
+    lastProblem_ = kWouldReplaceDocument;
     return 0;
   }
   const auto [folderPath, textName] = SplitFolder(textPath);

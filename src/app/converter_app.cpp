@@ -33,12 +33,6 @@ void RemoveTrailingSeparator(std::string& directory) {
   if (directory.size() > 1 && IsSeparator(directory.back())) directory.pop_back();
 }
 
-std::string Format(const char* pattern, const std::string& value) {
-  std::string text = pattern;
-  text.replace(text.find("%s"), 2, value);
-  return text;
-}
-
 // One line on standard error for a document that let the run down: its name
 // and why.
 void Report(const std::string& name, const std::string& why) {
@@ -59,10 +53,9 @@ void SayMessages(platform::CountingPrompter& messages, const std::string& docume
 std::string TemporaryProblem(platform::TemporaryFault fault, bool converted) {
   switch (fault) {
     case platform::TemporaryFault::WriteFailed:
-      return "a temporary file could not be written, so it was not converted";
+      return std::string(kTemporaryNotWritten) + kSoNotConverted;
     case platform::TemporaryFault::NotMade:
-      return converted ? "no temporary file could be made, so its notes are missing"
-                       : "no temporary file could be made, so it was not converted";
+      return std::string(kTemporaryNotMade) + (converted ? kSoNotesMissing : kSoNotConverted);
     case platform::TemporaryFault::None: return {};
   }
   return {};
@@ -158,20 +151,17 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
   platform::Prompter& prompter = platform::CurrentPrompter();
   platform::Platform& system = platform::CurrentPlatform();
   if (!ParseCommandLine(commandLine)) {
-    prompter.Show(std::string("Arguments ERROR!\r\n") + kUsage, platform::Buttons::Ok,
-                  platform::Icon::Stop);
+    prompter.Show(ArgumentsErrorMessage(), platform::Buttons::Ok, platform::Icon::Stop);
     return kExitUsage;
   }
   if (!system.GetStatus(TargetDirectory)) {
     // The folder as the user knows it, not in the one-drive form.
     const std::string shown = platform::DisplayPath(TargetDirectory);
-    const platform::Answer answer =
-        prompter.Show(Format("%s Directory not exist!\r\nCreate it?", shown), platform::Buttons::YesNo,
-                      platform::Icon::Question);
+    const platform::Answer answer = prompter.Show(
+        CreateDirectoryQuestion(shown), platform::Buttons::YesNo, platform::Icon::Question);
     if (answer != platform::Answer::Yes) return kExitUsage;
     if (!system.CreateDirectory(TargetDirectory)) {
-      prompter.Show(Format("Create Directory %s Failed!", shown), platform::Buttons::Ok,
-                    platform::Icon::Stop);
+      prompter.Show(DirectoryNotCreatedMessage(shown), platform::Buttons::Ok, platform::Icon::Stop);
       return kExitUsage;
     }
   }
@@ -197,7 +187,7 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
     // replace the first's text.
     const auto [owner, fresh] = textOwners.emplace(textName, entry.name);
     if (!fresh && !dots) {
-      Report(entry.name, "its text file " + textName + " is already the text of " + owner->second);
+      Report(entry.name, SharedTextMessage(textName, owner->second));
       ++documents;
       allConverted = false;
       continue;
@@ -230,7 +220,7 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
     allConverted = allConverted && converted && problem.empty() && lastDamagedPages_.empty();
   }
   openTarget_ = nullptr;
-  if (documents == 0) Report(FilePattern, "nothing matches");
+  if (documents == 0) Report(FilePattern, kNothingMatches);
   return documents > 0 && allConverted ? kExitSuccess : kExitFailure;
 }
 

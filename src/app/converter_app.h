@@ -4,9 +4,11 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/list_entry.h"
+#include "app/messages.h"
 #include "app/text_extraction.h"
 #include "platform/platform.h"
 
@@ -25,9 +27,6 @@ using DialogHook = std::function<int(ConverterApp&)>;
 inline constexpr int kExitSuccess = 0;
 inline constexpr int kExitFailure = 1;  // a document failed, or nothing matched
 inline constexpr int kExitUsage = 2;    // bad command line, no target, no display
-
-// The command line's grammar, as the usage messages show it.
-inline constexpr char kUsage[] = "ExQRV QRVFileName [/TXTDirectory]";
 
 // The entry lists ClearEntryLists empties.
 enum class EntryLists {
@@ -104,6 +103,10 @@ class ConverterApp {
   TextExtraction::PageDone pageDone_;
   PageWritten pageWritten_;
 };
+
+// The names the document side and the text side list and convert.
+inline constexpr std::string_view kDocumentPattern = "*.QRV";
+inline constexpr std::string_view kTextPattern = "*.TXT";
 
 // The text file name of a document: its name without the last three
 // characters, then "TXT" (BOOK.QRV gives BOOK.TXT, BOOK gives BTXT).

@@ -11,15 +11,11 @@ namespace exqrv {
 namespace {
 
 constexpr std::string_view kAllFilesPattern = "*.*";
-constexpr std::string_view kDocumentPattern = "*.QRV";
-constexpr std::string_view kTextPattern = "*.TXT";
 
 // A drive entry's picture starts one pixel left of the item; folders of the
 // chain step right by this much per level.
 constexpr int kDriveIndent = -1;
 constexpr int kFolderIndentStep = 8;
-// "E:\" — letter, colon, backslash.
-constexpr size_t kRootLength = 3;
 
 bool IsDotName(const std::string& name) { return name == "." || name == ".."; }
 
@@ -49,7 +45,7 @@ std::string UpperCase(std::string_view text) {
 // The folder names of a directory below its root: "E:\A\B" gives A, B.
 std::vector<std::string> ChainFolders(const std::string& directory) {
   std::vector<std::string> folders;
-  size_t start = kRootLength;
+  size_t start = platform::kDriveRootLength;
   while (start <= directory.size()) {
     size_t end = directory.find('\\', start);
     if (end == std::string::npos) end = directory.size();
@@ -127,10 +123,10 @@ int ConverterApp::BuildDirectoryList(Side side) {
   }
 
   const std::string& directory = documents ? SourceDirectory : TargetDirectory;
-  if (directory.size() <= kRootLength) return static_cast<int>(list.size());
+  if (directory.size() <= platform::kDriveRootLength) return static_cast<int>(list.size());
   // A directory on no listed drive has no entry to hang its chain from; its
   // folders are left out rather than shown detached from any drive.
-  const int drive = FindDriveEntry(directory.substr(0, kRootLength), side);
+  const int drive = FindDriveEntry(directory.substr(0, platform::kDriveRootLength), side);
   if (drive < 0) return static_cast<int>(list.size());
 
   const std::vector<std::string> folders = ChainFolders(directory);

@@ -1,16 +1,11 @@
 #include "builder/annotation_store_builder.h"
 
+#include "container/annotation_store.h"
 #include "platform/little_endian.h"
 
 namespace exqrv::build {
 namespace {
 
-constexpr size_t kStoreHeaderSize = 26;
-constexpr size_t kKindCountOffset = 6;
-constexpr size_t kKindEntrySize = 14;
-constexpr size_t kKindTagSize = 6;
-constexpr size_t kSectionReservedSize = 8;
-constexpr size_t kRecordReservedSize = 32;
 constexpr uint16_t kPlacementShorts = 12;  // short1, quad1, short2, short3, quad2, short4
 
 }  // namespace
@@ -70,14 +65,14 @@ std::string BuildAnnotationStore(const std::vector<NoteSpec>& notes) {
   if (!notes.empty()) {
     std::string records;
     for (const NoteSpec& note : notes) records += NoteRecordBytes(note);
-    store.Kind("NOTE", store.Section(static_cast<uint16_t>(notes.size()), records));
+    store.Kind(kKindTags[0], store.Section(static_cast<uint16_t>(notes.size()), records));
   }
   return store.Build();
 }
 
 size_t StoreBuilder::Section(uint16_t recordCount, std::string_view records) {
-  std::string section(kSectionReservedSize, '\0');
-  AppendLe16(section, recordCount);
+  std::string section(kSectionHeaderSize, '\0');
+  WriteLe16(section.data() + kRecordCountOffset, recordCount);
   section.append(records);
   sections_.push_back(std::move(section));
   return sections_.size() - 1;
@@ -117,9 +112,11 @@ std::string StoreBuilder::Build() const {
   for (const KindEntry& kind : kinds_) {
     std::string tag = kind.tag.substr(0, kKindTagSize);
     tag.resize(kKindTagSize, ' ');
-    store += tag;
-    AppendLe32(store, kind.bySection ? SectionOffset(kind.section) : kind.offset);
-    AppendLe32(store, 0);
+    std::string entry(kKindEntrySize, '\0');
+    entry.replace(0, kKindTagSize, tag);
+    WriteLe32(entry.data() + kSectionOffsetInEntry,
+              kind.bySection ? SectionOffset(kind.section) : kind.offset);
+    store += entry;
   }
   for (const std::string& section : sections_) store += section;
   return store + tail_;

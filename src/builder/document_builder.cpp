@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "codec/compressed_block.h"
+#include "container/chunk_directory.h"
 #include "platform/file.h"
 #include "platform/little_endian.h"
 #include "platform/platform.h"
@@ -167,18 +168,19 @@ uint32_t PageContentOffset(const DocumentSpec& recipe, size_t page) {
 
 std::string BuildDocument(const DocumentSpec& recipe) {
   std::vector<Chunk> chunks;
-  chunks.push_back({"pape", {}, recipe.compress});  // filled once the pages are placed
-  chunks.push_back({"name", NameTable(), false});
-  chunks.push_back({"font", kFontData, recipe.compress});
-  chunks.push_back({"stru", kStructureData, recipe.compress});
+  chunks.push_back({kPageTableTag, {}, recipe.compress});  // filled once the pages are placed
+  chunks.push_back({kNameTableTag, NameTable(), false});
+  chunks.push_back({kFontTag, kFontData, recipe.compress});
+  chunks.push_back({kStructureTag, kStructureData, recipe.compress});
   if (!recipe.notes.empty() || recipe.compressNotes) {
-    chunks.push_back({"indx", BuildAnnotationStore(recipe.notes), recipe.compressNotes});
+    chunks.push_back(
+        {kAnnotationStoreTag, BuildAnnotationStore(recipe.notes), recipe.compressNotes});
   }
   for (const ExtraChunk& extra : recipe.extraChunks) {
     chunks.push_back({extra.tag, extra.data, extra.compressed});
   }
   for (Chunk& chunk : chunks) {
-    if (chunk.compressed && chunk.tag != "pape") chunk.data = CompressBlock(chunk.data);
+    if (chunk.compressed && chunk.tag != kPageTableTag) chunk.data = CompressBlock(chunk.data);
   }
 
   // Layout: header, directory, the pages, then the chunks.
@@ -226,19 +228,15 @@ std::string ContainerHead(const DocumentHeader& header, const std::vector<ChunkE
 ChunkEntry FindChunkEntry(std::string_view document, const char (&tag)[kChunkTagSize + 1]) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(document.data());
   if (document.size() < kDocumentHeaderSize) return {};
-  const uint16_t count = DocumentHeader::Parse(bytes).chunkCount;
-  for (size_t i = 0; i < count; ++i) {
-    const size_t at = kDocumentHeaderSize + kDirectoryEntrySize * i;
-    if (at + kDirectoryEntrySize > document.size()) break;
-    const ChunkEntry entry = ChunkEntry::Parse(bytes + at);
-    if (entry.HasTag(tag)) return entry;
-  }
-  return {};
+  const std::vector<ChunkEntry> directory =
+      ParseDirectoryEntries(std::span(bytes, document.size()).subspan(kDocumentHeaderSize),
+                            DocumentHeader::Parse(bytes).chunkCount);
+  return FindEntry(directory, tag, TagMatch::First).value_or(ChunkEntry{});
 }
 
 void SetPageContentOffset(std::string& document, uint16_t page, uint32_t contentOffset) {
   const size_t at =
-      FindChunkEntry(document, "pape").offset + kPageCountSize + kPageEntrySize * (page - 1);
+      FindChunkEntry(document, kPageTableTag).offset + kPageCountSize + kPageEntrySize * (page - 1);
   auto* bytes = reinterpret_cast<uint8_t*>(document.data() + at);
   PageEntry entry = PageEntry::Parse(bytes);
   entry.contentOffset = contentOffset;

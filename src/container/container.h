@@ -1,7 +1,7 @@
 // The container's byte layout: the 8-byte document header, the 16-byte chunk
 // directory entries that follow it, and the entries of the page and name
-// tables. These are the only parsers and writers of those bytes; reading them
-// from a file, and what a short read means, is each caller's business.
+// tables. These are the only parsers and writers of those bytes; reading the
+// directory from a file, and which entry a tag finds, is chunk_directory.h.
 #pragma once
 
 #include <array>
@@ -14,6 +14,14 @@ inline constexpr char kDocumentMagic[4] = {'Q', 'l', 'r', 'd'};
 inline constexpr uint32_t kDocumentHeaderSize = 8;
 inline constexpr uint32_t kDirectoryEntrySize = 16;
 inline constexpr uint32_t kChunkTagSize = 4;
+
+// The chunk tags the system reads; other tags are carried along unread.
+inline constexpr char kPageTableTag[] = "pape";
+inline constexpr char kNameTableTag[] = "name";
+inline constexpr char kFontTag[] = "font";
+inline constexpr char kStructureTag[] = "stru";
+inline constexpr char kAnnotationStoreTag[] = "indx";
+inline constexpr char kThumbnailTag[] = "thum";
 
 // magic[4], reserved (16 bits), chunkCount (16 bits).
 struct DocumentHeader {

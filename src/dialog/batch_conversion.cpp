@@ -10,9 +10,6 @@
 namespace exqrv::dialog {
 namespace {
 
-// Both separators are separators to the platform's path services.
-constexpr std::string_view kSeparators = "\\/";
-
 // Whatever a conversion would replace at the text's name, a link that
 // leads nowhere included: the question is about it, not about what the text
 // list shows.
@@ -23,7 +20,8 @@ bool IsExistingFile(const std::string& path) { return platform::NameIsTaken(path
 bool ShowsFile(std::string_view shown, std::string_view directory, std::string_view name) {
   if (shown == name) return true;
   return EqualsIgnoringCase(shown, name) &&
-         platform::IsSameFile(platform::JoinPath(directory, shown), platform::JoinPath(directory, name));
+         platform::IsSameFile(platform::JoinPath(directory, shown),
+                              platform::JoinPath(directory, name));
 }
 
 std::string Concat(std::initializer_list<std::string_view> parts) {
@@ -76,7 +74,8 @@ bool IsDirectory(const std::string& path) {
 }
 
 bool IsSingleName(std::string_view name) {
-  return !name.empty() && name.find_first_of(kSeparators) == std::string_view::npos;
+  return !name.empty() &&
+         name.find_first_of(platform::kPathServiceSeparators) == std::string_view::npos;
 }
 
 std::optional<std::string> FolderOpenedBy(std::string_view directory, const std::string& name) {
@@ -87,15 +86,13 @@ std::optional<std::string> FolderOpenedBy(std::string_view directory, const std:
 
 bool ListShowsFile(const std::vector<std::string>& shownNames, std::string_view directory,
                    std::string_view name) {
-  return std::any_of(shownNames.begin(), shownNames.end(), [&](const std::string& shown) {
-    return ShowsFile(shown, directory, name);
-  });
+  return std::any_of(shownNames.begin(), shownNames.end(),
+                     [&](const std::string& shown) { return ShowsFile(shown, directory, name); });
 }
 
 bool ListShowsFile(const EntryList& shown, std::string_view directory, std::string_view name) {
-  return std::any_of(shown.begin(), shown.end(), [&](const auto& entry) {
-    return ShowsFile(entry->Name, directory, name);
-  });
+  return std::any_of(shown.begin(), shown.end(),
+                     [&](const auto& entry) { return ShowsFile(entry->Name, directory, name); });
 }
 
 // Marks the batch running while it lives; the outermost one ends it.
@@ -149,7 +146,7 @@ void BatchConversion::ConvertFolder(const std::string& folderName) {
     hooks_.addLogLine(FolderNotOpenedLine(folderName, platform::LastSystemErrorText()));
     return;
   }
-  for (const platform::FoundEntry& found : system.FindFiles(kDocumentSearchPattern)) {
+  for (const platform::FoundEntry& found : system.FindFiles(kDocumentPattern)) {
     if (found.isDirectory) continue;
     if (!GoesOn(found.name)) return;
     ConvertItem(folderName, found.name, TextFileNameFor(found.name));

@@ -14,8 +14,6 @@
 
 namespace exqrv::dialog {
 
-inline constexpr std::string_view kDocumentSearchPattern = "*.QRV";
-
 // What became of one document.
 enum class Outcome {
   Converted,  // its whole text is in its text file

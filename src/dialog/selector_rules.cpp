@@ -2,11 +2,14 @@
 
 #include <cctype>
 
+#include "platform/platform.h"
+
 namespace exqrv::dialog {
 namespace {
 
-constexpr size_t kRootLength = 3;       // "E:\"
-constexpr size_t kRootBackslashAt = 2;  // the backslash of "E:\"
+using platform::kDriveRootLength;
+// The backslash of "E:\".
+constexpr size_t kRootBackslashAt = kDriveRootLength - 1;
 
 char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
@@ -60,12 +63,12 @@ std::optional<std::string> ChosenDirectory(const std::vector<std::string>& items
   // A drive: its root always, unless that is where the side already is.
   const size_t backslash = text.find('\\');
   if (backslash != std::string::npos && backslash > 0) {
-    if (current.size() == kRootLength && current == text) return std::nullopt;
+    if (current.size() == kDriveRootLength && current == text) return std::nullopt;
     return text;
   }
 
   // A folder of the chain: the drive's root and the folders down to it.
-  const int drive = FindItemExact(items, std::string_view(current).substr(0, kRootLength));
+  const int drive = FindItemExact(items, std::string_view(current).substr(0, kDriveRootLength));
   if (drive < 0 || chosen < drive) return std::nullopt;
   std::string path;
   for (int k = drive; k <= chosen; ++k) {
@@ -77,10 +80,10 @@ std::optional<std::string> ChosenDirectory(const std::vector<std::string>& items
 }
 
 std::optional<std::string> ParentDirectory(std::string_view directory) {
-  if (directory.size() <= kRootLength) return std::nullopt;
+  if (directory.size() <= kDriveRootLength) return std::nullopt;
   size_t cut = directory.rfind('\\');
   if (cut == std::string_view::npos || cut == 0) return std::nullopt;
-  if (cut == kRootBackslashAt) cut = kRootLength;  // the root keeps its backslash
+  if (cut == kRootBackslashAt) cut = kDriveRootLength;  // the root keeps its backslash
   return std::string(directory.substr(0, cut));
 }
 

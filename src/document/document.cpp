@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <span>
 
 #include "codec/compressed_block.h"
+#include "container/chunk_directory.h"
 #include "platform/platform.h"
 
 namespace exqrv {
@@ -14,10 +17,6 @@ namespace {
 constexpr char kWorkingCopyPrefix[] = "tst";
 
 platform::Platform& System() { return platform::CurrentPlatform(); }
-
-bool IsExpandedAtOpen(const ChunkEntry& entry) {
-  return entry.HasTag("stru") || entry.HasTag("font") || entry.HasTag("pape");
-}
 
 }  // namespace
 
@@ -90,25 +89,23 @@ OpenResult Document::MakeWorkingCopy() {
   return OpenResult::Opened;
 }
 
-// The header and the directory go over as they are. Returns the entries
-// copied whole, in directory order.
+// The header and the directory go over as they are, an entry the file cuts
+// short in part. Returns the entries copied whole, in directory order.
 std::vector<ChunkEntry> Document::CopyHeaderAndDirectory(platform::File& source) {
-  uint8_t header[kDocumentHeaderSize] = {};
-  source.Seek(0, platform::SeekOrigin::Begin);
+  const auto copy = [this](std::span<const uint8_t> bytes) {
+    file_.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
+    budget_.Take(bytes.size());
+  };
   file_.Seek(0, platform::SeekOrigin::Begin);
-  const uint32_t got = source.Read(header, kDocumentHeaderSize);
-  file_.Write(header, got);
-  budget_.Take(got);
-  const uint16_t count = DocumentHeader::Parse(header).chunkCount;
+  DirectoryReader reader(source, CutShort::EndsWalk);
+  reader.Start();
+  copy(reader.lastRead());
   std::vector<ChunkEntry> entries;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint8_t bytes[kDirectoryEntrySize];
-    const uint32_t entryGot = source.Read(bytes, kDirectoryEntrySize);
-    file_.Write(bytes, entryGot);
-    budget_.Take(entryGot);
-    if (entryGot < kDirectoryEntrySize) break;
-    entries.push_back(ChunkEntry::Parse(bytes));
+  while (const std::optional<ChunkEntry> entry = reader.Next()) {
+    copy(reader.lastRead());
+    entries.push_back(*entry);
   }
+  if (reader.CutShortByFile()) copy(reader.lastRead());
   return entries;
 }
 
@@ -125,7 +122,7 @@ OpenResult Document::ExpandChunks(platform::File& source, const std::vector<Chun
   codec::CompressedBlock block;
   block.SetBudget(&budget_);
   for (const ChunkEntry& entry : entries) {
-    if (!IsExpandedAtOpen(entry)) continue;
+    if (!IsExpandedIntoWorkingCopy(entry)) continue;
     const int64_t start = file_.Seek(0, platform::SeekOrigin::End);
     if (start < 0 || start > UINT32_MAX) {
       budget_.MarkExceeded();
@@ -182,54 +179,32 @@ bool Document::VerifyMagic() {
 }
 
 bool Document::IsPageTableCompressed() {
-  uint8_t header[kDocumentHeaderSize];
-  file_.Seek(0, platform::SeekOrigin::Begin);
-  if (file_.Read(header, kDocumentHeaderSize) < kDocumentHeaderSize) return false;
-  const uint16_t count = DocumentHeader::Parse(header).chunkCount;
-  for (uint32_t i = 0; i < count; ++i) {
-    uint8_t bytes[kDirectoryEntrySize];
-    if (file_.Read(bytes, kDirectoryEntrySize) < kDirectoryEntrySize) return false;
-    const ChunkEntry entry = ChunkEntry::Parse(bytes);
-    if (entry.HasTag("pape")) return entry.compressed != 0;
-  }
-  return false;
+  const std::optional<ChunkEntry> pages = FindPageTableEntry(file_);
+  return pages && pages->compressed != 0;
 }
 
 bool Document::ReadDirectory() {
   const int64_t position = file_.Position();
-  uint8_t header[kDocumentHeaderSize];
-  file_.Seek(0, platform::SeekOrigin::Begin);
-  if (file_.Read(header, kDocumentHeaderSize) < kDocumentHeaderSize) return false;
+  DirectoryReader reader(file_, CutShort::EndsWalk);
+  if (!reader.Start()) return false;
   directory_.clear();
-  const uint16_t count = DocumentHeader::Parse(header).chunkCount;
-  std::vector<uint8_t> bytes(static_cast<size_t>(count) * kDirectoryEntrySize);
-  if (file_.Read(bytes.data(), static_cast<uint32_t>(bytes.size())) < bytes.size()) return false;
-  directory_.reserve(count);
-  for (uint32_t i = 0; i < count; ++i) {
-    directory_.push_back(ChunkEntry::Parse(bytes.data() + i * kDirectoryEntrySize));
-  }
+  if (!ReadDirectoryEntries(file_, reader.header().chunkCount, directory_)) return false;
   file_.Seek(position, platform::SeekOrigin::Begin);
   return true;
 }
 
+// The count comes from the header as the file holds it now; the entries from
+// the directory read at open.
 uint32_t Document::FindChunk(const char* tag) {
   if (directory_.empty() || !file_.IsOpen()) return 0;
   const int64_t position = file_.Position();
-  uint8_t header[kDocumentHeaderSize];
-  file_.Seek(0, platform::SeekOrigin::Begin);
-  const bool header_read = file_.Read(header, kDocumentHeaderSize) == kDocumentHeaderSize;
+  DirectoryReader reader(file_, CutShort::EndsWalk);
   uint32_t offset = 0;
-  if (header_read) {
-    const uint16_t count = DocumentHeader::Parse(header).chunkCount;
-    for (uint32_t i = 0; i < count && i < directory_.size(); ++i) {
-      // The stored tag is a string of up to four characters.
-      const std::string stored(directory_[i].tag.data(),
-                               strnlen(directory_[i].tag.data(), kChunkTagSize));
-      if (stored == tag) {
-        offset = directory_[i].offset;
-        break;
-      }
-    }
+  if (reader.Start()) {
+    const size_t count = std::min<size_t>(reader.header().chunkCount, directory_.size());
+    const std::optional<size_t> found =
+        FindNamedEntry(std::span<const ChunkEntry>(directory_).first(count), tag);
+    if (found) offset = directory_[*found].offset;
   }
   file_.Seek(position, platform::SeekOrigin::Begin);
   return offset;

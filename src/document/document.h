@@ -18,9 +18,6 @@
 
 namespace exqrv {
 
-// What the page interpreter shows for each command it does not know.
-inline constexpr char kUnexpectedCommandMessage[] = "unexpect command!\n";
-
 enum class OpenResult : int32_t {
   Opened = 0,
   FileError = -2,
@@ -46,6 +43,9 @@ struct DamagedPage {
   PageDamage damage = PageDamage::DoesNotExpand;
   codec::BlockResult result = codec::BlockResult::Ok;
 };
+
+// What the page interpreter shows for each command it does not know.
+inline constexpr char kUnexpectedCommandMessage[] = "unexpect command!\n";
 
 class Document {
  public:

@@ -10,7 +10,7 @@ namespace exqrv {
 
 bool Document::ReadPageTable() {
   const int64_t position = file_.Position();
-  const uint32_t offset = FindChunk("pape");
+  const uint32_t offset = FindChunk(kPageTableTag);
   if (offset == 0) return false;
   uint8_t count[kPageCountSize];
   file_.Seek(offset, platform::SeekOrigin::Begin);
@@ -42,7 +42,7 @@ bool Document::ReadPageTable() {
 bool Document::ReadNameTable() {
   platform::File names;
   if (!OpenSeparateHandle(names)) return false;
-  const uint32_t offset = FindChunk("name");
+  const uint32_t offset = FindChunk(kNameTableTag);
   if (offset == 0) return false;
   uint8_t header[kNameTableHeaderSize];
   names.Seek(offset, platform::SeekOrigin::Begin);

@@ -14,6 +14,8 @@
 namespace exqrv::platform {
 
 inline constexpr size_t kMaxPath = 260;  // including the terminator
+// A drive's root: letter, colon, backslash ("E:\").
+inline constexpr size_t kDriveRootLength = 3;
 
 enum class DriveKind : int {
   Unknown = 0,
@@ -91,6 +93,9 @@ class ScopedPlatform {
 // shell has split it into words, argv[1..] joined by single spaces.
 std::string ProgramCommandLine(int argc, char** argv);
 
+// What separates directories to every path service: the backslash and the
+// slash alike, on every system.
+inline constexpr std::string_view kPathServiceSeparators = "\\/";
 // What separates directories in the command line's paths: the backslash,
 // and on POSIX the slash too (the target's introducing slash aside); and the
 // one separator of the system's own paths.

@@ -314,7 +314,7 @@ std::optional<PathStatus> Platform::GetStatus(std::string_view path) {
 
 std::vector<FoundEntry> Platform::FindFiles(std::string_view pattern) {
   std::vector<FoundEntry> found;
-  const size_t cut = pattern.find_last_of("\\/");
+  const size_t cut = pattern.find_last_of(kPathServiceSeparators);
   std::string directory = ".";
   std::string_view name_pattern = pattern;
   if (cut != std::string_view::npos) {

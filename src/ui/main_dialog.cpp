@@ -2,13 +2,13 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QKeyEvent>
 #include <QFileSystemWatcher>
 #include <QFrame>
-#include <QTimer>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include "ui/directory_combo_box.h"
@@ -80,10 +80,8 @@ bool IsHeldInput(const QEvent& event) {
     case QEvent::MouseButtonRelease:
     case QEvent::MouseButtonDblClick:
     case QEvent::KeyRelease:
-    case QEvent::Shortcut:
-      return true;
-    case QEvent::KeyPress:
-      return static_cast<const QKeyEvent&>(event).key() != Qt::Key_Escape;
+    case QEvent::Shortcut: return true;
+    case QEvent::KeyPress: return static_cast<const QKeyEvent&>(event).key() != Qt::Key_Escape;
     default: return false;
   }
 }
@@ -134,7 +132,8 @@ void MainDialog::CreateControls() {
   for (const dialog::ControlTemplate& control : dialog::DialogControls()) {
     QWidget* widget = CreateControl(control);
     PlaceControl(widget, control);
-    if (control.kind == dialog::ControlKind::LogLine || control.kind == dialog::ControlKind::Frame ||
+    if (control.kind == dialog::ControlKind::LogLine ||
+        control.kind == dialog::ControlKind::Frame ||
         control.kind == dialog::ControlKind::ScrollBar) {
       widget->setProperty(kScrollsLog, true);
       widget->installEventFilter(this);
@@ -270,7 +269,9 @@ void MainDialog::WatchFolder(Side side) {
   std::string& watched = watchedFolders_[side];
   if (watched == folder) return;
   const std::string& other = watchedFolders_[side == DocumentSide ? TextSide : DocumentSide];
-  if (!watched.empty() && watched != other) folderWatcher_->removePath(QString::fromStdString(watched));
+  if (!watched.empty() && watched != other) {
+    folderWatcher_->removePath(QString::fromStdString(watched));
+  }
   watched = folder;
   folderWatcher_->addPath(QString::fromStdString(folder));
 }

@@ -171,8 +171,8 @@ bool TypeInDocumentList(HWND list, unsigned character) {
   if (character < ' ' || character > 0xFF) return false;
   const char prefix[2] = {static_cast<char>(character), '\0'};
   const LRESULT caret = SendMessageA(list, LB_GETCARETINDEX, 0, 0);
-  const LRESULT found =
-      SendMessageA(list, LB_FINDSTRING, static_cast<WPARAM>(caret), reinterpret_cast<LPARAM>(prefix));
+  const LRESULT found = SendMessageA(list, LB_FINDSTRING, static_cast<WPARAM>(caret),
+                                     reinterpret_cast<LPARAM>(prefix));
   if (found == LB_ERR) return true;
   SendMessageA(list, LB_SETSEL, FALSE, -1);
   SendMessageA(list, LB_SETSEL, TRUE, found);

@@ -186,9 +186,9 @@ TEST_F(CommandLineMode, OffersToCreateAMissingTarget) {
   prompter_.answers = {platform::Answer::Yes};
   EXPECT_EQ(Run("docs\\A.QRV /new"), kExitSuccess);
   ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].text,
-            platform::DisplayPath(platform::SystemPath(dir_.path()) + "\\new") +
-                " Directory not exist!\r\nCreate it?");
+  EXPECT_EQ(
+      prompter_.shown[0].text,
+      CreateDirectoryQuestion(platform::DisplayPath(platform::SystemPath(dir_.path()) + "\\new")));
   EXPECT_EQ(prompter_.shown[0].buttons, platform::Buttons::YesNo);
   EXPECT_EQ(prompter_.shown[0].icon, platform::Icon::Question);
   EXPECT_EQ(build::ReadFileBytes(dir_ / "new/A.TXT"), "alpha");
@@ -204,14 +204,14 @@ TEST_F(CommandLineMode, RefusedOrFailedCreationConvertsNothing) {
   EXPECT_EQ(Run("docs\\A.QRV /missing\\deeper"), kExitUsage);
   ASSERT_EQ(prompter_.shown.size(), 2u);
   EXPECT_EQ(prompter_.shown[1].text,
-            "Create Directory " + platform::DisplayPath("missing\\deeper") + " Failed!");
+            DirectoryNotCreatedMessage(platform::DisplayPath("missing\\deeper")));
   EXPECT_EQ(prompter_.shown[1].icon, platform::Icon::Stop);
 }
 
 TEST_F(CommandLineMode, MalformedLineShowsTheUsageMessage) {
   EXPECT_EQ(Run("A.QRV B.QRV /OUT"), kExitUsage);
   ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].text, "Arguments ERROR!\r\nExQRV QRVFileName [/TXTDirectory]");
+  EXPECT_EQ(prompter_.shown[0].text, ArgumentsErrorMessage());
   EXPECT_EQ(prompter_.shown[0].buttons, platform::Buttons::Ok);
   EXPECT_EQ(prompter_.shown[0].icon, platform::Icon::Stop);
 }

@@ -58,7 +58,8 @@ TEST_F(WatchedConversionTest, APageOfUnknownCommandsShowsOneBoxWithTheirCount) {
   build::WriteFileBytes(scratch_ / "ODD.QRV", DamagedDocument(1));
 
   const ConversionResult bad = Convert("BAD.QRV", everyPage_);
-  EXPECT_EQ(Boxes(), std::vector<std::string>{"unexpect command!\n1486 unknown commands on page 2"});
+  EXPECT_EQ(Boxes(),
+            std::vector<std::string>{"unexpect command!\n1486 unknown commands on page 2"});
   EXPECT_EQ(prompter_.shown[0].buttons, platform::Buttons::Ok);
   EXPECT_EQ(prompter_.shown[0].icon, platform::Icon::Exclamation);
   EXPECT_EQ(bad.outcome, Outcome::LostText);
@@ -76,17 +77,17 @@ TEST_F(WatchedConversionTest, APageOfUnknownCommandsShowsOneBoxWithTheirCount) {
 TEST_F(WatchedConversionTest, LossesBeyondTwoAreCounted) {
   build::PageStream odd;
   odd.Code("DT").End();
-  build::WriteFileBytes(scratch_ / "ODD.QRV",
-                        build::BuildDocument({.pages = {odd.bytes(), odd.bytes(), odd.bytes(),
-                                                        odd.bytes()}}));
+  build::WriteFileBytes(
+      scratch_ / "ODD.QRV",
+      build::BuildDocument({.pages = {odd.bytes(), odd.bytes(), odd.bytes(), odd.bytes()}}));
   const ConversionResult result = Convert("ODD.QRV", everyPage_);
   EXPECT_EQ(prompter_.shown.size(), 4u);
-  EXPECT_EQ(result.detail,
-            "page 1: 1 unknown command; page 2: 1 unknown command; and 2 more");
+  EXPECT_EQ(result.detail, "page 1: 1 unknown command; page 2: 1 unknown command; and 2 more");
 }
 
 TEST_F(WatchedConversionTest, WholeTextIsPlainSuccess) {
-  build::WriteFileBytes(scratch_ / "GOOD.QRV", build::BuildDocument({.pages = {build::TextPage({"A"})}}));
+  build::WriteFileBytes(scratch_ / "GOOD.QRV",
+                        build::BuildDocument({.pages = {build::TextPage({"A"})}}));
   const ConversionResult result = Convert("GOOD.QRV", everyPage_);
   EXPECT_EQ(result.outcome, Outcome::Converted);
   EXPECT_EQ(result.detail, "");
@@ -113,7 +114,8 @@ TEST_F(WatchedConversionTest, StopAfterAPageLeavesNoTextAndSaysWhere) {
 
 TEST_F(WatchedConversionTest, FailureCarriesTheReason) {
   build::WriteFileBytes(scratch_ / "NOT.QRV", "not a document");
-  build::WriteFileBytes(scratch_ / "GOOD.QRV", build::BuildDocument({.pages = {build::TextPage({"A"})}}));
+  build::WriteFileBytes(scratch_ / "GOOD.QRV",
+                        build::BuildDocument({.pages = {build::TextPage({"A"})}}));
   struct Case {
     const char* document;
     std::string target;

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/messages.h"
 #include "builder/document_builder.h"
 #include "codec/compressed_block.h"
 #include "platform/platform.h"
@@ -104,9 +105,9 @@ TEST_F(Tools, ExqrvOnTheCommandLine) {
        {{"mixed/A.TXT", "alpha"}, {"mixed/b.TXT", "beta"}}, {}},
       {"two separators", "", "A.QRV B.QRV /OUT", 2, usage, {}, {"OUT"}},
       {"second token without slash", "", "BOOK.QRV OUT", 2, usage, {}, {"OUT"}},
-      {"nothing matches", "", "'none*.QRV'", 1, "exqrv: none*.QRV: nothing matches\n", {}, {}},
+      {"nothing matches", "", "'none*.QRV'", 1, std::string("exqrv: none*.QRV: ") + kNothingMatches + "\n", {}, {}},
       {"one document fails, the next is converted", "", "'mixed/*.QRV' /mixed", 1,
-       "exqrv: BAD.QRV: not a Quillor document\n", {{"mixed/GOOD.TXT", "good"}}, {"mixed/BAD.TXT"}},
+       std::string("exqrv: BAD.QRV: ") + kNotADocument + "\n", {{"mixed/GOOD.TXT", "good"}}, {"mixed/BAD.TXT"}},
       {"unknown pairs, said once for the page", "", "odd/ODD.QRV", 0,
        "exqrv: ODD.QRV: page 1: unexpect command! (3 times)\n", {{"ODD.TXT", "AB"}}, {}},
       {"unusable TMPDIR", "TMPDIR=@/none", "sub/A.QRV", 1,

@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/messages.h"
 #include "builder/document_builder.h"
 #include "support/program_cases.h"
 #include "support/scratch_dir.h"
@@ -101,7 +102,7 @@ TEST_F(Win32Programs, ExqrvOnTheCommandLine) {
   Write("mixed\\GOOD.QRV", build::BuildDocument({.pages = {TextPage({"good"})}}));
   Write("mixed\\BAD.QRV", "not a document");
   Write("odd\\ODD.QRV", build::UnknownCommandDocument());
-  const std::string usage = "Arguments ERROR!\r\nExQRV QRVFileName [/TXTDirectory]\n";
+  const std::string usage = ArgumentsErrorMessage() + "\n";
   const std::string folder = dir_.path();
 
   const ExqrvCase cases[] = {
@@ -109,7 +110,7 @@ TEST_F(Win32Programs, ExqrvOnTheCommandLine) {
       {"blanks after the name are not part of the line", " \t BOOK.QRV", 0, "",
        {{"BOOK.TXT", "one [n]two"}}, {}},
       {"missing target, no console", " sub\\*.QRV /out", 2,
-       "@\\out Directory not exist!\r\nCreate it?\nNo terminal to answer on: taking No.\n", {},
+       CreateDirectoryQuestion("@\\out") + "\nNo terminal to answer on: taking No.\n", {},
        {"out", "sub\\A.TXT"}},
       {"every match, any case, compressed and with notes", " sub\\*.QRV /sub", 0, "",
        {{"sub\\A.TXT", "alpha"}, {"sub\\b.TXT", "beta<>"}}, {}},
@@ -118,9 +119,9 @@ TEST_F(Win32Programs, ExqrvOnTheCommandLine) {
       {"two separators", " A.QRV B.QRV /OUT", 2, usage, {}, {"OUT"}},
       {"quotes are part of the line", " \"BOOK.QRV\"", 1, "exqrv: \"BOOK.QRV\": nothing matches\n", {}, {}},
       {"second token without slash", " BOOK.QRV OUT", 2, usage, {}, {"OUT"}},
-      {"nothing matches", " none*.QRV", 1, "exqrv: none*.QRV: nothing matches\n", {}, {}},
+      {"nothing matches", " none*.QRV", 1, std::string("exqrv: none*.QRV: ") + kNothingMatches + "\n", {}, {}},
       {"one document fails, the next is converted", " mixed\\*.QRV /mixed", 1,
-       "exqrv: BAD.QRV: not a Quillor document\n",
+       std::string("exqrv: BAD.QRV: ") + kNotADocument + "\n",
        {{"mixed\\GOOD.TXT", "good"}}, {"mixed\\BAD.TXT"}},
       {"unknown pairs, said once for the page", " odd\\ODD.QRV", 0,
        "exqrv: ODD.QRV: page 1: unexpect command! (3 times)\n",

@@ -33,6 +33,7 @@
 #include <gtest/gtest.h>
 
 #include "builder/document_builder.h"
+#include "dialog/batch_conversion.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "support/dialog_folders.h"
@@ -50,6 +51,7 @@
 namespace exqrv::ui {
 namespace {
 
+using dialog::FailedLine;
 using dialog::FindControlTemplate;
 using dialog::kConvertButtonId;
 using dialog::kDocumentFileListId;
@@ -60,6 +62,8 @@ using dialog::kFirstLogLineId;
 using dialog::kLogScrollBarId;
 using dialog::kNameOffset;
 using dialog::kNoId;
+using dialog::OverwriteQuestion;
+using dialog::SucceededLine;
 using dialog::kPictureSize;
 using dialog::kTextFileListId;
 using dialog::kTextSelectorId;
@@ -329,9 +333,9 @@ TEST_F(MainDialogTest, ConvertRunsOverTheSelectionAndLogsEachDocument) {
   build::WriteFileBytes(scratch_ / "texts/LATE.TXT", "late");
   Select({"SUB", "B.QRV", "a.QRV"});
   Click(kConvertButtonId);
-  EXPECT_EQ(LogLine(0).toStdString(), "Convert C.QRV to C.TXT succeeded");
-  EXPECT_EQ(LogLine(1).toStdString(), "Convert B.QRV to B.TXT succeeded");
-  EXPECT_EQ(LogLine(2).toStdString(), "Convert a.QRV to a.TXT failed: not a Quillor document");
+  EXPECT_EQ(LogLine(0).toStdString(), SucceededLine("C.QRV", "C.TXT"));
+  EXPECT_EQ(LogLine(1).toStdString(), SucceededLine("B.QRV", "B.TXT"));
+  EXPECT_EQ(LogLine(2).toStdString(), dialog::WithReason(FailedLine("a.QRV", "a.TXT"), kNotADocument));
   EXPECT_TRUE(LogLine(3).isEmpty());
   EXPECT_EQ(dialog_->Controller().Log().LogLines().size(), 3u);
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/C.TXT"), "gamma");
@@ -351,7 +355,7 @@ TEST_F(MainDialogTest, OverwriteQuestionCancelSkipsAndOkConverts) {
   Select({"Report.QRV"});
   Click(kConvertButtonId);
   EXPECT_TRUE(prompter_.shown.empty());
-  EXPECT_EQ(LogLine(0).toStdString(), "Convert Report.QRV to Report.TXT succeeded");
+  EXPECT_EQ(LogLine(0).toStdString(), SucceededLine("Report.QRV", "Report.TXT"));
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/Report.TXT"), "report");
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/REPORT.TXT"), "old");
   const std::vector<std::string> both{"arch", "REPORT.TXT", "Report.TXT"};
@@ -362,14 +366,14 @@ TEST_F(MainDialogTest, OverwriteQuestionCancelSkipsAndOkConverts) {
   prompter_.answers = {platform::Answer::Cancel};
   Click(kConvertButtonId);
   ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].text, "Report.TXT already exist! Overwrite it?");
+  EXPECT_EQ(prompter_.shown[0].text, OverwriteQuestion("Report.TXT"));
   EXPECT_TRUE(LogLine(1).isEmpty());
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/Report.TXT"), "kept");
 
   prompter_.answers = {platform::Answer::Ok};
   Click(kConvertButtonId);
   EXPECT_EQ(prompter_.shown.size(), 2u);
-  EXPECT_EQ(LogLine(1).toStdString(), "Convert Report.QRV to Report.TXT succeeded");
+  EXPECT_EQ(LogLine(1).toStdString(), SucceededLine("Report.QRV", "Report.TXT"));
   EXPECT_TRUE(LogLine(2).isEmpty());
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/Report.TXT"), "report");
   EXPECT_EQ(Texts(TextFiles()), both);
@@ -378,13 +382,13 @@ TEST_F(MainDialogTest, OverwriteQuestionCancelSkipsAndOkConverts) {
 TEST_F(MainDialogTest, DoubleClickOpensFoldersAndConvertsDocuments) {
   dialog_->show();
   DoubleClick(Documents(), "B.QRV");
-  EXPECT_EQ(LogLine(0).toStdString(), "Convert B.QRV to B.TXT succeeded");
+  EXPECT_EQ(LogLine(0).toStdString(), SucceededLine("B.QRV", "B.TXT"));
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/B.TXT"), "beta");
 
   prompter_.answers = {platform::Answer::Cancel};
   DoubleClick(Documents(), "B.QRV");  // asks first, like Convert
   ASSERT_EQ(prompter_.shown.size(), 1u);
-  EXPECT_EQ(prompter_.shown[0].text, "B.TXT already exist! Overwrite it?");
+  EXPECT_EQ(prompter_.shown[0].text, OverwriteQuestion("B.TXT"));
   EXPECT_TRUE(LogLine(1).isEmpty());
 
   const std::string texts = app_.TargetDirectory;
@@ -532,9 +536,9 @@ TEST_F(MainDialogTest, NamesAreUsedAsStoredWhateverTheyShow) {
 
   Select({folder, slashed, cafe});
   Click(kConvertButtonId);
-  const std::deque<std::string> lines{"Convert IN.QRV to IN.TXT succeeded",
-                                      "Convert a\\b.QRV to a\\b.TXT failed",
-                                      "Convert caf\xe9.QRV to caf\xe9.TXT succeeded"};
+  const std::deque<std::string> lines{SucceededLine("IN.QRV", "IN.TXT"),
+                                      FailedLine("a\\b.QRV", "a\\b.TXT"),
+                                      SucceededLine("caf\xe9.QRV", "caf\xe9.TXT")};
   EXPECT_EQ(dialog_->Controller().Log().LogLines(), lines);
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/IN.TXT"), "inside");
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/caf\xe9.TXT"), "coffee");
@@ -1088,7 +1092,7 @@ TEST(QtPrompterTest, AsksWithTheApplicationsCaptionAndIcon) {
     buttons = box->standardButtons();
     box->button(QMessageBox::Cancel)->click();
   });
-  EXPECT_EQ(prompter.Show("B.TXT already exist! Overwrite it?", platform::Buttons::OkCancel,
+  EXPECT_EQ(prompter.Show(OverwriteQuestion("B.TXT"), platform::Buttons::OkCancel,
                           platform::Icon::Question),
             platform::Answer::Cancel);
   EXPECT_EQ(caption.toStdString(), "Quillor Extract Text");
