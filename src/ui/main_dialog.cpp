@@ -326,7 +326,13 @@ bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
     ScrollLog(static_cast<const QWheelEvent&>(*event));
     return true;
   }
-  if (controller_.BatchRunning() && IsHeldInput(*event)) return true;
+  // Only the dialog's own input waits: a question asked during the batch
+  // is a window of its own and is answered as usual.
+  const auto* widget = qobject_cast<const QWidget*>(watched);
+  if (controller_.BatchRunning() && widget != nullptr && widget->window() == this &&
+      IsHeldInput(*event)) {
+    return true;
+  }
   return QDialog::eventFilter(watched, event);
 }
 
