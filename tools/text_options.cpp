@@ -1,7 +1,6 @@
-// The text options: one page at a time goes into a spool file in the private
-// temporary folder, and from there through the filters into the output, so
-// that a page break falls exactly between two pages and no document is held
-// in memory whole.
+// The text options: the text goes through the filters on its way to the
+// output, a page at a time at most, so that a page break falls exactly
+// between two pages and no document is held in memory whole.
 #include "tools/text_options.h"
 
 #include <algorithm>
@@ -14,34 +13,15 @@ namespace exqrv::tools {
 namespace {
 
 constexpr char kFormFeed = '\f';
-constexpr char kSpoolPrefix[] = "PGT";
 constexpr uint32_t kChunk = 64 * 1024;
 constexpr size_t kMaxDigits = 18;  // fits 64 bits
 // A summary names this many damaged pages; a document damaged throughout
 // would otherwise give a line of megabytes.
 constexpr size_t kDamagedPagesNamed = 5;
 
-bool WriteAll(platform::File& output, const std::string& bytes) {
+bool WriteAll(platform::ByteSink& output, const std::string& bytes) {
   return output.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
-
-// A temporary file that is deleted with its owner.
-class Spool {
- public:
-  Spool() : name_(platform::ReserveTemporaryName(kSpoolPrefix)) {
-    if (!name_.empty()) file_.Open(name_, platform::OpenMode::ReadWrite);
-  }
-  ~Spool() {
-    file_.Close();
-    if (!name_.empty()) platform::CurrentPlatform().DeleteFile(name_);
-  }
-  bool IsOpen() const { return file_.IsOpen(); }
-  platform::File& file() { return file_; }
-
- private:
-  std::string name_;
-  platform::File file_;
-};
 
 // CR LF to LF and the code page to UTF-8, in that order: CR and LF are the
 // same bytes in every Windows code page, and never part of another character.
@@ -49,7 +29,7 @@ class TextFilter {
  public:
   explicit TextFilter(const TextOptions& options) : options_(options), recoder_(options.encoding) {}
 
-  bool Put(std::string_view bytes, platform::File& output) {
+  bool Put(std::string_view bytes, platform::ByteSink& output) {
     std::string joined;
     if (options_.lf) {
       JoinLineEnds(bytes, joined);
@@ -62,7 +42,7 @@ class TextFilter {
   }
 
   // What waits for the next bytes goes out as it is.
-  bool Flush(platform::File& output) {
+  bool Flush(platform::ByteSink& output) {
     std::string rest;
     if (heldReturn_) rest += '\r';
     heldReturn_ = false;
@@ -75,7 +55,7 @@ class TextFilter {
     return WriteAll(output, rest);
   }
 
-  bool EndPage(platform::File& output) {
+  bool EndPage(platform::ByteSink& output) {
     if (!options_.pageBreak) return true;
     return Flush(output) && output.Write(&kFormFeed, 1);
   }
@@ -103,21 +83,43 @@ class TextFilter {
   bool heldReturn_ = false;
 };
 
-// Moves the spool's first length bytes through the filter, then rewinds it
-// for the next page.
-bool Drain(platform::File& spool, int64_t length, TextFilter& filter, platform::File& output) {
-  std::string piece(kChunk, '\0');
-  spool.Seek(0, platform::SeekOrigin::Begin);
-  for (int64_t done = 0; done < length;) {
-    const uint32_t want = static_cast<uint32_t>(std::min<int64_t>(kChunk, length - done));
-    const uint32_t got = spool.Read(piece.data(), want);
-    if (got == 0) return false;
-    if (!filter.Put(std::string_view(piece.data(), got), output)) return false;
-    done += got;
+// The filters as a sink in front of the output. What the page interpreter
+// writes item by item is gathered into pieces of up to kChunk bytes, so that
+// the filters work on pieces, not on words; the filters themselves carry a
+// CR or a character cut between two pieces over to the next.
+class FilteredOutput final : public platform::ByteSink {
+ public:
+  FilteredOutput(const TextOptions& options, platform::ByteSink& output)
+      : filter_(options), output_(output) {}
+
+  bool Write(const void* data, uint32_t count) override {
+    if (WriteFailed()) return false;
+    pending_.append(static_cast<const char*>(data), count);
+    return pending_.size() < kChunk || Pass();
   }
-  spool.Seek(0, platform::SeekOrigin::Begin);
-  return true;
-}
+  // Passes what is gathered through the filters; what waits in them for
+  // the next bytes stays there.
+  bool Flush() override { return Pass() && output_.Flush(); }
+  bool WriteFailed() const override { return !passed_ || output_.WriteFailed(); }
+  const std::string& ErrorText() const override { return output_.ErrorText(); }
+
+  // After each page: its bytes go out, then the page break if asked for.
+  bool EndPage() { return Pass() && filter_.EndPage(output_); }
+  // After the last page: whatever the filters still hold.
+  bool Finish() { return Pass() && filter_.Flush(output_) && output_.Flush(); }
+
+ private:
+  bool Pass() {
+    if (passed_ && !pending_.empty()) passed_ = filter_.Put(pending_, output_);
+    pending_.clear();
+    return passed_;
+  }
+
+  TextFilter filter_;
+  platform::ByteSink& output_;
+  std::string pending_;
+  bool passed_ = true;
+};
 
 // Digits, then K, M or G for binary multiples; at least one byte.
 bool ParseByteCount(const std::string& text, uint64_t& bytes) {
@@ -190,7 +192,7 @@ OptionTaken TakeTextOption(const Args& args, size_t& at, TextOptions& options,
   return OptionTaken::Yes;
 }
 
-bool WriteDocumentText(TextExtraction& job, platform::File& output, const TextOptions& options,
+bool WriteDocumentText(TextExtraction& job, platform::ByteSink& output, const TextOptions& options,
                        PageRange range, bool withNotes, std::string& error,
                        const TextExtraction::PageDone& pageDone) {
   if (options.Plain()) {
@@ -198,23 +200,12 @@ bool WriteDocumentText(TextExtraction& job, platform::File& output, const TextOp
     error = output.ErrorText();
     return false;
   }
-  Spool spool;
-  if (!spool.IsOpen()) {
-    error = "no temporary file could be made for the text options";
-    return false;
-  }
-  TextFilter filter(options);
-  bool moved = true;
+  FilteredOutput filtered(options, output);
   const auto eachPage = [&](uint32_t page) {
-    const int64_t length = spool.file().Position();
-    moved = Drain(spool.file(), length, filter, output) && filter.EndPage(output);
-    return moved && (!pageDone || pageDone(page));
+    return filtered.EndPage() && (!pageDone || pageDone(page));
   };
-  const bool spooled = job.WriteText(spool.file(), range, withNotes, eachPage);
-  if (spooled && filter.Flush(output) && output.Flush()) return true;
-  if (spool.file().WriteFailed()) error = "the spool file: " + spool.file().ErrorText();
-  else if (!moved) error = output.ErrorText().empty() ? "the spool file cannot be read" : output.ErrorText();
-  else error = output.ErrorText();
+  if (job.WriteText(filtered, range, withNotes, eachPage) && filtered.Finish()) return true;
+  error = output.ErrorText();
   return false;
 }
 

@@ -54,7 +54,7 @@ std::string DamageSummary(const TextExtraction& job);
 // Writes the pages in range of an open document to output through options;
 // pageDone as for TextExtraction::WriteText. False when the text could not
 // be written whole (error says why).
-bool WriteDocumentText(TextExtraction& job, platform::File& output, const TextOptions& options,
+bool WriteDocumentText(TextExtraction& job, platform::ByteSink& output, const TextOptions& options,
                        PageRange range, bool withNotes, std::string& error,
                        const TextExtraction::PageDone& pageDone = {});
 

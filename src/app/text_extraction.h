@@ -1,6 +1,8 @@
 // The conversion job's working state: an open document with its notes
-// loaded, ready to write its text to an open file. exqrv writes whole
-// documents into text files; qrvtool text writes page ranges to its output.
+// loaded, ready to write its text to a sink. exqrv writes whole documents
+// into text files; qrvtool text writes page ranges to its output; a library
+// user may take the text into memory. Only the document's working copy and
+// the notes' work file are temporary files.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +12,8 @@
 #include <vector>
 
 #include "document/document.h"
-#include "platform/file.h"
+#include "pagetext/page_interpreter.h"
+#include "platform/byte_stream.h"
 #include "platform/platform.h"
 
 namespace exqrv {
@@ -56,8 +59,12 @@ class TextExtraction {
   // followed by its notes when withNotes. False when a write failed, to the
   // output or to the working copy, extractionFault() says why, or pageDone
   // stopped it.
-  bool WriteText(platform::File& output, PageRange range = {}, bool withNotes = true,
+  bool WriteText(platform::ByteSink& output, PageRange range = {}, bool withNotes = true,
                  const PageDone& pageDone = {});
+  // Writes the texts of one page's notes (page counted from 1), as
+  // WriteText writes them after the page's text; nothing for a page the
+  // document does not have. False when a write failed.
+  bool WritePageNotes(platform::ByteSink& output, uint16_t page);
 
   // How the temporary files let this job down, if they did. NotMade after a
   // successful Open means the document's notes are missing.
@@ -74,7 +81,7 @@ class TextExtraction {
 
  private:
   bool OpenDocument(const std::string& documentPath);
-  bool WritePages(platform::File& output, PageRange range, bool withNotes,
+  bool WritePages(platform::ByteSink& output, PageRange range, bool withNotes,
                   const PageDone& pageDone);
   bool HasAnnotationStore() const;
   // True (and the fault noted) when the document went past its limit.
@@ -82,6 +89,7 @@ class TextExtraction {
 
   std::unique_ptr<Document> document_;
   std::unique_ptr<AnnotationSet> notes_;
+  std::unique_ptr<PageInterpreter> interpreter_;
   platform::TemporaryFault fault_ = platform::TemporaryFault::None;
   ExtractionFault extractionFault_ = ExtractionFault::None;
 };

@@ -115,29 +115,14 @@ std::string TextPage(const std::vector<std::string>& runs) {
   return stream.End().bytes();
 }
 
+// In memory from end to end: a document of tens of thousands of pages
+// makes as many blocks.
 std::string CompressBlock(std::string_view data) {
-  platform::Platform& system = platform::CurrentPlatform();
-  const std::string directory = system.TempDirectory();
-  const std::string inName = system.UniqueTempName(directory, "bin", 0);
-  const std::string outName = system.UniqueTempName(directory, "bot", 0);
-  std::string block;
-  {
-    platform::File in, out;
-    if (in.Open(inName, platform::OpenMode::ReadWrite) &&
-        out.Open(outName, platform::OpenMode::ReadWrite) &&
-        in.Write(data.data(), static_cast<uint32_t>(data.size())) && in.Flush()) {
-      codec::CompressedBlock compressor;
-      compressor.Run(in, 0, static_cast<int32_t>(data.size()), out, 0, codec::BlockMode::Compress,
-                     nullptr);
-      const int64_t size = out.Position();
-      block.resize(static_cast<size_t>(size));
-      out.Seek(0, platform::SeekOrigin::Begin);
-      block.resize(out.Read(block.data(), static_cast<uint32_t>(size)));
-    }
-  }
-  system.DeleteFile(inName);
-  system.DeleteFile(outName);
-  return block;
+  platform::MemorySource in(data);
+  platform::MemorySink out;
+  codec::CompressedBlock compressor;
+  compressor.Compress(in, static_cast<uint32_t>(data.size()), out);
+  return out.Take();
 }
 
 namespace {

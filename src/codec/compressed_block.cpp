@@ -73,8 +73,8 @@ bool BlockHeader::HasMagic() const {
 }
 
 struct CompressedBlock::State {
-  platform::File* source = nullptr;
-  platform::File* destination = nullptr;
+  platform::ByteSource* source = nullptr;
+  platform::ByteSink* destination = nullptr;
   BlockMode mode = BlockMode::Compress;
   uint32_t runningCrc = kCrcStart;
   uint32_t inputLimit = 0;
@@ -92,9 +92,13 @@ struct CompressedBlock::State {
   uint32_t dictionarySize = 0;
   BlockHeader header;
 
-  void Begin(platform::File& from, platform::File& to, uint32_t toOffset, BlockMode newMode);
+  void Begin(platform::ByteSource& from, platform::ByteSink& to, uint32_t toOffset,
+             BlockMode newMode);
+  void End();
   BlockResult Expand();
-  BlockResult Compress(int32_t length);
+  bool CompressStream(int32_t length);
+  BlockResult CompressInto(platform::File& to, int32_t length);
+  BlockResult FinishCompress();
   bool WriteHeader();
   void ReportWriteFailure();
   // No further input once a write failed: the codec winds down.
@@ -124,14 +128,43 @@ BlockResult CompressedBlock::Run(platform::File& source, uint32_t sourceOffset, 
   destination.Seek(destinationOffset, platform::SeekOrigin::Begin);
   BlockResult result = BlockResult::DataError;  // a mode that is neither
   if (mode == BlockMode::Expand) result = state.Expand();
-  else if (mode == BlockMode::Compress) result = state.Compress(length);
-  state.source = nullptr;
-  state.destination = nullptr;
+  else if (mode == BlockMode::Compress) result = state.CompressInto(destination, length);
+  state.End();
   return result;
 }
 
-void CompressedBlock::State::Begin(platform::File& from, platform::File& to, uint32_t toOffset,
-                                   BlockMode newMode) {
+BlockResult CompressedBlock::Expand(platform::ByteSource& source, platform::ByteSink& destination,
+                                    ProgressCallback progress) {
+  g_progress = progress;
+  State& state = *state_;
+  state.Begin(source, destination, 0, BlockMode::Expand);
+  const BlockResult result = state.Expand();
+  state.End();
+  return result;
+}
+
+BlockResult CompressedBlock::Compress(platform::ByteSource& source, uint32_t length,
+                                      platform::MemorySink& destination, ProgressCallback progress) {
+  g_progress = progress;
+  State& state = *state_;
+  state.Begin(source, destination, 0, BlockMode::Compress);
+  const size_t start = destination.bytes().size();
+  BlockResult result = BlockResult::OutOfMemory;
+  if (state.CompressStream(static_cast<int32_t>(length))) {
+    // Memory is patched where it lies: no seeking back as in a file.
+    std::string& bytes = destination.bytes();
+    if (!destination.WriteFailed() && bytes.size() >= start + kBlockHeaderSize) {
+      state.header.compressedLength = static_cast<uint32_t>(bytes.size() - start - kBlockHeaderSize);
+      state.header.Serialize(reinterpret_cast<uint8_t*>(bytes.data() + start));
+    }
+    result = state.FinishCompress();
+  }
+  state.End();
+  return result;
+}
+
+void CompressedBlock::State::Begin(platform::ByteSource& from, platform::ByteSink& to,
+                                   uint32_t toOffset, BlockMode newMode) {
   mode = newMode;
   runningCrc = kCrcStart;
   bytesRead = 0;
@@ -141,6 +174,11 @@ void CompressedBlock::State::Begin(platform::File& from, platform::File& to, uin
   source = &from;
   destination = &to;
   destinationOffset = toOffset;
+}
+
+void CompressedBlock::State::End() {
+  source = nullptr;
+  destination = nullptr;
 }
 
 BlockResult CompressedBlock::State::Expand() {
@@ -166,9 +204,12 @@ BlockResult CompressedBlock::State::Expand() {
   return result;
 }
 
-BlockResult CompressedBlock::State::Compress(int32_t length) {
+// The placeholder header and the stream; afterwards the header holds the
+// CRC-32, and only the compressed length is left to fill in. False when no
+// work memory could be had.
+bool CompressedBlock::State::CompressStream(int32_t length) {
   implodeWork.reset(new (std::nothrow) ImplodeWork);
-  if (!implodeWork) return BlockResult::OutOfMemory;
+  if (!implodeWork) return false;
   const auto rawLength = static_cast<uint32_t>(length);
   header = BlockHeader::For(rawLength, 0, kCrcStart);
   inputLimit = rawLength;
@@ -178,14 +219,24 @@ BlockResult CompressedBlock::State::Compress(int32_t length) {
   literalCoding = Binary;
   dictionarySize = length <= kSmallBlockLimit ? kSmallDictionary : kLargeDictionary;
   codec::Implode(ReadPiece, WritePiece, *implodeWork, this, literalCoding, dictionarySize);
-
-  const int64_t end = destination->Position();
   runningCrc = ~runningCrc;
-  header.compressedLength = static_cast<uint32_t>(end - destinationOffset - kBlockHeaderSize);
   header.crc = runningCrc;
-  destination->Seek(destinationOffset, platform::SeekOrigin::Begin);
+  return true;
+}
+
+// A file's header is completed by going back to it, then the file stands
+// just past the block again.
+BlockResult CompressedBlock::State::CompressInto(platform::File& to, int32_t length) {
+  if (!CompressStream(length)) return BlockResult::OutOfMemory;
+  const int64_t end = to.Position();
+  header.compressedLength = static_cast<uint32_t>(end - destinationOffset - kBlockHeaderSize);
+  to.Seek(destinationOffset, platform::SeekOrigin::Begin);
   WriteHeader();
-  destination->Seek(end, platform::SeekOrigin::Begin);
+  to.Seek(end, platform::SeekOrigin::Begin);
+  return FinishCompress();
+}
+
+BlockResult CompressedBlock::State::FinishCompress() {
   if (!writeFailed && !destination->Flush()) ReportWriteFailure();
   implodeWork.reset();
   return writeFailed ? BlockResult::DataError : BlockResult::Ok;

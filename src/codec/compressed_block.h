@@ -1,5 +1,6 @@
 // A compressed block: a 24-byte header followed by an implode stream.
-// CompressedBlock moves one block between two open files.
+// CompressedBlock moves one block between two open files, or between a
+// source and a sink of bytes (memory, nothing at all).
 #pragma once
 
 #include <array>
@@ -8,6 +9,7 @@
 
 #include "codec/codec.h"
 #include "codec/expansion_budget.h"
+#include "platform/byte_stream.h"
 #include "platform/file.h"
 
 namespace exqrv::codec {
@@ -54,6 +56,17 @@ class CompressedBlock {
   BlockResult Run(platform::File& source, uint32_t sourceOffset, int32_t length,
                   platform::File& destination, uint32_t destinationOffset, BlockMode mode,
                   ProgressCallback progress);
+
+  // Expand without positions: the block's header is the next thing source
+  // delivers, and the expanded bytes go to destination as they come. The
+  // same results, limits and write-failure message as Run.
+  BlockResult Expand(platform::ByteSource& source, platform::ByteSink& destination,
+                     ProgressCallback progress = nullptr);
+  // Compress into memory: length bytes of source become a block appended to
+  // destination, its header completed in place. Ok, DataError when the
+  // destination failed, or OutOfMemory.
+  BlockResult Compress(platform::ByteSource& source, uint32_t length,
+                       platform::MemorySink& destination, ProgressCallback progress = nullptr);
 
   // The complemented CRC-32 of the data of the last operation.
   uint32_t crc() const;

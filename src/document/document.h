@@ -1,6 +1,6 @@
 // One open Quillor document: the container (header, chunk directory, working
-// copy), the page and name tables, page loading, and the page text writer
-// (defined in the pagetext library).
+// copy), the page and name tables, and page loading. Reading a page's text is
+// the page interpreter's (pagetext).
 #pragma once
 
 #include <array>
@@ -44,9 +44,6 @@ struct DamagedPage {
   codec::BlockResult result = codec::BlockResult::Ok;
 };
 
-// What the page interpreter shows for each command it does not know.
-inline constexpr char kUnexpectedCommandMessage[] = "unexpect command!\n";
-
 class Document {
  public:
   Document();
@@ -65,14 +62,6 @@ class Document {
   bool ReadPageTable();
   bool ReadNameTable();
   PageLoadResult LoadPage(uint16_t page);
-
-  // Pagetext: writes the page's text at output's position. 1 when the page's
-  // stream was run to its end, 0 when the page was refused.
-  int32_t WritePageText(platform::File& output, uint16_t page);
-  int32_t ExecuteCommand(platform::File& output, uint16_t code);
-
-  // True when the last page written ran out of data before its CT.
-  bool PageWasCutShort() const { return pageEnded_; }
 
   // Why the working copy failed the document, if it did. Once a write to it
   // failed, no page can be trusted to load.
@@ -115,13 +104,6 @@ class Document {
   void RecordDamage(uint16_t page, PageDamage damage, codec::BlockResult result);
   bool OpenSeparateHandle(platform::File& handle) const;
 
-  // Pagetext internals.
-  bool RunText(platform::File& output);
-  bool Skip(uint32_t count);
-  bool ReadField(void* buffer, uint32_t count);
-  bool SkipCounted();
-  bool SkipInlineImage();
-
   platform::File file_;
   // Reused from page to page, with their buffers: each page still opens and
   // closes its own handle on the document.
@@ -140,10 +122,6 @@ class Document {
   std::vector<PageEntry> pageTable_;
   std::vector<PageEntry> storedPageTable_;
   std::vector<uint8_t> nameRecords_;
-
-  // Set by the page interpreter when the stream ran out of data.
-  bool pageEnded_ = false;
-  std::vector<uint8_t> characters_;  // the item being written
 };
 
 }  // namespace exqrv

@@ -4,7 +4,8 @@
 // and text files are written item by item, so both directions are buffered;
 // everybody who works on the same open file goes through the same File object
 // (passed by reference where the design speaks of a "handle"), which keeps the
-// buffer and the file position coherent.
+// buffer and the file position coherent. A File is a ByteSink and a
+// ByteSource; called as a File, its reads and writes stay inline.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +13,8 @@
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "platform/byte_stream.h"
 
 namespace exqrv::platform {
 
@@ -54,7 +57,7 @@ class WriteFaultScope {
   int64_t previous_;
 };
 
-class File {
+class File final : public ByteSink, public ByteSource {
  public:
   static constexpr size_t kBufferSize = 64 * 1024;
   // A file opened for reading and writing is a working copy: its buffer
@@ -70,7 +73,7 @@ class File {
   // Wraps an existing descriptor, which is then read and written in
   // sequence at its own offset (no seeking); an owning File closes it.
   File(Handle handle, bool owning);
-  ~File();
+  ~File() override;
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
@@ -83,7 +86,7 @@ class File {
   // Flushes pending writes and closes. False when a write failed at any time
   // since the file was opened.
   bool Close();
-  bool IsOpen() const { return handle_ != kInvalidHandle; }
+  bool IsOpen() const override { return handle_ != kInvalidHandle; }
   Handle handle() const { return handle_; }
 
   // New position from the start of the file, or -1 (position unchanged) when
@@ -103,7 +106,7 @@ class File {
 
   // Reads up to count bytes at the position; returns the number delivered
   // (fewer at the end of the file, 0 on error or when not open).
-  uint32_t Read(void* buffer, uint32_t count) {
+  uint32_t Read(void* buffer, uint32_t count) override {
     // Documents are read field by field: a read the buffer can serve costs
     // one copy. An empty read may come with no buffer at all.
     if (count == 0) return 0;
@@ -128,7 +131,7 @@ class File {
   }
   // Writes count bytes at the position. False when the write failed, now or
   // in an earlier flush; ErrorText holds the system's message.
-  bool Write(const void* data, uint32_t count) {
+  bool Write(const void* data, uint32_t count) override {
     // Text is written item by item: appending to the pending bytes is a copy.
     if (state_ == BufferState::Writing && !write_failed_ &&
         buffer_start_ + static_cast<int64_t>(buffer_length_) == position_ &&
@@ -140,14 +143,14 @@ class File {
     }
     return WriteThroughBuffer(data, count);
   }
-  bool Flush();
+  bool Flush() override;
   // Flushes and asks the system to put the file's data on its device.
   bool Sync();
 
-  bool WriteFailed() const { return write_failed_; }
+  bool WriteFailed() const override { return write_failed_; }
   // After a failed CreateNew: something already had the name.
   bool NameTaken() const { return name_taken_; }
-  const std::string& ErrorText() const { return error_text_; }
+  const std::string& ErrorText() const override { return error_text_; }
 
  private:
   enum class BufferState { Empty, Reading, Writing };

@@ -1,5 +1,5 @@
 // The platform's services on POSIX: one drive C: over the whole file system
-// (see paths.cpp), a private temporary folder, signals that leave nothing
+// (see posix_paths.cpp), a private temporary folder, signals that leave nothing
 // behind.
 #include <dirent.h>
 #include <fcntl.h>

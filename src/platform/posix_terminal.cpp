@@ -1,6 +1,6 @@
 // The question on POSIX: answered on standard input, or on the controlling
 // terminal when standard input is gone; shown on the terminal standard input
-// is, or the controlling one. Notices on standard error.
+// is, or the controlling one.
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,8 +8,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <string>
-
-#include "platform/prompter.h"
 
 #include "platform/terminal.h"
 
@@ -60,10 +58,6 @@ bool Terminal::ReadCharacter(char& c) const {
     if (got < 0 && errno == EINTR) continue;
     return got == 1;
   }
-}
-
-void ReportNoDialog(std::string_view usage) {
-  std::fprintf(stderr, "usage: %s\n", std::string(usage).c_str());
 }
 
 }  // namespace exqrv::platform

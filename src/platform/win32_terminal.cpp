@@ -1,11 +1,9 @@
 // The console on Windows: CONIN$ and CONOUT$, whatever standard input and
-// standard error were redirected to; notices in a message box.
+// standard error were redirected to.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
-
-#include "platform/prompter.h"
 
 #include "platform/terminal.h"
 
@@ -51,13 +49,6 @@ void Terminal::Write(std::string_view text) const {
 bool Terminal::ReadCharacter(char& c) const {
   DWORD got = 0;
   return ReadFile(input_, &c, 1, &got, nullptr) != 0 && got == 1;
-}
-
-void ReportNoDialog(std::string_view usage) {
-  const std::string text = "The dialog is not part of this build.\r\nusage: " + std::string(usage);
-  std::fprintf(stderr, "exqrv: %s\n", text.c_str());
-  const std::string caption(kApplicationName);
-  MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_OK | MB_ICONINFORMATION);
 }
 
 }  // namespace exqrv::platform

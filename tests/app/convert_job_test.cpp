@@ -263,6 +263,8 @@ TEST(ConvertJobResources, ManyConversionsHoldNothingAndChangeNoSource) {
     ASSERT_TRUE(build::WriteFileBytes(dir / ("D" + std::to_string(i) + ".QRV"), documents[i]));
   }
   ConverterApp app;
+  // The private temporary folder is made and held open once per process.
+  ASSERT_FALSE(platform::CurrentPlatform().TempDirectory().empty());
   const size_t before = OpenDescriptors();
   for (int round = 0; round < 1000; ++round) {
     const size_t i = round % std::size(documents);

@@ -6,8 +6,10 @@
 
 #include "codec/compressed_block.h"
 #include "codec_harness.h"
+#include "platform/byte_stream.h"
 #include "platform/file.h"
 #include "platform/prompter.h"
+#include "support/failing_sink.h"
 #include "support/scripted_prompter.h"
 #include "support/scratch_dir.h"
 
@@ -247,6 +249,43 @@ TEST_F(CompressedBlockTest, OneObjectRunsSeveralOperations) {
   EXPECT_EQ(output, first);
   EXPECT_EQ(Expand(both, static_cast<uint32_t>(both.size() - secondBlock.size()), &output), BlockResult::Ok);
   EXPECT_EQ(output, second);
+}
+
+std::string_view AsText(const Bytes& bytes) {
+  return {reinterpret_cast<const char*>(bytes.data()), bytes.size()};
+}
+
+// Memory in and out makes the same block as files do, appended after what
+// the sink held, and expands it back, on both sides of the dictionary switch.
+TEST_F(CompressedBlockTest, InMemoryBlocksAreTheFilesByteForByte) {
+  for (const size_t length : {size_t{9}, size_t{4096}, size_t{4097}, size_t{30000}}) {
+    const Bytes data = EnglishLikeText(length);
+    platform::MemorySource in(AsText(data));
+    platform::MemorySink out;
+    out.Write("head", 4);
+    ASSERT_EQ(block_.Compress(in, static_cast<uint32_t>(length), out), BlockResult::Ok) << length;
+    const Bytes fromFiles = Block(data);
+    EXPECT_EQ(out.bytes().substr(4), AsText(fromFiles)) << length;
+
+    platform::MemorySource packed(AsText(fromFiles));
+    platform::MemorySink expanded;
+    EXPECT_EQ(block_.Expand(packed, expanded), BlockResult::Ok) << length;
+    EXPECT_EQ(expanded.bytes(), AsText(data)) << length;
+    EXPECT_TRUE(block_.CrcMatchesHeader()) << length;
+  }
+}
+
+// Any sink's failure is the file's: shown once with the sink's words, and
+// the block fails.
+TEST_F(CompressedBlockTest, AFailingSinkIsShownOnceAndFailsTheBlock) {
+  const Bytes block = Block(EnglishLikeText(400000));
+  platform::ScriptedPrompter prompter;
+  const platform::PrompterScope scripted(&prompter);
+  platform::MemorySource in(AsText(block));
+  build::FailingSink full(10000);
+  EXPECT_EQ(block_.Expand(in, full), BlockResult::DataError);
+  ASSERT_EQ(prompter.shown.size(), 1u);
+  EXPECT_EQ(prompter.shown[0].text, "the sink is full");
 }
 
 }  // namespace

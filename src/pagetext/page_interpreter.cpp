@@ -4,10 +4,10 @@
 // A stream that runs out of data (the end of the file, or of the expanded
 // page) ends the page at once: only bytes actually read are written, and no
 // loop goes on after a read that delivered nothing.
-#include <cstring>
-#include <memory>
+#include "pagetext/page_interpreter.h"
 
-#include "document/document.h"
+#include <cstring>
+
 #include "platform/little_endian.h"
 #include "platform/prompter.h"
 
@@ -68,22 +68,36 @@ uint32_t ColourTableSize(uint16_t bitsPerPixel) {
 
 }  // namespace
 
-int32_t Document::WritePageText(platform::File& output, uint16_t page) {
-  if (page == 0 || page > pageCount_ || !file_.IsOpen() || !output.IsOpen()) return 0;
-  if (LoadPage(page) == PageLoadResult::FormatError) return 0;
-  const int64_t position = file_.Position();
-  file_.Seek(pageTable_[page - 1].contentOffset, platform::SeekOrigin::Begin);
+int32_t PageInterpreter::WritePage(platform::ByteSink& output, uint16_t page) {
+  platform::File& file = document_.file();
+  if (page == 0 || page > document_.PageCount() || !file.IsOpen() || !output.IsOpen()) return 0;
+  if (document_.LoadPage(page) == PageLoadResult::FormatError) return 0;
+  const int64_t position = file.Position();
+  file.Seek(document_.pageTable()[page - 1].contentOffset, platform::SeekOrigin::Begin);
+  // Text files are the usual output: one look per page saves a virtual call
+  // per text item.
+  if (auto* const textFile = dynamic_cast<platform::File*>(&output)) RunPage(*textFile);
+  else RunPage(output);
+  file.Seek(position, platform::SeekOrigin::Begin);
+  return 1;
+}
+
+template <typename Output>
+void PageInterpreter::RunPage(Output& output) {
   pageEnded_ = false;
   while (!pageEnded_) {
     uint8_t code[2];
     if (!ReadField(code, sizeof code)) break;
-    if (ExecuteCommand(output, ReadLe16(code)) == 1) break;
+    if (Execute(output, ReadLe16(code)) == 1) break;
   }
-  file_.Seek(position, platform::SeekOrigin::Begin);
-  return 1;
 }
 
-int32_t Document::ExecuteCommand(platform::File& output, uint16_t code) {
+int32_t PageInterpreter::ExecuteCommand(platform::ByteSink& output, uint16_t code) {
+  return Execute(output, code);
+}
+
+template <typename Output>
+int32_t PageInterpreter::Execute(Output& output, uint16_t code) {
   const CommandInfo* info = FindCommand(code);
   if (info == nullptr) {
     // The stream is not stepped on: the next two bytes are read as a code.
@@ -102,23 +116,23 @@ int32_t Document::ExecuteCommand(platform::File& output, uint16_t code) {
   return 0;
 }
 
-bool Document::Skip(uint32_t count) {
-  if (file_.Seek(count, platform::SeekOrigin::Current) < 0) pageEnded_ = true;
+bool PageInterpreter::Skip(uint32_t count) {
+  if (document_.file().Seek(count, platform::SeekOrigin::Current) < 0) pageEnded_ = true;
   return !pageEnded_;
 }
 
 // Reads exactly count bytes, or ends the page.
-bool Document::ReadField(void* buffer, uint32_t count) {
-  if (file_.Read(buffer, count) < count) pageEnded_ = true;
+bool PageInterpreter::ReadField(void* buffer, uint32_t count) {
+  if (document_.file().Read(buffer, count) < count) pageEnded_ = true;
   return !pageEnded_;
 }
 
-bool Document::SkipCounted() {
+bool PageInterpreter::SkipCounted() {
   uint8_t count[2];
   return ReadField(count, sizeof count) && Skip(ReadLe16(count));
 }
 
-bool Document::SkipInlineImage() {
+bool PageInterpreter::SkipInlineImage() {
   uint8_t count[2];
   if (!ReadField(count, sizeof count)) return false;
   if (ReadLe16(count) != 0) return Skip(ReadLe16(count));
@@ -129,14 +143,17 @@ bool Document::SkipInlineImage() {
   return ReadField(length, sizeof length) && Skip(ReadLe32(length));
 }
 
-bool Document::RunText(platform::File& output) {
+// The characters of an item go to the output as one piece.
+template <typename Output>
+bool PageInterpreter::RunText(Output& output) {
+  platform::File& file = document_.file();
   uint8_t total_bytes[2];
   if (!ReadField(total_bytes, sizeof total_bytes)) return false;
   const uint16_t total = ReadLe16(total_bytes);
   uint16_t counted = 0;  // wraps at 65536, as the run's total does
   do {
     uint8_t header[kItemHeaderSize];
-    const uint32_t header_got = file_.Read(header, kItemHeaderSize);
+    const uint32_t header_got = file.Read(header, kItemHeaderSize);
     counted = static_cast<uint16_t>(counted + header_got);
     if (header_got < kItemHeaderSize) {
       pageEnded_ = true;
@@ -147,13 +164,13 @@ bool Document::RunText(platform::File& output) {
     if (n > 0) {
       // The characters go straight from the page's buffer to the output's
       // when the page's buffer holds them all, as it mostly does.
-      if (const uint8_t* characters = file_.ReadInPlace(n)) {
+      if (const uint8_t* characters = file.ReadInPlace(n)) {
         counted = static_cast<uint16_t>(counted + n);
         output.Write(characters, n);
       } else {
         // Else one item's characters at a time, in a buffer kept between items.
         if (characters_.size() < n + 1u) characters_.resize(n + 1u);
-        const uint32_t got = file_.Read(characters_.data(), n);
+        const uint32_t got = file.Read(characters_.data(), n);
         counted = static_cast<uint16_t>(counted + got);
         output.Write(characters_.data(), got);
         if (got < n) {

@@ -3,7 +3,7 @@
 #include <fstream>
 #include <iterator>
 
-#include "codec_harness.h"
+#include "codec/codec_harness.h"
 #include "support/scratch_dir.h"
 #include "tools/commands.h"
 

@@ -4,6 +4,8 @@
 
 #include "builder/document_builder.h"
 #include "document/document.h"
+#include "pagetext/page_interpreter.h"
+#include "platform/byte_stream.h"
 #include "platform/little_endian.h"
 #include "platform/prompter.h"
 #include "support/scripted_prompter.h"
@@ -38,15 +40,13 @@ class PageText : public ::testing::Test {
     EXPECT_TRUE(build::WriteFileBytes(dir_ / "P.QRV", DocumentEndingWith(stream)));
     Document document;
     EXPECT_EQ(document.Open(dir_ / "P.QRV"), OpenResult::Opened);
-    platform::File output;
-    EXPECT_TRUE(output.Open(dir_ / "P.TXT", platform::OpenMode::Write));
-    const int32_t result = document.WritePageText(output, page);
-    EXPECT_TRUE(output.Close());
+    platform::MemorySink output;
+    const int32_t result = PageInterpreter(document).WritePage(output, page);
     for (const auto& shown : prompter_.shown) {
       EXPECT_EQ(shown.text, kUnexpected);
       EXPECT_EQ(shown.icon, platform::Icon::Exclamation);
     }
-    return {result, build::ReadFileBytes(dir_ / "P.TXT"), prompter_.shown.size()};
+    return {result, output.Take(), prompter_.shown.size()};
   }
 
   build::ScratchDir dir_;
@@ -183,7 +183,7 @@ TEST_F(PageText, RefusesPagesOutsideTheDocument) {
   Document document;
   ASSERT_EQ(document.Open(dir_ / "P.QRV"), OpenResult::Opened);
   platform::File closed;
-  EXPECT_EQ(document.WritePageText(closed, 1), 0);
+  EXPECT_EQ(PageInterpreter(document).WritePage(closed, 1), 0);
 }
 
 }  // namespace
