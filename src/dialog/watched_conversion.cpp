@@ -3,7 +3,7 @@
 #include <string_view>
 #include <vector>
 
-#include "document/document.h"
+#include "pagetext/page_interpreter.h"
 #include "platform/prompter.h"
 
 namespace exqrv::dialog {
