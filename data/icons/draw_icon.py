@@ -1,43 +1,35 @@
 #!/usr/bin/env python3
-"""Draws the application icon (a page of text turning into a text file) as
-PNG files at 32 and 48 pixels, in the 16-colour palette of the item pictures,
-and as exqrv.ico (both sizes, uncompressed) for the Windows program's
-resources. Run it from this folder to regenerate all three."""
+"""Writes the application icon, as the dialogs show it (the picture held as
+pixel data in src/dialog/entry_picture_pixels.cpp), as PNG files at 32 and
+64 pixels and as exqrv.ico (both sizes, uncompressed) for the Windows
+program's resources and the desktop: one picture everywhere. Run it from
+this folder to regenerate all three after the picture changed."""
+import os
+import re
 import struct
 import zlib
 
-WHITE, BLACK, GREY, NAVY, YELLOW = (255, 255, 255), (0, 0, 0), (128, 128, 128), (0, 0, 128), (255, 255, 0)
+SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "src", "dialog",
+                      "entry_picture_pixels.cpp")
 
 
-def draw(size):
-    s = size / 32.0
-    px = [[WHITE for _ in range(size)] for _ in range(size)]
+def application_picture():
+    """The rows of the application picture as (r, g, b, a) tuples."""
+    with open(SOURCE, encoding="ascii") as source:
+        text = source.read()
+    block = re.search(r"kApplicationXpm\[\] = \{(.*?)\};", text, re.S).group(1)
+    rows = re.findall(r'"([^"]*)"', block)
+    width, height, colours, _ = (int(n) for n in rows[0].split())
+    palette = {}
+    for row in rows[1:1 + colours]:
+        key, value = row[0], row.split()[-1]
+        palette[key] = (0, 0, 0, 0) if value == "None" else (
+            int(value[1:3], 16), int(value[3:5], 16), int(value[5:7], 16), 255)
+    return [[palette[c] for c in row[:width]] for row in rows[1 + colours:1 + colours + height]]
 
-    def rect(x0, y0, x1, y1, colour):
-        for y in range(int(y0 * s), int(y1 * s)):
-            for x in range(int(x0 * s), int(x1 * s)):
-                if 0 <= x < size and 0 <= y < size:
-                    px[y][x] = colour
 
-    # The page, with its folded corner.
-    rect(5, 2, 23, 30, BLACK)
-    rect(6, 3, 22, 29, WHITE)
-    for i in range(6):
-        rect(17 + i, 2, 23, 3 + i, WHITE)
-        rect(17 + i, 3 + i, 18 + i, 4 + i, BLACK)
-    rect(17, 2, 18, 9, BLACK)
-    rect(17, 8, 23, 9, BLACK)
-    # Three thick lines of text.
-    for y in (12, 17, 22):
-        rect(8, y, 20, y + 2, NAVY)
-    # The arrow to the text file, and its letter A.
-    rect(22, 20, 31, 31, BLACK)
-    rect(23, 21, 30, 30, YELLOW)
-    rect(25, 23, 28, 24, BLACK)
-    rect(24, 24, 25, 29, BLACK)
-    rect(28, 24, 29, 29, BLACK)
-    rect(25, 26, 28, 27, BLACK)
-    return px
+def scaled(pixels, factor):
+    return [[p for p in row for _ in range(factor)] for row in pixels for _ in range(factor)]
 
 
 def png(pixels):
@@ -48,29 +40,39 @@ def png(pixels):
         body = kind + data
         return struct.pack(">I", len(data)) + body + struct.pack(">I", zlib.crc32(body) & 0xFFFFFFFF)
 
-    header = struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0)
+    header = struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0)
     return b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b"")
 
 
 def ico(images):
-    """An icon file of 32-bit bitmaps, bottom row first, each with an
-    all-opaque AND mask (rows padded to four bytes)."""
+    """An icon file of 32-bit bitmaps with alpha, bottom row first, each with
+    an AND mask that leaves the transparent pixels out (rows padded to four
+    bytes)."""
     entries, bodies = b"", b""
     offset = 6 + 16 * len(images)
     for pixels in images:
         size = len(pixels)
-        colour = b"".join(bytes((b, g, r, 255)) for row in reversed(pixels) for (r, g, b) in row)
-        mask = bytes(((size + 31) // 32) * 4 * size)
+        colour = b"".join(bytes((b, g, r, a)) for row in reversed(pixels) for (r, g, b, a) in row)
+        stride = ((size + 31) // 32) * 4
+        mask = b""
+        for row in reversed(pixels):
+            bits = bytearray(stride)
+            for x, (_, _, _, a) in enumerate(row):
+                if a == 0:
+                    bits[x // 8] |= 0x80 >> (x % 8)
+            mask += bytes(bits)
         body = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 32, 0, len(colour) + len(mask),
                            0, 0, 0, 0) + colour + mask
-        entries += struct.pack("<BBBBHHII", size, size, 0, 0, 1, 32, len(body), offset)
+        entries += struct.pack("<BBBBHHII", size % 256, size % 256, 0, 0, 1, 32, len(body), offset)
         bodies += body
         offset += len(body)
     return struct.pack("<HHH", 0, 1, len(images)) + entries + bodies
 
 
-for size in (32, 48):
+picture = application_picture()
+images = {32: picture, 64: scaled(picture, 2)}
+for size, pixels in images.items():
     with open(f"exqrv-{size}.png", "wb") as out:
-        out.write(png(draw(size)))
+        out.write(png(pixels))
 with open("exqrv.ico", "wb") as out:
-    out.write(ico([draw(32), draw(48)]))
+    out.write(ico(list(images.values())))

@@ -39,20 +39,6 @@ void Report(const std::string& name, const std::string& why) {
   std::fprintf(stderr, "exqrv: %s: %s\n", name.c_str(), why.c_str());
 }
 
-// What the temporary folder cost a document, if anything: the document is
-// sound, and the user can do something about a full or missing temporary
-// folder.
-std::string TemporaryProblem(platform::TemporaryFault fault, bool converted) {
-  switch (fault) {
-    case platform::TemporaryFault::WriteFailed:
-      return std::string(kTemporaryNotWritten) + kSoNotConverted;
-    case platform::TemporaryFault::NotMade:
-      return std::string(kTemporaryNotMade) + (converted ? kSoNotesMissing : kSoNotConverted);
-    case platform::TemporaryFault::None: return {};
-  }
-  return {};
-}
-
 // The messages a conversion shows on the command line (an unrecognised page
 // command, a write error while expanding), said after each page with their
 // counts. Page 0: outside the pages.
@@ -63,6 +49,17 @@ void SayMessages(platform::CountingPrompter& messages, const std::string& docume
 }
 
 }  // namespace
+
+std::string TemporaryProblem(platform::TemporaryFault fault, bool converted) {
+  switch (fault) {
+    case platform::TemporaryFault::WriteFailed:
+      return std::string(kTemporaryNotWritten) + kSoNotConverted;
+    case platform::TemporaryFault::NotMade:
+      return std::string(kTemporaryNotMade) + (converted ? kSoNotesMissing : kSoNotConverted);
+    case platform::TemporaryFault::None: return {};
+  }
+  return {};
+}
 
 std::string TextFileNameFor(const std::string& documentName) {
   const size_t keep = documentName.size() >= 3 ? documentName.size() - 3 : 0;

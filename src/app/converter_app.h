@@ -67,11 +67,16 @@ class ConverterApp {
   // Entry lists (dialog mode).
   void ClearEntryLists(EntryLists which);
   int ScanDirectory(Side side);
-  void InsertFileEntry(const std::string& name, int picture, unsigned start, Side side);
+  // Returns the index of the new entry, or -1 when the name was listed.
+  int InsertFileEntry(const std::string& name, int picture, unsigned start, Side side);
   int BuildDirectoryList(Side side);
   int FindDriveEntry(const std::string& root, Side side) const;
 
   void SetDialogHook(DialogHook hook) { dialogHook_ = std::move(hook); }
+  // Called after each page's text and notes while ConvertFile runs; false
+  // stops the conversion there and no text file is left. The command line
+  // sets its own while it runs.
+  void SetPageDone(TextExtraction::PageDone pageDone) { pageDone_ = std::move(pageDone); }
   // Called once each page's text and notes are in the text file on disk,
   // for whoever watches a conversion from outside the process.
   void SetPageWritten(PageWritten pageWritten) { pageWritten_ = std::move(pageWritten); }
@@ -106,5 +111,10 @@ inline constexpr std::string_view kTextPattern = "*.TXT";
 // The text file name of a document: its name without the last three
 // characters, then "TXT" (BOOK.QRV gives BOOK.TXT, BOOK gives BTXT).
 std::string TextFileNameFor(const std::string& documentName);
+
+// What the temporary folder cost a document, if anything, in words for a
+// user: the document is sound, and the user can do something about a full
+// or missing temporary folder. converted: whether its text was written.
+std::string TemporaryProblem(platform::TemporaryFault fault, bool converted);
 
 }  // namespace exqrv

@@ -93,21 +93,22 @@ int ConverterApp::ScanDirectory(Side side) {
   return static_cast<int>(list.size());
 }
 
-void ConverterApp::InsertFileEntry(const std::string& name, int picture, unsigned start,
-                                   Side side) {
+int ConverterApp::InsertFileEntry(const std::string& name, int picture, unsigned start,
+                                  Side side) {
   EntryList& list = side == DocumentSide ? DocumentFileList : TextFileList;
   // Entries of another picture are passed over, so a group keeps its place.
   for (size_t i = start; i < list.size(); ++i) {
     if (list[i]->Picture != picture) continue;
     // Byte order, case-sensitive: "B.QRV" sorts before "a.QRV".
     const int order = name.compare(list[i]->Name);
-    if (order == 0) return;
+    if (order == 0) return -1;
     if (order < 0) {
       list.insert(list.begin() + static_cast<std::ptrdiff_t>(i), MakeEntry(name, picture, 0));
-      return;
+      return static_cast<int>(i);
     }
   }
   list.push_back(MakeEntry(name, picture, 0));
+  return static_cast<int>(list.size() - 1);
 }
 
 int ConverterApp::BuildDirectoryList(Side side) {

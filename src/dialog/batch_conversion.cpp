@@ -1,5 +1,7 @@
 #include "dialog/batch_conversion.h"
 
+#include <algorithm>
+
 #include "platform/pending_file.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
@@ -12,6 +14,15 @@ namespace {
 // leads nowhere included: the question is about it, not about what the text
 // list shows.
 bool IsExistingFile(const std::string& path) { return platform::NameIsTaken(path); }
+
+// Whether an item showing shown shows the file name names: the same name,
+// or where the file system ignores case, another spelling of the same file.
+bool ShowsFile(std::string_view shown, std::string_view directory, std::string_view name) {
+  if (shown == name) return true;
+  return EqualsIgnoringCase(shown, name) &&
+         platform::IsSameFile(platform::JoinPath(directory, shown),
+                              platform::JoinPath(directory, name));
+}
 
 std::string Concat(std::initializer_list<std::string_view> parts) {
   std::string text;
@@ -33,6 +44,30 @@ std::string FailedLine(std::string_view shownName, std::string_view textName) {
   return Concat({"Convert ", shownName, " to ", textName, " failed"});
 }
 
+std::string WithReason(std::string line, std::string_view reason) {
+  if (!reason.empty()) line += Concat({": ", reason});
+  return line;
+}
+
+std::string LostTextLine(std::string_view shownName, std::string_view textName,
+                         std::string_view whatWasLost) {
+  return Concat({SucceededLine(shownName, textName), ", but text is missing: ", whatWasLost});
+}
+
+std::string StoppedAtLine(std::string_view shownName, std::string_view textName,
+                          std::string_view where) {
+  return Concat({"Batch stopped at ", shownName, where.empty() ? "" : " ", where, "; ", textName,
+                 " not written"});
+}
+
+std::string StoppedBeforeLine(std::string_view shownName) {
+  return Concat({"Batch stopped before ", shownName});
+}
+
+std::string FolderNotOpenedLine(std::string_view folderName, std::string_view reason) {
+  return WithReason(Concat({"Cannot open folder ", folderName}), reason);
+}
+
 bool IsDirectory(const std::string& path) {
   const auto status = platform::CurrentPlatform().GetStatus(path);
   return status && status->isDirectory;
@@ -51,40 +86,83 @@ std::optional<std::string> FolderOpenedBy(std::string_view directory, const std:
 
 bool ListShowsFile(const std::vector<std::string>& shownNames, std::string_view directory,
                    std::string_view name) {
-  for (const std::string& shown : shownNames) {
-    if (shown == name) return true;
-    if (EqualsIgnoringCase(shown, name) &&
-        platform::IsSameFile(platform::JoinPath(directory, shown),
-                             platform::JoinPath(directory, name))) {
-      return true;
-    }
-  }
-  return false;
+  return std::any_of(shownNames.begin(), shownNames.end(),
+                     [&](const std::string& shown) { return ShowsFile(shown, directory, name); });
 }
 
-void BatchConversion::ConvertSelection(const std::vector<std::string>& selectedNames) {
-  for (const std::string& name : selectedNames) {
-    if (IsSingleName(name) && IsDirectory(platform::JoinPath(app_.SourceDirectory, name))) {
-      ConvertFolder(name);
-    } else {
-      ConvertItem(name, TextFileNameFor(name));
-    }
+bool ListShowsFile(const EntryList& shown, std::string_view directory, std::string_view name) {
+  return std::any_of(shown.begin(), shown.end(),
+                     [&](const auto& entry) { return ShowsFile(entry->Name, directory, name); });
+}
+
+// Marks the batch running while it lives; the outermost one ends it.
+class BatchConversion::Run {
+ public:
+  explicit Run(BatchConversion& batch) : batch_(batch), outermost_(!batch.running_) {
+    if (!outermost_) return;
+    batch_.running_ = true;
+    batch_.stopRequested_ = false;
+    batch_.stopLogged_ = false;
   }
+  ~Run() {
+    if (outermost_) batch_.running_ = batch_.stopRequested_ = false;
+  }
+  Run(const Run&) = delete;
+  Run& operator=(const Run&) = delete;
+
+ private:
+  BatchConversion& batch_;
+  bool outermost_;
+};
+
+void BatchConversion::ConvertSelection(const std::vector<std::string>& selectedNames) {
+  const Run run(*this);
+  for (const std::string& name : selectedNames) {
+    if (!GoesOn(name)) return;
+    ConvertSelectedName(name);
+  }
+}
+
+void BatchConversion::ConvertSelectedName(const std::string& name) {
+  const std::string path = platform::JoinPath(app_.SourceDirectory, name);
+  if (IsSingleName(name) && IsDirectory(path)) {
+    ConvertFolder(name);
+    return;
+  }
+  // An item whose file went away since the list was read: the list is out
+  // of date.
+  if (IsSingleName(name) && !platform::CurrentPlatform().GetStatus(path)) {
+    hooks_.documentListChanged();
+  }
+  ConvertItem(name, TextFileNameFor(name));
 }
 
 void BatchConversion::ConvertFolder(const std::string& folderName) {
+  const Run run(*this);
   platform::Platform& system = platform::CurrentPlatform();
   // The search is relative to the folder; searching anywhere else would
   // convert the wrong documents.
-  if (!system.SetCurrentDirectory(platform::JoinPath(app_.SourceDirectory, folderName))) return;
+  if (!system.SetCurrentDirectory(platform::JoinPath(app_.SourceDirectory, folderName))) {
+    hooks_.addLogLine(FolderNotOpenedLine(folderName, platform::LastSystemErrorText()));
+    return;
+  }
   for (const platform::FoundEntry& found : system.FindFiles(kDocumentPattern)) {
     if (found.isDirectory) continue;
+    if (!GoesOn(found.name)) return;
     ConvertItem(folderName, found.name, TextFileNameFor(found.name));
   }
 }
 
 void BatchConversion::ConvertItem(const std::string& documentName, const std::string& textName) {
-  ConvertItem({}, documentName, textName);
+  const Run run(*this);
+  if (GoesOn(documentName)) ConvertItem({}, documentName, textName);
+}
+
+bool BatchConversion::GoesOn(const std::string& nextDocument) {
+  if (!stopRequested_) return true;
+  if (!stopLogged_) hooks_.addLogLine(StoppedBeforeLine(nextDocument));
+  stopLogged_ = true;
+  return false;
 }
 
 void BatchConversion::ConvertItem(std::string_view folder, const std::string& documentName,
@@ -99,18 +177,37 @@ void BatchConversion::ConvertItem(std::string_view folder, const std::string& do
     const platform::Answer answer = platform::CurrentPrompter().Show(
         OverwriteQuestion(textName), platform::Buttons::OkCancel, platform::Icon::Question);
     if (answer != platform::Answer::Ok) return;
+    // The question is answered while the window answers too: a stop given
+    // meanwhile holds.
+    if (!GoesOn(documentName)) return;
   }
 
   const std::string path =
       folder.empty() ? documentName : platform::JoinPath(folder, documentName);
-  if (!hooks_.convertFile(path, textName)) {
-    hooks_.addLogLine(FailedLine(documentName, textName));
-    return;
+  const ConversionResult result = hooks_.convertFile(path, textName);
+  Log(result, documentName, textName);
+  if (result.outcome != Outcome::Converted && result.outcome != Outcome::LostText) return;
+  if (!hooks_.textListShows(textName)) {
+    const int index = app_.InsertFileEntry(textName, TextFilePicture, 0, TextSide);
+    if (index >= 0) hooks_.showInsertedText(index);
   }
-  hooks_.addLogLine(SucceededLine(documentName, textName));
-  if (!ListShowsFile(hooks_.shownTextNames(), app_.TargetDirectory, textName)) {
-    app_.InsertFileEntry(textName, TextFilePicture, 0, TextSide);
-    hooks_.refillTextList();
+}
+
+void BatchConversion::Log(const ConversionResult& result, const std::string& shownName,
+                          const std::string& textName) {
+  switch (result.outcome) {
+    case Outcome::Converted: hooks_.addLogLine(SucceededLine(shownName, textName)); return;
+    case Outcome::LostText:
+      hooks_.addLogLine(LostTextLine(shownName, textName, result.detail));
+      return;
+    case Outcome::Failed:
+      hooks_.addLogLine(WithReason(FailedLine(shownName, textName), result.detail));
+      return;
+    case Outcome::Stopped:
+      stopRequested_ = true;
+      stopLogged_ = true;
+      hooks_.addLogLine(StoppedAtLine(shownName, textName, result.detail));
+      return;
   }
 }
 

@@ -14,15 +14,33 @@
 
 namespace exqrv::dialog {
 
+// What became of one document.
+enum class Outcome {
+  Converted,  // its whole text is in its text file
+  LostText,   // its text file holds what could be had, but not all of it
+  Failed,     // no text file was written
+  Stopped,    // the batch was stopped while it was converted; no text file
+};
+
+struct ConversionResult {
+  Outcome outcome = Outcome::Failed;
+  // Why it failed, what text it lost, or the page it was stopped at
+  // ("page 3 of 10"); may be empty.
+  std::string detail;
+};
+
 struct BatchHooks {
   // Converts one document (relative to SourceDirectory) into a text file of
-  // TargetDirectory; true on success.
-  std::function<bool(const std::string& documentName, const std::string& textName)> convertFile;
-  // The names the text list shows, as stored, in list order.
-  std::function<std::vector<std::string>()> shownTextNames;
+  // TargetDirectory.
+  std::function<ConversionResult(const std::string& documentName, const std::string& textName)>
+      convertFile;
+  // Whether the text list shows the file of this name (ListShowsFile).
+  std::function<bool(const std::string& textName)> textListShows;
   std::function<void(const std::string& line)> addLogLine;
-  // Shows the text list again from its entries.
-  std::function<void()> refillTextList;
+  // Shows the entry that was inserted at index of the text list.
+  std::function<void(int index)> showInsertedText;
+  // The document list no longer matches its folder (a listed item is gone).
+  std::function<void()> documentListChanged;
 };
 
 // Every name here is a name as stored by the file system, never a text read
@@ -39,7 +57,20 @@ class BatchConversion {
   // TargetDirectory.
   void ConvertItem(const std::string& documentName, const std::string& textName);
 
+  // Stops a running batch after the page being converted: that document's
+  // text file is not written and no further document is converted.
+  void RequestStop() { stopRequested_ = running_; }
+  bool StopRequested() const { return stopRequested_; }
+  bool Running() const { return running_; }
+
  private:
+  class Run;
+  void ConvertSelectedName(const std::string& name);
+  // False (and the stop logged once) when the batch was asked to stop.
+  bool GoesOn(const std::string& nextDocument);
+  void Log(const ConversionResult& result, const std::string& shownName,
+           const std::string& textName);
+
   // A document found in folder, a sub-folder of SourceDirectory (empty for
   // SourceDirectory itself). The log names the document by its own name.
   void ConvertItem(std::string_view folder, const std::string& documentName,
@@ -47,11 +78,22 @@ class BatchConversion {
 
   ConverterApp& app_;
   BatchHooks hooks_;
+  bool running_ = false;
+  bool stopRequested_ = false;
+  bool stopLogged_ = false;
 };
 
 std::string OverwriteQuestion(std::string_view textName);
 std::string SucceededLine(std::string_view shownName, std::string_view textName);
 std::string FailedLine(std::string_view shownName, std::string_view textName);
+// The specified line, then what the user needs to know beyond it.
+std::string WithReason(std::string line, std::string_view reason);
+std::string LostTextLine(std::string_view shownName, std::string_view textName,
+                         std::string_view whatWasLost);
+std::string StoppedAtLine(std::string_view shownName, std::string_view textName,
+                          std::string_view where);
+std::string StoppedBeforeLine(std::string_view shownName);
+std::string FolderNotOpenedLine(std::string_view folderName, std::string_view reason);
 
 // Whether the path names a directory on the platform.
 bool IsDirectory(const std::string& path);
@@ -70,5 +112,7 @@ std::optional<std::string> FolderOpenedBy(std::string_view directory, const std:
 // another spelling of the same file.
 bool ListShowsFile(const std::vector<std::string>& shownNames, std::string_view directory,
                    std::string_view name);
+// The same for a list that shows these entries.
+bool ListShowsFile(const EntryList& shown, std::string_view directory, std::string_view name);
 
 }  // namespace exqrv::dialog

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
 
 #include "dialog/dialog_template.h"
 #include "dialog/entry_painting.h"
 #include "dialog/selector_rules.h"
+#include "dialog/watched_conversion.h"
 
 namespace exqrv::dialog {
 namespace {
@@ -33,12 +35,15 @@ DialogController::DialogController(ConverterApp& app, DialogView& view)
 BatchHooks DialogController::MakeBatchHooks() {
   return {
       [this](const std::string& document, const std::string& text) {
-        return app_.ConvertFile(document, text);
+        return ConvertDuringBatch(document, text);
       },
       // Every entry of the text list is shown.
-      [this] { return NamesOf(app_.TextFileList); },
+      [this](const std::string& textName) {
+        return ListShowsFile(app_.TextFileList, app_.TargetDirectory, textName);
+      },
       [this](const std::string& line) { LogDuringBatch(line); },
-      [this] { ShowNewTextFile(); },
+      [this](int index) { ShowNewTextFile(index); },
+      [this] { documentListChanged_ = true; },
   };
 }
 
@@ -65,15 +70,36 @@ std::vector<std::string> DialogController::NamesOfItems(const EntryList& entries
 // Conversion. Names are taken from the entries the items show, never read
 // back from a control.
 
+// A batch lets the window answer between pages; what the user asks for
+// meanwhile, other than a stop, waits for a batch of its own.
+
 void DialogController::OnConvert() {
+  if (batch_.Running()) return;
   const std::vector<std::string> names =
       NamesOfItems(app_.DocumentFileList, view_.SelectedItems(DocumentSide));
   if (names.empty()) return;
-  const WaitCursorScope wait(view_);
-  batch_.ConvertSelection(names);
+  {
+    const WaitCursorScope wait(view_);
+    batch_.ConvertSelection(names);
+  }
+  if (std::exchange(documentListChanged_, false)) RefreshFileList(DocumentSide);
+}
+
+bool DialogController::StopBatch() {
+  batch_.RequestStop();
+  return batch_.Running();
+}
+
+void DialogController::RefreshAll() {
+  if (batch_.Running()) return;
+  for (const Side side : {DocumentSide, TextSide}) {
+    FillDirectoryCombo(side);
+    RefreshFileList(side);
+  }
 }
 
 void DialogController::OnDocumentDoubleClick() {
+  if (batch_.Running()) return;
   const ListEntry* entry = EntryAt(app_.DocumentFileList, view_.CaretItem(DocumentSide));
   if (entry == nullptr) return;
   const std::string name = entry->Name;
@@ -100,8 +126,16 @@ void DialogController::LogDuringBatch(const std::string& line) {
   view_.PaintLogNow();
 }
 
-void DialogController::ShowNewTextFile() {
-  RefillFileList(TextSide);
+ConversionResult DialogController::ConvertDuringBatch(const std::string& documentName,
+                                                      const std::string& textName) {
+  return ConvertWatched(app_, documentName, textName, [this] {
+    view_.ProcessEvents();
+    return !batch_.StopRequested();
+  });
+}
+
+void DialogController::ShowNewTextFile(int index) {
+  view_.InsertFileListItem(TextSide, index);
   view_.PaintFileListNow(TextSide);
 }
 

@@ -22,6 +22,9 @@ class DialogView {
 
   // Makes the side's file list show the first count entries, one item each.
   virtual void ShowFileList(Side side, size_t count) = 0;
+  // Adds an item at index for the entry just inserted there; the items
+  // after it move down, the selection stays with its items.
+  virtual void InsertFileListItem(Side side, int index) = 0;
   virtual void ScrollFileListToTop(Side side) = 0;
   // Paints the file list now, without waiting for the event loop.
   virtual void PaintFileListNow(Side side) = 0;
@@ -45,6 +48,11 @@ class DialogView {
 
   virtual void BeginWaitCursor() = 0;
   virtual void EndWaitCursor() = 0;
+
+  // Lets the window answer between two pages of a batch (painting, the
+  // window manager, Escape and the close box, which stop the batch); other
+  // input waits until the batch ends.
+  virtual void ProcessEvents() = 0;
 };
 
 // Shows the wait cursor while it lives.
@@ -72,6 +80,14 @@ class DialogController {
   void OnDocumentDoubleClick();
   void OnTextDoubleClick();
 
+  // Escape or the close box: a running batch stops after its current page
+  // and the dialog stays open. False when no batch runs: the dialog closes.
+  bool StopBatch();
+  bool BatchRunning() const { return batch_.Running(); }
+
+  // F5, or a folder that changed: both selectors and both lists read afresh.
+  void RefreshAll();
+
   void AddLogLine(const std::string& line);
   void OnLogScroll(ScrollCode code, int thumbPosition);
   const DialogLog& Log() const { return log_; }
@@ -90,7 +106,9 @@ class DialogController {
   BatchHooks MakeBatchHooks();
   // A batch holds the one thread: what it has done so far is painted at once.
   void LogDuringBatch(const std::string& line);
-  void ShowNewTextFile();
+  ConversionResult ConvertDuringBatch(const std::string& documentName,
+                                      const std::string& textName);
+  void ShowNewTextFile(int index);
   void ShowLog();
   // The stored names of the items, skipping any that show no entry.
   std::vector<std::string> NamesOfItems(const EntryList& entries,
@@ -101,6 +119,8 @@ class DialogController {
   DialogView& view_;
   DialogLog log_;
   BatchConversion batch_;
+  // The document list is read again once the batch ends.
+  bool documentListChanged_ = false;
 };
 
 }  // namespace exqrv::dialog

@@ -155,6 +155,9 @@ unsigned long ProcessId();
 // The system's message for one of its error codes (errno, or GetLastError
 // on Windows), without a closing full stop or line break.
 std::string SystemErrorText(unsigned long code);
+// The system's message for the error of the last system call that failed on
+// this thread.
+std::string LastSystemErrorText();
 
 // directory, a backslash unless it already ends with a directory separator,
 // and name. A verbatim directory is joined with its system's own separator.

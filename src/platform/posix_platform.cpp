@@ -483,6 +483,8 @@ unsigned long ProcessId() { return static_cast<unsigned long>(::getpid()); }
 
 std::string SystemErrorText(unsigned long code) { return std::strerror(static_cast<int>(code)); }
 
+std::string LastSystemErrorText() { return SystemErrorText(static_cast<unsigned long>(errno)); }
+
 std::string ProgramCommandLine(int argc, char** argv) {
   std::string commandLine;
   for (int i = 1; i < argc; ++i) {

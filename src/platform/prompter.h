@@ -40,6 +40,9 @@ class CountingPrompter : public Prompter {
   // One line per message, "about: message", with " (N times)" when it was
   // shown more than once, in the order first shown.
   std::vector<std::string> Lines(const std::string& about) const;
+  // Each message (without its closing line break) and how often it was
+  // shown, in the order first shown.
+  const std::vector<std::pair<std::string, size_t>>& Counts() const { return counts_; }
   void Clear() { counts_.clear(); }
 
  private:

@@ -256,6 +256,8 @@ std::string SystemErrorText(unsigned long code) {
   return length > 0 ? std::string(text, length) : "system error " + std::to_string(code);
 }
 
+std::string LastSystemErrorText() { return SystemErrorText(GetLastError()); }
+
 // Both names open, and one volume and one file index behind them.
 bool IsSameFile(std::string_view first, std::string_view second) {
   BY_HANDLE_FILE_INFORMATION info[2];

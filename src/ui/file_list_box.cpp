@@ -1,5 +1,9 @@
 #include "ui/file_list_box.h"
 
+#include <QHelpEvent>
+#include <QStringList>
+#include <QToolTip>
+
 #include "ui/display_text.h"
 #include "ui/entry_painter.h"
 
@@ -34,10 +38,39 @@ std::vector<std::string> FileListBox::ItemNames() const {
 }
 
 void FileListBox::ShowNames(size_t count) {
-  clear();
+  QStringList names;
+  names.reserve(static_cast<qsizetype>(std::min(count, entries_.size())));
   for (size_t i = 0; i < count && i < entries_.size(); ++i) {
-    addItem(DisplayText(entries_[i]->Name));
+    names.append(DisplayText(entries_[i]->Name));
   }
+  // One model reset and one paint for the lot, not one per item.
+  setUpdatesEnabled(false);
+  clear();
+  addItems(names);
+  setUpdatesEnabled(true);
+}
+
+void FileListBox::InsertName(int row) {
+  if (const ListEntry* entry = row < static_cast<int>(entries_.size())
+                                   ? entries_[static_cast<size_t>(row)].get()
+                                   : nullptr) {
+    insertItem(row, DisplayText(entry->Name));
+  }
+}
+
+bool FileListBox::viewportEvent(QEvent* event) {
+  if (event->type() != QEvent::ToolTip) return QListWidget::viewportEvent(event);
+  const auto* help = static_cast<QHelpEvent*>(event);
+  const QModelIndex index = indexAt(help->pos());
+  const ListEntry* entry = EntryAt(index.row());
+  const QString name = entry != nullptr ? DisplayText(entry->Name) : QString();
+  const int needed = dialog::kNameOffset + fontMetrics().horizontalAdvance(name);
+  if (entry != nullptr && visualRect(index).left() + needed > viewport()->width()) {
+    QToolTip::showText(help->globalPos(), name, viewport(), visualRect(index));
+  } else {
+    QToolTip::hideText();
+  }
+  return true;
 }
 
 void FileListBox::RepaintNow() {

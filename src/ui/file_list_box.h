@@ -22,10 +22,16 @@ class FileListBox : public QListWidget {
 
   // Stored names of the items shown, in list order.
   std::vector<std::string> ItemNames() const;
-  // Shows the first count entries, one item each.
+  // Shows the first count entries, one item each, painted once at the end.
   void ShowNames(size_t count);
+  // Adds the item of the entry just inserted at row.
+  void InsertName(int row);
   // Paints the list now, items laid out, without waiting for the event loop.
   void RepaintNow();
+
+ protected:
+  // A name cut at the list's edge shows whole in a tooltip.
+  bool viewportEvent(QEvent* event) override;
 
  private:
   const ListEntry* EntryAt(int row) const;

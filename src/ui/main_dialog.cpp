@@ -1,10 +1,14 @@
 #include "ui/main_dialog.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QFileSystemWatcher>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QWheelEvent>
 
 #include "ui/directory_combo_box.h"
@@ -37,6 +41,7 @@ class LogScrollBar : public QScrollBar {
     QScrollBar::mouseReleaseEvent(event);
     controller_.OnLogScroll(dialog::ScrollCode::EndScroll, 0);
   }
+  // The dialog scrolls the log by the wheel, wherever over the log it turns.
   void wheelEvent(QWheelEvent* event) override { event->ignore(); }
 
  private:
@@ -61,6 +66,26 @@ class LogScrollBar : public QScrollBar {
 
 namespace {
 
+// How long the folder of a list stays quiet before the list is read again.
+constexpr int kFolderRefreshDelayMs = 200;
+
+// Set on the controls of the log: the wheel over them scrolls it.
+constexpr char kScrollsLog[] = "scrollsLog";
+
+// Input that a running batch holds back: it would start another batch, or
+// change a directory under it.
+bool IsHeldInput(const QEvent& event) {
+  switch (event.type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut: return true;
+    case QEvent::KeyPress: return static_cast<const QKeyEvent&>(event).key() != Qt::Key_Escape;
+    default: return false;
+  }
+}
+
 dialog::DialogUnits UnitsOf(const QFont& font) {
   const QFontMetrics metrics(font);
   return {dialog::AverageCharWidth(metrics.horizontalAdvance(DisplayText(dialog::kAlphabet))),
@@ -83,6 +108,7 @@ MainDialog::MainDialog(ConverterApp& app, QWidget* parent)
   CreateControls();
   controller_.Initialise();
   AddToolTips();
+  WatchFolders();
   Control(dialog::kExitButtonId)->setFocus();
 }
 
@@ -106,6 +132,12 @@ void MainDialog::CreateControls() {
   for (const dialog::ControlTemplate& control : dialog::DialogControls()) {
     QWidget* widget = CreateControl(control);
     PlaceControl(widget, control);
+    if (control.kind == dialog::ControlKind::LogLine ||
+        control.kind == dialog::ControlKind::Frame ||
+        control.kind == dialog::ControlKind::ScrollBar) {
+      widget->setProperty(kScrollsLog, true);
+      widget->installEventFilter(this);
+    }
     if (control.id != dialog::kNoId) {
       controls_[control.id] = widget;
       widget->setProperty("controlId", control.id);
@@ -217,9 +249,96 @@ void MainDialog::AddToolTips() {
   }
 }
 
+void MainDialog::WatchFolders() {
+  folderWatcher_ = new QFileSystemWatcher(this);
+  folderRefresh_ = new QTimer(this);
+  folderRefresh_->setSingleShot(true);
+  folderRefresh_->setInterval(kFolderRefreshDelayMs);
+  connect(folderWatcher_, &QFileSystemWatcher::directoryChanged, this, [this](const QString& path) {
+    changedFolders_.insert(path.toStdString());
+    folderRefresh_->start();
+  });
+  connect(folderRefresh_, &QTimer::timeout, this, &MainDialog::OnFolderChanged);
+  for (const Side side : {DocumentSide, TextSide}) WatchFolder(side);
+}
+
+void MainDialog::WatchFolder(Side side) {
+  if (folderWatcher_ == nullptr) return;
+  const std::string folder =
+      platform::DisplayPath(side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory);
+  std::string& watched = watchedFolders_[side];
+  if (watched == folder) return;
+  const std::string& other = watchedFolders_[side == DocumentSide ? TextSide : DocumentSide];
+  if (!watched.empty() && watched != other) {
+    folderWatcher_->removePath(QString::fromStdString(watched));
+  }
+  watched = folder;
+  folderWatcher_->addPath(QString::fromStdString(folder));
+}
+
+void MainDialog::OnFolderChanged() {
+  // A batch changes the text folder itself, and shows what it wrote.
+  if (controller_.BatchRunning()) {
+    folderRefresh_->start();
+    return;
+  }
+  for (const Side side : {DocumentSide, TextSide}) {
+    if (changedFolders_.count(watchedFolders_[side]) != 0) controller_.RefreshFileList(side);
+  }
+  changedFolders_.clear();
+}
+
 // The view.
 
+void MainDialog::reject() {
+  if (!controller_.StopBatch()) QDialog::reject();
+}
+
+void MainDialog::closeEvent(QCloseEvent* event) {
+  if (controller_.StopBatch()) {
+    event->ignore();
+    return;
+  }
+  QDialog::closeEvent(event);
+}
+
+void MainDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_F5 && event->modifiers() == Qt::NoModifier) {
+    controller_.RefreshAll();
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+void MainDialog::ScrollLog(const QWheelEvent& wheel) {
+  if (!logScrollBar_->isVisible()) return;
+  // A notch (120) moves as many lines as the system's setting says, one
+  // line step at a time, then ends the scroll as a released arrow does.
+  const int notches = wheel.angleDelta().y() / QWheelEvent::DefaultDeltasPerStep;
+  const int steps = std::abs(notches) * QApplication::wheelScrollLines();
+  const auto code = notches > 0 ? dialog::ScrollCode::LineUp : dialog::ScrollCode::LineDown;
+  for (int i = 0; i < steps; ++i) controller_.OnLogScroll(code, 0);
+  if (steps > 0) controller_.OnLogScroll(dialog::ScrollCode::EndScroll, 0);
+}
+
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Wheel && watched->property(kScrollsLog).toBool()) {
+    ScrollLog(static_cast<const QWheelEvent&>(*event));
+    return true;
+  }
+  // Only the dialog's own input waits: a question asked during the batch
+  // is a window of its own and is answered as usual.
+  const auto* widget = qobject_cast<const QWidget*>(watched);
+  if (controller_.BatchRunning() && widget != nullptr && widget->window() == this &&
+      IsHeldInput(*event)) {
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
 void MainDialog::ShowFileList(Side side, size_t count) { FileList(side)->ShowNames(count); }
+
+void MainDialog::InsertFileListItem(Side side, int index) { FileList(side)->InsertName(index); }
 
 void MainDialog::ScrollFileListToTop(Side side) { FileList(side)->scrollToTop(); }
 
@@ -237,6 +356,8 @@ std::vector<int> MainDialog::SelectedItems(Side side) const {
 int MainDialog::CaretItem(Side side) const { return FileList(side)->currentRow(); }
 
 void MainDialog::ShowSelector(Side side, int selection) {
+  // The selector is shown for every directory the side changes to.
+  WatchFolder(side);
   DirectoryComboBox* selector = Selector(side);
   selector->ShowNames();
   selector->setCurrentIndex(selection);
@@ -245,7 +366,12 @@ void MainDialog::ShowSelector(Side side, int selection) {
 int MainDialog::ChosenSelectorItem(Side side) const { return Selector(side)->currentIndex(); }
 
 void MainDialog::ShowLogLine(int field, const std::string& text) {
-  static_cast<QLabel*>(Control(dialog::kFirstLogLineId + field))->setText(DisplayText(text));
+  auto* line = static_cast<QLabel*>(Control(dialog::kFirstLogLineId + field));
+  const QString shown = DisplayText(text);
+  line->setText(shown);
+  // A line cut at the log's edge shows whole in its tooltip.
+  const bool cut = line->fontMetrics().horizontalAdvance(shown) > line->width();
+  line->setToolTip(cut ? shown : QString());
 }
 
 void MainDialog::ShowLogScrollBar(const dialog::LogScrollState& bar) {
@@ -259,8 +385,16 @@ void MainDialog::ShowLogScrollBar(const dialog::LogScrollState& bar) {
 
 void MainDialog::PaintLogNow() { repaint(logFrame_->geometry()); }
 
-void MainDialog::BeginWaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+void MainDialog::BeginWaitCursor() {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  qApp->installEventFilter(this);
+}
 
-void MainDialog::EndWaitCursor() { QApplication::restoreOverrideCursor(); }
+void MainDialog::EndWaitCursor() {
+  qApp->removeEventFilter(this);
+  QApplication::restoreOverrideCursor();
+}
+
+void MainDialog::ProcessEvents() { QCoreApplication::processEvents(); }
 
 }  // namespace exqrv::ui

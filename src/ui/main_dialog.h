@@ -5,6 +5,7 @@
 
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,7 +16,9 @@
 #include "dialog/dialog_controller.h"
 #include "dialog/dialog_template.h"
 
+class QFileSystemWatcher;
 class QLabel;
+class QTimer;
 class QPushButton;
 class QScrollBar;
 
@@ -46,15 +49,33 @@ class MainDialog : public QDialog, private dialog::DialogView {
   const dialog::DialogUnits& Units() const { return units_; }
   dialog::DialogController& Controller() { return controller_; }
 
+  // Escape and the close box stop a running batch instead of closing.
+  void reject() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  // The wheel over the log scrolls it; while a batch runs, input other
+  // than Escape is set aside.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void CreateControls();
   QWidget* CreateControl(const dialog::ControlTemplate& control);
   void PlaceControl(QWidget* widget, const dialog::ControlTemplate& control);
   void ConnectEvents();
   void AddToolTips();
+  // A list whose folder changes on disk is read again, a moment after the
+  // last change and never during a batch.
+  void WatchFolders();
+  void WatchFolder(Side side);
+  void OnFolderChanged();
+  // The wheel over the log scrolls it as its scroll bar's arrows do.
+  void ScrollLog(const QWheelEvent& wheel);
 
   // The view.
   void ShowFileList(Side side, size_t count) override;
+  void InsertFileListItem(Side side, int index) override;
   void ScrollFileListToTop(Side side) override;
   void PaintFileListNow(Side side) override;
   std::vector<int> SelectedItems(Side side) const override;
@@ -66,6 +87,7 @@ class MainDialog : public QDialog, private dialog::DialogView {
   void PaintLogNow() override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
+  void ProcessEvents() override;
 
   ConverterApp& app_;
   dialog::DialogUnits units_;
@@ -76,6 +98,10 @@ class MainDialog : public QDialog, private dialog::DialogView {
   DirectoryComboBox* textSelector_ = nullptr;
   LogScrollBar* logScrollBar_ = nullptr;
   QWidget* logFrame_ = nullptr;
+  QFileSystemWatcher* folderWatcher_ = nullptr;
+  QTimer* folderRefresh_ = nullptr;
+  std::map<Side, std::string> watchedFolders_;
+  std::set<std::string> changedFolders_;
   dialog::DialogController controller_;
 };
 

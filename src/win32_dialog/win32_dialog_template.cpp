@@ -93,7 +93,9 @@ DWORD ControlStyle(const ControlTemplate& control) {
     case ControlKind::Frame: return style | SS_GRAYFRAME | WS_BORDER;
     // Hidden until the seventh log line.
     case ControlKind::ScrollBar: return (style & ~WS_VISIBLE) | SBS_VERT;
-    case ControlKind::LogLine: return style | SS_LEFT | SS_NOPREFIX;
+    // One line each, cut at the edge: a wrapping style would show only the
+    // first word of a long line.
+    case ControlKind::LogLine: return style | SS_LEFTNOWORDWRAP | SS_NOPREFIX;
   }
   return style;
 }

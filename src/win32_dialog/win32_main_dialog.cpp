@@ -150,6 +150,37 @@ void MeasureItem(HWND window, MEASUREITEMSTRUCT& item) {
   item.itemHeight = static_cast<UINT>(dialog::EntryItemHeight(metrics.tmHeight));
 }
 
+// Input that a running batch sets aside: it would start another batch, or
+// change a directory under it. Escape stops the batch; the close box and the
+// window manager's messages are not input of the dialog's client area.
+bool IsHeldInput(const MSG& message) {
+  if (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST) return true;
+  if (message.message < WM_KEYFIRST || message.message > WM_KEYLAST) return false;
+  return message.wParam != VK_ESCAPE;
+}
+
+// Ctrl+A selects every document. A letter selects the next document whose
+// name starts with it, and only that one: the list box's own search would
+// extend the selection from its anchor. True when the key was taken.
+bool TypeInDocumentList(HWND list, unsigned character) {
+  constexpr unsigned kCtrlA = 1;
+  if (character == kCtrlA) {
+    SendMessageA(list, LB_SETSEL, TRUE, -1);
+    return true;
+  }
+  if (character < ' ' || character > 0xFF) return false;
+  const char prefix[2] = {static_cast<char>(character), '\0'};
+  const LRESULT caret = SendMessageA(list, LB_GETCARETINDEX, 0, 0);
+  const LRESULT found = SendMessageA(list, LB_FINDSTRING, static_cast<WPARAM>(caret),
+                                     reinterpret_cast<LPARAM>(prefix));
+  if (found == LB_ERR) return true;
+  SendMessageA(list, LB_SETSEL, FALSE, -1);
+  SendMessageA(list, LB_SETSEL, TRUE, found);
+  SendMessageA(list, LB_SETANCHORINDEX, static_cast<WPARAM>(found), 0);
+  SendMessageA(list, LB_SETCARETINDEX, static_cast<WPARAM>(found), FALSE);
+  return true;
+}
+
 // The Win32 view of the shared controller: it routes the dialog's messages
 // to the controller and paints.
 class MainDialog : private dialog::DialogView {
@@ -180,6 +211,7 @@ class MainDialog : private dialog::DialogView {
 
   // The view.
   void ShowFileList(Side side, size_t count) override;
+  void InsertFileListItem(Side side, int index) override;
   void ScrollFileListToTop(Side side) override;
   void PaintFileListNow(Side side) override;
   std::vector<int> SelectedItems(Side side) const override;
@@ -191,6 +223,10 @@ class MainDialog : private dialog::DialogView {
   void PaintLogNow() override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
+  void ProcessEvents() override;
+  // Escape, the "Exit" button, Enter and the close box: a running batch
+  // stops, else the dialog closes.
+  void Close();
 
   HWND Control(int id) const { return GetDlgItem(window_, id); }
   static int FileListId(Side side) {
@@ -231,6 +267,10 @@ int MainDialog::Run() {
   MSG message;
   while (!closed_ && GetMessageA(&message, nullptr, 0, 0) > 0) {
     if (toolTip_ != nullptr) SendMessageA(toolTip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&message));
+    if (message.hwnd == Control(dialog::kDocumentFileListId) && message.message == WM_CHAR &&
+        TypeInDocumentList(message.hwnd, static_cast<unsigned>(message.wParam))) {
+      continue;
+    }
     if (IsDialogMessageA(window_, &message)) continue;
     TranslateMessage(&message);
     DispatchMessageA(&message);
@@ -272,7 +312,13 @@ INT_PTR MainDialog::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         OnLogScroll(LOWORD(wParam), static_cast<short>(HIWORD(wParam)));
       }
       return FALSE;  // then the default handling
-    case WM_CLOSE: closed_ = true; return TRUE;
+    case WM_CLOSE: Close(); return TRUE;
+    case WM_SETCURSOR:
+      if (!controller_.BatchRunning()) return FALSE;
+      // The wait cursor holds over the whole dialog while a batch runs.
+      SetCursor(LoadCursor(nullptr, IDC_WAIT));
+      SetWindowLongPtrA(window_, DWLP_MSGRESULT, TRUE);
+      return TRUE;
     case WM_PAINT: return PaintMinimised() ? TRUE : FALSE;
     case WM_QUERYDRAGICON: return reinterpret_cast<INT_PTR>(largeIcon_);
     case WM_DESTROY:
@@ -287,7 +333,7 @@ void MainDialog::OnCommand(int id, int code) {
   switch (id) {
     // "Exit", Enter (Exit is the default button) and Escape.
     case IDOK:
-    case IDCANCEL: closed_ = true; break;
+    case IDCANCEL: Close(); break;
     case dialog::kConvertButtonId:
       if (code == BN_CLICKED) controller_.OnConvert();
       break;
@@ -311,6 +357,10 @@ void MainDialog::OnCommand(int id, int code) {
       break;
     default: break;
   }
+}
+
+void MainDialog::Close() {
+  if (!controller_.StopBatch()) closed_ = true;
 }
 
 void MainDialog::OnLogScroll(int code, int thumbPosition) {
@@ -379,15 +429,28 @@ const EntryList* MainDialog::EntriesOf(int id) const {
 void MainDialog::ShowNames(int id, const EntryList& entries, size_t count) {
   const HWND control = Control(id);
   const bool selector = id == dialog::kDocumentSelectorId || id == dialog::kTextSelectorId;
+  const size_t shown = std::min(count, entries.size());
+  // Painted once when all are in, not once per item.
+  SendMessageA(control, WM_SETREDRAW, FALSE, 0);
   SendMessageA(control, selector ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
-  for (size_t i = 0; i < count && i < entries.size(); ++i) {
+  if (!selector) SendMessageA(control, LB_INITSTORAGE, shown, 0);
+  for (size_t i = 0; i < shown; ++i) {
     SendMessageA(control, selector ? CB_ADDSTRING : LB_ADDSTRING, 0,
                  reinterpret_cast<LPARAM>(entries[i]->Name.c_str()));
   }
+  SendMessageA(control, WM_SETREDRAW, TRUE, 0);
+  InvalidateRect(control, nullptr, TRUE);
 }
 
 void MainDialog::ShowFileList(Side side, size_t count) {
   ShowNames(FileListId(side), *EntriesOf(FileListId(side)), count);
+}
+
+void MainDialog::InsertFileListItem(Side side, int index) {
+  const EntryList& entries = *EntriesOf(FileListId(side));
+  if (index < 0 || static_cast<size_t>(index) >= entries.size()) return;
+  SendMessageA(Control(FileListId(side)), LB_INSERTSTRING, static_cast<WPARAM>(index),
+               reinterpret_cast<LPARAM>(entries[static_cast<size_t>(index)]->Name.c_str()));
 }
 
 // Emptying a list box already brought its first item to the top.
@@ -445,6 +508,21 @@ void MainDialog::PaintLogNow() { UpdateWindow(window_); }
 void MainDialog::BeginWaitCursor() { cursorBeforeWait_ = SetCursor(LoadCursor(nullptr, IDC_WAIT)); }
 
 void MainDialog::EndWaitCursor() { SetCursor(cursorBeforeWait_); }
+
+void MainDialog::ProcessEvents() {
+  MSG message;
+  while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    if (message.message == WM_QUIT) {
+      // Left for the dialog's own loop to see.
+      PostQuitMessage(static_cast<int>(message.wParam));
+      return;
+    }
+    if (IsHeldInput(message)) continue;
+    if (IsDialogMessageA(window_, &message)) continue;
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+  }
+}
 
 }  // namespace
 

@@ -1,6 +1,7 @@
 // The batch behind "Convert": which documents are converted under which text
 // names, the overwrite question, and the log lines.
 #include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,11 +37,24 @@ class BatchConversionTest : public ::testing::Test {
     return BatchConversion(app_, BatchHooks{
         [this](const std::string& document, const std::string& text) {
           converted_.emplace_back(document, text);
-          return !failing_;
+          if (const auto scripted = results_.find(document); scripted != results_.end()) {
+            if (scripted->second.outcome == Outcome::Stopped || stopDuring_ == document) {
+              batch_->RequestStop();
+            }
+            return scripted->second;
+          }
+          return failing_ ? ConversionResult{Outcome::Failed, {}}
+                          : ConversionResult{Outcome::Converted, {}};
         },
-        [this] { return shownTexts_; },
+        [this](const std::string& textName) {
+          return ListShowsFile(shownTexts_, app_.TargetDirectory, textName);
+        },
         [this](const std::string& line) { log_.push_back(line); },
-        [this] { ++refills_; },
+        [this](int index) {
+          ++refills_;
+          insertedAt_ = index;
+        },
+        [this] { ++listChanges_; },
     });
   }
 
@@ -53,6 +67,13 @@ class BatchConversionTest : public ::testing::Test {
   std::vector<std::string> shownTexts_;
   bool failing_ = false;
   int refills_ = 0;
+  int insertedAt_ = -1;
+  int listChanges_ = 0;
+  // What a document's conversion gives, where it is not plain success.
+  std::map<std::string, ConversionResult> results_;
+  // The batch is asked to stop while this document converts.
+  std::string stopDuring_;
+  BatchConversion* batch_ = nullptr;
 };
 
 TEST_F(BatchConversionTest, FolderDocumentsFirstThenTheSelectedDocuments) {
@@ -188,6 +209,81 @@ TEST_F(BatchConversionTest, NewTextFileJoinsTheTextFilesAfterTheFolders) {
   EXPECT_EQ(app_.TextFileList[1]->Name, "B.TXT");
   EXPECT_EQ(app_.TextFileList[1]->Picture, TextFilePicture);
   EXPECT_EQ(refills_, 1);
+  EXPECT_EQ(insertedAt_, 1);
+}
+
+TEST_F(BatchConversionTest, LogLinesKeepTheirWordsAndAddWhatWentWrong) {
+  results_ = {{"SUB\\A.QRV", {Outcome::Failed, "Permission denied"}},
+              {"B.QRV", {Outcome::LostText, "page 1: 3 unknown commands"}},
+              {"a.QRV", {Outcome::Failed, ""}}};
+  Batch().ConvertSelection({"SUB", "B.QRV", "a.QRV"});
+  const std::vector<std::string> lines{
+      "Convert A.QRV to A.TXT failed: Permission denied",
+      "Convert B.QRV to B.TXT succeeded, but text is missing: page 1: 3 unknown commands",
+      "Convert a.QRV to a.TXT failed"};
+  EXPECT_EQ(log_, lines);
+  // The text that holds what could be had is listed; nothing else is.
+  ASSERT_EQ(app_.TextFileList.size(), 1u);
+  EXPECT_EQ(app_.TextFileList[0]->Name, "B.TXT");
+}
+
+TEST_F(BatchConversionTest, StopEndsTheBatchAndSaysWhere) {
+  struct Case {
+    const char* what;
+    std::map<std::string, ConversionResult> results;
+    std::string stopDuring;
+    std::vector<Conversion> converted;
+    std::vector<std::string> log;
+  };
+  const std::vector<Case> cases{
+      {"within a document",
+       {{"B.QRV", {Outcome::Stopped, "page 2"}}},
+       "",
+       {{"SUB\\A.QRV", "A.TXT"}, {"B.QRV", "B.TXT"}},
+       {"Convert A.QRV to A.TXT succeeded", "Batch stopped at B.QRV page 2; B.TXT not written"}},
+      {"after a document's last page",
+       {{"SUB\\A.QRV", {Outcome::Converted, ""}}},
+       "SUB\\A.QRV",
+       {{"SUB\\A.QRV", "A.TXT"}},
+       {"Convert A.QRV to A.TXT succeeded", "Batch stopped before B.QRV"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    converted_.clear();
+    log_.clear();
+    app_.ClearEntryLists(EntryLists::TextFiles);
+    results_ = c.results;
+    stopDuring_ = c.stopDuring;
+    BatchConversion batch = Batch();
+    batch_ = &batch;
+    batch.ConvertSelection({"SUB", "B.QRV", "a.QRV"});
+    EXPECT_EQ(converted_, c.converted);
+    EXPECT_EQ(log_, c.log);
+    EXPECT_FALSE(batch.Running());
+
+    // The next batch starts afresh, and a stop asked for outside a batch is
+    // no stop.
+    results_.clear();
+    stopDuring_.clear();
+    batch.RequestStop();
+    log_.clear();
+    batch.ConvertItem("B.QRV", "B.TXT");
+    EXPECT_EQ(log_, std::vector<std::string>{"Convert B.QRV to B.TXT succeeded"});
+  }
+}
+
+TEST_F(BatchConversionTest, FolderThatCannotBeEnteredIsLoggedWithTheReason) {
+  Batch().ConvertFolder("B.QRV");  // a file: no folder to enter
+  ASSERT_EQ(log_.size(), 1u);
+  EXPECT_EQ(log_[0].rfind("Cannot open folder B.QRV: ", 0), 0u) << log_[0];
+  EXPECT_GT(log_[0].size(), std::string("Cannot open folder B.QRV: ").size());
+  EXPECT_TRUE(converted_.empty());
+}
+
+TEST_F(BatchConversionTest, ItemGoneSinceTheListWasReadMarksTheListOutOfDate) {
+  failing_ = true;
+  Batch().ConvertSelection({"B.QRV", "GONE"});
+  EXPECT_EQ(listChanges_, 1);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // is asked to show: what each event shows, in which order, and that a batch
 // paints as it goes under the wait cursor.
 #include <array>
+#include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -28,6 +30,9 @@ class JournalView : public DialogView {
   void ShowFileList(Side side, size_t count) override {
     journal.push_back(Of(side) + " list shows " + std::to_string(count));
   }
+  void InsertFileListItem(Side side, int index) override {
+    journal.push_back(Of(side) + " list gains item " + std::to_string(index));
+  }
   void ScrollFileListToTop(Side side) override { journal.push_back(Of(side) + " list at top"); }
   void PaintFileListNow(Side side) override { journal.push_back(Of(side) + " list painted"); }
   std::vector<int> SelectedItems(Side side) const override {
@@ -47,6 +52,10 @@ class JournalView : public DialogView {
   void PaintLogNow() override { journal.push_back("log painted: " + NewestField()); }
   void BeginWaitCursor() override { journal.push_back("wait"); }
   void EndWaitCursor() override { journal.push_back("wait ends"); }
+  void ProcessEvents() override {
+    ++eventsProcessed;
+    if (duringEvents) duringEvents();
+  }
 
   // The last field that holds a line.
   std::string NewestField() const {
@@ -61,6 +70,9 @@ class JournalView : public DialogView {
   std::vector<int> selectedDocuments;
   std::vector<int> selectedTexts;
   int caret = -1;
+  int eventsProcessed = 0;
+  // What the user does while the window answers during a batch.
+  std::function<void()> duringEvents;
 };
 
 class DialogControllerTest : public ::testing::Test {
@@ -108,10 +120,12 @@ TEST_F(DialogControllerTest, ConvertPaintsEachLineAndNewTextFileUnderTheWaitCurs
   controller_.OnConvert();
   EXPECT_EQ(TakeJournal(),
             (Journal{"wait", "log painted: Convert C.QRV to C.TXT succeeded",
-                     "texts list shows 3", "texts list painted",
-                     "log painted: Convert B.QRV to B.TXT succeeded", "texts list shows 4",
-                     "texts list painted", "log painted: Convert a.QRV to a.TXT failed",
+                     "texts list gains item 1", "texts list painted",
+                     "log painted: Convert B.QRV to B.TXT succeeded", "texts list gains item 1",
+                     "texts list painted",
+                     "log painted: Convert a.QRV to a.TXT failed: not a Quillor document",
                      "wait ends"}));
+  EXPECT_EQ(view_.eventsProcessed, 2);  // after each page
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/C.TXT"), "gamma");
 
   // Nothing that names an entry: no batch, and no wait cursor either.
@@ -129,7 +143,8 @@ TEST_F(DialogControllerTest, DocumentDoubleClickOpensAFolderOrConvertsADocument)
   view_.caret = 1;  // B.QRV
   controller_.OnDocumentDoubleClick();
   EXPECT_EQ(TakeJournal(), (Journal{"wait", "log painted: Convert B.QRV to B.TXT succeeded",
-                                    "texts list shows 3", "texts list painted", "wait ends"}));
+                                    "texts list gains item 1", "texts list painted",
+                                    "wait ends"}));
 
   view_.caret = 4;  // no entry
   controller_.OnDocumentDoubleClick();
@@ -142,6 +157,49 @@ TEST_F(DialogControllerTest, DocumentDoubleClickOpensAFolderOrConvertsADocument)
   EXPECT_EQ(TakeJournal(),
             (Journal{SelectorAtOpenFolder(DocumentSide),
                      "documents list shows 1", "documents list at top"}));
+}
+
+TEST_F(DialogControllerTest, StopDuringABatchEndsItAfterThePageAndKeepsTheDialog) {
+  controller_.Initialise();
+  TakeJournal();
+  bool stopped = false;
+  view_.duringEvents = [&] {
+    // Escape, then Convert again: the second batch waits for the first.
+    stopped = controller_.StopBatch();
+    view_.selectedDocuments = {1};
+    controller_.OnConvert();
+    controller_.RefreshAll();
+  };
+  view_.selectedDocuments = {0, 1, 3};  // SUB, B.QRV and a.QRV
+  controller_.OnConvert();
+  EXPECT_TRUE(stopped);
+  EXPECT_EQ(TakeJournal(),
+            (Journal{"wait", "log painted: Batch stopped at C.QRV page 1; C.TXT not written",
+                     "wait ends"}));
+  EXPECT_FALSE(std::filesystem::exists(scratch_ / "texts/C.TXT"));
+  EXPECT_FALSE(std::filesystem::exists(scratch_ / "texts/B.TXT"));
+  // Outside a batch there is nothing to stop: the dialog closes.
+  EXPECT_FALSE(controller_.StopBatch());
+}
+
+TEST_F(DialogControllerTest, RefreshReadsBothSidesAgain) {
+  controller_.Initialise();
+  TakeJournal();
+  build::WriteFileBytes(scratch_ / "docs/NEW.QRV", build::DocumentWithText("new"));
+  controller_.RefreshAll();
+  EXPECT_EQ(TakeJournal(),
+            (Journal{SelectorAtOpenFolder(DocumentSide), "documents list shows 5",
+                     "documents list at top", SelectorAtOpenFolder(TextSide),
+                     "texts list shows 2", "texts list at top"}));
+
+  // A listed document that went away is reported, and the list read again.
+  std::filesystem::remove(scratch_ / "docs/NEW.QRV");
+  view_.selectedDocuments = {2};  // NEW.QRV
+  controller_.OnConvert();
+  const Journal journal = TakeJournal();
+  ASSERT_EQ(journal.size(), 5u);
+  EXPECT_EQ(journal[1].rfind("log painted: Convert NEW.QRV to NEW.TXT failed: ", 0), 0u);
+  EXPECT_EQ(journal[3], "documents list shows 4");
 }
 
 TEST_F(DialogControllerTest, TextDoubleClickEntersOnlyAFolder) {

@@ -21,7 +21,7 @@ expected=(
   usr/share/man/man1/qrvtool.1
   usr/share/applications/exqrv.desktop
   usr/share/icons/hicolor/32x32/apps/exqrv.png
-  usr/share/icons/hicolor/48x48/apps/exqrv.png
+  usr/share/icons/hicolor/64x64/apps/exqrv.png
   usr/share/mime/packages/exqrv.xml
   usr/share/bash-completion/completions/qrvtool
   usr/share/exqrv/recoll/mimemap

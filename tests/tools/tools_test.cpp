@@ -265,7 +265,7 @@ TEST_F(Tools, InstallLaysOutTheFiles) {
        {"usr/bin/exqrv", "usr/bin/qrvtool", "usr/share/man/man1/exqrv.1",
         "usr/share/man/man1/qrvtool.1", "usr/share/applications/exqrv.desktop",
         "usr/share/icons/hicolor/32x32/apps/exqrv.png",
-        "usr/share/icons/hicolor/48x48/apps/exqrv.png", "usr/share/mime/packages/exqrv.xml",
+        "usr/share/icons/hicolor/64x64/apps/exqrv.png", "usr/share/mime/packages/exqrv.xml",
         "usr/share/bash-completion/completions/qrvtool", "usr/share/exqrv/recoll/mimemap",
         "usr/share/exqrv/recoll/mimeconf"}) {
     EXPECT_TRUE(std::filesystem::exists(dir_ / ("stage/" + std::string(file)))) << file;

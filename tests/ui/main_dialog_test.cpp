@@ -1,5 +1,7 @@
 // The dialog's wiring on the offscreen platform: its controls, its file lists
 // and selectors, Convert and double-click, the overwrite question and the log.
+#include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <deque>
 #include <filesystem>
@@ -12,7 +14,10 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QCursor>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QImage>
 #include <QLabel>
 #include <QMessageBox>
@@ -23,6 +28,7 @@
 #include <QStyleOptionSlider>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
@@ -329,7 +335,7 @@ TEST_F(MainDialogTest, ConvertRunsOverTheSelectionAndLogsEachDocument) {
   Click(kConvertButtonId);
   EXPECT_EQ(LogLine(0).toStdString(), SucceededLine("C.QRV", "C.TXT"));
   EXPECT_EQ(LogLine(1).toStdString(), SucceededLine("B.QRV", "B.TXT"));
-  EXPECT_EQ(LogLine(2).toStdString(), FailedLine("a.QRV", "a.TXT"));
+  EXPECT_EQ(LogLine(2).toStdString(), dialog::WithReason(FailedLine("a.QRV", "a.TXT"), kNotADocument));
   EXPECT_TRUE(LogLine(3).isEmpty());
   EXPECT_EQ(dialog_->Controller().Log().LogLines().size(), 3u);
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/C.TXT"), "gamma");
@@ -660,12 +666,9 @@ TEST_F(MainDialogTest, ABatchPaintsEachLogLineAndTextFileAsItGoes) {
   platform::PrompterScope scope(&looking);
   Documents().selectAll();
   Click(kConvertButtonId);
-  // Nothing was dispatched during the batch, so no input was taken either;
-  // what waited is dispatched once the batch is over.
-  EXPECT_FALSE(dispatched);
-  EXPECT_EQ(dialog_->Controller().Log().LogLines().size(), 9u);
-  QCoreApplication::processEvents();
+  // The window answers between the pages of a batch.
   EXPECT_TRUE(dispatched);
+  EXPECT_EQ(dialog_->Controller().Log().LogLines().size(), 9u);
 
   ASSERT_FALSE(onScreen.isNull());
   ASSERT_TRUE(onScreen.save(QString::fromStdString(ScreenshotPath("batch.png").string())));
@@ -885,6 +888,194 @@ TEST_F(SelectorDialogTest, ScreenshotOfTheDroppedSelectorShowsTheWholeChain) {
   }
   EXPECT_EQ(shown, selector.count());
   selector.hidePopup();
+}
+
+// Three documents of three pages each, in the folder "batch", shown on the
+// document side and all selected.
+void ShowThreePageDocuments(const build::ScratchDir& scratch, MainDialog& dialog) {
+  std::filesystem::create_directories(scratch / "batch");
+  for (const char* name : {"D1", "D2", "D3"}) {
+    build::WriteFileBytes(scratch / ("batch/" + std::string(name) + ".QRV"),
+                          build::BuildDocument({.pages = {build::TextPage({"one"}),
+                                                          build::TextPage({"two"}),
+                                                          build::TextPage({"three"})}}));
+  }
+  dialog.Controller().ChangeDirectory(DocumentSide, platform::SystemPath(scratch / "batch"));
+  dialog.FileList(DocumentSide)->selectAll();
+}
+
+TEST_F(MainDialogTest, EscapeOrTheCloseBoxStopsABatchAfterItsPage) {
+  struct Case {
+    const char* what;
+    std::function<void(MainDialog&)> stop;  // posted before the batch starts
+  };
+  const std::vector<Case> cases{
+      {"Escape",
+       [](MainDialog& dialog) {
+         QCoreApplication::postEvent(&dialog,
+                                     new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+       }},
+      {"the close box",
+       [](MainDialog& dialog) {
+         QCoreApplication::postEvent(dialog.windowHandle(), new QCloseEvent);
+       }},
+  };
+  ShowThreePageDocuments(scratch_, *dialog_);
+  dialog_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.stop(*dialog_);
+    Click(kConvertButtonId);
+    EXPECT_TRUE(dialog_->isVisible());
+    EXPECT_EQ(dialog_->Controller().Log().LogLines().back(),
+              "Batch stopped at D1.QRV page 1; D1.TXT not written");
+    EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", "REPORT.TXT"}));
+    // Nothing half-written is left in the text folder.
+    std::vector<std::string> onDisk;
+    for (const auto& entry : std::filesystem::directory_iterator(scratch_ / "texts")) {
+      onDisk.push_back(entry.path().filename().string());
+    }
+    std::sort(onDisk.begin(), onDisk.end());
+    EXPECT_EQ(onDisk, (std::vector<std::string>{"REPORT.TXT", "arch"}));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  }
+  const QImage shot = dialog_->grab().toImage();
+  ASSERT_TRUE(shot.save(QString::fromStdString(ScreenshotPath("stopped_batch.png").string())));
+
+  // With no batch running, Escape closes the dialog as before.
+  QTest::keyClick(dialog_.get(), Qt::Key_Escape);
+  EXPECT_FALSE(dialog_->isVisible());
+}
+
+TEST_F(MainDialogTest, DamagedPageShowsOneBoxAndTheLogSaysTextIsMissing) {
+  build::PageStream damaged;
+  for (int i = 0; i < 1486; ++i) damaged.Code("DT");
+  damaged.TextRun({build::PageStream::Item("kept")}).End();
+  build::WriteFileBytes(scratch_ / "docs/BADCMD.QRV",
+                        build::BuildDocument({.pages = {build::TextPage({"one "}), damaged.bytes()}}));
+  dialog_->Controller().RefreshFileList(DocumentSide);
+  dialog_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
+
+  QtPrompter boxes(dialog_.get());
+  const platform::PrompterScope scope(&boxes);
+  std::vector<std::string> texts;
+  std::function<void()> answer = [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    texts.push_back(box->text().toStdString());
+    if (texts.size() == 1) {
+      const QImage shot = box->grab().toImage();
+      EXPECT_TRUE(shot.save(QString::fromStdString(ScreenshotPath("damaged_page_box.png").string())));
+    }
+    // Clicked as a person would: the batch holds back only the dialog's input.
+    QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+  };
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, answer);
+  poll.start(10);
+  Select({"BADCMD.QRV"});
+  Click(kConvertButtonId);
+  poll.stop();
+  EXPECT_EQ(texts, std::vector<std::string>{"unexpect command!\n1486 unknown commands on page 2"});
+  EXPECT_EQ(dialog_->Controller().Log().LogLines().back(),
+            "Convert BADCMD.QRV to BADCMD.TXT succeeded, but text is missing: page 2: 1486 "
+            "unknown commands");
+  EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/BADCMD.TXT"), "one kept");
+}
+
+TEST_F(MainDialogTest, FailureLogsTheSystemsReasonAndTheWholeLineInATooltip) {
+  // The text folder went away after its list was read.
+  std::filesystem::remove_all(scratch_ / "texts");
+  Select({"B.QRV"});
+  Click(kConvertButtonId);
+  const std::string line = "Convert B.QRV to B.TXT failed: cannot write into " +
+                           platform::SystemPath(scratch_ / "texts") + ": " +
+                           platform::SystemErrorText(ENOENT);
+  EXPECT_EQ(dialog_->Controller().Log().LogLines().back(), line);
+  auto* field = static_cast<QLabel*>(dialog_->Control(kFirstLogLineId));
+  EXPECT_EQ(field->toolTip().toStdString(), line);
+  dialog_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
+  const QImage shot = dialog_->grab().toImage();
+  ASSERT_TRUE(shot.save(QString::fromStdString(ScreenshotPath("failure_reason.png").string())));
+}
+
+TEST_F(MainDialogTest, WheelOverTheLogScrollsItAsItsScrollBarDoes) {
+  for (int i = 0; i < 12; ++i) dialog_->Controller().AddLogLine("line " + std::to_string(i));
+  dialog_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
+  const auto turn = [&](int delta, QWidget* over) {
+    const QPointF at = QRectF(over->rect()).center();
+    QWheelEvent wheel(at, over->mapToGlobal(at), {}, {0, delta}, Qt::NoButton, Qt::NoModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(over, &wheel);
+  };
+  const int lines = QApplication::wheelScrollLines();
+  turn(QWheelEvent::DefaultDeltasPerStep, dialog_->Control(kFirstLogLineId + 2));
+  EXPECT_EQ(dialog_->Controller().Log().LogTop(), std::max(6 - lines, 0));
+  EXPECT_EQ(LogLine(0).toStdString(), "line " + std::to_string(std::max(6 - lines, 0)));
+  turn(-10 * QWheelEvent::DefaultDeltasPerStep, dialog_->Control(kLogScrollBarId));
+  EXPECT_EQ(dialog_->Controller().Log().LogTop(), 6);
+  EXPECT_EQ(dialog_->Control(kLogScrollBarId)->property("value").toInt(), 6);
+}
+
+TEST_F(MainDialogTest, F5ReadsBothListsAgain) {
+  build::WriteFileBytes(scratch_ / "docs/NEW.QRV", build::DocumentWithText("new"));
+  build::WriteFileBytes(scratch_ / "texts/NEW.TXT", "new");
+  dialog_->show();
+  QTest::keyClick(dialog_.get(), Qt::Key_F5);
+  EXPECT_EQ(Texts(Documents()),
+            (std::vector<std::string>{"SUB", "B.QRV", "NEW.QRV", "Report.QRV", "a.QRV"}));
+  EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", "NEW.TXT", "REPORT.TXT"}));
+}
+
+TEST_F(MainDialogTest, AListIsReadAgainWhenItsFolderChanges) {
+  dialog_->show();
+  build::WriteFileBytes(scratch_ / "docs/NEW.QRV", build::DocumentWithText("new"));
+  const std::vector<std::string> withNew{"SUB", "B.QRV", "NEW.QRV", "Report.QRV", "a.QRV"};
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Texts(Documents()) == withNew; }, 5000));
+  EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", "REPORT.TXT"}));
+
+  // The text side watches the folder it changed to.
+  dialog_->Controller().ChangeDirectory(TextSide, platform::SystemPath(scratch_ / "texts/arch"));
+  build::WriteFileBytes(scratch_ / "texts/arch/LATE.TXT", "late");
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] { return Texts(TextFiles()) == std::vector<std::string>{"LATE.TXT"}; }, 5000));
+}
+
+TEST_F(MainDialogTest, LongNameShowsWholeInATooltip) {
+  const std::string longName(60, 'L');
+  build::WriteFileBytes(scratch_ / ("docs/" + longName + ".QRV"), "x");
+  dialog_->Controller().RefreshFileList(DocumentSide);
+  dialog_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
+  const auto tipAt = [&](const std::string& name) {
+    const std::vector<std::string> shown = Documents().ItemNames();
+    const int row = static_cast<int>(std::find(shown.begin(), shown.end(), name) - shown.begin());
+    const QPoint at = Documents().visualItemRect(Documents().item(row)).center();
+    QHelpEvent help(QEvent::ToolTip, at, Documents().viewport()->mapToGlobal(at));
+    QApplication::sendEvent(Documents().viewport(), &help);
+    return QToolTip::isVisible() ? QToolTip::text().toStdString() : std::string();
+  };
+  EXPECT_EQ(tipAt("B.QRV"), "");  // shown whole already
+  EXPECT_EQ(tipAt(longName + ".QRV"), longName + ".QRV");
+}
+
+TEST(ApplicationIconTest, DesktopAndWindowsIconsShowTheDialogsPicture) {
+  uitest::EnsureApplication();
+  const QImage dialogPicture = ApplicationPixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+  const std::string icons = std::string(EXQRV_SOURCE_DIR) + "/data/icons/";
+  QImage desktop(QString::fromStdString(icons + "exqrv-32.png"));
+  EXPECT_EQ(desktop.convertToFormat(QImage::Format_ARGB32), dialogPicture);
+  QImage large(QString::fromStdString(icons + "exqrv-64.png"));
+  EXPECT_EQ(large.convertToFormat(QImage::Format_ARGB32),
+            dialogPicture.scaled(64, 64, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+  // The Windows program's icon file, its first (32-pixel) image.
+  QImage windows(QString::fromStdString(icons + "exqrv.ico"));
+  ASSERT_FALSE(windows.isNull());
+  EXPECT_EQ(windows.convertToFormat(QImage::Format_ARGB32), dialogPicture);
 }
 
 TEST(QtPrompterTest, AsksWithTheApplicationsCaptionAndIcon) {

@@ -314,7 +314,8 @@ TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
                reinterpret_cast<LPARAM>(GetDlgItem(dialogWindow, dialog::kConvertButtonId)));
   const std::vector<std::string> expectedLog{dialog::SucceededLine("A.QRV", "A.TXT"),
                                              dialog::SucceededLine("NOTES.QRV", "NOTES.TXT"),
-                                             dialog::SucceededLine("ODD.QRV", "ODD.TXT")};
+                                             dialog::LostTextLine("ODD.QRV", "ODD.TXT",
+                                                                  "page 1: 1 unknown command")};
   // Every message box is answered with OK as it comes, until the log is
   // complete.
   const std::string caption(platform::kApplicationName);
@@ -333,7 +334,7 @@ TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0].text, dialog::OverwriteQuestion("NOTES.TXT"));
   EXPECT_TRUE(boxes[0].ok && boxes[0].cancel && !boxes[0].yes);
-  EXPECT_EQ(boxes[1].text, "unexpect command!");
+  EXPECT_EQ(boxes[1].text, "unexpect command!\n1 unknown command on page 1");
   EXPECT_TRUE(boxes[1].ok && !boxes[1].cancel && !boxes[1].yes);
   // Wine's message boxes load their icons afresh, so which icon each shows
   // is not compared with the system's own; a question and a warning differ.
@@ -352,6 +353,58 @@ TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
   PostMessageA(dialogWindow, WM_CLOSE, 0, 0);
   EXPECT_EQ(exqrv.Wait(), 0);
   EXPECT_EQ(exqrv.Errors(), "");
+}
+
+TEST(Win32Dialog, TheCloseBoxStopsABatchAfterItsPageAndThenCloses) {
+  build::ScratchDir folder;
+  for (const char* name : {"D1.QRV", "D2.QRV", "D3.QRV"}) {
+    ASSERT_TRUE(build::WriteFileBytes(
+        folder / name,
+        build::BuildDocument({.pages = {TextPage({"one"}), TextPage({"two"}), TextPage({"three"})}})));
+  }
+  Exqrv exqrv(folder.path());
+  ASSERT_TRUE(exqrv.Started());
+  const std::string title(dialog::kDialogTitle);
+  const HWND dialogWindow = WaitFor<HWND>([&] { return exqrv.FindWindowTitled(title); });
+  ASSERT_NE(dialogWindow, nullptr) << exqrv.Errors();
+  const HWND documents = GetDlgItem(dialogWindow, dialog::kDocumentFileListId);
+  ASSERT_EQ(SendMessageA(documents, LB_GETCOUNT, 0, 0), 3);
+  // Each log line is one line, cut at the edge.
+  for (int k = 0; k < dialog::kVisibleLogLines; ++k) {
+    const HWND line = GetDlgItem(dialogWindow, dialog::kFirstLogLineId + k);
+    EXPECT_EQ(GetWindowLongA(line, GWL_STYLE) & SS_TYPEMASK, SS_LEFTNOWORDWRAP) << k;
+  }
+
+  // A letter selects the next document it starts, alone; Ctrl+A all of them.
+  PostMessageA(documents, WM_CHAR, 'd', 0);
+  EXPECT_TRUE(WaitFor<bool>([&] {
+    return SendMessageA(documents, LB_GETSELCOUNT, 0, 0) == 1 &&
+           SendMessageA(documents, LB_GETSEL, 1, 0) > 0;
+  }));
+  PostMessageA(documents, WM_CHAR, 'D', 0);
+  EXPECT_TRUE(WaitFor<bool>([&] {
+    return SendMessageA(documents, LB_GETSELCOUNT, 0, 0) == 1 &&
+           SendMessageA(documents, LB_GETSEL, 2, 0) > 0;
+  }));
+  PostMessageA(documents, WM_CHAR, 1, 0);  // Ctrl+A
+  EXPECT_TRUE(WaitFor<bool>([&] { return SendMessageA(documents, LB_GETSELCOUNT, 0, 0) == 3; }));
+
+  // Convert, then the close box while the first page converts.
+  PostMessageA(dialogWindow, WM_COMMAND, MAKEWPARAM(dialog::kConvertButtonId, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialogWindow, dialog::kConvertButtonId)));
+  PostMessageA(dialogWindow, WM_CLOSE, 0, 0);
+  const std::vector<std::string> stopped{
+      dialog::StoppedAtLine("D1.QRV", "D1.TXT", "page 1")};
+  EXPECT_TRUE(WaitFor<bool>([&] { return LogLines(dialogWindow) == stopped; }))
+      << ::testing::PrintToString(LogLines(dialogWindow));
+  EXPECT_TRUE(IsWindow(dialogWindow));
+  for (const char* name : {"D1.TXT", "D2.TXT", "D3.TXT"}) {
+    EXPECT_FALSE(std::filesystem::exists(folder / name)) << name;
+  }
+
+  // With no batch running, the close box closes.
+  PostMessageA(dialogWindow, WM_CLOSE, 0, 0);
+  EXPECT_EQ(exqrv.Wait(), 0);
 }
 
 }  // namespace
