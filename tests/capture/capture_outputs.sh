@@ -8,7 +8,9 @@
 #   capture_outputs.sh corpus CORPUS QRVTOOL   build the documents once
 #   capture_outputs.sh run CORPUS BIN OUT      run BIN's programs over them
 #
-# Runs happen in one fixed folder, so the paths in messages match.
+# Runs happen in one fixed folder, so the paths in messages match; two
+# captures at once on one machine must not share it, so each sets
+# CAPTURE_FOLDER to a folder of its own (the same for before and after).
 set -u
 mode=$1
 
@@ -51,8 +53,9 @@ fi
 
 corpus=$2 bin=$3 out=$4
 rm -rf "$out"; mkdir -p "$out"
-work=/tmp/exqrv-capture-work
-temp=/tmp/exqrv-capture-temp
+folder=${CAPTURE_FOLDER:-/tmp/exqrv-capture}
+work=$folder-work
+temp=$folder-temp
 n=0
 
 # run NAME COMMAND...: runs in a fresh copy of the documents, records what it
