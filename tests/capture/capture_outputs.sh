@@ -8,8 +8,9 @@
 #   capture_outputs.sh corpus CORPUS QRVTOOL   build the documents once
 #   capture_outputs.sh run CORPUS BIN OUT      run BIN's programs over them
 #
-# Runs happen in one fixed folder, so the paths in messages match; two
-# captures at once on one machine must not share it, so each sets
+# Runs happen in one fixed folder, so the paths in messages match, and
+# qrvtool convert runs with one worker, so its lines come in one order. Two
+# captures at once on one machine must not share the folder: each sets
 # CAPTURE_FOLDER to a folder of its own (the same for before and after).
 set -u
 mode=$1
@@ -102,8 +103,8 @@ for f in "$corpus"/docs/damaged/*.QRV; do
   run "dverify-$(basename "$f")" "$qrvtool" verify "$d"
   run "dinfo-$(basename "$f")" "$qrvtool" info --json "$d"
 done
-run convert "$qrvtool" convert -j 2 -o conv --quiet .
-run convert-r "$qrvtool" convert -r -o convr --lf --quiet .
+run convert "$qrvtool" convert -j 1 -o conv --quiet .
+run convert-r "$qrvtool" convert -j 1 -r -o convr --lf --quiet .
 run make-plain "$qrvtool" make --out M1.QRV "$corpus/pages/letters-1.txt" "$corpus/pages/gpl.txt"
 run make-packed "$qrvtool" make --out M2.QRV --compress --compress-notes --note 1:x:y "$corpus"/pages/*.txt
 for s in prose binary source; do
