@@ -8,9 +8,10 @@
 #   capture_outputs.sh corpus CORPUS QRVTOOL   build the documents once
 #   capture_outputs.sh run CORPUS BIN OUT      run BIN's programs over them
 #
-# Runs happen in one fixed folder (CAPTURE_FOLDER), so the paths in messages
-# match, and
-# qrvtool convert runs with one worker, so its lines come in one order.
+# Runs happen in one fixed folder, so the paths in messages match, and
+# qrvtool convert runs with one worker, so its lines come in one order. Two
+# captures at once on one machine must not share the folder: each sets
+# CAPTURE_FOLDER to a folder of its own (the same for before and after).
 set -u
 mode=$1
 
@@ -53,9 +54,9 @@ fi
 
 corpus=$2 bin=$3 out=$4
 rm -rf "$out"; mkdir -p "$out"
-# Two captures at once need folders of their own (the same for both sides).
-work=${CAPTURE_FOLDER:-/tmp/exqrv-capture}/work
-temp=${CAPTURE_FOLDER:-/tmp/exqrv-capture}/temp
+folder=${CAPTURE_FOLDER:-/tmp/exqrv-capture}
+work=$folder-work
+temp=$folder-temp
 n=0
 
 # run NAME COMMAND...: runs in a fresh copy of the documents, records what it
