@@ -107,7 +107,7 @@ test-sanitized: deps-build deps-test
 # The layout that .clang-format describes, and clang-tidy's checks for real
 # faults (.clang-tidy) over what the normal build compiles; either fails on
 # its first finding.
-CODE_FILES = find src tools tests bench fuzz -name '*.cpp' -o -name '*.h'
+CODE_FILES = find src tools tests bench fuzz python -name '*.cpp' -o -name '*.h'
 lint: deps-lint
 	@$(CODE_FILES) | xargs clang-format --dry-run -Werror
 	@[ -f "$(BUILD)/compile_commands.json" ] || $(MAKE) --no-print-directory build

@@ -28,9 +28,10 @@ constexpr size_t kPageText = 64u << 10;
 // English-like words in short items, as a typesetter writes them: one item
 // per word group, runs of a few dozen items.
 std::string MakePage(std::mt19937& random, size_t& produced) {
-  static const char* const kWords[] = {"the ", "river ", "runs ", "past ", "an ", "old ", "mill, ",
-                                       "slow ", "in ", "summer ", "and ", "loud ", "spring.\r\n",
-                                       "children ", "race ", "paper ", "boats ", "to ", "weir "};
+  static const char* const kWords[] = {"the ",   "river ", "runs ",       "past ",     "an ",
+                                       "old ",   "mill, ", "slow ",       "in ",       "summer ",
+                                       "and ",   "loud ",  "spring.\r\n", "children ", "race ",
+                                       "paper ", "boats ", "to ",         "weir "};
   exqrv::build::PageStream stream;
   size_t pageText = 0;
   while (pageText < kPageText) {
@@ -134,7 +135,8 @@ void Convert(benchmark::State& state, const std::string& documentPath) {
   CpuTime spent;
   for (auto _ : state) {
     const CpuTime before = ProcessCpuTime();
-    if (app.ConvertDocument(documentPath, corpus.textPath) != 1) state.SkipWithError("conversion failed");
+    if (app.ConvertDocument(documentPath, corpus.textPath) != 1)
+      state.SkipWithError("conversion failed");
     const CpuTime after = ProcessCpuTime();
     spent.user += after.user - before.user;
     spent.kernel += after.kernel - before.kernel;
@@ -151,7 +153,9 @@ void Convert(benchmark::State& state, const std::string& documentPath) {
 }
 
 void BM_ConvertPlainDocument(benchmark::State& state) { Convert(state, GetCorpus().plainPath); }
-void BM_ConvertCompressedDocument(benchmark::State& state) { Convert(state, GetCorpus().packedPath); }
+void BM_ConvertCompressedDocument(benchmark::State& state) {
+  Convert(state, GetCorpus().packedPath);
+}
 
 // The floor: the plain document's bytes read through the file object.
 void BM_ReadPlainDocument(benchmark::State& state) {

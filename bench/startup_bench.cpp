@@ -24,8 +24,9 @@ struct Folder {
   std::string path;
   Folder() {
     const char* temporary = std::getenv("TMPDIR");
-    std::string pattern = std::string(temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp") +
-                          "/exqrv-startup-XXXXXX";
+    std::string pattern =
+        std::string(temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp") +
+        "/exqrv-startup-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) return;
     path = pattern;
     std::filesystem::create_directories(path + "/OUT");
@@ -67,7 +68,9 @@ bool RunProcess(const std::vector<std::string>& arguments, rusage* usage) {
          WEXITSTATUS(status) == 0;
 }
 
-double Seconds(const timeval& time) { return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6; }
+double Seconds(const timeval& time) {
+  return static_cast<double>(time.tv_sec) + time.tv_usec / 1e6;
+}
 
 void RunProgram(benchmark::State& state, const std::vector<std::string>& arguments) {
   if (GetFolder().path.empty()) {
@@ -94,7 +97,10 @@ void BM_QrvtoolTextOneLineDocument(benchmark::State& state) {
   RunProgram(state, {EXQRV_PROGRAM_DIR "/qrvtool", "text", "A.QRV"});
 }
 BENCHMARK(BM_ExqrvOneLineDocument)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
-BENCHMARK(BM_QrvtoolTextOneLineDocument)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(200);
+BENCHMARK(BM_QrvtoolTextOneLineDocument)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(200);
 
 // exqrv's CPU time per call against qrvtool's (within 1.5 is the aim), and
 // its peak resident size (at most 8 MiB).

@@ -20,7 +20,8 @@ const Paths& FuzzPaths() {
   static const Paths paths = [] {
     exqrv::platform::Platform& system = exqrv::platform::CurrentPlatform();
     const std::string directory = system.TempDirectory();
-    return Paths{system.UniqueTempName(directory, "fzd", 0), system.UniqueTempName(directory, "fzt", 0)};
+    return Paths{system.UniqueTempName(directory, "fzd", 0),
+                 system.UniqueTempName(directory, "fzt", 0)};
   }();
   return paths;
 }

@@ -12,8 +12,8 @@ using exqrv::codec::ExplodeWork;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static auto* work = new ExplodeWork;
   exqrv::fuzz::Streams whole(data, size);
-  const BlockResult result = exqrv::codec::Explode(exqrv::fuzz::Streams::Read,
-                                                   exqrv::fuzz::Streams::Write, *work, &whole);
+  const BlockResult result =
+      exqrv::codec::Explode(exqrv::fuzz::Streams::Read, exqrv::fuzz::Streams::Write, *work, &whole);
   exqrv::fuzz::Streams dribbled(data, size);
   dribbled.laterDelivery = 1 + static_cast<uint32_t>(size % 7);
   const BlockResult again = exqrv::codec::Explode(exqrv::fuzz::Streams::Read,

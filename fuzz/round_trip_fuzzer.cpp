@@ -23,8 +23,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::abort();
   }
   exqrv::fuzz::Streams stream(raw.output.data(), raw.output.size());
-  const BlockResult result = exqrv::codec::Explode(exqrv::fuzz::Streams::Read,
-                                                   exqrv::fuzz::Streams::Write, *explodeWork, &stream);
+  const BlockResult result = exqrv::codec::Explode(
+      exqrv::fuzz::Streams::Read, exqrv::fuzz::Streams::Write, *explodeWork, &stream);
   // An empty input makes a stream too short to expand.
   const BlockResult expected = size == 1 ? BlockResult::InputTooShort : BlockResult::Ok;
   if (result != expected) std::abort();

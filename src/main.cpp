@@ -58,8 +58,8 @@ const exqrv::ui::DialogModule* LoadDialogModule() {
                  path.c_str(), dlerror(), exqrv::kUsage);
     return nullptr;
   }
-  auto entry = reinterpret_cast<exqrv::ui::DialogModuleEntry>(
-      dlsym(module, exqrv::ui::kDialogModuleEntry));
+  auto entry =
+      reinterpret_cast<exqrv::ui::DialogModuleEntry>(dlsym(module, exqrv::ui::kDialogModuleEntry));
   if (entry == nullptr) {
     std::fprintf(stderr, "exqrv: %s has no entry %s\nusage: %s\n", path.c_str(),
                  exqrv::ui::kDialogModuleEntry, exqrv::kUsage);

@@ -77,7 +77,8 @@ std::string ParseImplodeOptions(const Args& args, ImplodeOptions& options) {
       options.literalCoding = codec::Ascii;
     } else if (args[i] == "--dict") {
       const std::string size = i + 1 < args.size() ? args[++i] : "";
-      if (size != "1024" && size != "2048" && size != "4096") return "--dict wants 1024, 2048 or 4096";
+      if (size != "1024" && size != "2048" && size != "4096")
+        return "--dict wants 1024, 2048 or 4096";
       options.dictionarySize = static_cast<uint32_t>(std::stoul(size));
     } else if (!args[i].empty() && args[i][0] == '-' && args[i] != "-") {
       return "unknown option " + args[i];

@@ -75,7 +75,8 @@ struct Outcome {
 int ConvertUsage(const std::string& message) { return UsageError(message, kSynopsis); }
 
 bool ParseWorkers(const std::string& text, unsigned& workers) {
-  if (text.empty() || text.size() > 3 || text.find_first_not_of("0123456789") != std::string::npos) {
+  if (text.empty() || text.size() > 3 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
     return false;
   }
   workers = static_cast<unsigned>(std::stoul(text));
@@ -100,9 +101,11 @@ int ParseSettings(const Args& args, Settings& settings) {
     if (word == "--") {
       optionsEnd = true;
     } else if (word == "-j" || (word.size() > 2 && word.starts_with("-j"))) {
-      const std::string value = word.size() > 2 ? word.substr(2) : (i + 1 < args.size() ? args[++i] : "");
+      const std::string value =
+          word.size() > 2 ? word.substr(2) : (i + 1 < args.size() ? args[++i] : "");
       if (!ParseWorkers(value, settings.workers)) {
-        return ConvertUsage("-j wants a number of workers from 1 to " + std::to_string(kMaxWorkers));
+        return ConvertUsage("-j wants a number of workers from 1 to " +
+                            std::to_string(kMaxWorkers));
       }
     } else if (word == "-o") {
       if (i + 1 == args.size()) return ConvertUsage("-o wants a folder");
@@ -138,8 +141,8 @@ class TaskList {
       Walk(path, path);
     } else {
       const fs::path document = path;
-      const fs::path folder = settings_.outputFolder.empty() ? document.parent_path()
-                                                             : settings_.outputFolder;
+      const fs::path folder =
+          settings_.outputFolder.empty() ? document.parent_path() : settings_.outputFolder;
       Take(document, folder);
     }
   }
@@ -208,7 +211,8 @@ Outcome PlaceText(platform::PendingFile& output, const Task& task, bool keepExis
   std::string error;
   switch (output.Place(task.text.filename().string(), !keepExisting && damage.empty(), error)) {
     case platform::Placement::Placed:
-      return damage.empty() ? Outcome{Result::Converted, {}, written} : Outcome{Result::Failed, damage, 0};
+      return damage.empty() ? Outcome{Result::Converted, {}, written}
+                            : Outcome{Result::Failed, damage, 0};
     case platform::Placement::NameTaken:
       return damage.empty() ? Outcome{Result::Kept, {}, 0} : Outcome{Result::Failed, damage, 0};
     case platform::Placement::Failed: break;
@@ -237,10 +241,12 @@ Outcome ConvertOne(const Task& task, const Settings& settings) {
   platform::TargetFolder folder;
   platform::PendingFile output;
   if (!folder.Open(platform::VerbatimPath(folderName.string()))) {
-    return {Result::Failed, "cannot write into " + folderName.string() + ": " + folder.ErrorText(), 0};
+    return {Result::Failed, "cannot write into " + folderName.string() + ": " + folder.ErrorText(),
+            0};
   }
   if (!output.Create(folder, "qrvtool")) {
-    return {Result::Failed, "cannot write into " + folderName.string() + ": " + output.ErrorText(), 0};
+    return {Result::Failed, "cannot write into " + folderName.string() + ": " + output.ErrorText(),
+            0};
   }
   std::string error;
   TextExtraction::PageDone pageDone;
@@ -250,7 +256,8 @@ Outcome ConvertOne(const Task& task, const Settings& settings) {
       return true;
     };
   }
-  const bool written = WriteDocumentText(job, output.file(), settings.text, {}, true, error, pageDone);
+  const bool written =
+      WriteDocumentText(job, output.file(), settings.text, {}, true, error, pageDone);
   const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(output.file().Position(), 0));
   // A text that lost its notes to the temporary folder fails the document,
   // so it must not take the place of a text that has them.
@@ -259,15 +266,18 @@ Outcome ConvertOne(const Task& task, const Settings& settings) {
     return {Result::Failed, temporary, 0};
   }
   if (!written) {
-    return {Result::Failed, "writing " + task.text.string() + " failed: " +
-                                (error.empty() ? output.file().ErrorText() : error), 0};
+    return {Result::Failed,
+            "writing " + task.text.string() +
+                " failed: " + (error.empty() ? output.file().ErrorText() : error),
+            0};
   }
   return PlaceText(output, task, settings.keepExisting, DamageSummary(job), size);
 }
 
 // One document on the calling thread, with its messages kept; a document
 // that finds the machine out of memory fails alone.
-Outcome ConvertCaught(const Task& task, const Settings& settings, platform::CountingPrompter& messages) {
+Outcome ConvertCaught(const Task& task, const Settings& settings,
+                      platform::CountingPrompter& messages) {
   // The prompter is the calling thread's own.
   const platform::PrompterScope scope(&messages);
   try {
@@ -290,7 +300,8 @@ class Report {
  public:
   Report(const std::vector<Task>& tasks, Display display)
       : total_(tasks.size()),
-        bar_(display == Display::Progress || (display == Display::Auto && platform::IsTerminal(platform::StandardError()))),
+        bar_(display == Display::Progress ||
+             (display == Display::Auto && platform::IsTerminal(platform::StandardError()))),
         quiet_(display == Display::Quiet),
         start_(Clock::now()) {
     for (const Task& task : tasks) totalBytes_ += task.size;
@@ -340,8 +351,9 @@ class Report {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!quiet_) {
       const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
-      std::fprintf(stderr, "qrvtool: %zu converted, %zu failed, %zu kept; %llu bytes written in %.1f s\n",
-                   converted_, failed_, kept_, static_cast<unsigned long long>(bytesWritten_), seconds);
+      std::fprintf(
+          stderr, "qrvtool: %zu converted, %zu failed, %zu kept; %llu bytes written in %.1f s\n",
+          converted_, failed_, kept_, static_cast<unsigned long long>(bytesWritten_), seconds);
     }
     return failed_ == 0 ? kExitSuccess : kExitFailure;
   }
@@ -367,8 +379,9 @@ class Report {
     const double seconds = std::chrono::duration<double>(now - start_).count();
     const double rate = seconds > 0 ? static_cast<double>(bytesRead_) / seconds : 0;
     const int filled = total_ == 0 ? kBarWidth : static_cast<int>(kBarWidth * done_ / total_);
-    const std::string left = rate > 0 ? Duration(static_cast<double>(totalBytes_ - bytesRead_) / rate)
-                                      : std::string("--:--");
+    const std::string left = rate > 0
+                                 ? Duration(static_cast<double>(totalBytes_ - bytesRead_) / rate)
+                                 : std::string("--:--");
     std::fprintf(stderr, "\r[%s%s] %zu/%zu documents  %.1f MB/s  %s left\033[K",
                  std::string(filled, '#').c_str(), std::string(kBarWidth - filled, '.').c_str(),
                  done_, total_, rate / kMegabyte, left.c_str());
@@ -408,7 +421,8 @@ std::map<fs::path, std::string> MakeFolders(const std::vector<Task>& tasks) {
 // Converts the documents on the list, sharing it among the workers.
 class Workers {
  public:
-  Workers(const std::vector<Task>& tasks, std::vector<size_t> list, const Settings& settings, Report& report)
+  Workers(const std::vector<Task>& tasks, std::vector<size_t> list, const Settings& settings,
+          Report& report)
       : tasks_(tasks), list_(std::move(list)), settings_(settings), report_(report) {}
 
   // Starts up to count threads, fewer where the machine cannot start more;

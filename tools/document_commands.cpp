@@ -49,7 +49,8 @@ std::string ParseNote(const std::string& text, size_t pages, build::NoteSpec& no
     return "--note " + text + ": the document has pages 1 to " + std::to_string(pages);
   }
   if (page > kLastNotePage) {
-    return "--note " + text + ": a note can be on pages 1 to " + std::to_string(kLastNotePage) + " only";
+    return "--note " + text + ": a note can be on pages 1 to " + std::to_string(kLastNotePage) +
+           " only";
   }
   note.page = static_cast<uint16_t>(page);
   note.text1 = text.substr(first + 1, second - first - 1);
@@ -91,8 +92,8 @@ void GatherAnnotations(const std::string& path, InfoFacts& facts) {
   platform::File file;
   if (!file.Open(path, platform::OpenMode::Read)) return;
   AnnotationSet& annotations = *facts.annotations;
-  facts.storeExpands = annotations.Load(file, platform::ReserveTemporaryName("EXT")) ==
-                       AnnotationLoadResult::Loaded;
+  facts.storeExpands =
+      annotations.Load(file, platform::ReserveTemporaryName("EXT")) == AnnotationLoadResult::Loaded;
   for (const KindSummary& kind : annotations.Summary()) {
     if (kind.records == 0) continue;
     facts.kinds.emplace_back(std::string(kind.tag.substr(0, kind.tag.find(' '))), kind.records);
@@ -105,7 +106,8 @@ std::string GatherInfo(const std::string& path, InfoFacts& facts) {
   facts.path = path;
   const std::string verbatim = platform::VerbatimPath(path);
   platform::File file;
-  if (!file.Open(verbatim, platform::OpenMode::Read)) return "cannot open " + path + ": " + file.ErrorText();
+  if (!file.Open(verbatim, platform::OpenMode::Read))
+    return "cannot open " + path + ": " + file.ErrorText();
   DirectoryReader reader(file, CutShort::EndsWalk);
   if (!reader.Start() || !reader.header().HasMagic()) return path + " is " + kNotADocument;
   facts.headerRead = true;
@@ -139,14 +141,16 @@ void PrintInfo(const InfoFacts& facts) {
                 chunk.compressed, chunk.offset, chunk.length);
   }
   if (!facts.pagesRead) return;
-  std::printf("pages: %zu%s\n", facts.pages.size(), facts.compressedPages ? " (compressed blocks)" : "");
+  std::printf("pages: %zu%s\n", facts.pages.size(),
+              facts.compressedPages ? " (compressed blocks)" : "");
   for (size_t i = 0; i < facts.pages.size(); ++i) {
     std::printf("page %zu: content offset %" PRIu32 ", length %" PRIu32 "\n", i + 1,
                 facts.pages[i].contentOffset, facts.pages[i].contentLength);
   }
   if (!facts.storeExpands) std::printf("annotations: the store does not expand\n");
   std::string kinds;
-  for (const auto& [tag, records] : facts.kinds) kinds += " " + tag + " " + std::to_string(records) + ",";
+  for (const auto& [tag, records] : facts.kinds)
+    kinds += " " + tag + " " + std::to_string(records) + ",";
   if (!kinds.empty()) kinds.pop_back();
   std::printf("annotations:%s\n", kinds.empty() ? " none" : kinds.c_str());
   for (const auto& note : facts.annotations->Notes()) {
@@ -180,7 +184,8 @@ void PrintInfoJson(const InfoFacts& facts, const std::string& encoding) {
   out["compressedPages"] = facts.compressedPages;
   out["pages"] = nlohmann::ordered_json::array();
   for (const PageEntry& page : facts.pages) {
-    out["pages"].push_back({{"contentOffset", page.contentOffset}, {"contentLength", page.contentLength}});
+    out["pages"].push_back(
+        {{"contentOffset", page.contentOffset}, {"contentLength", page.contentLength}});
   }
   out["annotationStoreExpands"] = facts.storeExpands;
   out["annotations"] = nlohmann::ordered_json::object();
@@ -191,7 +196,8 @@ void PrintInfoJson(const InfoFacts& facts, const std::string& encoding) {
         {{"page", note->page}, {"text1", text(note->text1)}, {"text2", text(note->text2)}});
   }
   out["thumbnails"] = facts.thumbnails;
-  const std::string dumped = out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
+  const std::string dumped =
+      out.dump(2, ' ', false, nlohmann::ordered_json::error_handler_t::replace);
   std::printf("%s\n", dumped.c_str());
 }
 
@@ -203,15 +209,15 @@ int InfoCommand(const Args& args) {
   std::string path;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string error;
-    const OptionTaken taken = args[i] == "--encoding" ? TakeTextOption(args, i, options, error)
-                                                      : OptionTaken::No;
+    const OptionTaken taken =
+        args[i] == "--encoding" ? TakeTextOption(args, i, options, error) : OptionTaken::No;
     if (taken == OptionTaken::Bad) return InfoUsage(error);
     if (taken == OptionTaken::Yes) continue;
     if (args[i] == "--json") {
       json = true;
     } else if (args[i].empty() || args[i][0] == '-' || !path.empty()) {
       return InfoUsage(args[i].empty() || args[i][0] != '-' ? "info takes one document"
-                                                             : "unknown option " + args[i]);
+                                                            : "unknown option " + args[i]);
     } else {
       path = args[i];
     }

@@ -32,8 +32,7 @@ constexpr Subcommand kSubcommands[] = {
     {"make", exqrv::tools::MakeCommand,
      "make [--out DOC] [--compress] [--compress-notes] [--note PAGE:TEXT1:TEXT2]... PAGE.txt..."},
     {"explode", exqrv::tools::ExplodeCommand, "explode IN OUT           expand a raw stream"},
-    {"implode", exqrv::tools::ImplodeCommand,
-     "implode [--dict 1024|2048|4096] [--ascii] IN OUT"},
+    {"implode", exqrv::tools::ImplodeCommand, "implode [--dict 1024|2048|4096] [--ascii] IN OUT"},
     {"recoll-setup", exqrv::tools::RecollSetupCommand,
      "recoll-setup [CONFDIR]    let Recoll (default folder ~/.recoll) index the documents"},
 };
@@ -43,7 +42,9 @@ void PrintUsage(std::FILE* to) {
   for (const Subcommand& sub : kSubcommands) std::fprintf(to, "  qrvtool %s\n", sub.usage);
 }
 
-bool IsHelp(const char* word) { return std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0; }
+bool IsHelp(const char* word) {
+  return std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0;
+}
 
 // A command that runs into the machine's limits ends like any failure, by
 // returning from main: the destructors of the static objects then run, and

@@ -150,10 +150,10 @@ std::string DefaultConfigFolder() {
 // one step, so a failure leaves the old file whole. The file keeps its
 // permissions.
 bool ReplaceFile(const fs::path& path, const std::string& text, std::string& error) {
-  const std::string part = platform::VerbatimPath(
-      (path.parent_path() / ("." + path.filename().string() + ".qrvtool-" +
-                             std::to_string(platform::ProcessId())))
-          .string());
+  const std::string part =
+      platform::VerbatimPath((path.parent_path() / ("." + path.filename().string() + ".qrvtool-" +
+                                                    std::to_string(platform::ProcessId())))
+                                 .string());
   platform::File file;
   if (!file.Open(part, platform::OpenMode::CreateNew)) {
     error = "cannot write into " + path.parent_path().string() + ": " + file.ErrorText();
@@ -216,7 +216,8 @@ bool MergeFragmentFile(const fs::path& folder, const FragmentFile& fragment, int
   bool agrees = true;
   for (const Entry& entry : wanted.entries()) {
     const std::optional<std::string> value = config.Find(entry.section, entry.name);
-    const std::string where = path.string() + (entry.section.empty() ? "" : " [" + entry.section + "]");
+    const std::string where =
+        path.string() + (entry.section.empty() ? "" : " [" + entry.section + "]");
     if (!value) {
       config.Add(entry);
       std::printf("added to %s: %s = %s\n", where.c_str(), entry.name.c_str(), entry.value.c_str());
@@ -252,7 +253,8 @@ int RecollSetupCommand(const Args& args) {
 
   bool sound = true;
   int added = 0;
-  for (const FragmentFile& fragment : kFragment) sound &= MergeFragmentFile(folder, fragment, added);
+  for (const FragmentFile& fragment : kFragment)
+    sound &= MergeFragmentFile(folder, fragment, added);
   if (sound && added == 0) {
     std::printf("%s already has the entries for Quillor documents\n", folder.c_str());
   } else if (sound) {

@@ -22,8 +22,8 @@ namespace exqrv::tools {
 namespace {
 
 int TextUsage(const std::string& message) {
-  return UsageError(message,
-                    std::string("text [--pages FIRST-LAST] [--no-notes] ") + kTextOptionsUsage + " DOC...");
+  return UsageError(message, std::string("text [--pages FIRST-LAST] [--no-notes] ") +
+                                 kTextOptionsUsage + " DOC...");
 }
 
 // Standard input copied into the private temporary folder: a document is
@@ -63,7 +63,8 @@ struct StandardInputCopy {
 };
 
 bool ParsePageNumber(const std::string& text, uint32_t& value) {
-  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 5) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos ||
+      text.size() > 5) {
     return false;
   }
   value = static_cast<uint32_t>(std::stoul(text));
@@ -125,7 +126,8 @@ bool ReportBlock(platform::File& source, const std::string& what, uint32_t offse
   }
   std::string problems;
   if (check.result != codec::BlockResult::Ok) {
-    problems += " stream does not decode (result " + std::to_string(static_cast<int>(check.result)) + ");";
+    problems +=
+        " stream does not decode (result " + std::to_string(static_cast<int>(check.result)) + ");";
   }
   if (check.crc != check.headerCrc) {
     char text[96];
@@ -165,7 +167,8 @@ int TextCommand(const Args& args) {
     if (taken == OptionTaken::Yes) continue;
     if (word == "--pages") {
       if (i + 1 == args.size()) return TextUsage("--pages wants FIRST-LAST");
-      if (!ParseRange(args[++i], range)) return TextUsage("--pages wants FIRST-LAST, got " + args[i]);
+      if (!ParseRange(args[++i], range))
+        return TextUsage("--pages wants FIRST-LAST, got " + args[i]);
     } else if (word == "--no-notes") {
       withNotes = false;
     } else if (word == "--") {
@@ -203,7 +206,8 @@ int TextCommand(const Args& args) {
       const platform::PrompterScope counting(&messages);
       written = WriteDocumentText(job, output, options, range, withNotes, error);
     }
-    for (const std::string& line : messages.Lines(shown)) std::fprintf(stderr, "qrvtool: %s\n", line.c_str());
+    for (const std::string& line : messages.Lines(shown))
+      std::fprintf(stderr, "qrvtool: %s\n", line.c_str());
     // The output is still sound: the next document goes on after this one.
     if (const std::string problem = ExtractionProblem(job); !problem.empty()) {
       Fail(shown + ": " + problem + "; its text stops there");
@@ -213,7 +217,8 @@ int TextCommand(const Args& args) {
     // Text cut short in the middle is the end for every document after it.
     if (!written) {
       const std::string temporary = TemporaryProblem(job, withNotes);
-      return Fail(shown + ": " + (temporary.empty() ? "writing the text failed: " + error : temporary));
+      return Fail(shown + ": " +
+                  (temporary.empty() ? "writing the text failed: " + error : temporary));
     }
     if (const std::string missing = TemporaryProblem(job, withNotes); !missing.empty()) {
       Fail(shown + ": " + missing);

@@ -27,8 +27,7 @@ bool ParseByteCount(const std::string& text, uint64_t& bytes) {
 
 }  // namespace
 
-OptionTaken TakeTextOption(const Args& args, size_t& at, TextOptions& options,
-                           std::string& error) {
+OptionTaken TakeTextOption(const Args& args, size_t& at, TextOptions& options, std::string& error) {
   const std::string& word = args[at];
   if (word == "--max-expansion") {
     if (at + 1 >= args.size() || !ParseByteCount(args[at + 1], options.maxExpansion)) {
@@ -47,8 +46,7 @@ OptionTaken TakeTextOption(const Args& args, size_t& at, TextOptions& options,
     }
     options.encoding = args[++at];
     if (!Recoder(options.encoding).Known()) {
-      error = "unknown code page '" + options.encoding +
-              "' (" + platform::kCodePageListHint + ")";
+      error = "unknown code page '" + options.encoding + "' (" + platform::kCodePageListHint + ")";
       return OptionTaken::Bad;
     }
   } else {

@@ -20,7 +20,6 @@ enum class OptionTaken { No, Yes, Bad };
 
 // Takes args[at] (and the value after it) when it is a text option, moving at
 // to the last word used. Bad carries the usage message in error.
-OptionTaken TakeTextOption(const Args& args, size_t& at, TextOptions& options,
-                           std::string& error);
+OptionTaken TakeTextOption(const Args& args, size_t& at, TextOptions& options, std::string& error);
 
 }  // namespace exqrv::tools

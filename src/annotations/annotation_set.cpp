@@ -115,10 +115,10 @@ void AnnotationSet::LoadThumbnails(platform::File& documentHandle) {
   thumbnailCount_ = ReadU16(documentHandle);
   // Keep only the entries the file holds (the last one maybe in part); the
   // others would read as zeros, and Thumbnail() gives zeros for them.
-  const int64_t available =
-      std::max<int64_t>(0, documentHandle.Size() - documentHandle.Position());
+  const int64_t available = std::max<int64_t>(0, documentHandle.Size() - documentHandle.Position());
   const size_t held = std::min<size_t>(
-      thumbnailCount_, static_cast<size_t>((available + kThumbnailEntrySize - 1) / kThumbnailEntrySize));
+      thumbnailCount_,
+      static_cast<size_t>((available + kThumbnailEntrySize - 1) / kThumbnailEntrySize));
   thumbnails_.assign(held, ThumbnailEntry{});
   documentHandle.Read(thumbnails_.data(), static_cast<uint32_t>(held * kThumbnailEntrySize));
 }

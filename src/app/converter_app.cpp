@@ -22,7 +22,9 @@ constexpr int kDriveNumberBase = 'A' - 1;
 
 // The system's separators (on POSIX "/" too, except for the one slash that
 // introduces the target directory).
-bool IsSeparator(char c) { return platform::kDirectorySeparators.find(c) != std::string_view::npos; }
+bool IsSeparator(char c) {
+  return platform::kDirectorySeparators.find(c) != std::string_view::npos;
+}
 
 size_t FindLastSeparator(const std::string& text) {
   return text.find_last_of(platform::kDirectorySeparators);
@@ -44,7 +46,8 @@ void Report(const std::string& name, const std::string& why) {
 // counts. Page 0: outside the pages.
 void SayMessages(platform::CountingPrompter& messages, const std::string& document, uint32_t page) {
   const std::string about = page != 0 ? document + ": page " + std::to_string(page) : document;
-  for (const std::string& line : messages.Lines(about)) std::fprintf(stderr, "exqrv: %s\n", line.c_str());
+  for (const std::string& line : messages.Lines(about))
+    std::fprintf(stderr, "exqrv: %s\n", line.c_str());
   messages.Clear();
 }
 
@@ -112,7 +115,8 @@ bool ConverterApp::ParseCommandLine(const std::string& commandLine) {
   }
 
   const size_t colon = document.find(':');
-  const std::string drive = colon == std::string::npos ? std::string() : document.substr(0, colon + 1);
+  const std::string drive =
+      colon == std::string::npos ? std::string() : document.substr(0, colon + 1);
   const size_t last = FindLastSeparator(document);
   if (last != std::string::npos) {
     const std::string directoryPart = document.substr(0, last + 1);

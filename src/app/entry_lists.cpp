@@ -93,8 +93,7 @@ int ConverterApp::ScanDirectory(Side side) {
   return static_cast<int>(list.size());
 }
 
-int ConverterApp::InsertFileEntry(const std::string& name, int picture, unsigned start,
-                                  Side side) {
+int ConverterApp::InsertFileEntry(const std::string& name, int picture, unsigned start, Side side) {
   EntryList& list = side == DocumentSide ? DocumentFileList : TextFileList;
   // Entries of another picture are passed over, so a group keeps its place.
   for (size_t i = start; i < list.size(); ++i) {
@@ -118,8 +117,8 @@ int ConverterApp::BuildDirectoryList(Side side) {
 
   platform::Platform& system = platform::CurrentPlatform();
   for (const std::string& root : platform::LogicalDriveRoots()) {
-    list.push_back(MakeEntry(UpperCase(root), DrivePicture(system.GetDriveKind(root)),
-                             kDriveIndent));
+    list.push_back(
+        MakeEntry(UpperCase(root), DrivePicture(system.GetDriveKind(root)), kDriveIndent));
   }
 
   const std::string& directory = documents ? SourceDirectory : TargetDirectory;

@@ -56,9 +56,7 @@ TextExtraction::~TextExtraction() {
 
 void TextExtraction::LimitExpansion(uint64_t bytes) { document_->LimitExpansion(bytes); }
 
-uint64_t TextExtraction::ExpansionLimit() const {
-  return document_->expansionBudget().limit();
-}
+uint64_t TextExtraction::ExpansionLimit() const { return document_->expansionBudget().limit(); }
 
 std::vector<DamagedPage> TextExtraction::DamagedPages() const { return document_->DamagedPages(); }
 
@@ -167,7 +165,8 @@ bool TextExtraction::WritePageNotes(platform::ByteSink& output, uint16_t page) {
 
 OpenFailure WhyNotOpened(const std::string& path, const TextExtraction& job) {
   platform::File probe;
-  if (!probe.Open(path, platform::OpenMode::Read)) return {OpenFailure::Kind::File, probe.ErrorText()};
+  if (!probe.Open(path, platform::OpenMode::Read))
+    return {OpenFailure::Kind::File, probe.ErrorText()};
   if (job.temporaryFault() == platform::TemporaryFault::WriteFailed) {
     return {OpenFailure::Kind::TemporaryFile, kTemporaryNotWritten};
   }
@@ -179,10 +178,12 @@ OpenFailure WhyNotOpened(const std::string& path, const TextExtraction& job) {
     return {memory ? OpenFailure::Kind::OutOfMemory : OpenFailure::Kind::BeyondLimit, problem};
   }
   uint8_t header[kDocumentHeaderSize];
-  if (probe.Read(header, sizeof header) < sizeof header || !DocumentHeader::Parse(header).HasMagic()) {
+  if (probe.Read(header, sizeof header) < sizeof header ||
+      !DocumentHeader::Parse(header).HasMagic()) {
     return {OpenFailure::Kind::NotDocument, kNotADocument};
   }
-  return {OpenFailure::Kind::Damaged, "cannot be read: a table is cut short or a chunk does not expand"};
+  return {OpenFailure::Kind::Damaged,
+          "cannot be read: a table is cut short or a chunk does not expand"};
 }
 
 std::string OpenProblem(const std::string& path, const TextExtraction& job) {

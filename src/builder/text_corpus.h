@@ -11,14 +11,18 @@ namespace exqrv::build {
 
 inline std::vector<uint8_t> MakeTextCorpus(size_t size, uint32_t seed = 1) {
   static constexpr std::string_view kWords[] = {
-      "the", "of", "and", "to", "a", "in", "that", "is", "was", "he", "for", "it", "with", "as",
-      "his", "on", "be", "at", "by", "had", "not", "are", "but", "from", "or", "have", "an",
-      "they", "which", "one", "you", "were", "her", "all", "she", "there", "would", "their",
-      "we", "him", "been", "has", "when", "who", "will", "more", "no", "if", "out", "so",
-      "river", "letter", "morning", "garden", "window", "quietly", "remembered", "harbour",
-      "kitchen", "journey", "whispered", "lantern", "evening", "mountain", "village", "summer",
-      "because", "between", "through", "nothing", "another", "children", "question", "answer",
-      "recipe", "flour", "butter", "carefully", "afterwards", "understand", "document", "page"};
+      "the",        "of",         "and",        "to",       "a",         "in",      "that",
+      "is",         "was",        "he",         "for",      "it",        "with",    "as",
+      "his",        "on",         "be",         "at",       "by",        "had",     "not",
+      "are",        "but",        "from",       "or",       "have",      "an",      "they",
+      "which",      "one",        "you",        "were",     "her",       "all",     "she",
+      "there",      "would",      "their",      "we",       "him",       "been",    "has",
+      "when",       "who",        "will",       "more",     "no",        "if",      "out",
+      "so",         "river",      "letter",     "morning",  "garden",    "window",  "quietly",
+      "remembered", "harbour",    "kitchen",    "journey",  "whispered", "lantern", "evening",
+      "mountain",   "village",    "summer",     "because",  "between",   "through", "nothing",
+      "another",    "children",   "question",   "answer",   "recipe",    "flour",   "butter",
+      "carefully",  "afterwards", "understand", "document", "page"};
   constexpr size_t kWordCount = sizeof kWords / sizeof kWords[0];
   std::vector<uint8_t> text;
   text.reserve(size + 16);

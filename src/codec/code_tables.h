@@ -29,7 +29,7 @@ inline constexpr uint8_t kLengthCodeBits[kLengthCodeCount] = {3, 2, 3, 3, 4, 4, 
                                                               5, 5, 5, 6, 6, 6, 7, 7};
 inline constexpr uint8_t kLengthExtraBits[kLengthCodeCount] = {0, 0, 0, 0, 0, 0, 0, 0,
                                                                1, 2, 3, 4, 5, 6, 7, 8};
-inline constexpr uint16_t kLengthBase[kLengthCodeCount] = {2,  3,  4,  5,  6,  7,   8,   9,
+inline constexpr uint16_t kLengthBase[kLengthCodeCount] = {2,  3,  4,  5,  6,  7,  8,   9,
                                                            10, 12, 16, 24, 40, 72, 136, 264};
 
 inline constexpr std::array<uint8_t, kDistanceCodeCount> kDistanceCodeBits = [] {

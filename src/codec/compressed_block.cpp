@@ -34,7 +34,8 @@ thread_local ProgressCallback g_progress = nullptr;
 void ReportProgress(uint32_t done, uint32_t total) {
   if (g_progress == nullptr || total == 0) return;
   const double percent = static_cast<double>(done) / static_cast<double>(total) * 100.0;
-  const double clamped = std::min(percent, static_cast<double>(std::numeric_limits<int32_t>::max()));
+  const double clamped =
+      std::min(percent, static_cast<double>(std::numeric_limits<int32_t>::max()));
   g_progress(static_cast<int32_t>(clamped));
 }
 
@@ -50,8 +51,7 @@ BlockHeader BlockHeader::Parse(const uint8_t* bytes) {
   return header;
 }
 
-BlockHeader BlockHeader::For(uint32_t uncompressedLength, uint32_t compressedLength,
-                             uint32_t crc) {
+BlockHeader BlockHeader::For(uint32_t uncompressedLength, uint32_t compressedLength, uint32_t crc) {
   BlockHeader header;
   std::memcpy(header.magic.data(), kBlockMagic, sizeof kBlockMagic);
   header.uncompressedLength = uncompressedLength;
@@ -144,7 +144,8 @@ BlockResult CompressedBlock::Expand(platform::ByteSource& source, platform::Byte
 }
 
 BlockResult CompressedBlock::Compress(platform::ByteSource& source, uint32_t length,
-                                      platform::MemorySink& destination, ProgressCallback progress) {
+                                      platform::MemorySink& destination,
+                                      ProgressCallback progress) {
   g_progress = progress;
   State& state = *state_;
   state.Begin(source, destination, 0, BlockMode::Compress);
@@ -154,7 +155,8 @@ BlockResult CompressedBlock::Compress(platform::ByteSource& source, uint32_t len
     // Memory is patched where it lies: no seeking back as in a file.
     std::string& bytes = destination.bytes();
     if (!destination.WriteFailed() && bytes.size() >= start + kBlockHeaderSize) {
-      state.header.compressedLength = static_cast<uint32_t>(bytes.size() - start - kBlockHeaderSize);
+      state.header.compressedLength =
+          static_cast<uint32_t>(bytes.size() - start - kBlockHeaderSize);
       state.header.Serialize(reinterpret_cast<uint8_t*>(bytes.data() + start));
     }
     result = state.FinishCompress();

@@ -90,7 +90,8 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t FoldingCrc(const uint8_t* data
   data += kFoldBlock;
   count -= kFoldBlock;
 
-  const __m128i fold4 = _mm_set_epi64x(static_cast<long long>(kFold4High), static_cast<long long>(kFold4Low));
+  const __m128i fold4 =
+      _mm_set_epi64x(static_cast<long long>(kFold4High), static_cast<long long>(kFold4Low));
   while (count >= kFoldBlock) {
     x1 = Fold(x1, fold4, Load(data));
     x2 = Fold(x2, fold4, Load(data + 16));
@@ -100,7 +101,8 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t FoldingCrc(const uint8_t* data
     count -= kFoldBlock;
   }
 
-  const __m128i fold1 = _mm_set_epi64x(static_cast<long long>(kFold1High), static_cast<long long>(kFold1Low));
+  const __m128i fold1 =
+      _mm_set_epi64x(static_cast<long long>(kFold1High), static_cast<long long>(kFold1Low));
   x1 = Fold(x1, fold1, x2);
   x1 = Fold(x1, fold1, x3);
   x1 = Fold(x1, fold1, x4);
@@ -118,7 +120,8 @@ __attribute__((target("pclmul,sse4.1"))) uint32_t FoldingCrc(const uint8_t* data
                      _mm_clmulepi64_si128(_mm_and_si128(x1, low32), fold64, 0x00));
   const __m128i barrett = _mm_set_epi64x(static_cast<long long>(kBarrett),
                                          static_cast<long long>(kReflectedPolynomial));
-  __m128i quotient = _mm_and_si128(_mm_clmulepi64_si128(_mm_and_si128(x1, low32), barrett, 0x10), low32);
+  __m128i quotient =
+      _mm_and_si128(_mm_clmulepi64_si128(_mm_and_si128(x1, low32), barrett, 0x10), low32);
   x1 = _mm_xor_si128(x1, _mm_clmulepi64_si128(quotient, barrett, 0x00));
   return static_cast<uint32_t>(_mm_extract_epi32(x1, 1));
 }

@@ -21,9 +21,8 @@ inline constexpr uint64_t kExpansionFloor = uint64_t{256} << 20;
 
 // max(256 MiB, 200 times the document's size).
 inline uint64_t DefaultExpansionLimit(uint64_t documentSize) {
-  const uint64_t scaled = documentSize > UINT64_MAX / kExpansionFactor
-                              ? UINT64_MAX
-                              : documentSize * kExpansionFactor;
+  const uint64_t scaled =
+      documentSize > UINT64_MAX / kExpansionFactor ? UINT64_MAX : documentSize * kExpansionFactor;
   return std::max(kExpansionFloor, scaled);
 }
 

@@ -73,16 +73,17 @@ constexpr std::array<Entry, TableSize> BuildLookup(const std::array<tables::Code
   return lookup;
 }
 
-constexpr auto kLengthLookup = BuildLookup<LengthEntry, 256>(
-    tables::kLengthCodes, [](size_t symbol, uint8_t bits) {
+constexpr auto kLengthLookup =
+    BuildLookup<LengthEntry, 256>(tables::kLengthCodes, [](size_t symbol, uint8_t bits) {
       const uint8_t extraBits = tables::kLengthExtraBits[symbol];
       return LengthEntry{tables::kLengthBase[symbol], bits, extraBits,
                          static_cast<uint8_t>(1 + bits + extraBits)};
     });
 
-constexpr auto kDistanceLookup = BuildLookup<DistanceEntry, 256>(
-    tables::kDistanceCodes,
-    [](size_t symbol, uint8_t bits) { return DistanceEntry{static_cast<uint8_t>(symbol), bits}; });
+constexpr auto kDistanceLookup =
+    BuildLookup<DistanceEntry, 256>(tables::kDistanceCodes, [](size_t symbol, uint8_t bits) {
+      return DistanceEntry{static_cast<uint8_t>(symbol), bits};
+    });
 
 // For the fast path, one table per width of the distance's low part (2 for
 // length 2, else the dictionary bits): the distance before the low part is
@@ -95,8 +96,8 @@ struct FastDistanceEntry {
 using FastDistanceLookup = std::array<FastDistanceEntry, 256>;
 
 template <uint32_t LowBits>
-constexpr FastDistanceLookup kFastDistanceLookup = BuildLookup<FastDistanceEntry, 256>(
-    tables::kDistanceCodes, [](size_t symbol, uint8_t bits) {
+constexpr FastDistanceLookup kFastDistanceLookup =
+    BuildLookup<FastDistanceEntry, 256>(tables::kDistanceCodes, [](size_t symbol, uint8_t bits) {
       return FastDistanceEntry{static_cast<uint16_t>((symbol << LowBits) + 1), bits,
                                static_cast<uint8_t>(bits + LowBits)};
     });
@@ -128,7 +129,8 @@ constexpr uint32_t kShortMatchLengthMask = 0x3FF;
 constexpr uint32_t kShortMatchDistanceShift = 20;
 static_assert(tables::kEndMarkerLength <= kShortMatchLengthMask);
 static_assert(1 + kShortMatchLookupBits <= kShortMatchLowMask);
-static_assert(((tables::kDistanceCodeCount - 1) << 6) + 1 < (1u << (32 - kShortMatchDistanceShift)));
+static_assert(((tables::kDistanceCodeCount - 1) << 6) + 1 <
+              (1u << (32 - kShortMatchDistanceShift)));
 
 template <uint32_t DictionaryBits>
 constexpr ShortMatchLookup kShortMatchLookup = [] {
@@ -219,13 +221,13 @@ class Decoder {
   bool ascii_ = false;
   uint32_t dictionaryBits_ = 0;
 
-  uint64_t bits_ = 0;       // bit 0 is the next bit of the stream
-  uint32_t bitCount_ = 0;   // valid bits in bits_; the look-ahead is the low 8
+  uint64_t bits_ = 0;              // bit 0 is the next bit of the stream
+  uint32_t bitCount_ = 0;          // valid bits in bits_; the look-ahead is the low 8
   const uint8_t* next_ = nullptr;  // first input byte not yet in bits_
   const uint8_t* end_ = nullptr;
   bool inputEnded_ = false;
 
-  uint32_t writePos_ = ExplodeWork::kHistory;   // end of the output in the window
+  uint32_t writePos_ = ExplodeWork::kHistory;    // end of the output in the window
   uint32_t pieceStart_ = ExplodeWork::kHistory;  // first byte not yet passed on
 };
 
@@ -283,8 +285,8 @@ void Decoder::PassFullPiece() {
 
 // The fast path's bit reader, kept in registers by DecodeFastItems.
 struct FastBits {
-  uint64_t bits;   // bit 0 is the next bit of the stream
-  uint32_t count;  // valid bits in `bits`
+  uint64_t bits;        // bit 0 is the next bit of the stream
+  uint32_t count;       // valid bits in `bits`
   const uint8_t* next;  // first input byte not yet in `bits`
 
   // Tops the register up to at least 56 valid bits without a branch or a loop:
@@ -382,8 +384,9 @@ ItemResult Decoder::FastLoop() {
       const uint32_t literals = runEnd / kBinaryLiteralBits;
       // Literal i starts at bit 9i + 1 and goes to bits 8i to 8i + 7.
       const uint64_t after = bits >> 1;
-      const auto four = static_cast<uint32_t>((after & 0xFF) | ((after >> 1) & 0xFF00) |
-                                              ((after >> 2) & 0xFF0000) | ((after >> 3) & 0xFF000000));
+      const auto four =
+          static_cast<uint32_t>((after & 0xFF) | ((after >> 1) & 0xFF00) |
+                                ((after >> 2) & 0xFF0000) | ((after >> 3) & 0xFF000000));
       WriteLe32(out, four);
       out += literals;
       in.Drop(runEnd);
@@ -429,10 +432,13 @@ ItemResult Decoder::FastLoop() {
       result = ItemResult::EndMarker;
       break;
     }
-    const uint32_t lowBits = length == tables::kMinMatch ? tables::kShortMatchLowBits : DictionaryBits;
-    const FastDistanceEntry distanceEntry = (*FastDistanceLookupFor(lowBits))[in.Peek(kLookAheadBits)];
+    const uint32_t lowBits =
+        length == tables::kMinMatch ? tables::kShortMatchLowBits : DictionaryBits;
+    const FastDistanceEntry distanceEntry =
+        (*FastDistanceLookupFor(lowBits))[in.Peek(kLookAheadBits)];
     const uint32_t distance =
-        distanceEntry.base + static_cast<uint32_t>((in.bits >> distanceEntry.codeBits) & LowMask(lowBits));
+        distanceEntry.base +
+        static_cast<uint32_t>((in.bits >> distanceEntry.codeBits) & LowMask(lowBits));
     in.Drop(distanceEntry.distanceBits);
     CopyMatch(out, length, distance);
     out += length;
@@ -552,7 +558,8 @@ ItemResult Decoder::DecodeExactMatch() {
 
   const DistanceEntry distanceEntry = kDistanceLookup[Peek(kLookAheadBits)];
   if (!Consume(distanceEntry.codeBits)) return ItemResult::InputEnded;
-  const uint32_t lowBits = length == tables::kMinMatch ? tables::kShortMatchLowBits : dictionaryBits_;
+  const uint32_t lowBits =
+      length == tables::kMinMatch ? tables::kShortMatchLowBits : dictionaryBits_;
   const uint32_t low = Peek(lowBits);
   if (!Consume(lowBits)) return ItemResult::InputEnded;
   const uint32_t distance = ((uint32_t{distanceEntry.high} << lowBits) | low) + 1;

@@ -28,10 +28,10 @@ constexpr uint32_t kBatch = ImplodeWork::kBatch;
 constexpr uint32_t kMaxMatch = ImplodeWork::kMaxMatch;
 constexpr uint32_t kOutputPiece = ImplodeWork::kOutputPiece;
 constexpr uint32_t kTripleMatch = 3;
-constexpr uint32_t kSimpleScanLimit = 10;     // longer matches switch to the failure-table search
-constexpr uint32_t kFarShortMatch = 257;      // a 2-byte match this far away costs more than 2 literals
-constexpr uint32_t kSendAtOnceLength = 8;     // matches this long are not probed against p + 1
-constexpr uint32_t kFarProbeDistance = 130;   // from here a 1-byte longer match at p + 1 wins
+constexpr uint32_t kSimpleScanLimit = 10;  // longer matches switch to the failure-table search
+constexpr uint32_t kFarShortMatch = 257;  // a 2-byte match this far away costs more than 2 literals
+constexpr uint32_t kSendAtOnceLength = 8;    // matches this long are not probed against p + 1
+constexpr uint32_t kFarProbeDistance = 130;  // from here a 1-byte longer match at p + 1 wins
 constexpr uint32_t kSecondBatchHistory = kBatch - kMaxMatch;  // indexed in batch 2 with 4096
 
 // Output codes by match length (2 to 519; 519 is the end marker): the flag
@@ -43,8 +43,8 @@ constexpr std::array<tables::Code, tables::kEndMarkerLength + 1> kLengthOutput =
     const uint32_t extraBits = tables::kLengthExtraBits[row];
     for (uint32_t extra = 0; extra < (1u << extraBits); ++extra) {
       const uint32_t value = 1u | (uint32_t{code.value} << 1) | (extra << (code.bits + 1));
-      codes[tables::kLengthBase[row] + extra] =
-          tables::Code{static_cast<uint16_t>(value), static_cast<uint8_t>(1 + code.bits + extraBits)};
+      codes[tables::kLengthBase[row] + extra] = tables::Code{
+          static_cast<uint16_t>(value), static_cast<uint8_t>(1 + code.bits + extraBits)};
     }
   }
   return codes;
@@ -88,8 +88,8 @@ class Encoder {
     return work_.window[position] | work_.window[position + 1] << 8;
   }
   uint32_t TripleHash(uint32_t position) const {
-    const uint32_t bytes = work_.window[position] | work_.window[position + 1] << 8 |
-                           work_.window[position + 2] << 16;
+    const uint32_t bytes =
+        work_.window[position] | work_.window[position + 1] << 8 | work_.window[position + 2] << 16;
     return (bytes * 2654435761u) >> (32 - std::countr_zero(ImplodeWork::kTripleHashCount));
   }
   void IndexWindow(uint32_t start, uint32_t limit);
@@ -126,7 +126,7 @@ class Encoder {
   uint32_t pairsRecorded_ = 0;  // positions before this one are in lastPair
   uint32_t hashedUpTo_ = 0;     // positions before this one have their triple hash
   uint32_t windowBase_ = 1;     // stream position of window byte 0, plus 1 (0 = none)
-  uint32_t failureKnown_ = 0;  // failure entries computed for the current position
+  uint32_t failureKnown_ = 0;   // failure entries computed for the current position
 
   uint64_t bits_ = 0;  // output bits not yet in whole bytes
   uint32_t bitCount_ = 0;
@@ -150,7 +150,8 @@ void Encoder::Run(uint32_t literalCoding) {
     // dictionary, the window's start still holds no input.
     uint32_t indexStart = p - dictionarySize_;
     if (batch == 1) indexStart = history_;
-    else if (batch == 2 && dictionarySize_ == ImplodeWork::kMaxDictionary) indexStart = p - kSecondBatchHistory;
+    else if (batch == 2 && dictionarySize_ == ImplodeWork::kMaxDictionary)
+      indexStart = p - kSecondBatchHistory;
     indexStart_ = indexStart;
     IndexWindow(indexStart, limit);
     p = EncodeRange(p, limit, last);
@@ -300,7 +301,7 @@ Match Encoder::SearchLongMatch(uint32_t p, uint32_t next, uint32_t end, uint32_t
   failureKnown_ = 0;
   ExtendFailureTable(pattern, length);
 
-  uint32_t agreed = length;         // bytes the previous candidate agreed
+  uint32_t agreed = length;             // bytes the previous candidate agreed
   uint32_t stretchEnd = best + length;  // where its comparison stopped
   for (;; ++next) {
     const int16_t failure = work_.failure[agreed];
@@ -381,8 +382,9 @@ uint32_t Encoder::SendItemAt(uint32_t p, Match match, uint32_t limit, bool last)
       return p + match.length;
     }
     const Match probe = FindMatch(p + 1);
-    const bool probeWins = probe.length >= match.length + 2 ||
-                           (probe.length == match.length + 1 && match.distance >= kFarProbeDistance);
+    const bool probeWins =
+        probe.length >= match.length + 2 ||
+        (probe.length == match.length + 1 && match.distance >= kFarProbeDistance);
     if (!probeWins) {
       SendMatch(match.length, match.distance);
       return p + match.length;
@@ -406,7 +408,8 @@ void Encoder::SendLiteral(uint8_t byte) {
 void Encoder::SendMatch(uint32_t length, uint32_t distance) {
   const tables::Code lengthCode = kLengthOutput[length];
   PutBits(lengthCode.value, lengthCode.bits);
-  const uint32_t lowBits = length == tables::kMinMatch ? tables::kShortMatchLowBits : dictionaryBits_;
+  const uint32_t lowBits =
+      length == tables::kMinMatch ? tables::kShortMatchLowBits : dictionaryBits_;
   const uint32_t stored = distance - 1;
   const tables::Code high = tables::kDistanceCodes[stored >> lowBits];
   PutBits(high.value, high.bits);

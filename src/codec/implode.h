@@ -10,8 +10,8 @@
 namespace exqrv::codec {
 
 struct ImplodeWork {
-  static constexpr uint32_t kBatch = 4096;        // input taken per batch
-  static constexpr uint32_t kMaxMatch = 516;      // the longest match the encoder sends
+  static constexpr uint32_t kBatch = 4096;    // input taken per batch
+  static constexpr uint32_t kMaxMatch = 516;  // the longest match the encoder sends
   static constexpr uint32_t kMaxDictionary = 4096;
   static constexpr uint32_t kMaxHistory = kMaxDictionary + kMaxMatch;
   // Match comparisons in the last batch may run up to kMaxMatch - 1 bytes past

@@ -182,8 +182,7 @@ void BatchConversion::ConvertItem(std::string_view folder, const std::string& do
     if (!GoesOn(documentName)) return;
   }
 
-  const std::string path =
-      folder.empty() ? documentName : platform::JoinPath(folder, documentName);
+  const std::string path = folder.empty() ? documentName : platform::JoinPath(folder, documentName);
   const ConversionResult result = hooks_.convertFile(path, textName);
   Log(result, documentName, textName);
   if (result.outcome != Outcome::Converted && result.outcome != Outcome::LostText) return;

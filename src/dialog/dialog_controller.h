@@ -106,8 +106,7 @@ class DialogController {
   BatchHooks MakeBatchHooks();
   // A batch holds the one thread: what it has done so far is painted at once.
   void LogDuringBatch(const std::string& line);
-  ConversionResult ConvertDuringBatch(const std::string& documentName,
-                                      const std::string& textName);
+  ConversionResult ConvertDuringBatch(const std::string& documentName, const std::string& textName);
   void ShowNewTextFile(int index);
   void ShowLog();
   // The stored names of the items, skipping any that show no entry.

@@ -13,29 +13,49 @@ constexpr int kLogLineTop = 110;
 constexpr int kLogLineStep = 10;
 
 constexpr ControlTemplate LogLine(int k) {
-  return {kFirstLogLineId + k, ControlKind::LogLine, "",
-          {9, kLogLineTop + kLogLineStep * k, 240, 10}, false, ""};
+  return {kFirstLogLineId + k,
+          ControlKind::LogLine,
+          "",
+          {9, kLogLineTop + kLogLineStep * k, 240, 10},
+          false,
+          ""};
 }
 
 constexpr std::array kControls{
-    ControlTemplate{kExitButtonId, ControlKind::PushButton, "Exit", {266, 161, 50, 14}, true,
+    ControlTemplate{kExitButtonId,
+                    ControlKind::PushButton,
+                    "Exit",
+                    {266, 161, 50, 14},
+                    true,
                     "Exit Quillor Extract Text Utility"},
     ControlTemplate{kDocumentFileListId, ControlKind::FileList, "", {7, 38, 133, 66}, true, ""},
-    ControlTemplate{kDocumentSelectorId, ControlKind::DirectorySelector, "", {7, 23, 118, 60},
-                    true, ""},
-    ControlTemplate{kDocumentUpButtonId, ControlKind::PushButton, "..", {128, 23, 12, 12}, true,
+    ControlTemplate{
+        kDocumentSelectorId, ControlKind::DirectorySelector, "", {7, 23, 118, 60}, true, ""},
+    ControlTemplate{kDocumentUpButtonId,
+                    ControlKind::PushButton,
+                    "..",
+                    {128, 23, 12, 12},
+                    true,
                     "QRV Directory Up"},
-    ControlTemplate{kDocumentLabelId, ControlKind::Label, "QRV File List", {7, 7, 133, 11},
-                    false, ""},
+    ControlTemplate{
+        kDocumentLabelId, ControlKind::Label, "QRV File List", {7, 7, 133, 11}, false, ""},
     ControlTemplate{kTextFileListId, ControlKind::FileList, "", {183, 38, 133, 66}, true, ""},
-    ControlTemplate{kTextSelectorId, ControlKind::DirectorySelector, "", {183, 23, 118, 60},
-                    true, ""},
-    ControlTemplate{kTextUpButtonId, ControlKind::PushButton, "..", {304, 23, 12, 12}, true,
+    ControlTemplate{
+        kTextSelectorId, ControlKind::DirectorySelector, "", {183, 23, 118, 60}, true, ""},
+    ControlTemplate{kTextUpButtonId,
+                    ControlKind::PushButton,
+                    "..",
+                    {304, 23, 12, 12},
+                    true,
                     "TXT Directory Up"},
-    ControlTemplate{kTextLabelId, ControlKind::Label, "QRT File List", {183, 7, 133, 11}, false,
-                    ""},
-    ControlTemplate{kConvertButtonId, ControlKind::PushButton, "Convert", {146, 65, 32, 14},
-                    true, "Convert QRV To TXT"},
+    ControlTemplate{
+        kTextLabelId, ControlKind::Label, "QRT File List", {183, 7, 133, 11}, false, ""},
+    ControlTemplate{kConvertButtonId,
+                    ControlKind::PushButton,
+                    "Convert",
+                    {146, 65, 32, 14},
+                    true,
+                    "Convert QRV To TXT"},
     ControlTemplate{kNoId, ControlKind::Icon, "", {282, 124, 18, 20}, false, ""},
     ControlTemplate{kNoId, ControlKind::Frame, "", {7, 108, 255, 67}, false, ""},
     ControlTemplate{kLogScrollBarId, ControlKind::ScrollBar, "", {250, 110, 10, 63}, false, ""},
@@ -82,8 +102,6 @@ PixelRect ToPixels(const DialogUnits& units, const DialogRect& rect) {
           units.ToPixelsY(rect.y + rect.height) - top};
 }
 
-int AverageCharWidth(int widthOfAlphabet) {
-  return (widthOfAlphabet / kAlphabetHalves + 1) / 2;
-}
+int AverageCharWidth(int widthOfAlphabet) { return (widthOfAlphabet / kAlphabetHalves + 1) / 2; }
 
 }  // namespace exqrv::dialog

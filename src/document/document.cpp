@@ -35,9 +35,8 @@ OpenResult Document::Open(const std::string& path) {
   }
   if (!VerifyMagic()) return OpenResult::FormatError;
   path_ = path;
-  budget_ = codec::ExpansionBudget(
-      expansionLimit_.value_or(codec::DefaultExpansionLimit(static_cast<uint64_t>(
-          std::max<int64_t>(file_.Size(), 0)))));
+  budget_ = codec::ExpansionBudget(expansionLimit_.value_or(
+      codec::DefaultExpansionLimit(static_cast<uint64_t>(std::max<int64_t>(file_.Size(), 0)))));
   if (IsPageTableCompressed()) {
     const OpenResult made = MakeWorkingCopy();
     if (made != OpenResult::Opened) return made;
@@ -67,8 +66,7 @@ bool Document::CreateWorkingCopyFile() {
   if (directory.empty()) return false;
   const unsigned number = static_cast<unsigned>(System().Random());
   workingCopyName_ = System().UniqueTempName(directory, kWorkingCopyPrefix, number);
-  return !workingCopyName_.empty() &&
-         file_.Open(workingCopyName_, platform::OpenMode::ReadWrite);
+  return !workingCopyName_.empty() && file_.Open(workingCopyName_, platform::OpenMode::ReadWrite);
 }
 
 OpenResult Document::MakeWorkingCopy() {

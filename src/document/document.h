@@ -67,7 +67,7 @@ class Document {
   // failed, no page can be trusted to load.
   platform::TemporaryFault temporaryFault() const {
     return file_.WriteFailed() && hasWorkingCopy_ ? platform::TemporaryFault::WriteFailed
-                                                   : temporaryFault_;
+                                                  : temporaryFault_;
   }
 
   // What the document may expand to, its working copy and its annotation

@@ -181,7 +181,7 @@ class File final : public ByteSink, public ByteSource {
   bool owning_ = false;
   bool seekable_ = true;
   int64_t position_ = 0;
-  int64_t written_end_ = 0;  // the end of the bytes this object wrote to the file
+  int64_t written_end_ = 0;            // the end of the bytes this object wrote to the file
   std::unique_ptr<uint8_t[]> buffer_;  // allocated on first use, buffer_size_ bytes
   size_t buffer_size_ = kBufferSize;
   BufferState state_ = BufferState::Empty;

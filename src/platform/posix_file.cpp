@@ -58,15 +58,16 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
     ::close(fd);
     return false;
   }
-  const bool refused =
-      S_ISDIR(st.st_mode) || (mode == OpenMode::Read && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)));
+  const bool refused = S_ISDIR(st.st_mode) ||
+                       (mode == OpenMode::Read && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)));
   if (refused) {
     ::close(fd);
     SetError(S_ISDIR(st.st_mode) ? Fault::IsDirectory : Fault::NotSeekable);
     return false;
   }
   // A regular file never waits, so only other kinds lose the flag again.
-  if (wait_flag != 0 && !S_ISREG(st.st_mode)) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (wait_flag != 0 && !S_ISREG(st.st_mode))
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   handle_ = fd;
   return true;
 }
@@ -108,7 +109,8 @@ void File::SetError(Fault fault) {
     case Fault::DeviceFull: number = ENOSPC; break;
   }
   // "Illegal seek" would puzzle whoever gave a pipe for a document.
-  error_text_ = fault == Fault::NotSeekable ? "a pipe or a socket, not a file" : std::strerror(number);
+  error_text_ =
+      fault == Fault::NotSeekable ? "a pipe or a socket, not a file" : std::strerror(number);
 }
 
 }  // namespace exqrv::platform

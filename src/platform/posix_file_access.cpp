@@ -32,7 +32,8 @@ bool CopyPermissions(File& file, std::string_view model, std::string& error) {
 bool IsForeignLink(std::string_view path) {
   const std::optional<std::string> native = NativePath(path);
   struct stat st {};
-  return native && ::lstat(native->c_str(), &st) == 0 && S_ISLNK(st.st_mode) && st.st_uid != ::geteuid();
+  return native && ::lstat(native->c_str(), &st) == 0 && S_ISLNK(st.st_mode) &&
+         st.st_uid != ::geteuid();
 }
 
 bool ReadWithoutFollowing(std::string_view path, std::string& bytes, std::string& error) {

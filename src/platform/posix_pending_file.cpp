@@ -72,12 +72,15 @@ void RemovePartsOfDeadRuns(int folder) {
     // keep us out of a file we hold ourselves.
     const unsigned long process = PartFileProcess(entry->d_name);
     if (process == 0 || process == self) continue;
-    const int part = ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int part =
+        ::openat(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (part < 0) continue;
-    struct stat mine {}, there {};
+    struct stat mine {
+    }, there{};
     if (::fstat(part, &mine) == 0 && S_ISREG(mine.st_mode) && mine.st_uid == ::geteuid() &&
         ::flock(part, LOCK_EX | LOCK_NB) == 0 &&
-        ::fstatat(folder, entry->d_name, &there, AT_SYMLINK_NOFOLLOW) == 0 && SameFile(mine, there)) {
+        ::fstatat(folder, entry->d_name, &there, AT_SYMLINK_NOFOLLOW) == 0 &&
+        SameFile(mine, there)) {
       ::unlinkat(folder, entry->d_name, 0);
     }
     ::close(part);
@@ -131,7 +134,8 @@ bool PendingFile::Create(const TargetFolder& folder, std::string_view program) {
     }
     // A run that took it for a dead run's part between its making and its
     // lock has removed it: then another name.
-    struct stat mine {}, there {};
+    struct stat mine {
+    }, there{};
     if (::flock(fd, LOCK_EX) != 0 && errno != ENOLCK && errno != EOPNOTSUPP) {
       error_ = SystemErrorText(errno);
       ::close(fd);
@@ -139,7 +143,8 @@ bool PendingFile::Create(const TargetFolder& folder, std::string_view program) {
       guard_.reset();
       return false;
     }
-    if (::fstat(fd, &mine) != 0 || ::fstatat(folder.descriptor_, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
+    if (::fstat(fd, &mine) != 0 ||
+        ::fstatat(folder.descriptor_, name.c_str(), &there, AT_SYMLINK_NOFOLLOW) != 0 ||
         !SameFile(mine, there)) {
       ::close(fd);
       guard_.reset();

@@ -71,7 +71,8 @@ void EmptyFolder(int dir) {
       for (long at = 0; at < got;) {
         const auto* entry = reinterpret_cast<const LinuxDirent64*>(buffer + at);
         const char* name = entry->name;
-        const bool dots = name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+        const bool dots =
+            name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
         if (!dots && ::unlinkat(dir, name, 0) == 0) removed = true;
         at += entry->length;
       }
@@ -88,7 +89,8 @@ void EmptyFolder(int dir) {
 // user may have put in its place stays untouched.
 void RemoveFolder(int base, const char* name, int dir) {
   EmptyFolder(dir);
-  struct stat mine {}, there {};
+  struct stat mine {
+  }, there{};
   if (::fstat(dir, &mine) == 0 && ::fstatat(base, name, &there, AT_SYMLINK_NOFOLLOW) == 0 &&
       SameFile(mine, there)) {
     ::unlinkat(base, name, AT_REMOVEDIR);
@@ -96,7 +98,9 @@ void RemoveFolder(int base, const char* name, int dir) {
 }
 
 extern "C" void RemoveLeftoversAndExit(int signal_number) {
-  ForEachGuardedFile([](int folder, const char* name) { ::unlinkat(folder == kNoFolder ? AT_FDCWD : folder, name, 0); });
+  ForEachGuardedFile([](int folder, const char* name) {
+    ::unlinkat(folder == kNoFolder ? AT_FDCWD : folder, name, 0);
+  });
   const int folder = g_temp_folder.load(std::memory_order_acquire);
   if (folder >= 0) RemoveFolder(g_temp_base, g_temp_name, folder);
   ::_exit(128 + signal_number);
@@ -201,8 +205,9 @@ class PrivateTempFolder {
     // Another user who may rename what is in the folder could put a link to
     // somebody's files where ours was.
     if ((st.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (st.st_mode & S_ISVTX) == 0) {
-      problem_ = "the temporary folder " + basePath_ +
-                 " is writable by other users and has no sticky bit; set TMPDIR to a folder of your own";
+      problem_ =
+          "the temporary folder " + basePath_ +
+          " is writable by other users and has no sticky bit; set TMPDIR to a folder of your own";
       ::close(base);
       return;
     }
@@ -212,8 +217,10 @@ class PrivateTempFolder {
     std::random_device random;
     for (int tries = 0; tries < kFolderTries; ++tries) {
       std::string name = kFolderPrefix;
-      static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-      for (size_t i = 0; i < kFolderSuffixLength; ++i) name += kLetters[random() % (sizeof kLetters - 1)];
+      static constexpr char kLetters[] =
+          "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+      for (size_t i = 0; i < kFolderSuffixLength; ++i)
+        name += kLetters[random() % (sizeof kLetters - 1)];
       if (::mkdirat(base, name.c_str(), 0700) != 0) {
         if (errno == EEXIST) continue;
         break;
@@ -233,8 +240,8 @@ class PrivateTempFolder {
       made_.store(true, std::memory_order_release);
       return;
     }
-    problem_ =
-        "no folder could be made in the temporary folder " + basePath_ + ": " + std::strerror(errno);
+    problem_ = "no folder could be made in the temporary folder " + basePath_ + ": " +
+               std::strerror(errno);
     ::close(base);
   }
 
@@ -242,11 +249,14 @@ class PrivateTempFolder {
   // ours and private, and locks it. -2 when the name no longer leads to it
   // (a run that took it for a dead one's removed it before it was locked).
   static int OpenOwnFolder(int base, const std::string& name) {
-    const int folder = ::openat(base, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int folder =
+        ::openat(base, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (folder < 0) return -1;
-    struct stat st {}, there {};
+    struct stat st {
+    }, there{};
     if (::fstat(folder, &st) != 0 || st.st_uid != ::geteuid() ||
-        ((st.st_mode & 0777) != 0700 && ::fchmod(folder, 0700) != 0) || ::flock(folder, LOCK_EX) != 0) {
+        ((st.st_mode & 0777) != 0700 && ::fchmod(folder, 0700) != 0) ||
+        ::flock(folder, LOCK_EX) != 0) {
       ::close(folder);
       return -1;
     }
@@ -273,7 +283,8 @@ class PrivateTempFolder {
           st.st_uid != ::geteuid()) {
         continue;
       }
-      const int folder = ::openat(base, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+      const int folder =
+          ::openat(base, entry->d_name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
       if (folder < 0) continue;
       if (::flock(folder, LOCK_EX | LOCK_NB) == 0) RemoveFolder(base, entry->d_name, folder);
       ::close(folder);
@@ -397,7 +408,8 @@ std::vector<FoundEntry> Platform::FindFiles(std::string_view pattern) {
 bool Platform::DeleteFile(std::string_view path) {
   const auto native = NativePath(path);
   if (!native) return false;
-  if (const auto entry = InPrivateFolder(*native)) return ::unlinkat(entry->folder, entry->name.c_str(), 0) == 0;
+  if (const auto entry = InPrivateFolder(*native))
+    return ::unlinkat(entry->folder, entry->name.c_str(), 0) == 0;
   return ::unlink(native->c_str()) == 0;
 }
 
@@ -447,7 +459,8 @@ std::string Platform::UniqueTempName(std::string_view directory, std::string_vie
 bool IsSameFile(std::string_view first, std::string_view second) {
   const auto a = NativePath(first);
   const auto b = NativePath(second);
-  struct stat sa {}, sb {};
+  struct stat sa {
+  }, sb{};
   if (!a || !b || ::stat(a->c_str(), &sa) != 0 || ::stat(b->c_str(), &sb) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }

@@ -37,7 +37,8 @@ Terminal::~Terminal() {
 }
 
 bool Terminal::ShowsStandardError() const {
-  struct stat mine {}, errors {};
+  struct stat mine {
+  }, errors{};
   return ::fstat(output_, &mine) == 0 && ::isatty(STDERR_FILENO) &&
          ::fstat(STDERR_FILENO, &errors) == 0 && mine.st_rdev == errors.st_rdev;
 }

@@ -65,7 +65,8 @@ Answer CountingPrompter::Show(std::string_view text, Buttons buttons, Icon /*ico
 std::vector<std::string> CountingPrompter::Lines(const std::string& about) const {
   std::vector<std::string> lines;
   for (const auto& [message, count] : counts_) {
-    lines.push_back(about + ": " + message + (count > 1 ? " (" + std::to_string(count) + " times)" : ""));
+    lines.push_back(about + ": " + message +
+                    (count > 1 ? " (" + std::to_string(count) + " times)" : ""));
   }
   return lines;
 }

@@ -21,7 +21,8 @@ unsigned CodePageNumber(std::string name) {
       break;
     }
   }
-  if (name.empty() || name.size() > 5 || name.find_first_not_of("0123456789") != std::string::npos) {
+  if (name.empty() || name.size() > 5 ||
+      name.find_first_not_of("0123456789") != std::string::npos) {
     return 0;
   }
   const unsigned number = static_cast<unsigned>(std::stoul(name));
@@ -56,8 +57,9 @@ void AppendUtf8(const wchar_t* wide, int count, std::string& out) {
 // Whole characters only; one the code page does not define becomes U+FFFD.
 void Decode(unsigned codePage, const char* text, size_t length, std::string& out) {
   std::wstring wide(length + 1, L'\0');
-  const int whole = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, static_cast<int>(length),
-                                        wide.data(), static_cast<int>(wide.size()));
+  const int whole =
+      MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, static_cast<int>(length),
+                          wide.data(), static_cast<int>(wide.size()));
   if (whole > 0 || length == 0) {
     AppendUtf8(wide.data(), whole, out);
     return;
@@ -94,7 +96,8 @@ void CodePageDecoder::Convert(std::string_view bytes, std::string& out) {
   // Up to the last whole character; a cut one waits for the next piece.
   size_t whole = 0;
   while (whole < pending_.size()) {
-    const size_t size = CharacterLength(codePage_, pending_.data() + whole, pending_.size() - whole);
+    const size_t size =
+        CharacterLength(codePage_, pending_.data() + whole, pending_.size() - whole);
     if (whole + size > pending_.size()) break;
     whole += size;
   }

@@ -61,7 +61,8 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
                                     flags.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
-    name_taken_ = mode == OpenMode::CreateNew && (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS);
+    name_taken_ =
+        mode == OpenMode::CreateNew && (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS);
     SetLastError(code);
     SetError(Fault::LastSystemError);
     return false;

@@ -40,9 +40,9 @@ bool PendingFile::Create(const TargetFolder& folder, std::string_view program) {
   error_.clear();
   static std::atomic<unsigned> counter = 0;
   for (int tries = 0; tries < kNameTries; ++tries) {
-    const std::string name = JoinPath(folder.path(), "." + std::string(program) + "-" +
-                                                         std::to_string(ProcessId()) + "-" +
-                                                         std::to_string(counter++) + ".part");
+    const std::string name =
+        JoinPath(folder.path(), "." + std::string(program) + "-" + std::to_string(ProcessId()) +
+                                    "-" + std::to_string(counter++) + ".part");
     guard_.emplace(name);
     if (file_.Open(name, OpenMode::CreateNew)) {
       folderPath_ = folder.path();

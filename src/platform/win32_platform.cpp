@@ -217,8 +217,8 @@ std::string Platform::TempDirectory() {
 std::string Platform::UniqueTempName(std::string_view directory, std::string_view prefix,
                                      unsigned number) {
   char name[MAX_PATH];
-  if (GetTempFileNameA(std::string(directory).c_str(), std::string(prefix).c_str(), number,
-                       name) == 0) {
+  if (GetTempFileNameA(std::string(directory).c_str(), std::string(prefix).c_str(), number, name) ==
+      0) {
     return {};
   }
   return name;

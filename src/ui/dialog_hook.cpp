@@ -62,7 +62,8 @@ bool WaylandAnswers() {
   std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
-  const bool answers = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  const bool answers =
+      ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
   ::close(fd);
   return answers;
 }
@@ -110,7 +111,8 @@ std::string DisplayProblem() {
 
 }  // namespace exqrv::ui
 
-extern "C" __attribute__((visibility("default"))) const exqrv::ui::DialogModule* exqrv_dialog_module() {
+extern "C" __attribute__((visibility("default"))) const exqrv::ui::DialogModule*
+exqrv_dialog_module() {
   static constexpr exqrv::ui::DialogModule kModule{exqrv::ui::DisplayProblem,
                                                    exqrv::ui::RunMainDialog};
   return &kModule;

@@ -76,8 +76,8 @@ void DirectoryComboBox::paintEvent(QPaintEvent*) {
   // The field looks selected while the selector has the focus.
   request.state.selected = hasFocus();
   request.state.focused = hasFocus();
-  request.rect = QRect(field.left(), field.top() + (field.height() - itemHeight) / 2,
-                       field.width(), itemHeight);
+  request.rect = QRect(field.left(), field.top() + (field.height() - itemHeight) / 2, field.width(),
+                       itemHeight);
   // The field has a ground of its own, drawn above with the control: the
   // name stands on it, not on a box of the list's window colour.
   ItemColours colours = ItemColoursFrom(palette());

@@ -95,10 +95,7 @@ dialog::DialogUnits UnitsOf(const QFont& font) {
 }  // namespace
 
 MainDialog::MainDialog(ConverterApp& app, QWidget* parent)
-    : QDialog(parent),
-      app_(app),
-      units_(UnitsOf(font())),
-      controller_(app, *this) {
+    : QDialog(parent), app_(app), units_(UnitsOf(font())), controller_(app, *this) {
   setWindowTitle(DisplayText(dialog::kDialogTitle));
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);

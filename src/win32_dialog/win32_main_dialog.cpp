@@ -39,10 +39,9 @@ class GdiObject {
 };
 
 HICON LoadApplicationIcon(int widthMetric, int heightMetric) {
-  return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr),
-                                       MAKEINTRESOURCEA(kApplicationIconResource), IMAGE_ICON,
-                                       GetSystemMetrics(widthMetric),
-                                       GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR));
+  return static_cast<HICON>(
+      LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(kApplicationIconResource), IMAGE_ICON,
+                 GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR));
 }
 
 // Combined with the ground by AND: the picture's white pixels leave it as it
@@ -266,7 +265,8 @@ int MainDialog::Run() {
   ShowWindow(window_, SW_SHOW);
   MSG message;
   while (!closed_ && GetMessageA(&message, nullptr, 0, 0) > 0) {
-    if (toolTip_ != nullptr) SendMessageA(toolTip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&message));
+    if (toolTip_ != nullptr)
+      SendMessageA(toolTip_, TTM_RELAYEVENT, 0, reinterpret_cast<LPARAM>(&message));
     if (message.hwnd == Control(dialog::kDocumentFileListId) && message.message == WM_CHAR &&
         TypeInDocumentList(message.hwnd, static_cast<unsigned>(message.wParam))) {
       continue;
@@ -381,9 +381,9 @@ void MainDialog::AddToolTips() {
   if (toolTip_ != nullptr) return;
   INITCOMMONCONTROLSEX classes{sizeof classes, ICC_WIN95_CLASSES};
   InitCommonControlsEx(&classes);
-  toolTip_ = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP,
-                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_,
-                             nullptr, GetModuleHandleA(nullptr), nullptr);
+  toolTip_ = CreateWindowExA(0, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                             CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, window_, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
   if (toolTip_ == nullptr) return;
   for (const dialog::ControlTemplate& control : dialog::DialogControls()) {
     if (control.toolTip.empty()) continue;

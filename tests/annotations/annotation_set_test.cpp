@@ -44,7 +44,8 @@ struct DocumentCase {
 
 void PrintTo(const DocumentCase& c, std::ostream* os) { *os << c.name; }
 
-class DocumentTest : public AnnotationStoreTest, public ::testing::WithParamInterface<DocumentCase> {};
+class DocumentTest : public AnnotationStoreTest,
+                     public ::testing::WithParamInterface<DocumentCase> {};
 
 TEST_P(DocumentTest, LoadsTheFirstStoreEntryOnly) {
   const DocumentCase& c = GetParam();
@@ -59,17 +60,27 @@ constexpr uint32_t kTwoEntryDataOffset = 8 + 2 * 16;
 INSTANTIATE_TEST_SUITE_P(
     AnnotationSet, DocumentTest,
     ::testing::Values(
-        DocumentCase{"NoStore", [] { return Container({Chunk("pape", "pages")}); }, kLoaded, {},
-                     false},
+        DocumentCase{
+            "NoStore", [] { return Container({Chunk("pape", "pages")}); }, kLoaded, {}, false},
         DocumentCase{"PlainStoreAmongOtherChunks",
-                     [] { return Container({Chunk("pape", "pages"), Chunk("indx", PlainStore())}); },
+                     [] {
+                       return Container({Chunk("pape", "pages"), Chunk("indx", PlainStore())});
+                     },
                      kLoaded, kStoreNotes, true},
         DocumentCase{"FirstStoreEntryHasLengthZero",
-                     [] { return Container({RawEntry("indx", 8, 0), Chunk("indx", PlainStore())}); },
-                     kLoaded, {}, false},
+                     [] {
+                       return Container({RawEntry("indx", 8, 0), Chunk("indx", PlainStore())});
+                     },
+                     kLoaded,
+                     {},
+                     false},
         DocumentCase{"FirstStoreEntryHasOffsetZero",
-                     [] { return Container({RawEntry("indx", 0, 99), Chunk("indx", PlainStore())}); },
-                     kLoaded, {}, false},
+                     [] {
+                       return Container({RawEntry("indx", 0, 99), Chunk("indx", PlainStore())});
+                     },
+                     kLoaded,
+                     {},
+                     false},
         // The length only ends the copy; the first piece takes in the whole store.
         DocumentCase{"StoreLongerThanItsLength",
                      [] {
@@ -88,16 +99,19 @@ INSTANTIATE_TEST_SUITE_P(
         DocumentCase{"ChunkCountBeyondTheFile",
                      [] { return Container({Chunk("indx", PlainStore())}, 65535); }, kLoaded,
                      kStoreNotes, true},
-        DocumentCase{"CompressedStore",
-                     [] { return Container({Chunk("indx", build::CompressBlock(PlainStore()), 1)}); },
-                     kLoaded, kStoreNotes, true},
+        DocumentCase{
+            "CompressedStore",
+            [] { return Container({Chunk("indx", build::CompressBlock(PlainStore()), 1)}); },
+            kLoaded, kStoreNotes, true},
         DocumentCase{"CompressedStoreWithoutBlockMagic",
                      [] {
                        std::string block = build::CompressBlock(PlainStore());
                        block[7] = 'X';
                        return Container({Chunk("indx", block, 1)});
                      },
-                     kNotExpanded, {}, true}),
+                     kNotExpanded,
+                     {},
+                     true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- The kind directory.
@@ -111,7 +125,8 @@ struct KindCase {
 
 void PrintTo(const KindCase& c, std::ostream* os) { *os << c.name; }
 
-class KindDirectoryTest : public AnnotationStoreTest, public ::testing::WithParamInterface<KindCase> {};
+class KindDirectoryTest : public AnnotationStoreTest,
+                          public ::testing::WithParamInterface<KindCase> {};
 
 TEST_P(KindDirectoryTest, FillsEachKindFromItsLastSection) {
   const KindCase& c = GetParam();
@@ -133,7 +148,8 @@ INSTANTIATE_TEST_SUITE_P(
                    store.Kind("NOTE", store.Section(1, NoteRecords({"a"}))).KindCount(0);
                    return store.Build();
                  },
-                 {}, 0},
+                 {},
+                 0},
         KindCase{"SameKindTwiceLaterSectionWins",
                  [] {
                    StoreBuilder store;
@@ -143,7 +159,8 @@ INSTANTIATE_TEST_SUITE_P(
                    store.Kind("NOTE", first).Kind("INDXE", indxe).Kind("NOTE", second);
                    return store.Build();
                  },
-                 {"b"}, 1},
+                 {"b"},
+                 1},
         KindCase{"LaterEmptySectionEmptiesTheList",
                  [] {
                    StoreBuilder store;
@@ -151,16 +168,20 @@ INSTANTIATE_TEST_SUITE_P(
                    store.Kind("NOTE", first).Kind("NOTE", store.Section(0, ""));
                    return store.Build();
                  },
-                 {}, 0},
+                 {},
+                 0},
         KindCase{"UnknownTagsAreSkipped",
                  [] {
                    StoreBuilder store;
                    const size_t notes = store.Section(1, NoteRecords({"a"}));
-                   store.Kind("XYZW", notes).Kind("note", notes).Kind(std::string("NOTE\0\0", 6), notes)
+                   store.Kind("XYZW", notes)
+                       .Kind("note", notes)
+                       .Kind(std::string("NOTE\0\0", 6), notes)
                        .Kind("INDXE", store.Section(1, IndxeRecordBytes()));
                    return store.Build();
                  },
-                 {}, 1},
+                 {},
+                 1},
         KindCase{"EntriesBeyondKindCountAreNotRead",
                  [] {
                    StoreBuilder store;
@@ -168,14 +189,17 @@ INSTANTIATE_TEST_SUITE_P(
                    store.Kind("NOTE", first).Kind("NOTE", store.Section(1, NoteRecords({"b"})));
                    return store.KindCount(1).Build();
                  },
-                 {"a"}, 0},
-        KindCase{"SectionBeyondTheStore",
-                 [] {
-                   StoreBuilder store;
-                   store.Kind("NOTE", store.Section(1, NoteRecords({"a"}))).KindAt("NOTE", 0xFFFFFFFF);
-                   return store.Build();
-                 },
-                 {}, 0}),
+                 {"a"},
+                 0},
+        KindCase{
+            "SectionBeyondTheStore",
+            [] {
+              StoreBuilder store;
+              store.Kind("NOTE", store.Section(1, NoteRecords({"a"}))).KindAt("NOTE", 0xFFFFFFFF);
+              return store.Build();
+            },
+            {},
+            0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Damaged stores: counts that promise more than the store holds.
@@ -219,7 +243,8 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"StoreEndsInsideARecord",
                    [] {
                      StoreBuilder store;
-                     const std::string records = NoteRecords({"a"}) + RecordBytes().Text("cut").bytes();
+                     const std::string records =
+                         NoteRecords({"a"}) + RecordBytes().Text("cut").bytes();
                      store.Kind("NOTE", store.Section(kMaxCount, records));
                      return store.Build();
                    },
@@ -227,7 +252,8 @@ INSTANTIATE_TEST_SUITE_P(
         DamageCase{"TextCountBeyondTheEnd",
                    [] {
                      StoreBuilder store;
-                     const std::string record = RecordBytes().TextWithCount(kMaxCount, "abc").bytes();
+                     const std::string record =
+                         RecordBytes().TextWithCount(kMaxCount, "abc").bytes();
                      store.Kind("NOTE", store.Section(1, record));
                      return store.Build();
                    },
@@ -297,16 +323,20 @@ INSTANTIATE_TEST_SUITE_P(
                         return Container({Chunk("thum", ThumbnailTable(1, "AAAAAAAA")),
                                           Chunk("thum", ThumbnailTable(2, "BBBBBBBBCCCCCCCC"))});
                       },
-                      2, {"BBBBBBBB", "CCCCCCCC"}},
+                      2,
+                      {"BBBBBBBB", "CCCCCCCC"}},
         ThumbnailCase{"LaterEntryWithoutLengthHidesTheTable",
                       [] {
                         return Container(
                             {Chunk("thum", ThumbnailTable(1, "AAAAAAAA")), RawEntry("thum", 8, 0)});
                       },
-                      0, {}},
-        ThumbnailCase{"CountBeyondTheChunk",
-                      [] { return Container({Chunk("thum", ThumbnailTable(kMaxCount, "DDDDDDDDEEE"))}); },
-                      kMaxCount, {"DDDDDDDD", std::string("EEE\0\0\0\0\0", 8), kZeros}}),
+                      0,
+                      {}},
+        ThumbnailCase{
+            "CountBeyondTheChunk",
+            [] { return Container({Chunk("thum", ThumbnailTable(kMaxCount, "DDDDDDDDEEE"))}); },
+            kMaxCount,
+            {"DDDDDDDD", std::string("EEE\0\0\0\0\0", 8), kZeros}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // --- Work file and lifecycle.
@@ -326,8 +356,8 @@ TEST(AnnotationSetNames, WorkFileNameReplacesTheExtPrefix) {
 class LifecycleTest : public AnnotationStoreTest {};
 
 TEST_F(LifecycleTest, ResetEmptiesTheSetAndDeletesTheWorkFile) {
-  ASSERT_EQ(LoadDocument(Container({Chunk("thum", ThumbnailTable(1, "AAAAAAAA")),
-                                    Chunk("indx", PlainStore())})),
+  ASSERT_EQ(LoadDocument(Container(
+                {Chunk("thum", ThumbnailTable(1, "AAAAAAAA")), Chunk("indx", PlainStore())})),
             kLoaded);
   ASSERT_EQ(set_.Notes().size(), 2u);
   ASSERT_EQ(set_.ThumbnailCount(), 1);

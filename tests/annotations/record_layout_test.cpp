@@ -37,9 +37,21 @@ void ExpectPlacement(const Placement& placement, uint16_t first, uint32_t long1)
 TEST_F(RecordLayoutTest, Note) {
   LoadSection("NOTE", 2,
               RecordBytes()
-                  .Text("first").Text("second").U16(3).Quad(65535, 1, 2, 3).U16(65535).U16(7)
-                  .U16(9).Reserved(kNoise)
-                  .Text("n2").Text("").U16(40000).Quad(4, 5, 6, 7).U16(8).U16(9).U16(10)
+                  .Text("first")
+                  .Text("second")
+                  .U16(3)
+                  .Quad(65535, 1, 2, 3)
+                  .U16(65535)
+                  .U16(7)
+                  .U16(9)
+                  .Reserved(kNoise)
+                  .Text("n2")
+                  .Text("")
+                  .U16(40000)
+                  .Quad(4, 5, 6, 7)
+                  .U16(8)
+                  .U16(9)
+                  .U16(10)
                   .Reserved(kNoise));
   const auto& notes = set_.Notes();
   ASSERT_EQ(notes.size(), 2u);
@@ -60,8 +72,20 @@ TEST_F(RecordLayoutTest, Note) {
 TEST_F(RecordLayoutTest, Indxe) {
   LoadSection("INDXE", 2,
               RecordBytes()
-                  .Text("entry").U16(1).U16(2).U16(3).U16(65535).U16(65535).Reserved(kNoise)
-                  .Text("next").U16(4).U16(5).U16(6).U16(7).U16(8).Reserved(kNoise));
+                  .Text("entry")
+                  .U16(1)
+                  .U16(2)
+                  .U16(3)
+                  .U16(65535)
+                  .U16(65535)
+                  .Reserved(kNoise)
+                  .Text("next")
+                  .U16(4)
+                  .U16(5)
+                  .U16(6)
+                  .U16(7)
+                  .U16(8)
+                  .Reserved(kNoise));
   const auto& list = set_.Indxes();
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0].text, "entry");
@@ -77,9 +101,16 @@ TEST_F(RecordLayoutTest, Indxe) {
 TEST_F(RecordLayoutTest, Htext) {
   LoadSection("HTEXT", 2,
               RecordBytes()
-                  .Text("ht").Placement(10, 0xDEADBEEF).U16(65535).Quad(65535, 1, 2, 3)
+                  .Text("ht")
+                  .Placement(10, 0xDEADBEEF)
+                  .U16(65535)
+                  .Quad(65535, 1, 2, 3)
                   .Reserved(kNoise)
-                  .Text("h2").Placement(30, 2).U16(5).Quad(6, 7, 8, 9).Reserved(kNoise));
+                  .Text("h2")
+                  .Placement(30, 2)
+                  .U16(5)
+                  .Quad(6, 7, 8, 9)
+                  .Reserved(kNoise));
   const auto& list = set_.Htexts();
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0].text, "ht");
@@ -94,8 +125,14 @@ TEST_F(RecordLayoutTest, Htext) {
 TEST_F(RecordLayoutTest, HlinkSecondTextFollowsThePlacement) {
   LoadSection("HLINK", 2,
               RecordBytes()
-                  .Text("link").Placement(100, 5).Text("target").Reserved(kNoise)
-                  .Text("l2").Placement(200, 6).Text("t2").Reserved(kNoise));
+                  .Text("link")
+                  .Placement(100, 5)
+                  .Text("target")
+                  .Reserved(kNoise)
+                  .Text("l2")
+                  .Placement(200, 6)
+                  .Text("t2")
+                  .Reserved(kNoise));
   const auto& list = set_.Hlinks();
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0].text1, "link");
@@ -107,10 +144,9 @@ TEST_F(RecordLayoutTest, HlinkSecondTextFollowsThePlacement) {
 }
 
 TEST_F(RecordLayoutTest, Hligt) {
-  LoadSection("HLIGT", 2,
-              RecordBytes()
-                  .Placement(65000, 0xFFFFFFFF).Reserved(kNoise)
-                  .Placement(1, 7).Reserved(kNoise));
+  LoadSection(
+      "HLIGT", 2,
+      RecordBytes().Placement(65000, 0xFFFFFFFF).Reserved(kNoise).Placement(1, 7).Reserved(kNoise));
   const auto& list = set_.Hligts();
   ASSERT_EQ(list.size(), 2u);
   ExpectPlacement(list[0].placement, 65000, 0xFFFFFFFF);
@@ -120,8 +156,14 @@ TEST_F(RecordLayoutTest, Hligt) {
 TEST_F(RecordLayoutTest, Bmark) {
   LoadSection("BMARK", 2,
               RecordBytes()
-                  .Text("mark").Text("where").Placement(40, 9).Reserved(kNoise)
-                  .Text("m2").Text("w2").Placement(50, 10).Reserved(kNoise));
+                  .Text("mark")
+                  .Text("where")
+                  .Placement(40, 9)
+                  .Reserved(kNoise)
+                  .Text("m2")
+                  .Text("w2")
+                  .Placement(50, 10)
+                  .Reserved(kNoise));
   const auto& list = set_.Bmarks();
   ASSERT_EQ(list.size(), 2u);
   EXPECT_EQ(list[0].text1, "mark");
@@ -147,8 +189,14 @@ TEST_F(RecordLayoutTest, TextIsCutAtItsFirstNul) {
   RecordBytes records;
   for (const Case& c : cases) {
     // The second text shows that exactly count bytes were taken.
-    records.TextWithCount(c.count, c.bytes).Text("next").U16(1).Quad(0, 0, 0, 0).U16(0).U16(0)
-        .U16(0).Reserved(kNoise);
+    records.TextWithCount(c.count, c.bytes)
+        .Text("next")
+        .U16(1)
+        .Quad(0, 0, 0, 0)
+        .U16(0)
+        .U16(0)
+        .U16(0)
+        .Reserved(kNoise);
   }
   LoadSection("NOTE", static_cast<uint16_t>(cases.size()), records);
   ASSERT_EQ(set_.Notes().size(), cases.size());

@@ -111,21 +111,23 @@ INSTANTIATE_TEST_SUITE_P(
     PosixSlashes, CommandLineGrammar,
     ::testing::Values(
         // Slashes separate directories too, except the one before the target.
-        GrammarCase{"C:\\HOME", "books/*.QRV //tmp/out", true, "C:\\HOME\\books", "/tmp/out", "*.QRV"},
-        GrammarCase{"C:\\HOME", "/srv/docs/*.QRV /out", true, "C:/srv/docs", "C:\\HOME\\out", "*.QRV"},
+        GrammarCase{"C:\\HOME", "books/*.QRV //tmp/out", true, "C:\\HOME\\books", "/tmp/out",
+                    "*.QRV"},
+        GrammarCase{"C:\\HOME", "/srv/docs/*.QRV /out", true, "C:/srv/docs", "C:\\HOME\\out",
+                    "*.QRV"},
         GrammarCase{"C:\\HOME", "BOOK.QRV //", true, "C:\\HOME", "/", "BOOK.QRV"},
         // Only one trailing separator goes (found by fuzzing).
         GrammarCase{"C:\\HOME", "//QQ", true, "C:/", "C:\\HOME", "QQ"},
         GrammarCase{"", "BOOK.QRV //tmp/out", true, "", "/tmp/out", "BOOK.QRV"}),
     CaseName);
 #else
-INSTANTIATE_TEST_SUITE_P(
-    WindowsSlashes, CommandLineGrammar,
-    ::testing::Values(
-        // The system's separator is the backslash alone.
-        GrammarCase{"C:\\HOME", "books/*.QRV /out", true, "C:\\HOME", "C:\\HOME\\out", "books/*.QRV"},
-        GrammarCase{"", "BOOK.QRV //tmp/out", false, "", "", ""}),
-    CaseName);
+INSTANTIATE_TEST_SUITE_P(WindowsSlashes, CommandLineGrammar,
+                         ::testing::Values(
+                             // The system's separator is the backslash alone.
+                             GrammarCase{"C:\\HOME", "books/*.QRV /out", true, "C:\\HOME",
+                                         "C:\\HOME\\out", "books/*.QRV"},
+                             GrammarCase{"", "BOOK.QRV //tmp/out", false, "", "", ""}),
+                         CaseName);
 #endif
 
 TEST(CommandLine, RefusesLinesLongerThanItsBuffer) {
@@ -148,10 +150,10 @@ class CommandLineMode : public ::testing::Test {
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_.path());
     std::filesystem::create_directory(dir_ / "docs");
-    ASSERT_TRUE(build::WriteFileBytes(dir_ / "docs/A.QRV",
-                                      build::BuildDocument({.pages = {build::TextPage({"alpha"})}})));
-    ASSERT_TRUE(build::WriteFileBytes(dir_ / "docs/b.qrv",
-                                      build::BuildDocument({.pages = {build::TextPage({"beta"})}})));
+    ASSERT_TRUE(build::WriteFileBytes(
+        dir_ / "docs/A.QRV", build::BuildDocument({.pages = {build::TextPage({"alpha"})}})));
+    ASSERT_TRUE(build::WriteFileBytes(
+        dir_ / "docs/b.qrv", build::BuildDocument({.pages = {build::TextPage({"beta"})}})));
   }
   void TearDown() override { std::filesystem::current_path(previous_); }
   // Each run starts in the scratch folder, as a fresh process would.

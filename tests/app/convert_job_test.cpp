@@ -23,7 +23,6 @@ using build::TextPage;
 
 class ConvertJob : public ::testing::Test {
  protected:
-
   // Converts a document built from recipe; returns the job's result.
   int Convert(const DocumentSpec& recipe) { return ConvertBytes(build::BuildDocument(recipe)); }
   int ConvertBytes(const std::string& bytes) {
@@ -61,10 +60,10 @@ TEST_F(ConvertJob, EmptyDocumentsGiveEmptyFiles) {
 TEST_F(ConvertJob, NotesFollowTheirPageInListOrder) {
   for (bool compress : {false, true}) {
     DocumentSpec recipe{.pages = {TextPage({"P1."}), TextPage({"P2."}), TextPage({"P3."})},
-                      .compress = compress,
-                      .compressNotes = compress};
-    recipe.notes = {{3, "A1", "A2"}, {0, "zero", "!"},   {1, "x", "y"},     {40000, "neg", "!"},
-                  {3, "B1", "B2"}, {4, "beyond", "!"}, {65535, "minus", "1"}};
+                        .compress = compress,
+                        .compressNotes = compress};
+    recipe.notes = {{3, "A1", "A2"}, {0, "zero", "!"},   {1, "x", "y"},        {40000, "neg", "!"},
+                    {3, "B1", "B2"}, {4, "beyond", "!"}, {65535, "minus", "1"}};
     EXPECT_EQ(Convert(recipe), 1);
     EXPECT_EQ(Text(), "P1.xyP2.P3.A1A2B1B2") << compress;
   }
@@ -85,8 +84,8 @@ TEST_F(ConvertJob, ReplacesAnExistingTextFile) {
 }
 
 TEST_F(ConvertJob, ANonDocumentFailsAndLeavesNoTextFile) {
-  for (const std::string& bytes : {std::string("Qlr"), std::string("QLRD\0\0\0\0", 8),
-                                  std::string("Qlrd\0\0\0\0", 8)}) {
+  for (const std::string& bytes :
+       {std::string("Qlr"), std::string("QLRD\0\0\0\0", 8), std::string("Qlrd\0\0\0\0", 8)}) {
     EXPECT_EQ(ConvertBytes(bytes), 0);
     EXPECT_FALSE(TextExists());
   }
@@ -97,7 +96,7 @@ TEST_F(ConvertJob, ANonDocumentFailsAndLeavesNoTextFile) {
 
 TEST_F(ConvertJob, AFailedWriteIsAFailureAndRemovesTheTextFile) {
   const DocumentSpec recipe{.pages = {TextPage({std::string(200000, 'p')})},
-                          .notes = {{1, "note", "text"}}};
+                            .notes = {{1, "note", "text"}}};
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", build::BuildDocument(recipe)));
   for (int64_t budget : {0, 1000, 199999, 200003}) {
     ConverterApp app;
@@ -115,11 +114,11 @@ TEST_F(ConvertJob, AFailedWriteIsAFailureAndRemovesTheTextFile) {
 // work file take their bytes before the text file does: wherever a full
 // device strikes, the document is not converted, and nothing stays behind.
 TEST_F(ConvertJob, AFailedWriteToATemporaryFileFailsTheConversion) {
-  const DocumentSpec recipe{.pages = {TextPage({std::string(90000, 'a')}),
-                                      TextPage({std::string(90000, 'b')})},
-                            .notes = {{1, std::string(30000, 'n'), "t"}},
-                            .compress = true,
-                            .compressNotes = true};
+  const DocumentSpec recipe{
+      .pages = {TextPage({std::string(90000, 'a')}), TextPage({std::string(90000, 'b')})},
+      .notes = {{1, std::string(30000, 'n'), "t"}},
+      .compress = true,
+      .compressNotes = true};
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", build::BuildDocument(recipe)));
   for (int64_t budget : {0, 100, 20000, 60000, 100000, 150000, 200000, 300000}) {
     ConverterApp app;
@@ -152,12 +151,15 @@ TEST_F(ConvertJob, ADocumentPastItsExpansionLimitFailsAndLeavesNothing) {
     DocumentSpec recipe;
     bool opens;
   } cases[] = {
-      {"chunk", {.pages = {TextPage({"a"})}, .compress = true,
-                 .extraChunks = {{"stru", large, true}}}, false},
-      {"notes", {.pages = {TextPage({"a"})}, .notes = {{1, large, ""}}, .compressNotes = true},
+      {"chunk",
+       {.pages = {TextPage({"a"})}, .compress = true, .extraChunks = {{"stru", large, true}}},
        false},
-      {"pages", {.pages = {TextPage({std::string(5000, 'p')})}, .compress = true,
-                 .pagesOnFirstContent = 99}, true},
+      {"notes",
+       {.pages = {TextPage({"a"})}, .notes = {{1, large, ""}}, .compressNotes = true},
+       false},
+      {"pages",
+       {.pages = {TextPage({std::string(5000, 'p')})}, .compress = true, .pagesOnFirstContent = 99},
+       true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -255,8 +257,10 @@ TEST(ConvertJobResources, ManyConversionsHoldNothingAndChangeNoSource) {
   const platform::PrompterScope scripted(&prompter);
   const std::string documents[] = {
       build::BuildDocument({.pages = {TextPage({"plain"})}, .notes = {{1, "a", "b"}}}),
-      build::BuildDocument({.pages = {TextPage({"packed"})}, .notes = {{1, "c", "d"}},
-                            .compress = true, .compressNotes = true}),
+      build::BuildDocument({.pages = {TextPage({"packed"})},
+                            .notes = {{1, "c", "d"}},
+                            .compress = true,
+                            .compressNotes = true}),
       "not a document",
   };
   for (size_t i = 0; i < std::size(documents); ++i) {

@@ -95,19 +95,25 @@ TEST(InsertFileEntryTest, KeepsGroupsAndOrderAndRefusesDuplicates) {
   const Case cases[] = {
       {"into an empty list", {}, textB, 0, {textB}},
       {"into folders only: after them", {folderB, folderY}, textB, 0, {folderB, folderY, textB}},
-      {"among text files, past the folders", {folderB, folderY, textA, textC}, textB, 0,
+      {"among text files, past the folders",
+       {folderB, folderY, textA, textC},
+       textB,
+       0,
        {folderB, folderY, textA, textB, textC}},
       {"a name already listed", {folderB, textA, textB}, textB, 0, {folderB, textA, textB}},
-      {"upper case before lower case", {textA, {"a.TXT", TextFilePicture, 0}},
-       {"Z.TXT", TextFilePicture, 0}, 0,
+      {"upper case before lower case",
+       {textA, {"a.TXT", TextFilePicture, 0}},
+       {"Z.TXT", TextFilePicture, 0},
+       0,
        {textA, {"Z.TXT", TextFilePicture, 0}, {"a.TXT", TextFilePicture, 0}}},
       {"comparisons begin at start", {textC, folderY}, textA, 1, {textC, folderY, textA}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     ConverterApp app;
-    for (const Item& item : c.before) app.TextFileList.push_back(
-        std::make_unique<ListEntry>(ListEntry{item.name, item.picture, item.indent}));
+    for (const Item& item : c.before)
+      app.TextFileList.push_back(
+          std::make_unique<ListEntry>(ListEntry{item.name, item.picture, item.indent}));
     app.InsertFileEntry(c.inserted.name, c.inserted.picture, c.start, TextSide);
     EXPECT_EQ(Items(app.TextFileList), c.after);
     EXPECT_TRUE(app.DocumentFileList.empty());

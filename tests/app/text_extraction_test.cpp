@@ -21,16 +21,18 @@ using build::DocumentSpec;
 using build::TextPage;
 
 DocumentSpec ThreePagesWithNotes(bool compress) {
-  return {.pages = {TextPage({"one "}), TextPage({"two ", "2b "}), TextPage({"three"})},
-          .notes = {{2, "n1", "a"}, {0, "zero", ""}, {3, "n3", "c"}, {2, "n2", "b"}, {9, "far", ""}},
-          .compress = compress,
-          .compressNotes = compress};
+  return {
+      .pages = {TextPage({"one "}), TextPage({"two ", "2b "}), TextPage({"three"})},
+      .notes = {{2, "n1", "a"}, {0, "zero", ""}, {3, "n3", "c"}, {2, "n2", "b"}, {9, "far", ""}},
+      .compress = compress,
+      .compressNotes = compress};
 }
 
 class TextExtractionTest : public ::testing::TestWithParam<bool> {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(build::WriteFileBytes(path_, build::BuildDocument(ThreePagesWithNotes(GetParam()))));
+    ASSERT_TRUE(
+        build::WriteFileBytes(path_, build::BuildDocument(ThreePagesWithNotes(GetParam()))));
     ASSERT_TRUE(job_.Open(path_));
   }
 

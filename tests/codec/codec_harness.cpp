@@ -15,10 +15,10 @@ struct LengthRow {
   uint32_t base;
 };
 constexpr LengthRow kLengthRows[16] = {
-    {"101", 0, 2},      {"11", 0, 3},      {"100", 0, 4},     {"011", 0, 5},
-    {"0101", 0, 6},     {"0100", 0, 7},    {"0011", 0, 8},    {"00101", 0, 9},
-    {"00100", 1, 10},   {"00011", 2, 12},  {"00010", 3, 16},  {"000011", 4, 24},
-    {"000010", 5, 40},  {"000001", 6, 72}, {"0000001", 7, 136}, {"0000000", 8, 264}};
+    {"101", 0, 2},     {"11", 0, 3},      {"100", 0, 4},       {"011", 0, 5},
+    {"0101", 0, 6},    {"0100", 0, 7},    {"0011", 0, 8},      {"00101", 0, 9},
+    {"00100", 1, 10},  {"00011", 2, 12},  {"00010", 3, 16},    {"000011", 4, 24},
+    {"000010", 5, 40}, {"000001", 6, 72}, {"0000001", 7, 136}, {"0000000", 8, 264}};
 
 // Distance high-part codes, bit 0 = first bit sent.
 constexpr uint8_t kDistanceValues[64] = {
@@ -160,7 +160,8 @@ class ReferenceDecoder {
     bits_ = input_[2];
     next_ = 3;
     const bool ended = DecodeItems();
-    Harness::Write(output_.data() + passed_, static_cast<uint32_t>(output_.size() - passed_), &harness_);
+    Harness::Write(output_.data() + passed_, static_cast<uint32_t>(output_.size() - passed_),
+                   &harness_);
     return ended ? BlockResult::Ok : BlockResult::DataError;
   }
 
@@ -265,7 +266,7 @@ class ReferenceDecoder {
   uint8_t input_[2048] = {};
   uint32_t length_ = 0;
   uint32_t next_ = 0;
-  uint32_t bits_ = 0;   // the look-ahead in bits 0-7, then extra_ more bits
+  uint32_t bits_ = 0;  // the look-ahead in bits 0-7, then extra_ more bits
   uint32_t extra_ = 0;
   bool ascii_ = false;
   uint32_t dictionaryBits_ = 0;
@@ -275,15 +276,22 @@ class ReferenceDecoder {
 
 const std::vector<std::pair<int, std::string>>& ReferenceDecoder::LiteralCodes() {
   static const std::vector<std::pair<int, std::string>> codes = [] {
-    static const char* const kRows[16] = {
-        "11 12 12 12 12 12 12 12 12 8 7 12 12 7 12 12", "12 12 12 12 12 12 12 12 12 12 13 12 12 12 12 12",
-        "4 10 8 12 10 12 10 8 7 7 8 9 7 6 7 8",          "7 6 7 7 7 7 8 7 7 8 8 12 11 7 9 11",
-        "12 6 7 6 6 5 7 8 8 6 11 9 6 7 6 6",             "7 11 6 6 6 7 9 8 9 9 11 8 11 9 12 8",
-        "12 5 6 6 6 5 6 6 6 5 11 7 5 6 5 5",             "6 10 5 5 5 5 8 7 8 8 10 11 11 12 12 12",
-        "13 13 13 13 13 13 13 13 13 13 13 13 13 13 13 13", "13 13 13 13 13 13 13 13 13 13 13 13 13 13 13 13",
-        "13 13 13 13 13 13 13 13 13 13 13 13 13 13 13 13", "12 12 12 12 12 12 12 12 12 12 12 12 12 12 12 12",
-        "12 12 12 12 12 12 12 12 12 12 12 12 12 12 12 12", "12 12 12 12 12 12 12 12 12 12 12 12 12 12 12 12",
-        "13 12 13 13 13 12 13 13 13 12 13 13 13 13 12 13", "13 13 12 12 12 13 13 13 13 13 13 13 13 13 13 13"};
+    static const char* const kRows[16] = {"11 12 12 12 12 12 12 12 12 8 7 12 12 7 12 12",
+                                          "12 12 12 12 12 12 12 12 12 12 13 12 12 12 12 12",
+                                          "4 10 8 12 10 12 10 8 7 7 8 9 7 6 7 8",
+                                          "7 6 7 7 7 7 8 7 7 8 8 12 11 7 9 11",
+                                          "12 6 7 6 6 5 7 8 8 6 11 9 6 7 6 6",
+                                          "7 11 6 6 6 7 9 8 9 9 11 8 11 9 12 8",
+                                          "12 5 6 6 6 5 6 6 6 5 11 7 5 6 5 5",
+                                          "6 10 5 5 5 5 8 7 8 8 10 11 11 12 12 12",
+                                          "13 13 13 13 13 13 13 13 13 13 13 13 13 13 13 13",
+                                          "13 13 13 13 13 13 13 13 13 13 13 13 13 13 13 13",
+                                          "13 13 13 13 13 13 13 13 13 13 13 13 13 13 13 13",
+                                          "12 12 12 12 12 12 12 12 12 12 12 12 12 12 12 12",
+                                          "12 12 12 12 12 12 12 12 12 12 12 12 12 12 12 12",
+                                          "12 12 12 12 12 12 12 12 12 12 12 12 12 12 12 12",
+                                          "13 12 13 13 13 12 13 13 13 12 13 13 13 13 12 13",
+                                          "13 13 12 12 12 13 13 13 13 13 13 13 13 13 13 13"};
     std::vector<int> lengths;
     for (const char* row : kRows) {
       for (size_t at = 0; row[at] != '\0';) {
@@ -367,8 +375,9 @@ std::string Describe(const std::vector<Item>& items) {
   std::string text;
   for (const Item& item : items) {
     if (!text.empty()) text += ' ';
-    text += item.length == 0 ? "lit" + std::to_string(item.literal)
-                             : "(" + std::to_string(item.length) + "," + std::to_string(item.distance) + ")";
+    text += item.length == 0
+                ? "lit" + std::to_string(item.literal)
+                : "(" + std::to_string(item.length) + "," + std::to_string(item.distance) + ")";
   }
   return text;
 }

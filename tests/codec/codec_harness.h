@@ -28,9 +28,9 @@ struct Harness {
   size_t readPosition = 0;
   uint32_t firstDelivery = UINT32_MAX;  // hand out at most this much on the first read
   uint32_t maxDelivery = UINT32_MAX;    // and on every later one
-  std::vector<uint32_t> requests;     // every read request, in order
-  std::vector<Bytes> pieces;          // every write, in order
-  std::string events;                 // reads and writes in order: "R2048:2048 W4096 "
+  std::vector<uint32_t> requests;       // every read request, in order
+  std::vector<Bytes> pieces;            // every write, in order
+  std::string events;                   // reads and writes in order: "R2048:2048 W4096 "
 
   Bytes Output() const;
   std::vector<uint32_t> PieceSizes() const;

@@ -21,15 +21,14 @@ void RecordProgress(int32_t percent) { g_percentages.push_back(percent); }
 
 class CompressedBlockTest : public ::testing::Test {
  protected:
-  void TearDown() override {
-    g_percentages.clear();
-  }
+  void TearDown() override { g_percentages.clear(); }
 
   std::string Path(const std::string& name) const { return dir_ / name; }
 
   void Store(const std::string& name, const Bytes& bytes) const {
     std::ofstream(Path(name), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
   }
 
   Bytes Load(const std::string& name) const {
@@ -91,8 +90,9 @@ TEST_F(CompressedBlockTest, CompressWritesTheHeaderAndExpandGivesTheDataBack) {
   platform::File out;
   ASSERT_TRUE(in.Open(Path("source"), platform::OpenMode::Read));
   ASSERT_TRUE(out.Open(Path("block"), platform::OpenMode::ReadWrite));
-  ASSERT_EQ(block_.Run(in, 10, static_cast<int32_t>(data.size()), out, 7, BlockMode::Compress, nullptr),
-            BlockResult::Ok);
+  ASSERT_EQ(
+      block_.Run(in, 10, static_cast<int32_t>(data.size()), out, 7, BlockMode::Compress, nullptr),
+      BlockResult::Ok);
   const int64_t end = out.Position();
   out.Close();
   const Bytes written = Load("block");
@@ -163,11 +163,10 @@ TEST_F(CompressedBlockTest, HeaderFieldsBesideTheStreamAreNotChecked) {
   const Bytes block = Block(data);
   Bytes padded = block;
   padded.resize(block.size() + 100, 0x5A);
-  const Bytes variants[] = {
-      WithField(block, &BlockHeader::crc, 0x12345678),
-      WithField(block, &BlockHeader::uncompressedLength, 3),
-      WithField(padded, &BlockHeader::compressedLength,
-                static_cast<uint32_t>(padded.size() - kBlockHeaderSize))};
+  const Bytes variants[] = {WithField(block, &BlockHeader::crc, 0x12345678),
+                            WithField(block, &BlockHeader::uncompressedLength, 3),
+                            WithField(padded, &BlockHeader::compressedLength,
+                                      static_cast<uint32_t>(padded.size() - kBlockHeaderSize))};
   for (const Bytes& variant : variants) {
     Bytes output;
     EXPECT_EQ(Expand(variant, 0, &output), BlockResult::Ok);
@@ -247,7 +246,8 @@ TEST_F(CompressedBlockTest, OneObjectRunsSeveralOperations) {
   Bytes output;
   EXPECT_EQ(Expand(both, 0, &output), BlockResult::Ok);
   EXPECT_EQ(output, first);
-  EXPECT_EQ(Expand(both, static_cast<uint32_t>(both.size() - secondBlock.size()), &output), BlockResult::Ok);
+  EXPECT_EQ(Expand(both, static_cast<uint32_t>(both.size() - secondBlock.size()), &output),
+            BlockResult::Ok);
   EXPECT_EQ(output, second);
 }
 

@@ -35,7 +35,8 @@ INSTANTIATE_TEST_SUITE_P(
         StreamCase{"EndMarkerAlonePlusZero", "00 04 01 FF 00", BlockResult::Ok, ""},
         StreamCase{"EndMarkerAlonePlusFF", "00 04 01 FF FF", BlockResult::Ok, ""},
         StreamCase{"DictionaryBits7", "00 07 01 FF 00", BlockResult::BadDictionarySize, ""},
-        StreamCase{"DictionaryBits3BeforeCoding7", "07 03 01 FF 00", BlockResult::BadDictionarySize, ""},
+        StreamCase{"DictionaryBits3BeforeCoding7", "07 03 01 FF 00", BlockResult::BadDictionarySize,
+                   ""},
         StreamCase{"LiteralCoding2", "02 04 01 FF 00", BlockResult::BadLiteralCoding, ""},
         StreamCase{"EmptyInput", "", BlockResult::InputTooShort, ""}),
     [](const ::testing::TestParamInfo<StreamCase>& info) { return std::string(info.param.name); });
@@ -60,8 +61,8 @@ TEST(Explode, AsciiCheckCodes) {
   const struct {
     uint8_t byte;
     const char* sent;
-  } kCodes[] = {{0x20, "1111"},          {0x65, "11011"},         {0x74, "10100"},
-                {0x61, "11100"},         {0x0A, "0100011"},       {0x00, "00001001001"},
+  } kCodes[] = {{0x20, "1111"},          {0x65, "11011"},        {0x74, "10100"},
+                {0x61, "11100"},         {0x0A, "0100011"},      {0x00, "00001001001"},
                 {0x80, "0000001001000"}, {0xFF, "0000000000000"}};
   for (const auto& code : kCodes) {
     StreamWriter writer(Ascii, 4);
@@ -134,7 +135,8 @@ TEST(Explode, DistancesForEveryDictionarySize) {
       for (uint32_t length : {2u, 3u, 9u, 300u}) {
         if (length == 2 && distance > 256) continue;
         writer.Match(length, distance);
-        for (uint32_t i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
+        for (uint32_t i = 0; i < length; ++i)
+          expected.push_back(expected[expected.size() - distance]);
       }
     }
     writer.EndMarker();

@@ -82,9 +82,13 @@ INSTANTIATE_TEST_SUITE_P(
     EqualBytes, ImplodeRun,
     ::testing::Values(
         RunCase{"Run600", 600, 1024, {Repeat(516, 2), Repeat(82, 2)}},
-        RunCase{"Run2000", 2000, 1024,
+        RunCase{"Run2000",
+                2000,
+                1024,
                 {Repeat(516, 2), Repeat(516, 518), Repeat(516, 1023), Repeat(450, 2)}},
-        RunCase{"Run5000", 5000, 4096,
+        RunCase{"Run5000",
+                5000,
+                4096,
                 {Repeat(516, 2), Repeat(516, 518), Repeat(516, 1034), Repeat(516, 1550),
                  Repeat(516, 2066), Repeat(516, 2582), Repeat(516, 3098), Repeat(516, 3580),
                  Repeat(516, 4095), Repeat(354, 4095)}}),
@@ -165,9 +169,11 @@ TEST_P(RoundTrip, ExplodeGivesTheInputBack) {
       {"exactly two batches", EnglishLikeText(8192, 5)},
       {"random", RandomBytes(20000)},
       {"pairwise distinct", PairwiseDistinct(9000)},
-      {"long runs", [] {
+      {"long runs",
+       [] {
          Bytes runs;
-         for (int value = 0; value < 40; ++value) runs.insert(runs.end(), 37u * value + 1, static_cast<uint8_t>(value % 3));
+         for (int value = 0; value < 40; ++value)
+           runs.insert(runs.end(), 37u * value + 1, static_cast<uint8_t>(value % 3));
          return runs;
        }()},
       {"zeros", Bytes(13000, 0)},
@@ -207,7 +213,8 @@ TEST(Crc32, EveryLengthAndAlignmentAgreesWithTheDefinition) {
   const auto bitwise = [](const uint8_t* data, size_t count, uint32_t running) {
     for (size_t i = 0; i < count; ++i) {
       running ^= data[i];
-      for (int bit = 0; bit < 8; ++bit) running = (running >> 1) ^ ((running & 1) ? 0xEDB88320u : 0);
+      for (int bit = 0; bit < 8; ++bit)
+        running = (running >> 1) ^ ((running & 1) ? 0xEDB88320u : 0);
     }
     return running;
   };

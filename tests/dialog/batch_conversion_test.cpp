@@ -34,28 +34,29 @@ class BatchConversionTest : public ::testing::Test {
   }
 
   BatchConversion Batch() {
-    return BatchConversion(app_, BatchHooks{
-        [this](const std::string& document, const std::string& text) {
-          converted_.emplace_back(document, text);
-          if (const auto scripted = results_.find(document); scripted != results_.end()) {
-            if (scripted->second.outcome == Outcome::Stopped || stopDuring_ == document) {
-              batch_->RequestStop();
-            }
-            return scripted->second;
-          }
-          return failing_ ? ConversionResult{Outcome::Failed, {}}
-                          : ConversionResult{Outcome::Converted, {}};
-        },
-        [this](const std::string& textName) {
-          return ListShowsFile(shownTexts_, app_.TargetDirectory, textName);
-        },
-        [this](const std::string& line) { log_.push_back(line); },
-        [this](int index) {
-          ++refills_;
-          insertedAt_ = index;
-        },
-        [this] { ++listChanges_; },
-    });
+    return BatchConversion(
+        app_, BatchHooks{
+                  [this](const std::string& document, const std::string& text) {
+                    converted_.emplace_back(document, text);
+                    if (const auto scripted = results_.find(document); scripted != results_.end()) {
+                      if (scripted->second.outcome == Outcome::Stopped || stopDuring_ == document) {
+                        batch_->RequestStop();
+                      }
+                      return scripted->second;
+                    }
+                    return failing_ ? ConversionResult{Outcome::Failed, {}}
+                                    : ConversionResult{Outcome::Converted, {}};
+                  },
+                  [this](const std::string& textName) {
+                    return ListShowsFile(shownTexts_, app_.TargetDirectory, textName);
+                  },
+                  [this](const std::string& line) { log_.push_back(line); },
+                  [this](int index) {
+                    ++refills_;
+                    insertedAt_ = index;
+                  },
+                  [this] { ++listChanges_; },
+              });
   }
 
   build::ScratchDir scratch_;
@@ -126,10 +127,9 @@ TEST_F(BatchConversionTest, NameWithASeparatorFailsAsStoredAndReachesNoOtherFile
   Batch().ConvertSelection(names);
   Batch().ConvertItem("B.QRV", "..\\B.TXT");
   EXPECT_TRUE(converted_.empty());
-  const std::vector<std::string> lines{"Convert SUB\\A.QRV to SUB\\A.TXT failed",
-                                       "Convert ..\\B.QRV to ..\\B.TXT failed",
-                                       "Convert x/y.QRV to x/y.TXT failed",
-                                       "Convert B.QRV to ..\\B.TXT failed"};
+  const std::vector<std::string> lines{
+      "Convert SUB\\A.QRV to SUB\\A.TXT failed", "Convert ..\\B.QRV to ..\\B.TXT failed",
+      "Convert x/y.QRV to x/y.TXT failed", "Convert B.QRV to ..\\B.TXT failed"};
   EXPECT_EQ(log_, lines);
   EXPECT_TRUE(prompter_.shown.empty());
 }
@@ -141,7 +141,7 @@ TEST_F(BatchConversionTest, QuestionComesExactlyWhenTheFileToBeWrittenExists) {
     const char* onDisk;  // a text file present before the conversion, or null
     std::vector<std::string> shown;
     bool asked;
-    bool inserted;  // the list then gains Report.TXT
+    bool inserted;      // the list then gains Report.TXT
     bool link = false;  // onDisk is a link that leads nowhere
   };
   std::vector<Case> cases = {

@@ -82,8 +82,8 @@ class DialogControllerTest : public ::testing::Test {
   // "<side> selector at <the item of the open folder>"; other drives may
   // follow it.
   std::string SelectorAtOpenFolder(Side side) const {
-    const EntryList& list = side == DocumentSide ? app_.DocumentDirectoryList
-                                                 : app_.TextDirectoryList;
+    const EntryList& list =
+        side == DocumentSide ? app_.DocumentDirectoryList : app_.TextDirectoryList;
     for (size_t i = 0; i < list.size(); ++i) {
       if (list[i]->Picture == OpenFolderPicture) {
         return Of(side) + " selector at " + std::to_string(i);
@@ -106,8 +106,7 @@ using Journal = std::vector<std::string>;
 TEST_F(DialogControllerTest, InitialiseShowsBothSelectorsThenBothListsFromTheTop) {
   controller_.Initialise();
   EXPECT_EQ(TakeJournal(),
-            (Journal{SelectorAtOpenFolder(DocumentSide),
-                     SelectorAtOpenFolder(TextSide),
+            (Journal{SelectorAtOpenFolder(DocumentSide), SelectorAtOpenFolder(TextSide),
                      "documents list shows 4", "documents list at top", "texts list shows 2",
                      "texts list at top"}));
 }
@@ -118,13 +117,12 @@ TEST_F(DialogControllerTest, ConvertPaintsEachLineAndNewTextFileUnderTheWaitCurs
   // SUB, B.QRV and a.QRV, and an item that shows no entry.
   view_.selectedDocuments = {0, 1, 3, 7};
   controller_.OnConvert();
-  EXPECT_EQ(TakeJournal(),
-            (Journal{"wait", "log painted: Convert C.QRV to C.TXT succeeded",
-                     "texts list gains item 1", "texts list painted",
-                     "log painted: Convert B.QRV to B.TXT succeeded", "texts list gains item 1",
-                     "texts list painted",
-                     "log painted: Convert a.QRV to a.TXT failed: not a Quillor document",
-                     "wait ends"}));
+  EXPECT_EQ(
+      TakeJournal(),
+      (Journal{"wait", "log painted: Convert C.QRV to C.TXT succeeded", "texts list gains item 1",
+               "texts list painted", "log painted: Convert B.QRV to B.TXT succeeded",
+               "texts list gains item 1", "texts list painted",
+               "log painted: Convert a.QRV to a.TXT failed: not a Quillor document", "wait ends"}));
   EXPECT_EQ(view_.eventsProcessed, 2);  // after each page
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/C.TXT"), "gamma");
 
@@ -143,8 +141,7 @@ TEST_F(DialogControllerTest, DocumentDoubleClickOpensAFolderOrConvertsADocument)
   view_.caret = 1;  // B.QRV
   controller_.OnDocumentDoubleClick();
   EXPECT_EQ(TakeJournal(), (Journal{"wait", "log painted: Convert B.QRV to B.TXT succeeded",
-                                    "texts list gains item 1", "texts list painted",
-                                    "wait ends"}));
+                                    "texts list gains item 1", "texts list painted", "wait ends"}));
 
   view_.caret = 4;  // no entry
   controller_.OnDocumentDoubleClick();
@@ -154,9 +151,8 @@ TEST_F(DialogControllerTest, DocumentDoubleClickOpensAFolderOrConvertsADocument)
   view_.caret = 0;  // SUB: opened, without the wait cursor
   controller_.OnDocumentDoubleClick();
   EXPECT_EQ(app_.SourceDirectory, docs + "\\SUB");
-  EXPECT_EQ(TakeJournal(),
-            (Journal{SelectorAtOpenFolder(DocumentSide),
-                     "documents list shows 1", "documents list at top"}));
+  EXPECT_EQ(TakeJournal(), (Journal{SelectorAtOpenFolder(DocumentSide), "documents list shows 1",
+                                    "documents list at top"}));
 }
 
 TEST_F(DialogControllerTest, StopDuringABatchEndsItAfterThePageAndKeepsTheDialog) {
@@ -187,10 +183,9 @@ TEST_F(DialogControllerTest, RefreshReadsBothSidesAgain) {
   TakeJournal();
   build::WriteFileBytes(scratch_ / "docs/NEW.QRV", build::DocumentWithText("new"));
   controller_.RefreshAll();
-  EXPECT_EQ(TakeJournal(),
-            (Journal{SelectorAtOpenFolder(DocumentSide), "documents list shows 5",
-                     "documents list at top", SelectorAtOpenFolder(TextSide),
-                     "texts list shows 2", "texts list at top"}));
+  EXPECT_EQ(TakeJournal(), (Journal{SelectorAtOpenFolder(DocumentSide), "documents list shows 5",
+                                    "documents list at top", SelectorAtOpenFolder(TextSide),
+                                    "texts list shows 2", "texts list at top"}));
 
   // A listed document that went away is reported, and the list read again.
   std::filesystem::remove(scratch_ / "docs/NEW.QRV");
@@ -215,8 +210,7 @@ TEST_F(DialogControllerTest, TextDoubleClickEntersOnlyAFolder) {
   controller_.OnTextDoubleClick();
   EXPECT_EQ(app_.TargetDirectory, texts + "\\arch");
   EXPECT_EQ(TakeJournal(),
-            (Journal{SelectorAtOpenFolder(TextSide),
-                     "texts list shows 0", "texts list at top"}));
+            (Journal{SelectorAtOpenFolder(TextSide), "texts list shows 0", "texts list at top"}));
   EXPECT_TRUE(prompter_.shown.empty());
 }
 

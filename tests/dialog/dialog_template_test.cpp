@@ -35,9 +35,9 @@ TEST(DialogTemplateTest, TabStopsInTemplateOrder) {
   for (const ControlTemplate& control : DialogControls()) {
     if (control.tabStop) tabStops.push_back(control.id);
   }
-  const std::vector<int> expected{kExitButtonId,   kDocumentFileListId, kDocumentSelectorId,
-                                  kDocumentUpButtonId, kTextFileListId, kTextSelectorId,
-                                  kTextUpButtonId, kConvertButtonId};
+  const std::vector<int> expected{kExitButtonId,       kDocumentFileListId, kDocumentSelectorId,
+                                  kDocumentUpButtonId, kTextFileListId,     kTextSelectorId,
+                                  kTextUpButtonId,     kConvertButtonId};
   EXPECT_EQ(tabStops, expected);
   for (int k = 0; k < kVisibleLogLines; ++k) {
     const ControlTemplate* line = FindControlTemplate(kFirstLogLineId + k);

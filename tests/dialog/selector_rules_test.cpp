@@ -30,7 +30,7 @@ TEST(ChosenDirectoryTest, DrivesGoToTheirRootAndFoldersToTheirPath) {
       {"E:\\", rootItems, 2, "F:\\"},
       // The drive is found ignoring case; the path is built from the items.
       {"e:\\WORK\\DOCS", kChain, 3, "E:\\WORK\\DOCS"},
-      {"Q:\\X", {"A:\\", "X"}, 1, std::nullopt},    // no drive for the directory
+      {"Q:\\X", {"A:\\", "X"}, 1, std::nullopt},  // no drive for the directory
       {"E:\\WORK", kChain, -1, std::nullopt},
   };
   for (const Case& c : cases) {
@@ -41,7 +41,7 @@ TEST(ChosenDirectoryTest, DrivesGoToTheirRootAndFoldersToTheirPath) {
 
 TEST(ParentDirectoryTest, StopsAtTheRoot) {
   const std::pair<const char*, std::optional<std::string>> cases[] = {
-      {"E:\\A\\B", "E:\\A"}, {"E:\\A", "E:\\"}, {"E:\\", std::nullopt},
+      {"E:\\A\\B", "E:\\A"}, {"E:\\A", "E:\\"},      {"E:\\", std::nullopt},
       {"E:", std::nullopt},  {"WORK", std::nullopt},
   };
   for (const auto& [directory, parent] : cases) {

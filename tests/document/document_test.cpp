@@ -56,8 +56,9 @@ class DocumentOpen : public ::testing::Test {
 
 TEST_F(DocumentOpen, ReadsAPlainDocumentInPlace) {
   Document document;
-  ASSERT_EQ(OpenBytes(document, build::BuildDocument({.pages = {TextPage({"a"}), TextPage({"b"})}})),
-            OpenResult::Opened);
+  ASSERT_EQ(
+      OpenBytes(document, build::BuildDocument({.pages = {TextPage({"a"}), TextPage({"b"})}})),
+      OpenResult::Opened);
   EXPECT_FALSE(document.HasWorkingCopy());
   EXPECT_EQ(document.PageCount(), 2);
   EXPECT_EQ(TempEntries(), 0u);  // only the name was reserved
@@ -118,8 +119,7 @@ TEST_F(DocumentOpen, ExpandsACompressedDocumentIntoAWorkingCopy) {
 
 TEST_F(DocumentOpen, RewritesOnlyTheExpandedEntries) {
   const std::string bytes = build::BuildDocument(
-      {.pages = {TextPage({"x"})}, .compress = true,
-       .extraChunks = {{"othr", "other", false}}});
+      {.pages = {TextPage({"x"})}, .compress = true, .extraChunks = {{"othr", "other", false}}});
   Document document;
   ASSERT_EQ(OpenBytes(document, bytes), OpenResult::Opened);
   // The working copy's own directory matches what was read from it.
@@ -137,9 +137,10 @@ TEST_F(DocumentOpen, TwinExpandedTagsRewriteTheFirstEntryEachTime) {
   // The second "stru" carries flag 0 yet holds a block: with a compressed
   // page table it is expanded all the same, and the first "stru" entry ends
   // up pointing at it, while the second keeps its document values.
-  const std::string bytes = build::BuildDocument(
-      {.pages = {TextPage({"x"})}, .compress = true,
-       .extraChunks = {{"stru", build::CompressBlock("second"), false}}});
+  const std::string bytes =
+      build::BuildDocument({.pages = {TextPage({"x"})},
+                            .compress = true,
+                            .extraChunks = {{"stru", build::CompressBlock("second"), false}}});
   Document document;
   ASSERT_EQ(OpenBytes(document, bytes), OpenResult::Opened);
   std::vector<ChunkEntry> twins;
@@ -196,7 +197,8 @@ struct FailureCase {
   OpenResult expected;
 };
 
-class DocumentOpenFailures : public DocumentOpen, public ::testing::WithParamInterface<FailureCase> {};
+class DocumentOpenFailures : public DocumentOpen,
+                             public ::testing::WithParamInterface<FailureCase> {};
 
 TEST_P(DocumentOpenFailures, RefusesWithTheRightResult) {
   const FailureCase& c = GetParam();
@@ -242,9 +244,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(DocumentOpen, NameTableWithNoRecordsIsComplete) {
   Document document;
-  ASSERT_EQ(OpenBytes(document, Container({{"pape", 0, 200, 2}, {"name", 0, 202, 8}},
-                                          std::string(2, '\0') + NamesAt202(0) + std::string(4, '\0'),
-                                          200)),
+  ASSERT_EQ(OpenBytes(document,
+                      Container({{"pape", 0, 200, 2}, {"name", 0, 202, 8}},
+                                std::string(2, '\0') + NamesAt202(0) + std::string(4, '\0'), 200)),
             OpenResult::Opened);
   EXPECT_TRUE(document.nameRecords().empty());
 }

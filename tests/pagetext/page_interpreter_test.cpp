@@ -34,7 +34,6 @@ struct PageResult {
 
 class PageText : public ::testing::Test {
  protected:
-
   PageResult Run(const std::string& stream, uint16_t page = 1) {
     prompter_.shown.clear();
     EXPECT_TRUE(build::WriteFileBytes(dir_ / "P.QRV", DocumentEndingWith(stream)));
@@ -54,7 +53,9 @@ class PageText : public ::testing::Test {
   platform::PrompterScope scripted_{&prompter_};
 };
 
-std::string Item(std::string_view chars, uint8_t flags = 0) { return PageStream::Item(chars, flags); }
+std::string Item(std::string_view chars, uint8_t flags = 0) {
+  return PageStream::Item(chars, flags);
+}
 
 // A text run reading "<" ... ">" placed after a command proves that the
 // command's operands were stepped over exactly.
@@ -67,9 +68,15 @@ TEST_F(PageText, StepsOverEveryCommandByItsOperands) {
     const char* code;
     std::string operands;
   } cases[] = {
-      {"R2", et},         {"BC", et + et},      {"TC", et + et},      {"BH", et + et},
-      {"BM", et},         {"PN", et + et},      {"CR", et + et + et + et},
-      {"FT", et + et},    {"SD", std::string("\x04\x00", 2) + et + et},
+      {"R2", et},
+      {"BC", et + et},
+      {"TC", et + et},
+      {"BH", et + et},
+      {"BM", et},
+      {"PN", et + et},
+      {"CR", et + et + et + et},
+      {"FT", et + et},
+      {"SD", std::string("\x04\x00", 2) + et + et},
   };
   for (const Case& c : cases) {
     const PageResult r = Run(PageStream().Code(c.code).Bytes(c.operands).bytes() + Marker() + "CT");
@@ -95,10 +102,14 @@ TEST_F(PageText, StepsOverInlineImagesByTheirDepth) {
     std::string header(60, 'E');
     WriteLe16(header.data() + 34, c.bitsPerPixel);
     const std::string stream = PageStream()
-                                   .Code("SD").U16(0).Bytes(header)
+                                   .Code("SD")
+                                   .U16(0)
+                                   .Bytes(header)
                                    .Bytes(std::string(c.colourTable, 'T'))
-                                   .U32(5).Bytes("ETETE")
-                                   .bytes() + Marker() + "CT";
+                                   .U32(5)
+                                   .Bytes("ETETE")
+                                   .bytes() +
+                               Marker() + "CT";
     EXPECT_EQ(Run(stream).text, "<ok>") << c.bitsPerPixel;
   }
 }
@@ -113,7 +124,8 @@ TEST_F(PageText, WritesTheCharactersOfEveryItem) {
       {"one item, total 10", PageStream().TextRunWithTotal(10, {Item("abc")}).End().bytes(), "abc"},
       {"EU as ET", PageStream().TextRun({Item("eu")}, "EU").End().bytes(), "eu"},
       {"both tails", PageStream().TextRun({Item("ab", 3), Item("cd")}).End().bytes(), "abcd"},
-      {"eight-byte tail", PageStream().TextRun({Item("ab", 1), Item("cd", 0)}).End().bytes(), "abcd"},
+      {"eight-byte tail", PageStream().TextRun({Item("ab", 1), Item("cd", 0)}).End().bytes(),
+       "abcd"},
       {"wide tail", PageStream().TextRun({Item("ab", 2), Item("cd", 0)}).End().bytes(), "abcd"},
       {"other flag bits", PageStream().TextRun({Item("ab", 0xFC), Item("c")}).End().bytes(), "abc"},
       {"empty item with tails", PageStream().TextRun({Item("", 3), Item("z")}).End().bytes(), "z"},
@@ -122,8 +134,8 @@ TEST_F(PageText, WritesTheCharactersOfEveryItem) {
        "onetwo"},
       {"NUL and CR LF", PageStream().TextRun({Item(std::string("a\0\r\nb", 5))}).End().bytes(),
        std::string("a\0\r\nb", 5)},
-      {"runs in order", PageStream().TextRun({Item("1"), Item("2")}).TextRun({Item("3")}).End().bytes(),
-       "123"},
+      {"runs in order",
+       PageStream().TextRun({Item("1"), Item("2")}).TextRun({Item("3")}).End().bytes(), "123"},
   };
   for (const Case& c : cases) {
     const PageResult r = Run(c.stream);
@@ -136,7 +148,8 @@ TEST_F(PageText, WritesTheCharactersOfEveryItem) {
 }
 
 TEST_F(PageText, UnknownCodesRaiseOneMessageEachAndGoOn) {
-  const PageResult once = Run(PageStream().TextRun({Item("A")}).Code("DT").TextRun({Item("B")}).End().bytes());
+  const PageResult once =
+      Run(PageStream().TextRun({Item("A")}).Code("DT").TextRun({Item("B")}).End().bytes());
   EXPECT_EQ(once.text, "AB");
   EXPECT_EQ(once.messages, 1u);
   // Out of step: each unknown pair is one message until a known code.
@@ -154,15 +167,24 @@ TEST_F(PageText, AStreamCutShortEndsThePageWithWhatWasThere) {
       {"no CT", PageStream().TextRun({Item("abc")}).bytes(), "abc"},
       {"empty stream", "", ""},
       {"half a code", "C", ""},
-      {"characters cut", PageStream().Code("ET").U16(17).Bytes(Item("0123456789").substr(0, 11)).bytes(),
-       "0123"},
+      {"characters cut",
+       PageStream().Code("ET").U16(17).Bytes(Item("0123456789").substr(0, 11)).bytes(), "0123"},
       {"item header cut", PageStream().Code("ET").U16(17).Bytes("\1\2\3").bytes(), ""},
-      {"total never reached", PageStream().TextRunWithTotal(65535, {Item("x"), Item("y")}).bytes(), "xy"},
-      {"counted past the end", PageStream().TextRun({Item("a")}).Code("CH").U16(60000).Bytes("ET").bytes(), "a"},
+      {"total never reached", PageStream().TextRunWithTotal(65535, {Item("x"), Item("y")}).bytes(),
+       "xy"},
+      {"counted past the end",
+       PageStream().TextRun({Item("a")}).Code("CH").U16(60000).Bytes("ET").bytes(), "a"},
       {"count cut", PageStream().Code("CH").U8(1).bytes(), ""},
       {"skip past the end", PageStream().TextRun({Item("a")}).Code("CR").Bytes("ET").bytes(), "a"},
-      {"image of 4 GB", PageStream().Code("SD").U16(0).Bytes(std::string(60, '\0')).U32(0xFFFFFFFF)
-                           .Bytes(Marker()).bytes(), ""},
+      {"image of 4 GB",
+       PageStream()
+           .Code("SD")
+           .U16(0)
+           .Bytes(std::string(60, '\0'))
+           .U32(0xFFFFFFFF)
+           .Bytes(Marker())
+           .bytes(),
+       ""},
       {"image header cut", PageStream().Code("SD").U16(0).Bytes(std::string(30, '\0')).bytes(), ""},
       {"wide tail past the end", PageStream().TextRun({Item("ab", 2)}).bytes().substr(0, 14), "ab"},
   };

@@ -32,9 +32,9 @@ TEST(Paths, WildcardsMatchAsTheSystemSearchDoes) {
     const char* pattern;
     bool matches;
   } cases[] = {
-      {"book.qrv", "*.QRV", true},  {"BOOK.QRV", "*.qrv", true},    {"book.qrvx", "*.QRV", false},
-      {"noext", "*.*", true},       {"a.b.c", "*.*", true},         {"BOOK", "BOOK.*", true},
-      {"B1.QRV", "B?.QRV", true},   {"B12.QRV", "B?.QRV", false},   {"x.TXT", "*.QRV", false},
+      {"book.qrv", "*.QRV", true},    {"BOOK.QRV", "*.qrv", true},  {"book.qrvx", "*.QRV", false},
+      {"noext", "*.*", true},         {"a.b.c", "*.*", true},       {"BOOK", "BOOK.*", true},
+      {"B1.QRV", "B?.QRV", true},     {"B12.QRV", "B?.QRV", false}, {"x.TXT", "*.QRV", false},
       {"book.QRV", "book.QRV", true}, {"abc", "a*c*", true},
   };
   for (const Case& c : cases) {
@@ -108,13 +108,15 @@ TEST(File, WritesInSequenceAcrossTheBufferKeepEveryByte) {
   ScratchDir dir;
   for (const auto& [mode, buffer] : {std::pair{OpenMode::Write, File::kWriteBufferSize},
                                      std::pair{OpenMode::ReadWrite, File::kReadWriteBufferSize}}) {
-    const std::vector<size_t> sizes = {1, 7, buffer - 9, 5, 3, buffer, 2 * buffer + 1, 300, buffer - 1};
+    const std::vector<size_t> sizes = {1,   7,         buffer - 9, 5, 3, buffer, 2 * buffer + 1,
+                                       300, buffer - 1};
     std::string expected;
     File file;
     ASSERT_TRUE(file.Open(dir / "seq.bin", mode));
     for (const size_t size : sizes) {
       std::string piece(size, '\0');
-      for (size_t i = 0; i < size; ++i) piece[i] = static_cast<char>((expected.size() + i) * 13 + size);
+      for (size_t i = 0; i < size; ++i)
+        piece[i] = static_cast<char>((expected.size() + i) * 13 + size);
       ASSERT_TRUE(file.Write(piece.data(), static_cast<uint32_t>(size)));
       expected += piece;
       EXPECT_EQ(file.Position(), static_cast<int64_t>(expected.size()));

@@ -24,7 +24,7 @@ TEST(Paths, MapTheOneDriveAndBothSeparators) {
     const char* system;
     std::optional<std::string> native;
   } cases[] = {
-      {"C:\\home\\ann", "/home/ann"}, {"c:\\tmp/x", "/tmp/x"}, {"C:", "."},
+      {"C:\\home\\ann", "/home/ann"}, {"c:\\tmp/x", "/tmp/x"},     {"C:", "."},
       {"\\etc\\x", "/etc/x"},         {"sub\\a.QRV", "sub/a.QRV"}, {"/abs/b", "/abs/b"},
       {"D:\\x", std::nullopt},        {"E:", std::nullopt},        {"", std::nullopt},
   };
@@ -112,7 +112,6 @@ TEST(File, BytesJustFlushedAreReadBackFromTheBuffer) {
   ASSERT_EQ(file.Read(page, sizeof page), 9u);
   EXPECT_EQ(std::string(page, 9), "page text");
 }
-
 
 // A named pipe with no writer is refused at once rather than waited on.
 TEST(File, OpeningANamedPipeIsRefused) {

@@ -115,8 +115,8 @@ TEST(Win32Platform, AHandleWeDidNotOpenIsWrittenInSequence) {
 // With no console, as under a service or in CI, the question takes No.
 TEST(Win32Platform, TheQuestionWithoutAConsoleIsAnsweredNo) {
   if (GetConsoleWindow() != nullptr) GTEST_SKIP() << "a console is attached";
-  const HANDLE console = CreateFileA("CONIN$", GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, 0, nullptr);
+  const HANDLE console =
+      CreateFileA("CONIN$", GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (console != INVALID_HANDLE_VALUE) {
     CloseHandle(console);
     GTEST_SKIP() << "a console is attached";

@@ -14,7 +14,8 @@ class CodecCommands : public ::testing::Test {
  protected:
   std::string Store(const std::string& name, const Bytes& bytes) {
     std::ofstream(dir_ / name, std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
     return dir_ / name;
   }
   Bytes Load(const std::string& name) {
@@ -28,7 +29,8 @@ class CodecCommands : public ::testing::Test {
 TEST_F(CodecCommands, ImplodeAndExplodeRoundTripWithEveryOption) {
   const Bytes text = EnglishLikeText(20000);
   const std::string in = Store("in", text);
-  const std::vector<tools::Args> options = {{}, {"--ascii"}, {"--dict", "1024"}, {"--dict", "2048", "--ascii"}};
+  const std::vector<tools::Args> options = {
+      {}, {"--ascii"}, {"--dict", "1024"}, {"--dict", "2048", "--ascii"}};
   for (tools::Args args : options) {
     const bool ascii = args.size() % 2 == 1;
     args.push_back(in);

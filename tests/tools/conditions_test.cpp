@@ -106,7 +106,8 @@ class Conditions : public ::testing::Test {
   // The test's own temporary folder for the child, unless the launch names one.
   Launch WithTemp(Launch launch) const {
     bool named = false;
-    for (const std::string& variable : launch.environment) named |= variable.rfind("TMPDIR=", 0) == 0;
+    for (const std::string& variable : launch.environment)
+      named |= variable.rfind("TMPDIR=", 0) == 0;
     if (!named) launch.environment.push_back("TMPDIR=" + temp_);
     if (launch.folder.empty()) launch.folder = work_;
     return launch;
@@ -135,10 +136,11 @@ class Conditions : public ::testing::Test {
   const std::string stopping_ = kBinary + "/exqrv-stopping";
 };
 
-const DocumentSpec kThreePages{.pages = {TextPage({"one "}), TextPage({"two "}), TextPage({"three"})},
-                               .notes = {{2, "[a", "b]"}},
-                               .compress = true,
-                               .compressNotes = true};
+const DocumentSpec kThreePages{
+    .pages = {TextPage({"one "}), TextPage({"two "}), TextPage({"three"})},
+    .notes = {{2, "[a", "b]"}},
+    .compress = true,
+    .compressNotes = true};
 const std::string kThreePagesText = "one two [ab]three";
 
 // Several runs share one open description of the output, as a shell's
@@ -228,8 +230,8 @@ TEST_F(Conditions, ASignalRemovesTheUnfinishedTextAndTheTemporaryFolder) {
     std::filesystem::create_directories(work_);
     Write("ONE.QRV", {.pages = {TextPage({"single"})}, .compress = true});
     Write("TWO.QRV", kThreePages);
-    const pid_t pid = Start(WithTemp({.argv = {stopping_, "2", "*.QRV"}}),
-                            dir_ / "out", dir_ / "err");
+    const pid_t pid =
+        Start(WithTemp({.argv = {stopping_, "2", "*.QRV"}}), dir_ / "out", dir_ / "err");
     int wait_status = 0;
     ASSERT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);
     ASSERT_TRUE(WIFSTOPPED(wait_status));
@@ -268,17 +270,25 @@ TEST_F(Conditions, NoTemporaryFolderIsSaidAndCounted) {
   };
   const std::vector<Case> cases = {
       {"PLAIN.QRV", {.pages = {TextPage({"p"})}}, 0, "", "p"},
-      {"NOTES.QRV", {.pages = {TextPage({"p"})}, .notes = {{1, "a", "b"}}}, 1,
-       "exqrv: NOTES.QRV: no temporary file could be made, so its notes are missing" + missing, "p"},
-      {"PACKED.QRV", {.pages = {TextPage({"p"})}, .compress = true}, 1,
-       "exqrv: PACKED.QRV: no temporary file could be made, so it was not converted" + missing, nullptr},
+      {"NOTES.QRV",
+       {.pages = {TextPage({"p"})}, .notes = {{1, "a", "b"}}},
+       1,
+       "exqrv: NOTES.QRV: no temporary file could be made, so its notes are missing" + missing,
+       "p"},
+      {"PACKED.QRV",
+       {.pages = {TextPage({"p"})}, .compress = true},
+       1,
+       "exqrv: PACKED.QRV: no temporary file could be made, so it was not converted" + missing,
+       nullptr},
   };
   for (const Case& c : cases) {
     Write(c.document, c.recipe);
-    const Ended run = Run({.argv = {exqrv_, c.document}, .environment = {"TMPDIR=" + dir_ / "none"}});
+    const Ended run =
+        Run({.argv = {exqrv_, c.document}, .environment = {"TMPDIR=" + dir_ / "none"}});
     EXPECT_EQ(run.status, c.status) << c.document;
     EXPECT_EQ(run.errors, c.errors) << c.document;
-    const std::string text = std::string(c.document).substr(0, std::string(c.document).size() - 3) + "TXT";
+    const std::string text =
+        std::string(c.document).substr(0, std::string(c.document).size() - 3) + "TXT";
     EXPECT_EQ(Exists(text), c.text != nullptr) << c.document;
     if (c.text != nullptr) {
       EXPECT_EQ(ReadAll(work_ + "/" + text), c.text) << c.document;
@@ -299,10 +309,12 @@ TEST_F(Conditions, AFullTemporaryDeviceFailsTheDocument) {
   }
   std::vector<std::string> pages;
   for (int i = 0; i < 8; ++i) pages.push_back(TextPage({std::string(40000, 'a' + i)}));
-  Write("BIG.QRV", {.pages = pages, .notes = {{1, "n", "t"}}, .compress = true, .compressNotes = true});
+  Write("BIG.QRV",
+        {.pages = pages, .notes = {{1, "n", "t"}}, .compress = true, .compressNotes = true});
   ASSERT_TRUE(build::WriteFileBytes(work_ + "/BIG.TXT", "good"));
   const Ended exqrv = Run({.argv = {exqrv_, "BIG.QRV"}, .environment = {"TMPDIR=" + small}});
-  const Ended text = Run({.argv = {qrvtool_, "text", "BIG.QRV"}, .environment = {"TMPDIR=" + small}});
+  const Ended text =
+      Run({.argv = {qrvtool_, "text", "BIG.QRV"}, .environment = {"TMPDIR=" + small}});
   const bool emptied = std::filesystem::is_empty(small);
   ::umount(small.c_str());
   EXPECT_EQ(exqrv.status, 1);
@@ -363,11 +375,13 @@ TEST_F(Conditions, ShortOfMemoryACommandFailsCleanly) {
     pages.push_back(TextPage({text}));
   }
   std::filesystem::create_directories(work_ + "/big");
-  Write("big/A.QRV", {.pages = pages, .notes = {{1, "[n", "]"}}, .compress = true, .compressNotes = true});
+  Write("big/A.QRV",
+        {.pages = pages, .notes = {{1, "[n", "]"}}, .compress = true, .compressNotes = true});
   Write("big/B.QRV", {.pages = {pages[0]}, .notes = {{1, "[m", "]"}}});
   const rlim_t kMiB = 1 << 20;
   rlim_t least = kMiB;
-  while (least < 64 * kMiB && Run({.argv = {qrvtool_, "text"}, .addressSpace = least}).status != 2) {
+  while (least < 64 * kMiB &&
+         Run({.argv = {qrvtool_, "text"}, .addressSpace = least}).status != 2) {
     least += kMiB / 4;
   }
   const std::vector<std::vector<std::string>> commands = {
@@ -385,7 +399,8 @@ TEST_F(Conditions, ShortOfMemoryACommandFailsCleanly) {
       std::filesystem::remove(work_ + "/big/B.TXT");
       const Ended run = Run({.argv = argv, .addressSpace = limit});
       const std::string where = what + "under " + std::to_string(limit / 1024) + " KiB";
-      ASSERT_TRUE(run.status == 0 || run.status == 1) << where << ": " << run.status << "\n" << run.errors;
+      ASSERT_TRUE(run.status == 0 || run.status == 1) << where << ": " << run.status << "\n"
+                                                      << run.errors;
       EXPECT_TRUE(TempIsEmpty()) << where;
       EXPECT_EQ(CountFiles(".part"), 0u) << where;
       if (run.status == 1) {
@@ -393,8 +408,8 @@ TEST_F(Conditions, ShortOfMemoryACommandFailsCleanly) {
       }
       if (command[0] == "convert" && run.errors.find(" converted, ") != std::string::npos) {
         const size_t converted = CountFiles(".TXT");
-        EXPECT_NE(run.errors.find(std::to_string(converted) + " converted, " + std::to_string(2 - converted) +
-                                  " failed"),
+        EXPECT_NE(run.errors.find(std::to_string(converted) + " converted, " +
+                                  std::to_string(2 - converted) + " failed"),
                   std::string::npos)
             << where << ": " << run.errors;
       }
@@ -436,9 +451,9 @@ TEST_F(Conditions, TheQuestionReachesTheTerminalWithErrorsRedirected) {
   Write("B.QRV", {.pages = {TextPage({"b"})}});
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "yes", "y\n"));
   const int yes = ::open((dir_ / "yes").c_str(), O_RDONLY);
-  const Ended answered = Run({.argv = {"/usr/bin/script", "-qec", "'" + exqrv_ + "' B.QRV /NEW 2>log",
-                                       "/dev/null"},
-                              .input = yes});
+  const Ended answered =
+      Run({.argv = {"/usr/bin/script", "-qec", "'" + exqrv_ + "' B.QRV /NEW 2>log", "/dev/null"},
+           .input = yes});
   ::close(yes);
   EXPECT_NE(answered.out.find("NEW Directory not exist!"), std::string::npos) << answered.out;
   EXPECT_EQ(ReadAll(work_ + "/NEW/B.TXT"), "b");
@@ -458,8 +473,10 @@ TEST_F(Conditions, TheQuestionReachesTheTerminalWithErrorsRedirected) {
   ::close(piped[0]);
   EXPECT_EQ(scripted.status, 0) << scripted.errors;
   EXPECT_EQ(ReadAll(work_ + "/PIPED/B.TXT"), "b");
-  EXPECT_EQ(scripted.errors.find('\\'), std::string::npos) << "shown as the system names it: " << scripted.errors;
-  EXPECT_NE(scripted.errors.find(work_ + "/PIPED Directory not exist!"), std::string::npos) << scripted.errors;
+  EXPECT_EQ(scripted.errors.find('\\'), std::string::npos)
+      << "shown as the system names it: " << scripted.errors;
+  EXPECT_NE(scripted.errors.find(work_ + "/PIPED Directory not exist!"), std::string::npos)
+      << scripted.errors;
 
   // A terminal on standard input, but no controlling terminal: asked there.
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
@@ -504,7 +521,6 @@ TEST_F(Conditions, AToolNeverWritesOverItsInput) {
   EXPECT_EQ(missing.errors, "qrvtool: NOSUCH.QRV: No such file or directory\n");
 }
 
-
 // A document whose text is larger than the limits below (1.2 MB).
 DocumentSpec BigDocument() {
   std::vector<std::string> pages;
@@ -519,7 +535,8 @@ TEST_F(Conditions, AFailedWriteKeepsTheTextThatWasThere) {
   Write("BIG.QRV", BigDocument());
   const std::string full = dir_ / "full";
   std::filesystem::create_directories(full);
-  const bool mounted = ::geteuid() == 0 && ::mount("tmpfs", full.c_str(), "tmpfs", 0, "size=256k") == 0;
+  const bool mounted =
+      ::geteuid() == 0 && ::mount("tmpfs", full.c_str(), "tmpfs", 0, "size=256k") == 0;
   struct Case {
     const char* what;
     std::vector<std::string> argv;
@@ -532,7 +549,10 @@ TEST_F(Conditions, AFailedWriteKeepsTheTextThatWasThere) {
   };
   if (mounted) {
     cases.push_back({"exqrv, full target", {exqrv_, "BIG.QRV", "/" + full}, full, RLIM_INFINITY});
-    cases.push_back({"qrvtool, full target", {qrvtool_, "convert", "-o", full, "BIG.QRV"}, full, RLIM_INFINITY});
+    cases.push_back({"qrvtool, full target",
+                     {qrvtool_, "convert", "-o", full, "BIG.QRV"},
+                     full,
+                     RLIM_INFINITY});
   }
   for (const Case& c : cases) {
     ASSERT_TRUE(build::WriteFileBytes(c.folder + "/BIG.TXT", "good"));
@@ -589,9 +609,12 @@ TEST_F(Conditions, EveryFailureIsNamed) {
       {"missing document", {"MISSING.QRV"}, {"exqrv: MISSING.QRV: nothing matches"}},
       {"a folder", {"DIR.QRV"}, {"exqrv: DIR.QRV: ", "directory"}},
       {"a pipe", {"PIPE.QRV"}, {"exqrv: PIPE.QRV: ", "not a file"}},
-      {"target is a file", {"BOOK.QRV", "/FILE"}, {"exqrv: BOOK.QRV: cannot write into ", "Not a directory"}},
+      {"target is a file",
+       {"BOOK.QRV", "/FILE"},
+       {"exqrv: BOOK.QRV: cannot write into ", "Not a directory"}},
       {"names that differ in case", {"case/SAME.*"}, {"is already the text of SAME."}},
-      {"a damaged page", {"DAMAGED.QRV"},
+      {"a damaged page",
+       {"DAMAGED.QRV"},
        {"exqrv: DAMAGED.QRV: page 2 does not expand (result 8): its text is missing\n"}},
   };
   for (const Case& c : cases) {
@@ -599,7 +622,8 @@ TEST_F(Conditions, EveryFailureIsNamed) {
     argv.insert(argv.end(), c.args.begin(), c.args.end());
     const Ended run = Run({.argv = argv});
     EXPECT_EQ(run.status, 1) << c.what;
-    EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << c.what << ": " << run.errors;
+    EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1)
+        << c.what << ": " << run.errors;
     for (const std::string& part : c.said) {
       EXPECT_NE(run.errors.find(part), std::string::npos) << c.what << ": " << run.errors;
     }
@@ -623,13 +647,20 @@ TEST_F(Conditions, NothingIsWrittenThroughAPlantedName) {
     int status;
   };
   const Case cases[] = {
-      {"link to a file", [](const std::string& t, const std::string& v) { (void)!::symlink(v.c_str(), t.c_str()); }, 0},
-      {"dangling link", [](const std::string& t, const std::string& v) {
+      {"link to a file",
+       [](const std::string& t, const std::string& v) { (void)!::symlink(v.c_str(), t.c_str()); },
+       0},
+      {"dangling link",
+       [](const std::string& t, const std::string& v) {
          (void)!::symlink((v + "-new").c_str(), t.c_str());
-       }, 0},
-      {"hard link", [](const std::string& t, const std::string& v) { (void)!::link(v.c_str(), t.c_str()); }, 0},
-      {"pipe", [](const std::string& t, const std::string&) { (void)!::mkfifo(t.c_str(), 0600); }, 1},
-      {"folder", [](const std::string& t, const std::string&) { std::filesystem::create_directory(t); }, 1},
+       },
+       0},
+      {"hard link",
+       [](const std::string& t, const std::string& v) { (void)!::link(v.c_str(), t.c_str()); }, 0},
+      {"pipe", [](const std::string& t, const std::string&) { (void)!::mkfifo(t.c_str(), 0600); },
+       1},
+      {"folder",
+       [](const std::string& t, const std::string&) { std::filesystem::create_directory(t); }, 1},
   };
   for (const Case& c : cases) {
     std::filesystem::remove_all(text);
@@ -647,7 +678,8 @@ TEST_F(Conditions, NothingIsWrittenThroughAPlantedName) {
       EXPECT_EQ(ReadAll(text), kThreePagesText) << c.what;
     } else {
       EXPECT_FALSE(S_ISREG(st.st_mode)) << c.what;
-      EXPECT_NE(run.errors.find("exqrv: REPORT.QRV: cannot write "), std::string::npos) << run.errors;
+      EXPECT_NE(run.errors.find("exqrv: REPORT.QRV: cannot write "), std::string::npos)
+          << run.errors;
     }
     EXPECT_TRUE(PartFiles(work_).empty()) << c.what;
   }
@@ -663,8 +695,8 @@ TEST_F(Conditions, SwappedFoldersLeadNowhere) {
   const std::string victim = dir_ / "victim";
   std::filesystem::create_directories(victim);
   ASSERT_TRUE(build::WriteFileBytes(victim + "/TWO.TXT", "victim's own"));
-  const pid_t pid = Start(WithTemp({.argv = {stopping_, "2", "*.QRV", "/out"}}),
-                          dir_ / "out", dir_ / "err");
+  const pid_t pid =
+      Start(WithTemp({.argv = {stopping_, "2", "*.QRV", "/out"}}), dir_ / "out", dir_ / "err");
   int wait_status = 0;
   ASSERT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);
   std::vector<std::string> folders = DirectoryOrder(temp_);
@@ -693,7 +725,8 @@ TEST_F(Conditions, TheTemporaryFolderIsCheckedAndFoundWhereTheRunBegan) {
   ASSERT_EQ(::chmod(shared.c_str(), 0777), 0);
   const Ended refused = Run({.argv = {exqrv_, "sub/A.QRV"}, .environment = {"TMPDIR=" + shared}});
   EXPECT_EQ(refused.status, 1);
-  EXPECT_NE(refused.errors.find("is writable by other users and has no sticky bit"), std::string::npos)
+  EXPECT_NE(refused.errors.find("is writable by other users and has no sticky bit"),
+            std::string::npos)
       << refused.errors;
   EXPECT_TRUE(std::filesystem::is_empty(shared));
   ASSERT_EQ(::chmod(shared.c_str(), 01777), 0);
@@ -705,7 +738,8 @@ TEST_F(Conditions, TheTemporaryFolderIsCheckedAndFoundWhereTheRunBegan) {
     const Ended exqrv = Run({.argv = {exqrv_, "sub/A.QRV"}, .environment = {"TMPDIR=" + base}});
     EXPECT_EQ(exqrv.status, 0) << base << ": " << exqrv.errors;
     EXPECT_EQ(ReadAll(work_ + "/A.TXT"), kThreePagesText) << base;
-    const Ended text = Run({.argv = {qrvtool_, "text", "sub/A.QRV"}, .environment = {"TMPDIR=" + base}});
+    const Ended text =
+        Run({.argv = {qrvtool_, "text", "sub/A.QRV"}, .environment = {"TMPDIR=" + base}});
     EXPECT_EQ(text.status, 0) << base << ": " << text.errors;
     EXPECT_EQ(text.out, kThreePagesText) << base;
   }
@@ -718,8 +752,9 @@ TEST_F(Conditions, WhatADeadRunLeftIsRemovedByTheNext) {
   Write("TWO.QRV", kThreePages);
   Write("ONE.QRV", {.pages = {TextPage({"single"})}});
   auto stopped = [&](const char* name) {
-    const pid_t pid = Start(WithTemp({.argv = {stopping_, "2", "TWO.QRV"}}),
-                            dir_ / (std::string(name) + ".out"), dir_ / (std::string(name) + ".err"));
+    const pid_t pid =
+        Start(WithTemp({.argv = {stopping_, "2", "TWO.QRV"}}), dir_ / (std::string(name) + ".out"),
+              dir_ / (std::string(name) + ".err"));
     int wait_status = 0;
     EXPECT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);
     return pid;

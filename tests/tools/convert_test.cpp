@@ -130,8 +130,9 @@ void QrvtoolAtWork::WriteTree(const std::string& root) {
     for (int i = 0; i < 6; ++i, ++n) {
       build::DocumentSpec recipe;
       for (int page = 0; page < 1 + n % 3; ++page) {
-        recipe.pages.push_back(TextPage({"doc " + std::to_string(n) + " page " + std::to_string(page) + " ",
-                                         std::string(500 * (n % 4), static_cast<char>('a' + page))}));
+        recipe.pages.push_back(
+            TextPage({"doc " + std::to_string(n) + " page " + std::to_string(page) + " ",
+                      std::string(500 * (n % 4), static_cast<char>('a' + page))}));
       }
       recipe.notes = {{1, "[n" + std::to_string(n), "]"}, {2, "<", ">"}};
       recipe.compress = n % 2 == 0;
@@ -148,7 +149,8 @@ TEST_F(QrvtoolAtWork, ConvertGivesExqrvsBytesOnAnyNumberOfWorkers) {
   WriteTree("tree/");
   WriteTree("reference/");
   WriteTree("beside/");
-  for (const char* folder : {"reference", "reference/sub", "reference/sub/deeper", "reference/other"}) {
+  for (const char* folder :
+       {"reference", "reference/sub", "reference/sub/deeper", "reference/other"}) {
     const Ran exqrv = Run({{kBinary + "/exqrv", "*.QRV"}, dir_ / folder});
     ASSERT_EQ(exqrv.status, 0) << folder << exqrv.err;
   }
@@ -179,7 +181,8 @@ TEST_F(QrvtoolAtWork, ConvertGivesExqrvsBytesOnAnyNumberOfWorkers) {
 TEST_F(QrvtoolAtWork, ConvertNamesEachFailureAndGoesOn) {
   Write("in/GOOD.QRV", build::BuildDocument({.pages = {TextPage({"good"})}}));
   Write("in/BAD.QRV", "not a document");
-  Write("in/CUT.QRV", build::BuildDocument({.pages = {TextPage({"cut"})}, .compress = true}).substr(0, 60));
+  Write("in/CUT.QRV",
+        build::BuildDocument({.pages = {TextPage({"cut"})}, .compress = true}).substr(0, 60));
   Write("in/SAME.TXT", build::BuildDocument({.pages = {TextPage({"same"})}}));
   Write("in/TWICE.QRV", build::BuildDocument({.pages = {TextPage({"upper"})}}));
   Write("in/TWICE.qrv", build::BuildDocument({.pages = {TextPage({"lower"})}}));
@@ -207,9 +210,11 @@ TEST_F(QrvtoolAtWork, AFailedDocumentNeverReplacesItsText) {
   Write("in/OLD.QRV", build::BuildDocument(withNotes));
   Write("in/OLD.TXT", "page [n]");
   Write("in/NEW.QRV", build::BuildDocument(withNotes));
-  const Ran lost = Run({{kBinary + "/qrvtool", "convert", "in"}, dir_.path(), {"TMPDIR=" + dir_ / "none"}});
+  const Ran lost =
+      Run({{kBinary + "/qrvtool", "convert", "in"}, dir_.path(), {"TMPDIR=" + dir_ / "none"}});
   EXPECT_EQ(lost.status, 1);
-  EXPECT_NE(lost.err.find("qrvtool: in/OLD.QRV: no temporary file could be made, so its notes are missing\n"),
+  EXPECT_NE(lost.err.find(
+                "qrvtool: in/OLD.QRV: no temporary file could be made, so its notes are missing\n"),
             std::string::npos)
       << lost.err;
   EXPECT_NE(lost.err.find("0 converted, 2 failed, 0 kept"), std::string::npos) << lost.err;
@@ -234,11 +239,14 @@ TEST_F(QrvtoolAtWork, AnUnmadeFolderFailsEveryDocumentForIt) {
     const Ran ran = Qrvtool({"convert", "-o", out, "in"});
     EXPECT_EQ(ran.status, 1) << out;
     for (const char* name : {"A", "B", "C"}) {
-      EXPECT_NE(ran.err.find("qrvtool: in/" + std::string(name) + ".QRV: cannot create " + out + ": "),
-                std::string::npos)
-          << out << "\n" << ran.err;
+      EXPECT_NE(
+          ran.err.find("qrvtool: in/" + std::string(name) + ".QRV: cannot create " + out + ": "),
+          std::string::npos)
+          << out << "\n"
+          << ran.err;
     }
-    EXPECT_NE(ran.err.find("0 converted, 3 failed, 0 kept"), std::string::npos) << out << "\n" << ran.err;
+    EXPECT_NE(ran.err.find("0 converted, 3 failed, 0 kept"), std::string::npos) << out << "\n"
+                                                                                << ran.err;
   }
 }
 
@@ -252,7 +260,8 @@ TEST_F(QrvtoolAtWork, AReplacedTextKeepsItsPermissions) {
   const Ran ran = Qrvtool({"convert", "in"});
   EXPECT_EQ(ran.status, 0) << ran.err;
   EXPECT_EQ(build::ReadFileBytes(dir_ / "in/KEPT.TXT"), "kept");
-  EXPECT_EQ(fs::status(dir_ / "in/KEPT.TXT").permissions(), fs::perms::owner_read | fs::perms::owner_write);
+  EXPECT_EQ(fs::status(dir_ / "in/KEPT.TXT").permissions(),
+            fs::perms::owner_read | fs::perms::owner_write);
   const mode_t umask = ::umask(0);
   ::umask(umask);
   EXPECT_EQ(fs::status(dir_ / "in/NEW.TXT").permissions(), static_cast<fs::perms>(0666 & ~umask));
@@ -302,7 +311,8 @@ TEST_F(QrvtoolAtWork, UsageErrorsEndWithStatusTwo) {
       {{"convert"}, "at least one"},
       {{"convert", "-j", "0", "A.QRV"}, "-j wants"},
       {{"convert", "-j", "many", "A.QRV"}, "-j wants"},
-      {{"convert", "--encoding", "NO-SUCH-PAGE", "A.QRV"}, "'iconv --list' shows the supported ones"},
+      {{"convert", "--encoding", "NO-SUCH-PAGE", "A.QRV"},
+       "'iconv --list' shows the supported ones"},
       {{"convert", "--bogus", "A.QRV"}, "unknown option --bogus"},
       {{"text", "--encoding", "NO-SUCH-PAGE", "A.QRV"}, "'iconv --list'"},
       {{"text", "--max-expansion", "0", "A.QRV"}, "--max-expansion wants"},
@@ -369,7 +379,8 @@ TEST_F(QrvtoolAtWork, InterruptedConvertLeavesNoPartialFile) {
   for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
     const std::string folder = "in" + std::to_string(signal);
     Write(folder + "/A.QRV", build::BuildDocument({.pages = {TextPage({"alpha"})}}));
-    Write(folder + "/B.QRV", build::BuildDocument({.pages = {TextPage({"beta"})}, .compress = true}));
+    Write(folder + "/B.QRV",
+          build::BuildDocument({.pages = {TextPage({"beta"})}, .compress = true}));
     Write(folder + "/HELD.QRV", held);
     const std::string out = dir_ / "stdout", err = dir_ / "stderr";
     const pid_t pid = Start({{kBinary + "/qrvtool-stopping", "2", "-j", "1", "--quiet", folder},
@@ -413,11 +424,17 @@ TEST_F(QrvtoolAtWork, TextOptions) {
       {"CP1251", {"\xC0\xE1"}, {"--encoding", "CP1251"}, "\xD0\x90\xD0\xB1"},
       {"CP1250", {"\x8A"}, {"--encoding", "cp1250"}, "\xC5\xA0"},
       {"CR LF to LF, across pages too", {"a\r\nb\rc\r", "\nd"}, {"--lf"}, "a\nb\rc\nd"},
-      {"a form feed after each page and its notes", {"one", "two"}, {"--page-break"},
-       "one[n]\ftwo\f", true},
+      {"a form feed after each page and its notes",
+       {"one", "two"},
+       {"--page-break"},
+       "one[n]\ftwo\f",
+       true},
       {"a page break splits CR LF", {"x\r", "\ny"}, {"--lf", "--page-break"}, "x\r\f\ny\f"},
-      {"all three", {"\xE9\r\n", "\xE8"}, {"--encoding", "CP1252", "--lf", "--page-break"},
-       "\xC3\xA9\n[n]\f\xC3\xA8\f", true},
+      {"all three",
+       {"\xE9\r\n", "\xE8"},
+       {"--encoding", "CP1252", "--lf", "--page-break"},
+       "\xC3\xA9\n[n]\f\xC3\xA8\f",
+       true},
   };
   int n = 0;
   for (const auto& c : cases) {
@@ -439,7 +456,8 @@ TEST_F(QrvtoolAtWork, TextOptions) {
     convert.push_back(name);
     const Ran converted = Qrvtool(convert);
     EXPECT_EQ(converted.status, 0) << c.what << converted.err;
-    EXPECT_EQ(build::ReadFileBytes(dir_ / ("out/" + name.substr(0, name.size() - 3) + "TXT")), c.text)
+    EXPECT_EQ(build::ReadFileBytes(dir_ / ("out/" + name.substr(0, name.size() - 3) + "TXT")),
+              c.text)
         << c.what;
   }
   EXPECT_TRUE(TempFolderEmpty());
@@ -447,9 +465,10 @@ TEST_F(QrvtoolAtWork, TextOptions) {
 
 TEST_F(QrvtoolAtWork, TextTakesSeveralDocumentsAndStandardInput) {
   Write("A.QRV", build::BuildDocument({.pages = {TextPage({"alpha "})}}));
-  Write("B.QRV", build::BuildDocument(
-                     {.pages = {TextPage({"beta "})}, .notes = {{1, "[b", "]"}}, .compress = true,
-                      .compressNotes = true}));
+  Write("B.QRV", build::BuildDocument({.pages = {TextPage({"beta "})},
+                                       .notes = {{1, "[b", "]"}},
+                                       .compress = true,
+                                       .compressNotes = true}));
   Write("C.QRV", build::BuildDocument({.pages = {TextPage({"gamma"})}}));
   Write("JUNK", "no document");
 
@@ -465,7 +484,8 @@ TEST_F(QrvtoolAtWork, TextTakesSeveralDocumentsAndStandardInput) {
   EXPECT_EQ(failing.out, "alpha gamma");
   EXPECT_NE(failing.err.find("qrvtool: NOPE.QRV: No such file or directory\n"), std::string::npos)
       << failing.err;
-  EXPECT_NE(failing.err.find("qrvtool: standard input: not a Quillor document\n"), std::string::npos)
+  EXPECT_NE(failing.err.find("qrvtool: standard input: not a Quillor document\n"),
+            std::string::npos)
       << failing.err;
   EXPECT_TRUE(TempFolderEmpty());
 }
@@ -490,10 +510,12 @@ TEST_F(QrvtoolAtWork, DamagedPagesAreNamedAndFailTheDocument) {
 
   const Ran text = Qrvtool({"text", "in/NOMAGIC.QRV", "in/CHANGED.QRV"});
   EXPECT_EQ(text.status, 1);
-  EXPECT_EQ(text.out, "one three" + std::string("one two, long enough to hold a match: two two two three"));
+  EXPECT_EQ(text.out,
+            "one three" + std::string("one two, long enough to hold a match: two two two three"));
   for (const char* line :
        {"qrvtool: in/NOMAGIC.QRV: page 2 does not expand (result 8): its text is missing\n",
-        "qrvtool: in/CHANGED.QRV: page 2 does not match its CRC-32: its text is not what was stored\n"}) {
+        "qrvtool: in/CHANGED.QRV: page 2 does not match its CRC-32: its text is not what was "
+        "stored\n"}) {
     EXPECT_NE(text.err.find(line), std::string::npos) << line << text.err;
   }
 
@@ -501,7 +523,8 @@ TEST_F(QrvtoolAtWork, DamagedPagesAreNamedAndFailTheDocument) {
     const Ran convert = Qrvtool({"convert", "-o", folder, "in/NOMAGIC.QRV", "in/CHANGED.QRV"});
     EXPECT_EQ(convert.status, 1) << folder;
     EXPECT_NE(convert.err.find("qrvtool: in/NOMAGIC.QRV: page 2 does not expand (result 8)"),
-              std::string::npos) << convert.err;
+              std::string::npos)
+        << convert.err;
     EXPECT_NE(convert.err.find("0 converted, 2 failed"), std::string::npos) << convert.err;
     EXPECT_TRUE(Files(folder, ".part").empty());
   }
@@ -515,7 +538,8 @@ TEST_F(QrvtoolAtWork, DamagedPagesAreNamedAndFailTheDocument) {
 // file, and the next document follows.
 TEST_F(QrvtoolAtWork, MaxExpansionStopsADocumentThatExpandsTheSameBytesAgain) {
   Write("in/MANY.QRV", build::BuildDocument({.pages = {TextPage({std::string(5000, 'm')})},
-                                             .compress = true, .pagesOnFirstContent = 99}));
+                                             .compress = true,
+                                             .pagesOnFirstContent = 99}));
   Write("in/FINE.QRV", build::BuildDocument({.pages = {TextPage({"fine"})}, .compress = true}));
   const std::string reason = "qrvtool: in/MANY.QRV: expands beyond its limit of 102400 bytes";
 
@@ -560,7 +584,8 @@ TEST_F(QrvtoolAtWork, InfoShowsControlCharactersAsEscapes) {
                           "\\xc2\\x9b \\x9b\\x7f\" \"!\"\n"),
             std::string::npos)
       << info.out;
-  for (const char c : info.out) EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
+  for (const char c : info.out)
+    EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20) << int(c);
   EXPECT_EQ(Qrvtool({"text", "N.QRV"}).out, "p " + hostile + "!");
 }
 
@@ -642,12 +667,14 @@ TEST_F(QrvtoolAtWork, BashCompletionOffersCommandsOptionsAndDocuments) {
       {{"qrvtool", "con"}, "convert\n"},
       {{"qrvtool", "recoll-setup", ""}, "sub\n"},
       {{"qrvtool", "convert", "--p"}, "--page-break\n--progress\n"},
-      {{"qrvtool", "text", "--encoding", "cp125"}, "CP1250\nCP1251\nCP1252\nCP1253\nCP1254\nCP1255\n"
-                                                 "CP1256\nCP1257\nCP1258\n"},
+      {{"qrvtool", "text", "--encoding", "cp125"},
+       "CP1250\nCP1251\nCP1252\nCP1253\nCP1254\nCP1255\n"
+       "CP1256\nCP1257\nCP1258\n"},
       {{"qrvtool", "text", ""}, "A.QRV\nb.qrv\nsub\n"},
   };
   for (const auto& c : cases) {
-    std::vector<std::string> argv = {"/bin/bash", "-c", script, "bash", kSource + "/data/qrvtool.bash"};
+    std::vector<std::string> argv = {"/bin/bash", "-c", script, "bash",
+                                     kSource + "/data/qrvtool.bash"};
     argv.insert(argv.end(), c.words.begin(), c.words.end());
     const Ran ran = Run({argv, dir_ / "c"});
     EXPECT_EQ(ran.status, 0) << ran.err;

@@ -44,13 +44,16 @@ class DesktopSearch : public ::testing::Test {
     FILE* pipe = ::popen(line.c_str(), "r");
     if (pipe == nullptr) return ran;
     char buffer[4096];
-    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) ran.out.append(buffer, got);
+    for (size_t got; (got = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      ran.out.append(buffer, got);
     const int status = ::pclose(pipe);
     ran.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     ran.err = build::ReadFileBytes(dir_ / "stderr");
     return ran;
   }
-  Ran Setup(const std::string& folder) { return Run("env -u RECOLL_CONFDIR qrvtool recoll-setup '" + folder + "'"); }
+  Ran Setup(const std::string& folder) {
+    return Run("env -u RECOLL_CONFDIR qrvtool recoll-setup '" + folder + "'");
+  }
   void Write(const std::string& path, const std::string& bytes) {
     fs::create_directories(fs::path(path).parent_path());
     ASSERT_TRUE(build::WriteFileBytes(path, bytes)) << path;
@@ -77,8 +80,7 @@ TEST_F(DesktopSearch, RecollSetupKeepsEveryLineAndAddsEachEntryOnce) {
   } cases[] = {
       {"a new folder", std::nullopt, std::nullopt, kComment + kMapEntry,
        kComment + "[index]\n" + kConfEntry, 0, "added to"},
-      {"the user's own files",
-       "# mine\n.foo = text/plain\n[~/mail]\n.qrv = text/plain",
+      {"the user's own files", "# mine\n.foo = text/plain\n[~/mail]\n.qrv = text/plain",
        "[index]\ntext/x-foo = exec foo \\\n  --all\n[icons]\ntext/x-foo = txt",
        "# mine\n.foo = text/plain\n" + kComment + kMapEntry + "[~/mail]\n.qrv = text/plain",
        "[index]\ntext/x-foo = exec foo \\\n  --all\n[icons]\ntext/x-foo = txt\n" + kComment +
@@ -104,8 +106,10 @@ TEST_F(DesktopSearch, RecollSetupKeepsEveryLineAndAddsEachEntryOnce) {
     EXPECT_NE((c.status == 0 ? first.out : first.err).find(c.said), std::string::npos)
         << c.what << ": " << first.out << first.err;
     for (int run = 0; run < 2; ++run) {
-      EXPECT_EQ(build::ReadFileBytes(folder + "/mimemap"), c.mimemapAfter) << c.what << ", run " << run;
-      EXPECT_EQ(build::ReadFileBytes(folder + "/mimeconf"), c.mimeconfAfter) << c.what << ", run " << run;
+      EXPECT_EQ(build::ReadFileBytes(folder + "/mimemap"), c.mimemapAfter)
+          << c.what << ", run " << run;
+      EXPECT_EQ(build::ReadFileBytes(folder + "/mimeconf"), c.mimeconfAfter)
+          << c.what << ", run " << run;
       if (run == 0) {
         const Ran again = Setup(folder);
         EXPECT_EQ(again.status, c.status) << c.what;
@@ -160,7 +164,8 @@ TEST_F(DesktopSearch, RecollSetupFollowsNoLinkAnotherUserPlanted) {
     ASSERT_EQ(::lchown(c.link.c_str(), other->pw_uid, other->pw_gid), 0);
     const Ran setup = Setup(c.folder);
     EXPECT_EQ(setup.status, 1) << c.link;
-    EXPECT_NE(setup.err.find(c.link + " is a link another user owns; not following it"), std::string::npos)
+    EXPECT_NE(setup.err.find(c.link + " is a link another user owns; not following it"),
+              std::string::npos)
         << setup.err;
     EXPECT_EQ(build::ReadFileBytes(secret + "/mimemap"), "# root's own\n") << c.link;
     EXPECT_FALSE(fs::exists(secret + "/mimeconf")) << c.link;
@@ -177,17 +182,18 @@ TEST_F(DesktopSearch, RecollFindsDocumentsByTheirPagesAndNotes) {
     GTEST_SKIP() << "recollcmd is not installed (apt-get install recollcmd): Recoll not tried";
   }
   const std::string docs = dir_ / "docs", conf = dir_ / "conf";
-  const std::string compressed =
-      build::BuildDocument({.pages = {TextPage({"dear Hannelore, "}), TextPage({"the parcel came"})},
-                            .notes = {{2, "[", "postmarked Tuesday]"}},
-                            .compress = true,
-                            .compressNotes = true});
+  const std::string compressed = build::BuildDocument(
+      {.pages = {TextPage({"dear Hannelore, "}), TextPage({"the parcel came"})},
+       .notes = {{2, "[", "postmarked Tuesday]"}},
+       .compress = true,
+       .compressNotes = true});
   Write(docs + "/RIVER.QRV",
         build::BuildDocument({.pages = {TextPage({"the river Wendle "}), TextPage({"flows past"})},
                               .notes = {{1, "[Margin] ", "the millwheel was rebuilt"}}}));
   Write(docs + "/letters.qrv", compressed);
-  Write(docs + "/HEART.QRV",
-        build::BuildDocument({.pages = {TextPage({"au c\x9C", "ur de l'hiver"})}, .compress = true}));
+  Write(
+      docs + "/HEART.QRV",
+      build::BuildDocument({.pages = {TextPage({"au c\x9C", "ur de l'hiver"})}, .compress = true}));
   Write(docs + "/CUT.QRV", compressed.substr(0, compressed.size() / 2));
   Write(docs + "/NOTHING.QRV", "Qlrd and nothing else");
   // Nothing of the folders above the documents is skipped, whatever they are
@@ -205,7 +211,7 @@ TEST_F(DesktopSearch, RecollFindsDocumentsByTheirPagesAndNotes) {
     const char* word;
     const char* document;
   } cases[] = {
-      {"Wendle", "RIVER.QRV"},       {"millwheel", "RIVER.QRV"},      {"Hannelore", "letters.qrv"},
+      {"Wendle", "RIVER.QRV"},       {"millwheel", "RIVER.QRV"},   {"Hannelore", "letters.qrv"},
       {"postmarked", "letters.qrv"}, {"c\xC5\x93ur", "HEART.QRV"},
   };
   for (const auto& c : cases) {

@@ -35,7 +35,8 @@ exqrv::PageWritten StopAfter(uint32_t wanted) {
 
 int main(int argc, char** argv) {
   if (argc < 2) return exqrv::kExitUsage;
-  const exqrv::PageWritten stop = StopAfter(static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10)));
+  const exqrv::PageWritten stop =
+      StopAfter(static_cast<uint32_t>(std::strtoul(argv[1], nullptr, 10)));
   exqrv::platform::RemoveLeftoversOnInterrupt();
 #ifdef STOPPING_QRVTOOL
   return exqrv::tools::ConvertCommand(exqrv::tools::Args(argv + 2, argv + argc), stop);

@@ -72,7 +72,7 @@ struct ExqrvCase {
   const char* environment;  // assignments before the command
   const char* args;         // as typed to the shell in the scratch folder
   int status;
-  std::string errors;  // standard error, byte for byte
+  std::string errors;                                      // standard error, byte for byte
   std::vector<std::pair<std::string, std::string>> texts;  // file, content
   std::vector<std::string> absent;
 };
@@ -96,30 +96,64 @@ TEST_F(Tools, ExqrvOnTheCommandLine) {
 
   const ExqrvCase cases[] = {
       {"one document here", "", "BOOK.QRV", 0, "", {{"BOOK.TXT", "one [n]two"}}, {}},
-      {"missing target, no terminal", "", "'sub/*.QRV' /out", 2,
+      {"missing target, no terminal",
+       "",
+       "'sub/*.QRV' /out",
+       2,
        folder + "/out Directory not exist!\r\nCreate it?\nNo terminal to answer on: taking No.\n",
-       {}, {"out", "sub/A.TXT"}},
-      {"every match, any case", "", "'sub/*.QRV' /sub", 0, "",
-       {{"sub/A.TXT", "alpha"}, {"sub/b.TXT", "beta"}}, {}},
-      {"absolute source and target", "", "'@/sub/*.qrv' //@/mixed", 0, "",
-       {{"mixed/A.TXT", "alpha"}, {"mixed/b.TXT", "beta"}}, {}},
+       {},
+       {"out", "sub/A.TXT"}},
+      {"every match, any case",
+       "",
+       "'sub/*.QRV' /sub",
+       0,
+       "",
+       {{"sub/A.TXT", "alpha"}, {"sub/b.TXT", "beta"}},
+       {}},
+      {"absolute source and target",
+       "",
+       "'@/sub/*.qrv' //@/mixed",
+       0,
+       "",
+       {{"mixed/A.TXT", "alpha"}, {"mixed/b.TXT", "beta"}},
+       {}},
       {"two separators", "", "A.QRV B.QRV /OUT", 2, usage, {}, {"OUT"}},
       {"second token without slash", "", "BOOK.QRV OUT", 2, usage, {}, {"OUT"}},
-      {"nothing matches", "", "'none*.QRV'", 1, std::string("exqrv: none*.QRV: ") + kNothingMatches + "\n", {}, {}},
-      {"one document fails, the next is converted", "", "'mixed/*.QRV' /mixed", 1,
-       std::string("exqrv: BAD.QRV: ") + kNotADocument + "\n", {{"mixed/GOOD.TXT", "good"}}, {"mixed/BAD.TXT"}},
-      {"unknown pairs, said once for the page", "", "odd/ODD.QRV", 0,
-       "exqrv: ODD.QRV: page 1: unexpect command! (3 times)\n", {{"ODD.TXT", "AB"}}, {}},
-      {"unusable TMPDIR", "TMPDIR=@/none", "sub/A.QRV", 1,
-       "exqrv: A.QRV: no temporary file could be made, so it was not converted (the temporary folder " +
+      {"nothing matches",
+       "",
+       "'none*.QRV'",
+       1,
+       std::string("exqrv: none*.QRV: ") + kNothingMatches + "\n",
+       {},
+       {}},
+      {"one document fails, the next is converted",
+       "",
+       "'mixed/*.QRV' /mixed",
+       1,
+       std::string("exqrv: BAD.QRV: ") + kNotADocument + "\n",
+       {{"mixed/GOOD.TXT", "good"}},
+       {"mixed/BAD.TXT"}},
+      {"unknown pairs, said once for the page",
+       "",
+       "odd/ODD.QRV",
+       0,
+       "exqrv: ODD.QRV: page 1: unexpect command! (3 times)\n",
+       {{"ODD.TXT", "AB"}},
+       {}},
+      {"unusable TMPDIR",
+       "TMPDIR=@/none",
+       "sub/A.QRV",
+       1,
+       "exqrv: A.QRV: no temporary file could be made, so it was not converted (the temporary "
+       "folder " +
            folder + "/none cannot be used: No such file or directory)\n",
-       {}, {"A.TXT"}},
+       {},
+       {"A.TXT"}},
   };
   for (const ExqrvCase& c : cases) {
-    const Outcome run = Shell("cd " + Quoted(folder) + " && " +
-                              build::Substituted(c.environment, folder) + " " + kExqrv + " " +
-                              build::Substituted(c.args, folder) + " </dev/null 2>" +
-                              Quoted(dir_ / "errors"));
+    const Outcome run = Shell(
+        "cd " + Quoted(folder) + " && " + build::Substituted(c.environment, folder) + " " + kExqrv +
+        " " + build::Substituted(c.args, folder) + " </dev/null 2>" + Quoted(dir_ / "errors"));
     EXPECT_EQ(run.status, c.status) << c.what;
     EXPECT_EQ(run.out, "") << c.what;
     EXPECT_EQ(build::ReadFileBytes(dir_ / "errors"), c.errors) << c.what;
@@ -148,20 +182,21 @@ TEST_F(Tools, AYesOnTheTerminalCreatesTheTarget) {
 
 TEST_F(Tools, TextEqualsWhatExqrvWrites) {
   build::DocumentSpec recipe{.pages = {TextPage({"one "}), TextPage({"two "}), TextPage({"three"})},
-                           .notes = {{2, "[a", "b]"}, {3, "[c", "d]"}},
-                           .compress = true,
-                           .compressNotes = true};
+                             .notes = {{2, "[a", "b]"}, {3, "[c", "d]"}},
+                             .compress = true,
+                             .compressNotes = true};
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "BOOK.QRV", build::BuildDocument(recipe)));
-  const Outcome converted =
-      Shell("cd " + Quoted(dir_.path()) + " && " + kExqrv + " BOOK.QRV 2>&1");
+  const Outcome converted = Shell("cd " + Quoted(dir_.path()) + " && " + kExqrv + " BOOK.QRV 2>&1");
   ASSERT_EQ(converted.status, 0) << converted.out;
   const std::string written = build::ReadFileBytes(dir_ / "BOOK.TXT");
   EXPECT_EQ(written, "one two [ab]three[cd]");
 
   EXPECT_EQ(Shell(Qrvtool("text " + Quoted(dir_ / "BOOK.QRV"))).out, written);
-  EXPECT_EQ(Shell(Qrvtool("text --pages 2-3 " + Quoted(dir_ / "BOOK.QRV"))).out, "two [ab]three[cd]");
+  EXPECT_EQ(Shell(Qrvtool("text --pages 2-3 " + Quoted(dir_ / "BOOK.QRV"))).out,
+            "two [ab]three[cd]");
   EXPECT_EQ(Shell(Qrvtool("text --pages 2 --no-notes " + Quoted(dir_ / "BOOK.QRV"))).out, "two ");
-  EXPECT_EQ(Shell(Qrvtool("text --pages 3-1 " + Quoted(dir_ / "BOOK.QRV")) + " 2>/dev/null").status, 2);
+  EXPECT_EQ(Shell(Qrvtool("text --pages 3-1 " + Quoted(dir_ / "BOOK.QRV")) + " 2>/dev/null").status,
+            2);
   EXPECT_EQ(Shell(Qrvtool("text " + Quoted(dir_ / "NONE.QRV")) + " 2>/dev/null").status, 1);
 }
 
@@ -186,7 +221,8 @@ TEST_F(Tools, VerifyNamesTheDamagedBlock) {
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "FLIP.QRV", flipped));
   const Outcome flip = Shell(Qrvtool("verify " + Quoted(dir_ / "FLIP.QRV")));
   EXPECT_EQ(flip.status, 1);
-  EXPECT_NE(flip.out.find("page 2 at offset " + std::to_string(page2)), std::string::npos) << flip.out;
+  EXPECT_NE(flip.out.find("page 2 at offset " + std::to_string(page2)), std::string::npos)
+      << flip.out;
 
   std::string wrongCrc = sound;
   auto* header = reinterpret_cast<uint8_t*>(wrongCrc.data() + page2);
@@ -202,8 +238,8 @@ TEST_F(Tools, VerifyNamesTheDamagedBlock) {
 }
 
 TEST_F(Tools, VerifyChecksThePagesOfAPlainDocument) {
-  ASSERT_TRUE(build::WriteFileBytes(
-      dir_ / "PLAIN.QRV", build::BuildDocument({.pages = {TextPage({"x"}), "ETzz"}})));
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "PLAIN.QRV",
+                                    build::BuildDocument({.pages = {TextPage({"x"}), "ETzz"}})));
   const Outcome plain = Shell(Qrvtool("verify " + Quoted(dir_ / "PLAIN.QRV")));
   EXPECT_EQ(plain.status, 1);
   EXPECT_NE(plain.out.find("page 2"), std::string::npos) << plain.out;

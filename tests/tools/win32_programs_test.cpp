@@ -42,8 +42,8 @@ HANDLE Inheritable(const std::string& path, DWORD access, DWORD disposition) {
 
 // Starts "program arguments" in folder, its input the file named (empty:
 // none), and waits.
-Outcome Start(const std::string& program, const std::string& arguments, const build::ScratchDir& folder,
-              const std::string& inputFile = "NUL") {
+Outcome Start(const std::string& program, const std::string& arguments,
+              const build::ScratchDir& folder, const std::string& inputFile = "NUL") {
   Outcome outcome;
   const build::ScratchDir captures;
   const HANDLE input = Inheritable(inputFile, GENERIC_READ, OPEN_EXISTING);
@@ -57,9 +57,9 @@ Outcome Start(const std::string& program, const std::string& arguments, const bu
   start.hStdError = errors;
   PROCESS_INFORMATION process{};
   std::string commandLine = "\"" + ProgramFolder() + program + "\"" + arguments;
-  const bool started = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                                      DETACHED_PROCESS, nullptr, folder.path().c_str(), &start,
-                                      &process);
+  const bool started =
+      CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
+                     folder.path().c_str(), &start, &process);
   if (started) {
     WaitForSingleObject(process.hProcess, INFINITE);
     GetExitCodeProcess(process.hProcess, &outcome.status);
@@ -96,9 +96,9 @@ TEST_F(Win32Programs, ExqrvOnTheCommandLine) {
   Write("BOOK.QRV", build::BuildDocument({.pages = {TextPage({"one "}), TextPage({"two"})},
                                           .notes = {{1, "[n", "]"}}}));
   Write("sub\\A.QRV", build::BuildDocument({.pages = {TextPage({"alpha"})}, .compress = true}));
-  Write("sub\\b.qrv", build::BuildDocument({.pages = {TextPage({"beta"})},
-                                            .notes = {{1, "<", ">"}},
-                                            .compressNotes = true}));
+  Write("sub\\b.qrv",
+        build::BuildDocument(
+            {.pages = {TextPage({"beta"})}, .notes = {{1, "<", ">"}}, .compressNotes = true}));
   Write("mixed\\GOOD.QRV", build::BuildDocument({.pages = {TextPage({"good"})}}));
   Write("mixed\\BAD.QRV", "not a document");
   Write("odd\\ODD.QRV", build::UnknownCommandDocument());
@@ -107,29 +107,64 @@ TEST_F(Win32Programs, ExqrvOnTheCommandLine) {
 
   const ExqrvCase cases[] = {
       {"one document here", " BOOK.QRV", 0, "", {{"BOOK.TXT", "one [n]two"}}, {}},
-      {"blanks after the name are not part of the line", " \t BOOK.QRV", 0, "",
-       {{"BOOK.TXT", "one [n]two"}}, {}},
-      {"missing target, no console", " sub\\*.QRV /out", 2,
-       CreateDirectoryQuestion("@\\out") + "\nNo terminal to answer on: taking No.\n", {},
+      {"blanks after the name are not part of the line",
+       " \t BOOK.QRV",
+       0,
+       "",
+       {{"BOOK.TXT", "one [n]two"}},
+       {}},
+      {"missing target, no console",
+       " sub\\*.QRV /out",
+       2,
+       CreateDirectoryQuestion("@\\out") + "\nNo terminal to answer on: taking No.\n",
+       {},
        {"out", "sub\\A.TXT"}},
-      {"every match, any case, compressed and with notes", " sub\\*.QRV /sub", 0, "",
-       {{"sub\\A.TXT", "alpha"}, {"sub\\b.TXT", "beta<>"}}, {}},
-      {"absolute source and target", " @\\sub\\*.qrv /@\\mixed", 0, "",
-       {{"mixed\\A.TXT", "alpha"}, {"mixed\\b.TXT", "beta<>"}}, {}},
+      {"every match, any case, compressed and with notes",
+       " sub\\*.QRV /sub",
+       0,
+       "",
+       {{"sub\\A.TXT", "alpha"}, {"sub\\b.TXT", "beta<>"}},
+       {}},
+      {"absolute source and target",
+       " @\\sub\\*.qrv /@\\mixed",
+       0,
+       "",
+       {{"mixed\\A.TXT", "alpha"}, {"mixed\\b.TXT", "beta<>"}},
+       {}},
       {"two separators", " A.QRV B.QRV /OUT", 2, usage, {}, {"OUT"}},
-      {"quotes are part of the line", " \"BOOK.QRV\"", 1, "exqrv: \"BOOK.QRV\": nothing matches\n", {}, {}},
+      {"quotes are part of the line",
+       " \"BOOK.QRV\"",
+       1,
+       "exqrv: \"BOOK.QRV\": nothing matches\n",
+       {},
+       {}},
       {"second token without slash", " BOOK.QRV OUT", 2, usage, {}, {"OUT"}},
-      {"nothing matches", " none*.QRV", 1, std::string("exqrv: none*.QRV: ") + kNothingMatches + "\n", {}, {}},
-      {"one document fails, the next is converted", " mixed\\*.QRV /mixed", 1,
+      {"nothing matches",
+       " none*.QRV",
+       1,
+       std::string("exqrv: none*.QRV: ") + kNothingMatches + "\n",
+       {},
+       {}},
+      {"one document fails, the next is converted",
+       " mixed\\*.QRV /mixed",
+       1,
        std::string("exqrv: BAD.QRV: ") + kNotADocument + "\n",
-       {{"mixed\\GOOD.TXT", "good"}}, {"mixed\\BAD.TXT"}},
-      {"unknown pairs, said once for the page", " odd\\ODD.QRV", 0,
+       {{"mixed\\GOOD.TXT", "good"}},
+       {"mixed\\BAD.TXT"}},
+      {"unknown pairs, said once for the page",
+       " odd\\ODD.QRV",
+       0,
        "exqrv: ODD.QRV: page 1: unexpect command! (3 times)\n",
-       {{"ODD.TXT", "AB"}}, {}},
+       {{"ODD.TXT", "AB"}},
+       {}},
       // The tests run without a display; the dialog's own test has one.
-      {"no command line and no display: no dialog", "", 2,
-       "exqrv: the dialog cannot be shown on this desktop\nusage: ExQRV QRVFileName [/TXTDirectory]\n",
-       {}, {}},
+      {"no command line and no display: no dialog",
+       "",
+       2,
+       "exqrv: the dialog cannot be shown on this desktop\nusage: ExQRV QRVFileName "
+       "[/TXTDirectory]\n",
+       {},
+       {}},
   };
   for (const ExqrvCase& c : cases) {
     const Outcome run = Start("exqrv.exe", build::Substituted(c.args, folder), dir_);
@@ -146,11 +181,11 @@ TEST_F(Win32Programs, ExqrvOnTheCommandLine) {
 }
 
 TEST_F(Win32Programs, QrvtoolTextEqualsWhatExqrvWrites) {
-  Write("BOOK.QRV", build::BuildDocument({.pages = {TextPage({"one "}), TextPage({"two "}),
-                                                    TextPage({"three"})},
-                                          .notes = {{2, "[a", "b]"}, {3, "[c", "d]"}},
-                                          .compress = true,
-                                          .compressNotes = true}));
+  Write("BOOK.QRV", build::BuildDocument(
+                        {.pages = {TextPage({"one "}), TextPage({"two "}), TextPage({"three"})},
+                         .notes = {{2, "[a", "b]"}, {3, "[c", "d]"}},
+                         .compress = true,
+                         .compressNotes = true}));
   ASSERT_EQ(Start("exqrv.exe", " BOOK.QRV", dir_).status, 0u);
   const std::string written = build::ReadFileBytes(dir_ / "BOOK.TXT");
   EXPECT_EQ(written, "one two [ab]three[cd]");
@@ -168,10 +203,10 @@ TEST_F(Win32Programs, QrvtoolTextEqualsWhatExqrvWrites) {
 TEST_F(Win32Programs, QrvtoolConvertsKeepsReadsInputAndRecodes) {
   std::filesystem::create_directories(dir_ / "in\\deep");
   Write("in\\A.QRV", build::BuildDocument({.pages = {TextPage({"alpha"})}, .compress = true}));
-  Write("in\\deep\\B.QRV", build::BuildDocument({.pages = {TextPage({"beta"})},
-                                                 .notes = {{1, "<", ">"}}}));
-  Write("CAFE.QRV", build::BuildDocument({.pages = {TextPage({"caf\xE9\r\n"}),
-                                                    TextPage({"\x80"})}}));
+  Write("in\\deep\\B.QRV",
+        build::BuildDocument({.pages = {TextPage({"beta"})}, .notes = {{1, "<", ">"}}}));
+  Write("CAFE.QRV",
+        build::BuildDocument({.pages = {TextPage({"caf\xE9\r\n"}), TextPage({"\x80"})}}));
 
   const Outcome convert = Start("qrvtool.exe", " convert -j 2 --quiet -r -o out in", dir_);
   EXPECT_EQ(convert.status, 0u) << convert.errors;

@@ -108,15 +108,15 @@ TEST_F(ItemPaintingTest, FocusFrameIsDrawnByInversionUnderTheFocusRule) {
       {"file list whole paint", ItemKind::FileList, PaintAction::DrawEntire, true, true, false,
        false},
       // The caret shows even where nothing is selected.
-      {"focus without selection", ItemKind::FileList, PaintAction::FocusChange, false, true,
-       false, true},
-      {"focus paint without the focus", ItemKind::FileList, PaintAction::FocusChange, true,
-       false, false, false},
+      {"focus without selection", ItemKind::FileList, PaintAction::FocusChange, false, true, false,
+       true},
+      {"focus paint without the focus", ItemKind::FileList, PaintAction::FocusChange, true, false,
+       false, false},
       {"selection field", ItemKind::Selector, PaintAction::DrawEntire, true, true, true, true},
       {"dropped list whole paint", ItemKind::Selector, PaintAction::DrawEntire, true, true, false,
        false},
-      {"dropped list focus paint", ItemKind::Selector, PaintAction::FocusChange, true, true,
-       false, true},
+      {"dropped list focus paint", ItemKind::Selector, PaintAction::FocusChange, true, true, false,
+       true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -62,14 +62,14 @@ using dialog::kFirstLogLineId;
 using dialog::kLogScrollBarId;
 using dialog::kNameOffset;
 using dialog::kNoId;
-using dialog::OverwriteQuestion;
-using dialog::SucceededLine;
 using dialog::kPictureSize;
 using dialog::kTextFileListId;
 using dialog::kTextSelectorId;
 using dialog::kTextUpButtonId;
 using dialog::kVisibleLogLines;
+using dialog::OverwriteQuestion;
 using dialog::PixelRect;
+using dialog::SucceededLine;
 using dialog::ToPixels;
 
 // Where the screenshots for review go, in the build directory.
@@ -124,8 +124,8 @@ std::vector<std::string> ChainOf(const std::string& directory) {
 
 // Chooses an item of a selector with the mouse, in its dropped list.
 void ChooseItem(DirectoryComboBox& selector, const std::string& text) {
-  const int row = selector.findText(QString::fromStdString(text),
-                                    Qt::MatchExactly | Qt::MatchCaseSensitive);
+  const int row =
+      selector.findText(QString::fromStdString(text), Qt::MatchExactly | Qt::MatchCaseSensitive);
   ASSERT_GE(row, 0) << text;
   selector.showPopup();
   QAbstractItemView* view = selector.view();
@@ -156,7 +156,8 @@ class MainDialogTest : public ::testing::Test {
   void Select(const std::vector<std::string>& names) {
     const std::vector<std::string> shown = Documents().ItemNames();
     for (size_t row = 0; row < shown.size(); ++row) {
-      Documents().item(static_cast<int>(row))
+      Documents()
+          .item(static_cast<int>(row))
           ->setSelected(std::find(names.begin(), names.end(), shown[row]) != names.end());
     }
   }
@@ -238,10 +239,9 @@ const TemplateRow kTemplate[] = {
 // height, each edge rounded to the nearest pixel.
 QRect TemplatePixels(const QFont& font, int x, int y, int width, int height) {
   const QFontMetrics metrics(font);
-  const double unitX = std::lround(
-                           metrics.horizontalAdvance(QStringLiteral(
-                               "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-                           52.0) /
+  const double unitX = std::lround(metrics.horizontalAdvance(QStringLiteral(
+                                       "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                                   52.0) /
                        4.0;
   const double unitY = metrics.height() / 8.0;
   const auto px = [unitX](int units) { return static_cast<int>(std::lround(units * unitX)); };
@@ -260,8 +260,8 @@ TEST_F(MainDialogTest, EveryControlHasItsTemplatesIdTextAndPlace) {
   EXPECT_EQ(dialog_->size(), TemplatePixels(font, 0, 0, 323, 182).size());
   for (const TemplateRow& row : kTemplate) {
     SCOPED_TRACE(row.id == kNoId ? row.objectName : std::to_string(row.id));
-    QWidget* control = row.id == kNoId ? dialog_->findChild<QWidget*>(row.objectName)
-                                       : dialog_->Control(row.id);
+    QWidget* control =
+        row.id == kNoId ? dialog_->findChild<QWidget*>(row.objectName) : dialog_->Control(row.id);
     ASSERT_NE(control, nullptr);
     if (row.id != kNoId) {
       EXPECT_EQ(control->property("controlId").toInt(), row.id);
@@ -303,23 +303,22 @@ TEST_F(MainDialogTest, TabOrderFollowsTheTemplate) {
     }
     widget = widget->nextInFocusChain();
   } while (widget != dialog_->Control(kExitButtonId) && order.size() < 20);
-  const std::vector<int> expected{kExitButtonId,   kDocumentFileListId, kDocumentSelectorId,
-                                  kDocumentUpButtonId, kTextFileListId, kTextSelectorId,
-                                  kTextUpButtonId, kConvertButtonId};
+  const std::vector<int> expected{kExitButtonId,       kDocumentFileListId, kDocumentSelectorId,
+                                  kDocumentUpButtonId, kTextFileListId,     kTextSelectorId,
+                                  kTextUpButtonId,     kConvertButtonId};
   EXPECT_EQ(order, expected);
   EXPECT_EQ(dialog_->focusWidget(), dialog_->Control(kExitButtonId));
 }
 
 TEST_F(MainDialogTest, ListsAndSelectorsShowTheTwoDirectories) {
-  EXPECT_EQ(Texts(Documents()),
-            (std::vector<std::string>{"SUB", "B.QRV", "Report.QRV", "a.QRV"}));
+  EXPECT_EQ(Texts(Documents()), (std::vector<std::string>{"SUB", "B.QRV", "Report.QRV", "a.QRV"}));
   EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", "REPORT.TXT"}));
   EXPECT_TRUE(Documents().selectedItems().isEmpty());
   for (Side side : {DocumentSide, TextSide}) {
     SCOPED_TRACE(side == DocumentSide ? "documents" : "texts");
     const DirectoryComboBox& selector = *dialog_->Selector(side);
-    const std::vector<std::string> chain = ChainOf(
-        side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory);
+    const std::vector<std::string> chain =
+        ChainOf(side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory);
     EXPECT_EQ(selector.ItemNames(), chain);
     EXPECT_EQ(selector.currentIndex(), static_cast<int>(chain.size()) - 1);
   }
@@ -335,16 +334,15 @@ TEST_F(MainDialogTest, ConvertRunsOverTheSelectionAndLogsEachDocument) {
   Click(kConvertButtonId);
   EXPECT_EQ(LogLine(0).toStdString(), SucceededLine("C.QRV", "C.TXT"));
   EXPECT_EQ(LogLine(1).toStdString(), SucceededLine("B.QRV", "B.TXT"));
-  EXPECT_EQ(LogLine(2).toStdString(), dialog::WithReason(FailedLine("a.QRV", "a.TXT"), kNotADocument));
+  EXPECT_EQ(LogLine(2).toStdString(),
+            dialog::WithReason(FailedLine("a.QRV", "a.TXT"), kNotADocument));
   EXPECT_TRUE(LogLine(3).isEmpty());
   EXPECT_EQ(dialog_->Controller().Log().LogLines().size(), 3u);
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/C.TXT"), "gamma");
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/B.TXT"), "beta");
   EXPECT_FALSE(std::filesystem::exists(scratch_ / "texts/SUB"));
-  EXPECT_EQ(Texts(TextFiles()),
-            (std::vector<std::string>{"arch", "B.TXT", "C.TXT", "REPORT.TXT"}));
-  EXPECT_EQ(Texts(Documents()),
-            (std::vector<std::string>{"SUB", "B.QRV", "Report.QRV", "a.QRV"}));
+  EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", "B.TXT", "C.TXT", "REPORT.TXT"}));
+  EXPECT_EQ(Texts(Documents()), (std::vector<std::string>{"SUB", "B.QRV", "Report.QRV", "a.QRV"}));
   EXPECT_EQ(Documents().selectedItems().size(), 3);
   EXPECT_TRUE(prompter_.shown.empty());
 }
@@ -451,7 +449,7 @@ TEST_F(MainDialogTest, LogScrollBarAppearsWithTheSeventhLineAndScrollsWithinItsR
     const char* what;
     QStyle::SubControl part;
     int top;
-    const char* first;  // field 1025
+    const char* first;   // field 1025
     const char* second;  // field 1026
   };
   const Step steps[] = {
@@ -525,10 +523,12 @@ TEST_F(MainDialogTest, NamesAreUsedAsStoredWhateverTheyShow) {
   const std::string slashed = "a\\b.QRV";
   std::filesystem::create_directories(scratch_ / ("docs/" + folder));
   std::filesystem::create_directories(scratch_ / ("texts/" + folder));
-  build::WriteFileBytes(scratch_ / ("docs/" + folder + "/IN.QRV"), build::DocumentWithText("inside"));
+  build::WriteFileBytes(scratch_ / ("docs/" + folder + "/IN.QRV"),
+                        build::DocumentWithText("inside"));
   build::WriteFileBytes(scratch_ / ("docs/" + cafe), build::DocumentWithText("coffee"));
   // Written past the platform, whose path services take a backslash apart.
-  std::ofstream(scratch_ / ("docs/" + slashed), std::ios::binary) << build::DocumentWithText("slashed");
+  std::ofstream(scratch_ / ("docs/" + slashed), std::ios::binary)
+      << build::DocumentWithText("slashed");
   ASSERT_TRUE(std::filesystem::exists(scratch_ / ("docs/" + slashed)));
   dialog_->Controller().RefreshFileList(DocumentSide);
   dialog_->Controller().RefreshFileList(TextSide);
@@ -542,8 +542,8 @@ TEST_F(MainDialogTest, NamesAreUsedAsStoredWhateverTheyShow) {
   EXPECT_EQ(dialog_->Controller().Log().LogLines(), lines);
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/IN.TXT"), "inside");
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/caf\xe9.TXT"), "coffee");
-  EXPECT_EQ(Texts(TextFiles()), (std::vector<std::string>{"arch", folder, "IN.TXT",
-                                                          "REPORT.TXT", "caf\xe9.TXT"}));
+  EXPECT_EQ(Texts(TextFiles()),
+            (std::vector<std::string>{"arch", folder, "IN.TXT", "REPORT.TXT", "caf\xe9.TXT"}));
   // What does not decode shows as a visible substitute, in lists and log.
   const std::vector<std::string> names = Documents().ItemNames();
   const int cafeRow = static_cast<int>(std::find(names.begin(), names.end(), cafe) - names.begin());
@@ -552,11 +552,12 @@ TEST_F(MainDialogTest, NamesAreUsedAsStoredWhateverTheyShow) {
   EXPECT_EQ(LogLine(1).toStdString(), lines[1]);
   const QImage shot = dialog_->grab().toImage();
   ASSERT_TRUE(shot.save(QString::fromStdString(ScreenshotPath("stored_names.png").string())));
-  const QRect cafeItem = Documents().visualItemRect(Documents().item(cafeRow)).translated(
-      Documents().viewport()->mapTo(dialog_.get(), QPoint(0, 0)));
-  EXPECT_GT(InkPixels(shot, cafeItem.adjusted(kNameOffset + 1, 1, -1, -1),
-                      kActiveCaptionColor.rgb()),
-            0);
+  const QRect cafeItem =
+      Documents()
+          .visualItemRect(Documents().item(cafeRow))
+          .translated(Documents().viewport()->mapTo(dialog_.get(), QPoint(0, 0)));
+  EXPECT_GT(
+      InkPixels(shot, cafeItem.adjusted(kNameOffset + 1, 1, -1, -1), kActiveCaptionColor.rgb()), 0);
 
   // The folders open by their stored names, on both sides.
   const std::string docs = app_.SourceDirectory;
@@ -581,8 +582,7 @@ TEST_F(MainDialogTest, EveryChangeOfDirectoryShowsTheFirstEntryAtTheTop) {
     for (int i = 0; i < 30; ++i) {
       for (const char* extension : {".QRV", ".TXT"}) {
         build::WriteFileBytes(
-            scratch_ / ("many/" + std::string(folder) + "/D" + std::to_string(i) + extension),
-            "x");
+            scratch_ / ("many/" + std::string(folder) + "/D" + std::to_string(i) + extension), "x");
       }
     }
   }
@@ -591,8 +591,8 @@ TEST_F(MainDialogTest, EveryChangeOfDirectoryShowsTheFirstEntryAtTheTop) {
   for (Side side : {DocumentSide, TextSide}) {
     SCOPED_TRACE(side == DocumentSide ? "documents" : "texts");
     FileListBox& list = *dialog_->FileList(side);
-    const std::string& directory = side == DocumentSide ? app_.SourceDirectory
-                                                        : app_.TargetDirectory;
+    const std::string& directory =
+        side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory;
     const auto scrollAway = [&list] {
       list.scrollToBottom();
       QCoreApplication::processEvents();
@@ -713,8 +713,8 @@ TEST_F(MainDialogTest, LogFrameIsGrey) {
   const QImage shot = dialog_->grab().toImage();
   const QRect frame = dialog_->findChild<QWidget*>(kLogFrameName)->geometry();
   const QPoint edges[] = {frame.topLeft(), frame.bottomRight(),
-                         QPoint(frame.left(), frame.center().y()),
-                         QPoint(frame.center().x(), frame.top())};
+                          QPoint(frame.left(), frame.center().y()),
+                          QPoint(frame.center().x(), frame.top())};
   for (const QPoint at : edges) {
     const QColor edge = shot.pixelColor(at);
     EXPECT_EQ(edge.red(), edge.green()) << at.x() << "," << at.y();
@@ -782,7 +782,11 @@ TEST_F(SelectorDialogTest, ChoosingAnItemOrGoingUpChangesOnlyThatSide) {
     const char* shown;
   };
   const Case cases[] = {
-      {"a folder above", "E:\\WORK\\DOCS", "WORK", "E:\\WORK", {"A:\\", "E:\\", "WORK", "F:\\"},
+      {"a folder above",
+       "E:\\WORK\\DOCS",
+       "WORK",
+       "E:\\WORK",
+       {"A:\\", "E:\\", "WORK", "F:\\"},
        "WORK"},
       {"the directory's drive", "E:\\WORK\\DOCS", "E:\\", "E:\\", drives, "E:\\"},
       {"another drive: its root", "E:\\WORK\\DOCS", "F:\\", "F:\\", drives, "F:\\"},
@@ -825,8 +829,8 @@ TEST_F(SelectorDialogTest, WheelChangesTheDirectoryOnlyWhileTheSelectorHasTheFoc
     dialog->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(dialog.get()));
     DirectoryComboBox& selector = *dialog->Selector(side);
-    const std::string& directory = side == DocumentSide ? app_.SourceDirectory
-                                                        : app_.TargetDirectory;
+    const std::string& directory =
+        side == DocumentSide ? app_.SourceDirectory : app_.TargetDirectory;
     const auto turnWheelUp = [&selector] {
       const QPointF at = selector.rect().center();
       QWheelEvent notch(at, selector.mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
@@ -895,10 +899,10 @@ TEST_F(SelectorDialogTest, ScreenshotOfTheDroppedSelectorShowsTheWholeChain) {
 void ShowThreePageDocuments(const build::ScratchDir& scratch, MainDialog& dialog) {
   std::filesystem::create_directories(scratch / "batch");
   for (const char* name : {"D1", "D2", "D3"}) {
-    build::WriteFileBytes(scratch / ("batch/" + std::string(name) + ".QRV"),
-                          build::BuildDocument({.pages = {build::TextPage({"one"}),
-                                                          build::TextPage({"two"}),
-                                                          build::TextPage({"three"})}}));
+    build::WriteFileBytes(
+        scratch / ("batch/" + std::string(name) + ".QRV"),
+        build::BuildDocument({.pages = {build::TextPage({"one"}), build::TextPage({"two"}),
+                                        build::TextPage({"three"})}}));
   }
   dialog.Controller().ChangeDirectory(DocumentSide, platform::SystemPath(scratch / "batch"));
   dialog.FileList(DocumentSide)->selectAll();
@@ -912,8 +916,8 @@ TEST_F(MainDialogTest, EscapeOrTheCloseBoxStopsABatchAfterItsPage) {
   const std::vector<Case> cases{
       {"Escape",
        [](MainDialog& dialog) {
-         QCoreApplication::postEvent(&dialog,
-                                     new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+         QCoreApplication::postEvent(
+             &dialog, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
        }},
       {"the close box",
        [](MainDialog& dialog) {
@@ -952,8 +956,9 @@ TEST_F(MainDialogTest, DamagedPageShowsOneBoxAndTheLogSaysTextIsMissing) {
   build::PageStream damaged;
   for (int i = 0; i < 1486; ++i) damaged.Code("DT");
   damaged.TextRun({build::PageStream::Item("kept")}).End();
-  build::WriteFileBytes(scratch_ / "docs/BADCMD.QRV",
-                        build::BuildDocument({.pages = {build::TextPage({"one "}), damaged.bytes()}}));
+  build::WriteFileBytes(
+      scratch_ / "docs/BADCMD.QRV",
+      build::BuildDocument({.pages = {build::TextPage({"one "}), damaged.bytes()}}));
   dialog_->Controller().RefreshFileList(DocumentSide);
   dialog_->show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog_.get()));
@@ -967,7 +972,8 @@ TEST_F(MainDialogTest, DamagedPageShowsOneBoxAndTheLogSaysTextIsMissing) {
     texts.push_back(box->text().toStdString());
     if (texts.size() == 1) {
       const QImage shot = box->grab().toImage();
-      EXPECT_TRUE(shot.save(QString::fromStdString(ScreenshotPath("damaged_page_box.png").string())));
+      EXPECT_TRUE(
+          shot.save(QString::fromStdString(ScreenshotPath("damaged_page_box.png").string())));
     }
     // Clicked as a person would: the batch holds back only the dialog's input.
     QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);

@@ -115,8 +115,8 @@ class Exqrv {
     start.dwFlags = STARTF_USESTDHANDLES;
     start.hStdError = errors_;
     std::string commandLine = "\"" + ProgramFolder() + "exqrv.exe\"";
-    started_ = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE,
-                              DETACHED_PROCESS, nullptr, folder.c_str(), &start, &process_);
+    started_ = CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, DETACHED_PROCESS,
+                              nullptr, folder.c_str(), &start, &process_);
   }
   ~Exqrv() {
     if (started_) {
@@ -233,15 +233,16 @@ TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
   ASSERT_TRUE(build::WriteFileBytes(folder / "BOOK.QRV",
                                     build::BuildDocument({.pages = {TextPage({"book"})}})));
   ASSERT_TRUE(build::WriteFileBytes(
-      folder / "NOTES.QRV", build::BuildDocument({.pages = {TextPage({"notes"})}, .compress = true})));
+      folder / "NOTES.QRV",
+      build::BuildDocument({.pages = {TextPage({"notes"})}, .compress = true})));
   ASSERT_TRUE(build::WriteFileBytes(folder / "NOTES.TXT", "old"));
   ASSERT_TRUE(build::WriteFileBytes(
       folder / "ODD.QRV", build::BuildDocument({.pages = {PageStream()
-                                                            .TextRun({PageStream::Item("A")})
-                                                            .Code("DT")
-                                                            .TextRun({PageStream::Item("B")})
-                                                            .End()
-                                                            .bytes()}})));
+                                                              .TextRun({PageStream::Item("A")})
+                                                              .Code("DT")
+                                                              .TextRun({PageStream::Item("B")})
+                                                              .End()
+                                                              .bytes()}})));
 
   const TemplateInPixels toPixels;
   ASSERT_TRUE(toPixels.Made()) << "no display: run the test through run_on_virtual_display.sh";
@@ -312,10 +313,9 @@ TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
   SendMessageA(documents, LB_SETSEL, TRUE, 3);
   PostMessageA(dialogWindow, WM_COMMAND, MAKEWPARAM(dialog::kConvertButtonId, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialogWindow, dialog::kConvertButtonId)));
-  const std::vector<std::string> expectedLog{dialog::SucceededLine("A.QRV", "A.TXT"),
-                                             dialog::SucceededLine("NOTES.QRV", "NOTES.TXT"),
-                                             dialog::LostTextLine("ODD.QRV", "ODD.TXT",
-                                                                  "page 1: 1 unknown command")};
+  const std::vector<std::string> expectedLog{
+      dialog::SucceededLine("A.QRV", "A.TXT"), dialog::SucceededLine("NOTES.QRV", "NOTES.TXT"),
+      dialog::LostTextLine("ODD.QRV", "ODD.TXT", "page 1: 1 unknown command")};
   // Every message box is answered with OK as it comes, until the log is
   // complete.
   const std::string caption(platform::kApplicationName);
@@ -359,8 +359,8 @@ TEST(Win32Dialog, TheCloseBoxStopsABatchAfterItsPageAndThenCloses) {
   build::ScratchDir folder;
   for (const char* name : {"D1.QRV", "D2.QRV", "D3.QRV"}) {
     ASSERT_TRUE(build::WriteFileBytes(
-        folder / name,
-        build::BuildDocument({.pages = {TextPage({"one"}), TextPage({"two"}), TextPage({"three"})}})));
+        folder / name, build::BuildDocument({.pages = {TextPage({"one"}), TextPage({"two"}),
+                                                       TextPage({"three"})}})));
   }
   Exqrv exqrv(folder.path());
   ASSERT_TRUE(exqrv.Started());
@@ -393,8 +393,7 @@ TEST(Win32Dialog, TheCloseBoxStopsABatchAfterItsPageAndThenCloses) {
   PostMessageA(dialogWindow, WM_COMMAND, MAKEWPARAM(dialog::kConvertButtonId, BN_CLICKED),
                reinterpret_cast<LPARAM>(GetDlgItem(dialogWindow, dialog::kConvertButtonId)));
   PostMessageA(dialogWindow, WM_CLOSE, 0, 0);
-  const std::vector<std::string> stopped{
-      dialog::StoppedAtLine("D1.QRV", "D1.TXT", "page 1")};
+  const std::vector<std::string> stopped{dialog::StoppedAtLine("D1.QRV", "D1.TXT", "page 1")};
   EXPECT_TRUE(WaitFor<bool>([&] { return LogLines(dialogWindow) == stopped; }))
       << ::testing::PrintToString(LogLines(dialogWindow));
   EXPECT_TRUE(IsWindow(dialogWindow));
