@@ -205,16 +205,21 @@ std::vector<std::string> DamageLines(const TextExtraction& job) {
   return lines;
 }
 
+std::string JoinFirstLines(const std::vector<std::string>& lines, size_t named,
+                           std::string_view moreWhat) {
+  std::string joined;
+  for (size_t i = 0; i < lines.size() && i < named; ++i) {
+    joined += (i == 0 ? "" : "; ") + lines[i];
+  }
+  if (lines.size() > named) {
+    joined += "; and " + std::to_string(lines.size() - named) + " more";
+    joined += moreWhat;
+  }
+  return joined;
+}
+
 std::string DamageSummary(const TextExtraction& job) {
-  const std::vector<std::string> lines = DamageLines(job);
-  std::string summary;
-  for (size_t i = 0; i < lines.size() && i < kDamagedPagesNamed; ++i) {
-    summary += (i == 0 ? "" : "; ") + lines[i];
-  }
-  if (lines.size() > kDamagedPagesNamed) {
-    summary += "; and " + std::to_string(lines.size() - kDamagedPagesNamed) + " more damaged pages";
-  }
-  return summary;
+  return JoinFirstLines(DamageLines(job), kDamagedPagesNamed, " damaged pages");
 }
 
 std::string ExtractionProblem(const TextExtraction& job) {

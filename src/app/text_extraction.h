@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/document.h"
@@ -123,5 +124,9 @@ std::string DamageText(const DamagedPage& damaged);
 std::vector<std::string> DamageLines(const TextExtraction& job);
 // The same in one line: the first few pages, then how many more.
 std::string DamageSummary(const TextExtraction& job);
+// The first `named` of lines joined with "; ", then "; and N more" and
+// moreWhat ("; and 3 more damaged pages") for the rest.
+std::string JoinFirstLines(const std::vector<std::string>& lines, size_t named,
+                           std::string_view moreWhat);
 
 }  // namespace exqrv

@@ -3,6 +3,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/text_extraction.h"
 #include "pagetext/page_interpreter.h"
 #include "platform/prompter.h"
 
@@ -49,17 +50,6 @@ void ShowGathered(platform::CountingPrompter& gathered, platform::Prompter& show
   gathered.Clear();
 }
 
-std::string Summary(const std::vector<std::string>& losses) {
-  std::string summary;
-  for (size_t i = 0; i < losses.size() && i < kLossesNamed; ++i) {
-    summary += (i == 0 ? "" : "; ") + losses[i];
-  }
-  if (losses.size() > kLossesNamed) {
-    summary += "; and " + std::to_string(losses.size() - kLossesNamed) + " more";
-  }
-  return summary;
-}
-
 std::string FailureReason(const ConverterApp& app) {
   if (!app.LastProblem().empty()) return app.LastProblem();
   return TemporaryProblem(app.LastTemporaryFault(), false);
@@ -103,7 +93,7 @@ ConversionResult ConvertWatched(ConverterApp& app, const std::string& documentNa
   if (const std::string notes = TemporaryProblem(app.LastTemporaryFault(), true); !notes.empty()) {
     losses.push_back(notes);
   }
-  if (!losses.empty()) return {Outcome::LostText, Summary(losses)};
+  if (!losses.empty()) return {Outcome::LostText, JoinFirstLines(losses, kLossesNamed, "")};
   return {Outcome::Converted, {}};
 }
 

@@ -12,6 +12,13 @@ source_folder=$1 qrvtool=$2 prefix=$3
 here=$(cd "$(dirname "$0")" && pwd)
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/exqrv-installed-XXXXXX")
 trap 'rm -rf "$scratch"' EXIT
+# pkg-config cannot hand a path with a space to a shell's word splitting: a
+# clone under such a folder has its install copied to the scratch folder,
+# which the package files find themselves in.
+if [[ "$prefix" == *" "* ]]; then
+  cp -a "$prefix" "$scratch/prefix"
+  prefix=$scratch/prefix
+fi
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
 pc=$(find "$prefix" -name exqrv.pc -print -quit)
