@@ -85,9 +85,11 @@ build: configure-tests
 in-private-tmp = tmp=$$(mktemp -d "$${TMPDIR:-/tmp}/exqrv-$(1)-XXXXXX") && \
 	{ TMPDIR="$$tmp" $(2); status=$$?; rm -rf "$$tmp"; exit $$status; }
 
-# The tests in the normal build, then again under AddressSanitizer and
-# UndefinedBehaviorSanitizer with leak checking (command line only: the
-# dialog's tests run in the normal build), then a short run of each fuzzer.
+# The layout and clang-tidy checks, the tests in the normal build, then
+# again under AddressSanitizer and UndefinedBehaviorSanitizer with leak
+# checking (command line only: the dialog's tests run in the normal build),
+# the threaded parts under ThreadSanitizer, a short run of each fuzzer, and
+# the Windows tests under Wine.
 test: build
 	$(MAKE) --no-print-directory lint
 	@$(call in-private-tmp,test,ctest --test-dir "$(BUILD)" --output-on-failure -j$(JOBS))
