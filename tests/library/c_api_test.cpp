@@ -19,15 +19,15 @@ namespace {
 using build::ScratchDir;
 
 build::DocumentSpec NotedDocument() {
-  build::DocumentSpec spec;
+  build::DocumentSpec recipe;
   for (int page = 1; page <= 4; ++page) {
-    spec.pages.push_back(
+    recipe.pages.push_back(
         build::TextPage({"Page " + std::to_string(page) + " of four.\r\n", "Its end.\r\n"}));
   }
-  spec.notes = {{2, "[note] ", "on page two"}, {4, "[a]", "[b]"}};
-  spec.compress = true;
-  spec.compressNotes = true;
-  return spec;
+  recipe.notes = {{2, "[note] ", "on page two"}, {4, "[a]", "[b]"}};
+  recipe.compress = true;
+  recipe.compressNotes = true;
+  return recipe;
 }
 
 // The whole text through one handle, or the result's name and message.
@@ -76,12 +76,12 @@ TEST(LibraryCApi, FourThreadsOnTheirOwnHandlesGiveTheSameText) {
 TEST(LibraryCApi, FailuresAreResultsWithTheirReasonAndLeaveNothing) {
   ScratchDir scratch;
   std::string damaged = build::BuildDocument(NotedDocument());
-  const build::DocumentSpec spec = NotedDocument();
-  damaged[build::PageContentOffset(spec, 3) + 20] ^= 0x55;
+  const build::DocumentSpec recipe = NotedDocument();
+  damaged[build::PageContentOffset(recipe, 3) + 20] ^= 0x55;
   ASSERT_TRUE(build::WriteFileBytes(scratch / "DAMAGED.QRV", damaged));
   ASSERT_TRUE(build::WriteFileBytes(scratch / "NOTES.TXT", std::string(200, 'x')));
   ASSERT_TRUE(build::WriteFileBytes(scratch / "SHORT.QRV", damaged.substr(0, 40)));
-  ASSERT_TRUE(build::WriteFileBytes(scratch / "NOTED.QRV", build::BuildDocument(spec)));
+  ASSERT_TRUE(build::WriteFileBytes(scratch / "NOTED.QRV", build::BuildDocument(recipe)));
   const std::string work = scratch / "work";
   std::filesystem::create_directory(work);
   struct Case {
