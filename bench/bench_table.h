@@ -7,12 +7,36 @@
 
 #include <benchmark/benchmark.h>
 
+#include <stdlib.h>
+
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 namespace exqrv::bench {
+
+// A private folder $TMPDIR/exqrv-NAME-XXXXXX for a benchmark's files,
+// removed with everything in it when the object goes; path is empty when it
+// could not be made.
+struct ScratchFolder {
+  std::string path;
+  explicit ScratchFolder(const char* name) {
+    const char* temporary = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp") + "/exqrv-" +
+        name + "-XXXXXX";
+    if (::mkdtemp(pattern.data()) != nullptr) path = pattern;
+  }
+  ~ScratchFolder() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+};
 
 // Console output as usual, and each run's CPU time per iteration and
 // counters kept by name.

@@ -40,15 +40,9 @@ std::vector<std::string> Lines() {
 }
 
 // docs: the documents; texts: where the batch writes; many: 5,000 texts.
-struct Folder {
-  std::string path;
-  Folder() {
-    const char* temporary = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp") +
-        "/exqrv-dialog-bench-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) return;
-    path = pattern;
+struct Folder : exqrv::bench::ScratchFolder {
+  Folder() : ScratchFolder("dialog-bench") {
+    if (path.empty()) return;
     std::filesystem::create_directories(path + "/docs");
     std::filesystem::create_directories(path + "/many");
     const std::vector<std::string> lines = Lines();
@@ -64,10 +58,6 @@ struct Folder {
                                    exqrv::build::BuildDocument(recipe));
       exqrv::build::WriteFileBytes(path + "/many/" + name + ".TXT", text);
     }
-  }
-  ~Folder() {
-    std::error_code ignored;
-    if (!path.empty()) std::filesystem::remove_all(path, ignored);
   }
   std::string Fresh(const std::string& name) const {
     std::filesystem::remove_all(path + "/" + name);

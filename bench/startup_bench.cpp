@@ -20,25 +20,15 @@
 namespace {
 
 // A private folder holding A.QRV and the target OUT, removed at exit.
-struct Folder {
-  std::string path;
-  Folder() {
-    const char* temporary = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(temporary != nullptr && temporary[0] != '\0' ? temporary : "/tmp") +
-        "/exqrv-startup-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) return;
-    path = pattern;
+struct Folder : exqrv::bench::ScratchFolder {
+  Folder() : ScratchFolder("startup") {
+    if (path.empty()) return;
     std::filesystem::create_directories(path + "/OUT");
     exqrv::build::PageStream page;
     page.TextRun({exqrv::build::PageStream::Item("One line of text.")}).End();
     exqrv::build::DocumentSpec recipe;
     recipe.pages.push_back(page.bytes());
     exqrv::build::WriteFileBytes(path + "/A.QRV", exqrv::build::BuildDocument(recipe));
-  }
-  ~Folder() {
-    std::error_code ignored;
-    if (!path.empty()) std::filesystem::remove_all(path, ignored);
   }
 };
 
