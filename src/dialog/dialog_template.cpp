@@ -21,41 +21,27 @@ constexpr ControlTemplate LogLine(int k) {
           ""};
 }
 
+// One control per entry, as the table it mirrors lists them.
+// clang-format off
 constexpr std::array kControls{
-    ControlTemplate{kExitButtonId,
-                    ControlKind::PushButton,
-                    "Exit",
-                    {266, 161, 50, 14},
-                    true,
+    ControlTemplate{kExitButtonId, ControlKind::PushButton, "Exit", {266, 161, 50, 14}, true,
                     "Exit Quillor Extract Text Utility"},
     ControlTemplate{kDocumentFileListId, ControlKind::FileList, "", {7, 38, 133, 66}, true, ""},
-    ControlTemplate{
-        kDocumentSelectorId, ControlKind::DirectorySelector, "", {7, 23, 118, 60}, true, ""},
-    ControlTemplate{kDocumentUpButtonId,
-                    ControlKind::PushButton,
-                    "..",
-                    {128, 23, 12, 12},
-                    true,
+    ControlTemplate{kDocumentSelectorId, ControlKind::DirectorySelector, "", {7, 23, 118, 60},
+                    true, ""},
+    ControlTemplate{kDocumentUpButtonId, ControlKind::PushButton, "..", {128, 23, 12, 12}, true,
                     "QRV Directory Up"},
-    ControlTemplate{
-        kDocumentLabelId, ControlKind::Label, "QRV File List", {7, 7, 133, 11}, false, ""},
+    ControlTemplate{kDocumentLabelId, ControlKind::Label, "QRV File List", {7, 7, 133, 11},
+                    false, ""},
     ControlTemplate{kTextFileListId, ControlKind::FileList, "", {183, 38, 133, 66}, true, ""},
-    ControlTemplate{
-        kTextSelectorId, ControlKind::DirectorySelector, "", {183, 23, 118, 60}, true, ""},
-    ControlTemplate{kTextUpButtonId,
-                    ControlKind::PushButton,
-                    "..",
-                    {304, 23, 12, 12},
-                    true,
+    ControlTemplate{kTextSelectorId, ControlKind::DirectorySelector, "", {183, 23, 118, 60},
+                    true, ""},
+    ControlTemplate{kTextUpButtonId, ControlKind::PushButton, "..", {304, 23, 12, 12}, true,
                     "TXT Directory Up"},
-    ControlTemplate{
-        kTextLabelId, ControlKind::Label, "QRT File List", {183, 7, 133, 11}, false, ""},
-    ControlTemplate{kConvertButtonId,
-                    ControlKind::PushButton,
-                    "Convert",
-                    {146, 65, 32, 14},
-                    true,
-                    "Convert QRV To TXT"},
+    ControlTemplate{kTextLabelId, ControlKind::Label, "QRT File List", {183, 7, 133, 11}, false,
+                    ""},
+    ControlTemplate{kConvertButtonId, ControlKind::PushButton, "Convert", {146, 65, 32, 14},
+                    true, "Convert QRV To TXT"},
     ControlTemplate{kNoId, ControlKind::Icon, "", {282, 124, 18, 20}, false, ""},
     ControlTemplate{kNoId, ControlKind::Frame, "", {7, 108, 255, 67}, false, ""},
     ControlTemplate{kLogScrollBarId, ControlKind::ScrollBar, "", {250, 110, 10, 63}, false, ""},
@@ -66,6 +52,7 @@ constexpr std::array kControls{
     LogLine(4),
     LogLine(5),
 };
+// clang-format on
 
 // a * b / c rounded to the nearest integer, halves away from zero.
 int MulDiv(int a, int b, int c) {
