@@ -15,14 +15,19 @@ WERROR    ?= ON
 
 # Debian packages, by the step that needs them. Names carry no compiler
 # version, so the lists hold on the next release.
-BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev nlohmann-json3-dev pybind11-dev python3-dev
+# dpkg-dev's dpkg-buildflags gives the hardening flags the programs are built with.
+BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev nlohmann-json3-dev pybind11-dev python3-dev dpkg-dev
 TEST_PACKAGES  = libgtest-dev libgmock-dev desktop-file-utils groff-base dpkg-dev file parallel pkg-config
-DEB_PACKAGES   = dpkg-dev file
+DEB_PACKAGES   = dpkg-dev file lintian
 FUZZ_PACKAGES  = clang libclang-rt-dev
 LINT_PACKAGES  = clang-format clang-tidy
 BENCH_PACKAGES = libbenchmark-dev zlib1g-dev libdeflate-dev
 # Recoll's indexer and query tool, for the desktop-search test.
 TEST_PACKAGES += recollcmd
+# Debian's checker for the packages; the tools the desktop tests meet: git,
+# less, AppStream's validator, and a launcher (gio) on a virtual display
+# driven by xdotool, with scrot for the picture.
+TEST_PACKAGES += lintian git less appstream libglib2.0-bin xvfb xauth xdotool scrot
 
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
@@ -198,10 +203,12 @@ bench: deps-build deps-bench
 	@cat "$(BUILD)-bench/table.txt"
 
 # The Debian package, its dependencies read from the libraries the programs
-# really use; it lands in $(BUILD)/package.
+# really use; it lands in $(BUILD)/package, and lintian says what it finds
+# (make test fails on its errors and warnings).
 deb: deps-deb programs
 	cpack --config "$(BUILD)/CPackConfig.cmake" -B "$(BUILD)/package"
 	@for deb in "$(BUILD)"/package/*.deb; do dpkg-deb --info "$$deb"; dpkg-deb --contents "$$deb"; done
+	@echo "lintian:"; lintian --pedantic --display-info "$(BUILD)"/package/*.deb 2>/dev/null || true
 
 # Honours PREFIX, and DESTDIR for packagers. Installs no Debian packages: a
 # missing one stops the configuration with CMake's message.

@@ -70,7 +70,7 @@ bool WaylandAnswers() {
 
 }  // namespace
 
-int RunMainDialog(ConverterApp& app) {
+int RunMainDialog(ConverterApp& app, const std::string& document) {
   std::unique_ptr<QApplication> ownApplication;
   if (QApplication::instance() == nullptr) {
     // QApplication keeps references to these for its whole life.
@@ -80,6 +80,7 @@ int RunMainDialog(ConverterApp& app) {
     ownApplication = std::make_unique<QApplication>(argc, argv);
   }
   MainDialog dialog(app);
+  if (!document.empty()) dialog.SelectDocument(document);
   QtPrompter prompter(&dialog);
   platform::PrompterScope scope(&prompter);
   dialog.exec();

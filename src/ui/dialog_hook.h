@@ -10,9 +10,9 @@
 namespace exqrv::ui {
 
 // Runs the main dialog modally, with Qt message boxes for every prompt while
-// it is open; creates the QApplication when there is none. Returns the exit
-// status, 0.
-int RunMainDialog(ConverterApp& app);
+// it is open; creates the QApplication when there is none. The document of
+// that name, when it is listed, is selected. Returns the exit status, 0.
+int RunMainDialog(ConverterApp& app, const std::string& document);
 
 // Why the dialog cannot be shown, or empty when it can: a Qt platform is
 // chosen by name (QT_QPA_PLATFORM), or the X server on DISPLAY or the
@@ -22,7 +22,7 @@ std::string DisplayProblem();
 
 struct DialogModule {
   std::string (*displayProblem)();
-  int (*runMainDialog)(ConverterApp& app);
+  int (*runMainDialog)(ConverterApp& app, const std::string& document);
 };
 
 // The module's file name, beside the program, and the C name of the function

@@ -111,6 +111,17 @@ MainDialog::MainDialog(ConverterApp& app, QWidget* parent)
 
 MainDialog::~MainDialog() = default;
 
+void MainDialog::SelectDocument(const std::string& name) {
+  // Item i shows entry i.
+  const EntryList& entries = app_.DocumentFileList;
+  for (int row = 0; row < documentList_->count(); ++row) {
+    if (static_cast<size_t>(row) >= entries.size() || entries[row]->Name != name) continue;
+    documentList_->setCurrentRow(row, QItemSelectionModel::ClearAndSelect);
+    documentList_->setFocus();
+    return;
+  }
+}
+
 QWidget* MainDialog::Control(int id) const {
   const auto found = controls_.find(id);
   return found == controls_.end() ? nullptr : found->second;

@@ -49,6 +49,10 @@ class MainDialog : public QDialog, private dialog::DialogView {
   const dialog::DialogUnits& Units() const { return units_; }
   dialog::DialogController& Controller() { return controller_; }
 
+  // Selects the document of that name and gives its list the focus; a name
+  // that is not listed selects nothing.
+  void SelectDocument(const std::string& name);
+
   // Escape and the close box stop a running batch instead of closing.
   void reject() override;
 

@@ -3,7 +3,7 @@
 # folder, listed, checked, installed with dpkg into a scratch root (never the
 # real system), run from there, and removed again. It needs no root: dpkg is
 # told so. The programs' package is checked closely; the library's three are
-# used as other builds use them.
+# used as other builds use them. lintian finds no error or warning in any.
 #
 # package_test.sh BUILD_FOLDER VERSION WITH_DIALOG(ON|OFF) SOURCE_FOLDER
 set -euo pipefail
@@ -14,20 +14,26 @@ trap 'rm -rf "$scratch"' EXIT
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH)
 expected=(
   usr/bin/exqrv
   usr/bin/qrvtool
-  usr/share/man/man1/exqrv.1
-  usr/share/man/man1/qrvtool.1
+  usr/share/man/man1/exqrv.1.gz
+  usr/share/man/man1/qrvtool.1.gz
+  usr/share/doc/exqrv/copyright
+  usr/share/doc/exqrv/changelog.gz
   usr/share/applications/exqrv.desktop
+  usr/share/metainfo/org.example.exqrv.metainfo.xml
+  usr/share/file/exqrv
   usr/share/icons/hicolor/32x32/apps/exqrv.png
   usr/share/icons/hicolor/64x64/apps/exqrv.png
   usr/share/mime/packages/exqrv.xml
   usr/share/bash-completion/completions/qrvtool
+  usr/share/bash-completion/completions/exqrv
   usr/share/exqrv/recoll/mimemap
   usr/share/exqrv/recoll/mimeconf
 )
-[ "$dialog" = ON ] && expected+=(usr/bin/exqrv-dialog.so)
+[ "$dialog" = ON ] && expected+=("usr/lib/$multiarch/exqrv/exqrv-dialog.so")
 
 cpack --config "$build/CPackConfig.cmake" -B "$scratch/out" >"$scratch/cpack.log" 2>&1 ||
   { cat "$scratch/cpack.log"; fail "cpack did not make the package"; }
@@ -40,6 +46,10 @@ done
 debs=("$scratch"/out/*.deb)
 deb=$(ls "$scratch"/out/exqrv_*.deb)
 
+echo "== lintian"
+lintian --pedantic --display-info "${debs[@]}" 2>/dev/null | tee "$scratch/lintian" || true
+! grep -E '^[EW]: ' "$scratch/lintian" || fail "lintian reports the errors and warnings above"
+
 echo "== dpkg-deb --info"
 dpkg-deb --info "$deb"
 echo "== dpkg-deb --contents"
@@ -50,6 +60,7 @@ field() { dpkg-deb --field "$deb" "$1"; }
 [ "$(field Package)" = exqrv ] || fail "Package is '$(field Package)'"
 [ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)', not $version"
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || fail "Architecture is '$(field Architecture)'"
+[ "$(field Recommends)" = bash-completion ] || fail "Recommends is '$(field Recommends)'"
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
 [ -n "$(field Description)" ] || fail "no Description"
 depends=$(for each in "${debs[@]}"; do dpkg-deb --field "$each" Depends; done | paste -sd,)
@@ -132,7 +143,7 @@ fi
 # Python imports the module.
 "$(dirname "$0")/../library/installed_library_check.sh" "$source_folder" "$root/usr/bin/qrvtool" "$root/usr" ||
   fail "the installed library does not serve its users"
-(cd / && LD_LIBRARY_PATH="$root/usr/lib" PYTHONPATH="$root/usr/lib/python3/dist-packages" \
+(cd / && LD_LIBRARY_PATH="$root/usr/lib/$multiarch" PYTHONPATH="$root/usr/lib/python3/dist-packages" \
   /usr/bin/python3 -c 'import exqrv') || fail "python3 -c 'import exqrv' failed against the packages"
 
 # And it goes away whole.

@@ -291,6 +291,34 @@ TEST_F(Tools, ExqrvLoadsTheDialogModuleOnlyWithoutArguments) {
   EXPECT_EQ(converted.status, 0) << converted.out;
   EXPECT_EQ(build::ReadFileBytes(dir_ / "BOOK.TXT"), "book");
 }
+
+// `exqrv --dialog -- [DOCUMENT]` goes for the dialog (here, with no display,
+// it says so) only as the whole command line; any other line keeps the
+// grammar's meaning, and converts nothing it would not.
+TEST_F(Tools, DialogStartCountsOnlyAsTheWholeCommandLine) {
+  ASSERT_TRUE(build::WriteFileBytes(dir_ / "BOOK.QRV",
+                                    build::BuildDocument({.pages = {TextPage({"book"})}})));
+  const struct {
+    std::string arguments;
+    int status;
+    const char* said;
+  } cases[] = {
+      {"--dialog -- BOOK.QRV", 2, "no display"},
+      {"--dialog -- " + Quoted(dir_ / "BOOK.QRV"), 2, "no display"},
+      {"--dialog --", 2, "no display"},
+      {"--dialog -- missing/BOOK.QRV", 2, "missing: No such file or directory"},
+      {"--dialog -- BOOK.QRV extra", 2, "Arguments ERROR!"},
+      {"--dialog", 1, "--dialog"},
+  };
+  for (const auto& c : cases) {
+    const Outcome ran = Shell("cd " + Quoted(dir_.path()) +
+                              " && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " + kExqrv +
+                              " " + c.arguments + " 2>&1 </dev/null");
+    EXPECT_EQ(ran.status, c.status) << c.arguments << ": " << ran.out;
+    EXPECT_NE(ran.out.find(c.said), std::string::npos) << c.arguments << ": " << ran.out;
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "BOOK.TXT")) << c.arguments;
+  }
+}
 #endif
 
 TEST_F(Tools, InstallLaysOutTheFiles) {
@@ -298,17 +326,22 @@ TEST_F(Tools, InstallLaysOutTheFiles) {
                                   Quoted(kBinary) + " --prefix /usr 2>&1");
   ASSERT_EQ(installed.status, 0) << installed.out;
   for (const char* file :
-       {"usr/bin/exqrv", "usr/bin/qrvtool", "usr/share/man/man1/exqrv.1",
-        "usr/share/man/man1/qrvtool.1", "usr/share/applications/exqrv.desktop",
+       {"usr/bin/exqrv", "usr/bin/qrvtool", "usr/share/man/man1/exqrv.1.gz",
+        "usr/share/man/man1/qrvtool.1.gz", "usr/share/applications/exqrv.desktop",
         "usr/share/icons/hicolor/32x32/apps/exqrv.png",
         "usr/share/icons/hicolor/64x64/apps/exqrv.png", "usr/share/mime/packages/exqrv.xml",
-        "usr/share/bash-completion/completions/qrvtool", "usr/share/exqrv/recoll/mimemap",
+        "usr/share/bash-completion/completions/qrvtool",
+        "usr/share/bash-completion/completions/exqrv", "usr/share/exqrv/recoll/mimemap",
         "usr/share/exqrv/recoll/mimeconf"}) {
     EXPECT_TRUE(std::filesystem::exists(dir_ / ("stage/" + std::string(file)))) << file;
   }
 #ifdef EXQRV_WITH_QT
-  // The installed program finds its dialog module beside it.
-  EXPECT_TRUE(std::filesystem::exists(dir_ / "stage/usr/bin/exqrv-dialog.so"));
+  // The installed program finds its dialog module in the multiarch folder.
+  const Outcome module =
+      Shell("test -f " + Quoted(dir_ / "stage/usr/lib") +
+            "/\"$(dpkg-architecture -qDEB_HOST_MULTIARCH)\"/exqrv/exqrv-dialog.so");
+  EXPECT_EQ(module.status, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir_ / "stage/usr/bin/exqrv-dialog.so"));
   const Outcome shown = Shell("env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM " +
                               Quoted(dir_ / "stage/usr/bin/exqrv") + " 2>&1 </dev/null");
   EXPECT_EQ(shown.status, 2);
