@@ -75,11 +75,13 @@ if(TARGET exqrv_library)
   # Other packages built against it depend on it through its shlibs file
   # (CPack makes one only for every package at once). The linker's cache is
   # refreshed through dpkg's ldconfig trigger: the package needs no
-  # maintainer script.
+  # maintainer script, and those CPack writes are taken out.
   file(CONFIGURE OUTPUT ${CMAKE_BINARY_DIR}/debian/libexqrv1/shlibs
        CONTENT "libexqrv 1 libexqrv1 (>= ${PROJECT_VERSION})\n")
   set(CPACK_DEBIAN_LIBRARY_PACKAGE_CONTROL_EXTRA ${CMAKE_BINARY_DIR}/debian/libexqrv1/shlibs
       ${PROJECT_SOURCE_DIR}/data/debian/libexqrv1/triggers)
+  set(CPACK_EXQRV_TRIGGERED_PACKAGE libexqrv1)
+  set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/drop_ldconfig_scripts.cmake)
   set(CPACK_DEBIAN_LIBRARY_DESCRIPTION
       "Quillor document text in-process - shared library\nlibexqrv opens Quillor documents (.QRV) from files or memory and gives\ntheir text as exqrv writes it, page by page with their notes or whole,\nthrough a C API.")
   exqrv_package_documents(library libexqrv1)
