@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string_view>
 #include <system_error>
 
@@ -74,15 +75,15 @@ DialogStart DialogStartOf(int argc, char** argv) {
 }
 
 // Makes the document's folder the current one, where the dialog opens both
-// sides; gives the document's name there, or empty when the folder cannot
+// sides; gives the document's name there, or nothing when the folder cannot
 // be entered (said on standard error).
-std::string EnterDocumentFolder(const std::string& document) {
+std::optional<std::string> EnterDocumentFolder(const std::string& document) {
   const std::filesystem::path path(document);
   const std::filesystem::path folder = path.parent_path();
   if (!folder.empty() && ::chdir(folder.c_str()) != 0) {
     std::fprintf(stderr, "exqrv: %s: %s\nusage: %s\n", folder.c_str(), std::strerror(errno),
                  exqrv::kUsage);
-    return {};
+    return std::nullopt;
   }
   return path.filename().string();
 }
@@ -132,8 +133,9 @@ int main(int argc, char** argv) {
   if (start.requested) {
     commandLine.clear();
     if (!start.document.empty()) {
-      selected = EnterDocumentFolder(start.document);
-      if (selected.empty()) return exqrv::kExitUsage;
+      const std::optional<std::string> name = EnterDocumentFolder(start.document);
+      if (!name) return exqrv::kExitUsage;
+      selected = *name;
     }
   }
 #endif

@@ -306,6 +306,7 @@ TEST_F(Tools, DialogStartCountsOnlyAsTheWholeCommandLine) {
       {"--dialog -- BOOK.QRV", 2, "no display"},
       {"--dialog -- " + Quoted(dir_ / "BOOK.QRV"), 2, "no display"},
       {"--dialog --", 2, "no display"},
+      {"--dialog -- " + Quoted(dir_.path()) + "/", 2, "no display"},
       {"--dialog -- missing/BOOK.QRV", 2, "missing: No such file or directory"},
       {"--dialog -- BOOK.QRV extra", 2, "Arguments ERROR!"},
       {"--dialog", 1, "--dialog"},
