@@ -94,7 +94,7 @@ std::filesystem::path DialogModulePath() {
   std::error_code error;
   const std::filesystem::path folder =
       std::filesystem::read_symlink("/proc/self/exe", error).parent_path();
-  const std::filesystem::path beside = folder / exqrv::ui::kDialogModuleFile;
+  std::filesystem::path beside = folder / exqrv::ui::kDialogModuleFile;
   if (std::filesystem::exists(beside, error)) return beside;
   return (folder / EXQRV_INSTALLED_MODULE_DIR / exqrv::ui::kDialogModuleFile).lexically_normal();
 }
