@@ -25,6 +25,10 @@
   }
 
   function bind(core) {
+    // The module's file system is its own, but its /tmp is made writable
+    // by all without the sticky bit, which the core rightly refuses for its
+    // temporary files: it is given the bit a shared /tmp has.
+    core.FS.chmod('/tmp', 0o1777);
     const c = {
       version: core.cwrap('exqrv_version', 'string', []),
       create: core.cwrap('exqrv_new', 'number', []),
