@@ -55,7 +55,7 @@ function makeDocuments() {
                second.contentOffset + (second.contentLength >> 1) + 3);
   paths.damaged = path.join(folder, 'damaged.QRV');
   fs.writeFileSync(paths.damaged, damaged);
-  paths['not-a-document'] = path.join(folder, 'NOTES.QRV');
+  paths['not-a-document'] = path.join(folder, 'stray.QRV');
   fs.writeFileSync(paths['not-a-document'], 'nothing of a document here\r\n'.repeat(20));
   return { folder, paths };
 }

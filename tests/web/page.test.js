@@ -116,8 +116,8 @@ test('a damaged file and a non-document are each named with the reason', async (
   const damaged = await shownDocument('damaged.QRV');
   assert.match(damaged.status, /damaged: .*page 2/);
   assert.equal(damaged.pages.length, 2);
-  const refused = await shownDocument('NOTES.QRV');
-  assert.equal(refused.status, 'NOTES.QRV: not a Quillor document');
+  const refused = await shownDocument('stray.QRV');
+  assert.equal(refused.status, 'stray.QRV: not a Quillor document');
   assert.equal(refused.pages.length, 0);
 });
 
@@ -137,9 +137,9 @@ test('it reads at a phone\'s width, and asked no other host', async () => {
   await page.evaluate(() => window.scrollTo(0, 0));
   await page.screenshot({ path: path.join(SCREENSHOTS, 'page.png') });
   await page.setViewport({ width: 360, height: 740 });
+  await page.screenshot({ path: path.join(SCREENSHOTS, 'page-phone.png') });
   const overflow = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
   assert.ok(overflow <= 0, `${overflow} pixels wider than the phone`);
-  await page.screenshot({ path: path.join(SCREENSHOTS, 'page-phone.png') });
   const elsewhere = requests.filter((url) => !url.startsWith(`${origin}/`) && !url.startsWith('blob:'));
   assert.deepEqual(elsewhere, []);
   assert.ok(requests.some((url) => url.endsWith('.wasm')), 'the module was loaded from the page\'s host');
