@@ -29,6 +29,17 @@
     // by all without the sticky bit, which the core rightly refuses for its
     // temporary files: it is given the bit a shared /tmp has.
     core.FS.chmod('/tmp', 0o1777);
+    // A file in memory grows by an eighth at a time past its first
+    // megabyte, copied whole each time: a large document's working copy
+    // would be copied some thirty times over. Doubling copies it about once.
+    const memory = core.FS.filesystems && core.FS.filesystems.MEMFS;
+    if (memory && memory.expandFileStorage) {
+      const expand = memory.expandFileStorage;
+      memory.expandFileStorage = (node, capacity) => {
+        const held = node.contents ? node.contents.length : 0;
+        expand(node, held < capacity ? Math.max(capacity, 2 * held) : capacity);
+      };
+    }
     const c = {
       version: core.cwrap('exqrv_version', 'string', []),
       create: core.cwrap('exqrv_new', 'number', []),
