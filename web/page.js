@@ -4,7 +4,9 @@
 'use strict';
 
 const $ = (id) => document.getElementById(id);
-const worker = new Worker('worker.js');
+// A browser runs no worker for a page opened straight from a file: the
+// page then says how to serve it, rather than fail on each document.
+const worker = startWorker();
 // What the page holds of each document, by id: its name, its article, the
 // bytes of its pages ({ number, text, notes, damage }) and what waits for
 // its text.
@@ -33,6 +35,19 @@ function converterName(label) {
 function textName(name, utf8) {
   const base = name.length > 3 ? name.slice(0, -3) : `${name}.`;
   return utf8 ? `${base}utf-8.txt` : `${base}TXT`;
+}
+
+function startWorker() {
+  try {
+    return new Worker('worker.js');
+  } catch (error) {
+    const notice = $('unavailable');
+    notice.hidden = false;
+    notice.textContent = 'This browser does not run the converter for a page opened from a file. '
+      + 'Serve the page\'s folder instead, for instance with "python3 -m http.server" in it, '
+      + 'and open http://127.0.0.1:8000/.';
+    return null;
+  }
 }
 
 // --- Documents ---------------------------------------------------------
@@ -64,6 +79,10 @@ function addDocument(file) {
   $('documents').append(article);
   shown.set(id, { name: file.name, article, status, progress, pages, buttons: [raw, utf8],
                   pageList: [], pageCount: 0, damage: [] });
+  if (!worker) {
+    failed(id, 'the converter is not running (see above)');
+    return;
+  }
   file.arrayBuffer().then(
     (bytes) => worker.postMessage({ type: 'open', id, bytes }, [bytes]),
     (error) => failed(id, `the file cannot be read: ${error.message}`));
@@ -84,7 +103,7 @@ function closeDocument(id) {
   if (!entry) return;
   entry.article.remove();
   shown.delete(id);
-  worker.postMessage({ type: 'close', id });
+  worker?.postMessage({ type: 'close', id });
   refreshFind();
 }
 
@@ -148,7 +167,7 @@ function download(entry, { encoding, bytes, error }) {
   setTimeout(() => URL.revokeObjectURL(url), 60000);
 }
 
-worker.onmessage = ({ data }) => {
+if (worker) worker.onmessage = ({ data }) => {
   const entry = shown.get(data.id);
   if (!entry) return;
   switch (data.type) {
@@ -164,7 +183,7 @@ worker.onmessage = ({ data }) => {
   }
 };
 
-worker.onerror = (event) => {
+if (worker) worker.onerror = (event) => {
   for (const id of shown.keys()) failed(id, `the converter stopped: ${event.message}`);
 };
 

@@ -144,3 +144,14 @@ test('it reads at a phone\'s width, and asked no other host', async () => {
   assert.deepEqual(elsewhere, []);
   assert.ok(requests.some((url) => url.endsWith('.wasm')), 'the module was loaded from the page\'s host');
 });
+
+test('opened from a file, it says how to serve it', async () => {
+  const local = await browser.newPage();
+  try {
+    await local.goto(`file://${path.join(PAGE, 'index.html')}`);
+    const notice = await local.$eval('#unavailable', (p) => (p.hidden ? '' : p.textContent));
+    assert.match(notice, /python3 -m http\.server/);
+  } finally {
+    await local.close();
+  }
+});
