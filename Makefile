@@ -196,12 +196,12 @@ test-windows: windows
 # first on the PATH does not look for.
 WEB_PACKAGES = emscripten chromium
 WEB_BUILD    = $(BUILD)-web
-export NODE_PATH := /usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
 deps-web:
 	$(call install-missing,$(WEB_PACKAGES))
 	@command -v npm >/dev/null || { $(SUDO) apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq nodejs npm; }
 
+web: export NODE_PATH := /usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
 web: deps-web
 	@[ -f "$(WEB_BUILD)/build.ninja" ] || emcmake cmake -G $(GENERATOR) -S . -B "$(WEB_BUILD)" \
 	  -DCMAKE_BUILD_TYPE=Release -DEXQRV_WERROR=$(WERROR) -DEXQRV_WEB_OUTPUT="$(CURDIR)/$(BUILD)/web"
