@@ -39,7 +39,7 @@ cmake-configure = cmake -G $(GENERATOR) -S . -B "$(1)" -DCMAKE_BUILD_TYPE=$(or $
 
 .PHONY: all deps deps-build deps-test deps-deb deps-fuzz deps-bench deps-lint configure configure-tests \
         programs build test lint format test-sanitized test-threads fuzz run bench deb install clean \
-        windows deps-windows test-windows
+        windows deps-windows test-windows web deps-web test-web
 
 all: build
 
@@ -102,6 +102,7 @@ test: build
 	$(MAKE) --no-print-directory test-threads
 	$(MAKE) --no-print-directory fuzz FUZZ_SECONDS=$(CI_FUZZ_SECONDS)
 	$(MAKE) --no-print-directory test-windows
+	$(MAKE) --no-print-directory test-web
 
 test-sanitized: deps-build deps-test
 	@[ -f "$(BUILD)-asan/build.ninja" ] || $(call cmake-configure,$(BUILD)-asan) \
@@ -192,6 +193,40 @@ windows: deps-windows
 test-windows: windows
 	@$(call in-private-tmp,windows,ctest --test-dir "$(BUILD)-windows" --output-on-failure -j$(JOBS))
 
+# The page in the browser: the core compiled to WebAssembly with Debian's
+# emscripten, under a static page in $(BUILD)/web, and the same module for
+# Node as an npm tarball in $(BUILD)-web. npm comes with Node.js where Node
+# did not come from Debian, so only a missing npm command asks apt for it.
+# emscripten's own tools need Debian's Node modules, which another node
+# first on the PATH does not look for.
+WEB_PACKAGES = emscripten chromium
+WEB_BUILD    = $(BUILD)-web
+deps-web:
+	$(call install-missing,$(WEB_PACKAGES))
+	@command -v npm >/dev/null || { $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq nodejs npm; }
+
+web: export NODE_PATH := /usr/share/nodejs$(if $(NODE_PATH),:$(NODE_PATH))
+web: deps-web
+	@[ -f "$(WEB_BUILD)/build.ninja" ] || emcmake cmake -G $(GENERATOR) -S . -B "$(WEB_BUILD)" \
+	  -DCMAKE_BUILD_TYPE=Release -DEXQRV_WERROR=$(WERROR) -DEXQRV_WEB_OUTPUT="$(CURDIR)/$(BUILD)/web"
+	cmake --build "$(WEB_BUILD)" -j$(JOBS)
+	@rm -f "$(WEB_BUILD)"/exqrv-*.tgz && cd "$(WEB_BUILD)/package" && npm pack --silent --pack-destination .. >/dev/null
+	@echo "The page is in $(BUILD)/web; the npm package: $$(ls "$(WEB_BUILD)"/exqrv-*.tgz)"
+
+# The Node module and its tarball against qrvtool, and the page in a
+# headless Chromium driven by puppeteer-core (installed once into the build
+# tree); the page's screenshot lands in $(BUILD)/screenshots.
+PUPPETEER_VERSION = 25.19.0
+WEB_TEST_MODULES  = $(WEB_BUILD)/test-modules
+test-web: web programs
+	@[ -d "$(WEB_TEST_MODULES)/node_modules/puppeteer-core" ] || npm install --silent --no-save --no-audit \
+	  --no-fund --prefix "$(WEB_TEST_MODULES)" puppeteer-core@$(PUPPETEER_VERSION)
+	@$(call in-private-tmp,web,NODE_PATH="$(CURDIR)/$(WEB_TEST_MODULES)/node_modules" \
+	  EXQRV_BIN="$(CURDIR)/$(BUILD)" EXQRV_SAMPLES="$(CURDIR)/samples" EXQRV_PAGE="$(CURDIR)/$(BUILD)/web" \
+	  EXQRV_PACKAGE="$(CURDIR)/$(WEB_BUILD)" EXQRV_SCREENSHOTS="$(CURDIR)/$(BUILD)/screenshots" \
+	  node --test tests/web/)
+
 # Every benchmark program, then the table of their figures beside their
 # yardsticks. With Qt, so that exqrv's start-up is that of the real program.
 bench: deps-build deps-bench
@@ -218,4 +253,5 @@ install:
 	cmake --install "$(BUILD)" --prefix "$(PREFIX)"
 
 clean:
-	rm -rf "$(BUILD)" "$(BUILD)-bench" "$(BUILD)-asan" "$(BUILD)-tsan" "$(BUILD)-fuzz" "$(BUILD)-windows"
+	rm -rf "$(BUILD)" "$(BUILD)-bench" "$(BUILD)-asan" "$(BUILD)-tsan" "$(BUILD)-fuzz" "$(BUILD)-windows" \
+	  "$(WEB_BUILD)"

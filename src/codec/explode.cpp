@@ -320,7 +320,7 @@ static_assert(kRefillBits - kAsciiLiteralsPerRound * (1 + tables::kMaxLiteralCod
               kMaxShortMatchBits);
 // Bytes one round may read: up to two refills of 8 bytes, the first of which
 // moves on by at most 7.
-constexpr uint32_t kFastInputMargin = 16;
+constexpr ptrdiff_t kFastInputMargin = 16;
 
 // Copies a match whose source lies at least 8 bytes back in whole words: each
 // word then reads only bytes that are already final. The copy may write up to

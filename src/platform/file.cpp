@@ -4,6 +4,7 @@
 // posix_file.cpp and win32_file.cpp.
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 namespace exqrv::platform {
 namespace {
@@ -99,8 +100,15 @@ bool File::Sync() {
 }
 
 // Every byte is written before it is read, so the buffer starts uncleared.
+// The C++ library of Debian 12's emscripten lacks make_unique_for_overwrite;
+// a plain new[] of bytes leaves them uncleared just the same.
 void File::AllocateBuffer() {
-  if (!buffer_) buffer_ = std::make_unique_for_overwrite<uint8_t[]>(bufferSize_);
+  if (buffer_) return;
+#if defined(__cpp_lib_smart_ptr_for_overwrite)
+  buffer_ = std::make_unique_for_overwrite<uint8_t[]>(bufferSize_);
+#else
+  buffer_.reset(new uint8_t[bufferSize_]);
+#endif
 }
 
 int64_t File::SeekAnywhere(int64_t offset, SeekOrigin origin) {

@@ -21,7 +21,9 @@
 #include <mutex>
 #include <random>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "platform/guarded_files.h"
 #include "platform/interruption.h"
@@ -54,7 +56,7 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 // allocate, which a signal handler must not. Entries are unlinked while the
 // directory is read, so the reading starts over until a pass finds nothing.
 void EmptyFolder(int dir) {
-#ifdef SYS_getdents64
+#if defined(SYS_getdents64) && !defined(__EMSCRIPTEN__)
   struct LinuxDirent64 {
     uint64_t inode;
     int64_t offset;
@@ -79,6 +81,22 @@ void EmptyFolder(int dir) {
     }
     if (!removed) break;
   }
+#elif defined(__EMSCRIPTEN__)
+  // WebAssembly has no raw system call, and no signal reaches a page or a
+  // worker: the directory functions serve, on a descriptor of their own.
+  const int copy = ::dup(dir);
+  DIR* listing = copy >= 0 ? ::fdopendir(copy) : nullptr;
+  if (listing == nullptr) {
+    if (copy >= 0) ::close(copy);
+    return;
+  }
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  ::closedir(listing);
+  for (const std::string& name : names) ::unlinkat(dir, name.c_str(), 0);
 #else
   (void)dir;
 #endif

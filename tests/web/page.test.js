@@ -1,0 +1,157 @@
+// The page in a real headless Chromium, served from 127.0.0.1: documents
+// chosen through its file input, the pages and notes it shows, a download
+// byte for byte exqrv's text, the message for each file it cannot read, a
+// phone's width, and no request to any other host.
+'use strict';
+
+const assert = require('node:assert/strict');
+const fs = require('node:fs');
+const http = require('node:http');
+const path = require('node:path');
+const { after, before, test } = require('node:test');
+const puppeteer = require('puppeteer-core');
+const { makeDocuments, qrvtool, exqrvText } = require('./fixtures.js');
+
+const PAGE = process.env.EXQRV_PAGE;
+const SCREENSHOTS = process.env.EXQRV_SCREENSHOTS;
+const TYPES = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css',
+                '.wasm': 'application/wasm' };
+
+let folder;
+let paths;
+let server;
+let origin;
+let browser;
+let page;
+const requests = [];
+
+// The page's folder as a static host serves it.
+function serve() {
+  server = http.createServer((request, response) => {
+    const name = new URL(request.url, 'http://x').pathname.replace(/^\/$/, '/index.html');
+    const file = path.join(PAGE, path.normalize(name));
+    if (!file.startsWith(PAGE) || !fs.existsSync(file)) {
+      response.writeHead(404).end();
+      return;
+    }
+    response.writeHead(200, { 'Content-Type': TYPES[path.extname(file)] || 'application/octet-stream' });
+    fs.createReadStream(file).pipe(response);
+  });
+  return new Promise((resolve) => server.listen(0, '127.0.0.1', () => {
+    origin = `http://127.0.0.1:${server.address().port}`;
+    resolve();
+  }));
+}
+
+before(async () => {
+  ({ folder, paths } = makeDocuments());
+  await serve();
+  browser = await puppeteer.launch({ executablePath: '/usr/bin/chromium',
+                                     args: ['--no-sandbox', '--disable-gpu'] });
+  page = await browser.newPage();
+  page.on('request', (request) => requests.push(request.url()));
+  await page.setViewport({ width: 1000, height: 900 });
+  await page.goto(`${origin}/`);
+  const input = await page.$('#files');
+  await input.uploadFile(paths.notes, paths.pages, paths.damaged, paths['not-a-document']);
+  await page.waitForFunction(() => {
+    const articles = [...document.querySelectorAll('article.document')];
+    return articles.length === 4 && articles.every((a) => !a.hasAttribute('aria-busy'));
+  }, { timeout: 60000 });
+});
+
+after(async () => {
+  await browser?.close();
+  server?.close();
+  fs.rmSync(folder, { recursive: true, force: true });
+});
+
+// What the page shows of the document with this name: its status, and per
+// page its text and its notes' two texts.
+function shownDocument(name) {
+  return page.evaluate((wanted) => {
+    const article = [...document.querySelectorAll('article.document')]
+      .find((a) => a.querySelector('h2').textContent === wanted);
+    return {
+      status: article.querySelector('.status').textContent,
+      pages: [...article.querySelectorAll('.page')].map((section) => ({
+        number: section.querySelector('.page-number').textContent,
+        text: section.querySelector('.text').textContent,
+        notes: [...section.querySelectorAll('.note')].map(
+          (note) => [...note.querySelectorAll('span')].map((span) => span.textContent)),
+      })),
+    };
+  }, name);
+}
+
+test('each page is shown with its number, its text and its notes apart', async () => {
+  const shown = await shownDocument('pages.QRV');
+  assert.equal(shown.status, '5 pages');
+  assert.deepEqual(shown.pages.map((p) => p.number), ['Page 1', 'Page 2', 'Page 3', 'Page 4', 'Page 5']);
+  for (const [index, { text }] of shown.pages.entries()) {
+    const expected = qrvtool('text', '--no-notes', '--pages', `${index + 1}-${index + 1}`, paths.pages);
+    assert.equal(text, expected.stdout.toString('latin1'), `page ${index + 1}`);
+  }
+  assert.deepEqual(shown.pages.map((p) => p.notes), [[['a', 'b']], [], [['c', 'd']], [], []]);
+  const notes = await shownDocument('notes.QRV');
+  assert.deepEqual(notes.pages[1].notes, [['Note to page 2, ', 'posted.'], ['[second]', '[note]']]);
+});
+
+test('the download is exqrv\'s text, byte for byte', async () => {
+  const downloads = path.join(folder, 'downloads');
+  fs.mkdirSync(downloads);
+  const session = await browser.target().createCDPSession();
+  await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+  await page.evaluate(() => [...document.querySelectorAll('article.document')]
+    .find((a) => a.querySelector('h2').textContent === 'notes.QRV')
+    .querySelector('.actions button').click());
+  const file = path.join(downloads, 'notes.TXT');
+  for (let waited = 0; !fs.existsSync(file) && waited < 200; ++waited) {
+    await new Promise((resolve) => setTimeout(resolve, 50));
+  }
+  assert.deepEqual(fs.readFileSync(file), exqrvText(paths.notes));
+});
+
+test('a damaged file and a non-document are each named with the reason', async () => {
+  const damaged = await shownDocument('damaged.QRV');
+  assert.match(damaged.status, /damaged: .*page 2/);
+  assert.equal(damaged.pages.length, 2);
+  const refused = await shownDocument('stray.QRV');
+  assert.equal(refused.status, 'stray.QRV: not a Quillor document');
+  assert.equal(refused.pages.length, 0);
+});
+
+test('find counts and steps through the matches', async () => {
+  await page.focus('body');
+  await page.keyboard.press('/');
+  await page.keyboard.type('note');
+  const count = await page.$eval('#matches', (output) => output.textContent);
+  assert.match(count, /^1 of \d+$/);
+  await page.keyboard.press('Enter');
+  assert.match(await page.$eval('#matches', (output) => output.textContent), /^2 of /);
+  await page.keyboard.press('Escape');
+});
+
+test('it reads at a phone\'s width, and asked no other host', async () => {
+  fs.mkdirSync(SCREENSHOTS, { recursive: true });
+  await page.evaluate(() => window.scrollTo(0, 0));
+  await page.screenshot({ path: path.join(SCREENSHOTS, 'page.png') });
+  await page.setViewport({ width: 360, height: 740 });
+  await page.screenshot({ path: path.join(SCREENSHOTS, 'page-phone.png') });
+  const overflow = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
+  assert.ok(overflow <= 0, `${overflow} pixels wider than the phone`);
+  const elsewhere = requests.filter((url) => !url.startsWith(`${origin}/`) && !url.startsWith('blob:'));
+  assert.deepEqual(elsewhere, []);
+  assert.ok(requests.some((url) => url.endsWith('.wasm')), 'the module was loaded from the page\'s host');
+});
+
+test('opened from a file, it says how to serve it', async () => {
+  const local = await browser.newPage();
+  try {
+    await local.goto(`file://${path.join(PAGE, 'index.html')}`);
+    const notice = await local.$eval('#unavailable', (p) => (p.hidden ? '' : p.textContent));
+    assert.match(notice, /python3 -m http\.server/);
+  } finally {
+    await local.close();
+  }
+});

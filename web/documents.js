@@ -1,0 +1,145 @@
+// Quillor documents through the WebAssembly module's C API (exqrv.h), for
+// the page's worker and for Node alike: bind(core) takes the loaded module
+// and gives open(bytes). Loaded as a classic script (a worker's
+// importScripts) or as a CommonJS module.
+(function (root, factory) {
+  if (typeof module === 'object' && module.exports) module.exports = factory();
+  else root.ExqrvDocuments = factory();
+})(typeof self !== 'undefined' ? self : this, function () {
+  'use strict';
+
+  // exqrv_result, by the names a caller can test for.
+  const RESULTS = ['ok', 'argument', 'file', 'not-document', 'damaged', 'temporary', 'limit',
+                   'memory', 'stopped'];
+  const OK = 0;
+  const DAMAGED = 4;
+  const TEXT_LF = 1;
+  const TEXT_PAGE_BREAK = 2;
+
+  class ExqrvError extends Error {
+    constructor(result, message) {
+      super(message);
+      this.name = 'ExqrvError';
+      this.code = RESULTS[result] || 'unknown';
+    }
+  }
+
+  function bind(core) {
+    // The module's file system is its own, but its /tmp is made writable
+    // by all without the sticky bit, which the core rightly refuses for its
+    // temporary files: it is given the bit a shared /tmp has.
+    core.FS.chmod('/tmp', 0o1777);
+    // A file in memory grows by an eighth at a time past its first
+    // megabyte, copied whole each time: a large document's working copy
+    // would be copied some thirty times over. Doubling copies it about once.
+    const memory = core.FS.filesystems && core.FS.filesystems.MEMFS;
+    if (memory && memory.expandFileStorage) {
+      const expand = memory.expandFileStorage;
+      memory.expandFileStorage = (node, capacity) => {
+        const held = node.contents ? node.contents.length : 0;
+        expand(node, held < capacity ? Math.max(capacity, 2 * held) : capacity);
+      };
+    }
+    const c = {
+      version: core.cwrap('exqrv_version', 'string', []),
+      create: core.cwrap('exqrv_new', 'number', []),
+      close: core.cwrap('exqrv_close', null, ['number']),
+      openMemory: core.cwrap('exqrv_open_memory', 'number', ['number', 'number', 'number']),
+      pageCount: core.cwrap('exqrv_page_count', 'number', ['number']),
+      setTextOptions: core.cwrap('exqrv_set_text_options', 'number', ['number', 'string', 'number']),
+      pageText: core.cwrap('exqrv_page_text', 'number', ['number', 'number', 'number', 'number']),
+      noteCount: core.cwrap('exqrv_note_count', 'number', ['number', 'number', 'number']),
+      note: core.cwrap('exqrv_note', 'number',
+                       ['number', 'number', 'number', 'number', 'number', 'number', 'number']),
+      text: core.cwrap('exqrv_text', 'number', ['number', 'number', 'number']),
+      message: core.cwrap('exqrv_message', 'string', ['number']),
+    };
+    // Four pointer-sized out-parameters, shared by every call: the module
+    // runs one call at a time.
+    const out = core._malloc(16);
+    const word = (index) => core.HEAPU32[(out >> 2) + index];
+    // The bytes of the view at words (pointer, size), copied out of the
+    // module's memory, which the next call may reuse or move.
+    const bytesAt = (index) => core.HEAPU8.slice(word(index), word(index) + word(index + 1));
+
+    class QrvDocument {
+      constructor(handle) {
+        this.handle = handle;
+        this.pageCount = c.pageCount(handle);
+      }
+
+      // Throws unless result is OK; a damaged page or text is given with its
+      // message instead, as what could be read.
+      check(result, damageAllowed) {
+        if (result === OK || (damageAllowed && result === DAMAGED)) {
+          return result === OK ? null : c.message(this.handle);
+        }
+        throw new ExqrvError(result, c.message(this.handle));
+      }
+
+      // Bytes are a code page's for the default options; with encoding
+      // ('CP1252', ...) they are UTF-8, as qrvtool's --encoding makes them.
+      setTextOptions({ encoding = '', lf = false, pageBreak = false } = {}) {
+        const flags = (lf ? TEXT_LF : 0) | (pageBreak ? TEXT_PAGE_BREAK : 0);
+        this.check(c.setTextOptions(this.handle, encoding, flags), false);
+      }
+
+      // One page (1 to pageCount): { number, text, notes: [[first, second]],
+      // damage: null or why the text is not whole }.
+      page(number) {
+        const damage = this.check(c.pageText(this.handle, number, out, out + 4), true);
+        const text = bytesAt(0);
+        this.check(c.noteCount(this.handle, number, out), false);
+        const notes = [];
+        for (let index = 0, count = word(0); index < count; ++index) {
+          this.check(c.note(this.handle, number, index, out, out + 4, out + 8, out + 12), false);
+          notes.push([bytesAt(0), bytesAt(2)]);
+        }
+        return { number, text, notes, damage };
+      }
+
+      * pages() {
+        for (let number = 1; number <= this.pageCount; ++number) yield this.page(number);
+      }
+
+      // The whole text, exactly as exqrv writes it unless options are set.
+      // With damaged pages it is the text as written, and damage says why.
+      text(options) {
+        if (options) this.setTextOptions(options);
+        this.damage = this.check(c.text(this.handle, out, out + 4), true);
+        return bytesAt(0);
+      }
+
+      close() {
+        if (this.handle) c.close(this.handle);
+        this.handle = 0;
+      }
+    }
+
+    // Opens the document in bytes (a Uint8Array or an ArrayBuffer); throws
+    // an ExqrvError with the reason when it is not one, or cannot be read.
+    function open(bytes) {
+      const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+      const handle = c.create();
+      if (!handle) throw new ExqrvError(7, 'memory ran out');
+      const copy = core._malloc(Math.max(data.length, 1));
+      if (!copy) {
+        c.close(handle);
+        throw new ExqrvError(7, 'memory ran out');
+      }
+      core.HEAPU8.set(data, copy);
+      const result = c.openMemory(handle, copy, data.length);
+      core._free(copy);
+      if (result !== OK) {
+        const error = new ExqrvError(result, c.message(handle));
+        c.close(handle);
+        throw error;
+      }
+      return new QrvDocument(handle);
+    }
+
+    return { open, version: c.version(), ExqrvError };
+  }
+
+  return { bind, ExqrvError };
+});
