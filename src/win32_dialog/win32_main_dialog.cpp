@@ -212,14 +212,12 @@ class MainDialog : private dialog::DialogView {
   void ShowFileList(Side side, size_t count) override;
   void InsertFileListItem(Side side, int index) override;
   void ScrollFileListToTop(Side side) override;
-  void PaintFileListNow(Side side) override;
   std::vector<int> SelectedItems(Side side) const override;
   int CaretItem(Side side) const override;
   void ShowSelector(Side side, int selection) override;
   int ChosenSelectorItem(Side side) const override;
   void ShowLogLine(int field, const std::string& text) override;
   void ShowLogScrollBar(const dialog::LogScrollState& bar) override;
-  void PaintLogNow() override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
   void ProcessEvents() override;
@@ -456,8 +454,6 @@ void MainDialog::InsertFileListItem(Side side, int index) {
 // Emptying a list box already brought its first item to the top.
 void MainDialog::ScrollFileListToTop(Side) {}
 
-void MainDialog::PaintFileListNow(Side side) { UpdateWindow(Control(FileListId(side))); }
-
 // The document list takes several items, the text list one.
 std::vector<int> MainDialog::SelectedItems(Side side) const {
   const HWND list = Control(FileListId(side));
@@ -502,8 +498,6 @@ void MainDialog::ShowLogScrollBar(const dialog::LogScrollState& bar) {
   }
   SetScrollPos(scrollBar, SB_CTL, bar.position, TRUE);
 }
-
-void MainDialog::PaintLogNow() { UpdateWindow(window_); }
 
 void MainDialog::BeginWaitCursor() { cursorBeforeWait_ = SetCursor(LoadCursor(nullptr, IDC_WAIT)); }
 
