@@ -5,9 +5,12 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dialog/dialog_controller.h"
@@ -254,6 +257,13 @@ class MainDialog : private dialog::DialogView {
   void ShowLogScrollBar(const dialog::LogScrollState& bar) override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
+  // During a batch the log and the new items of the lists wait for the
+  // window's turn: a static control paints itself the moment its text
+  // changes, and a list box its scroll bar the moment an item comes.
+  bool HoldingBack() const { return controller_.BatchRunning(); }
+  void ShowHeldBack();
+  void SetLogLine(int field, const std::string& text);
+  void SetLogScrollBar(const dialog::LogScrollState& bar);
   void ProcessEvents() override;
   // Escape, the "Exit" button, Enter and the close box: a running batch
   // stops, else the dialog closes.
@@ -277,6 +287,9 @@ class MainDialog : private dialog::DialogView {
   HWND toolTip_ = nullptr;
   HCURSOR cursorBeforeWait_ = nullptr;
   bool closed_ = false;
+  std::array<std::optional<std::string>, dialog::kVisibleLogLines> heldLogLines_;
+  std::optional<dialog::LogScrollState> heldScrollBar_;
+  std::array<bool, 2> listsHeld_{};  // by side
   dialog::DialogController controller_;
 };
 
@@ -481,6 +494,9 @@ void MainDialog::ShowFileList(Side side, size_t count) {
 void MainDialog::InsertFileListItem(Side side, int index) {
   const EntryList& entries = *EntriesOf(FileListId(side));
   if (index < 0 || static_cast<size_t>(index) >= entries.size()) return;
+  if (HoldingBack() && !std::exchange(listsHeld_[static_cast<size_t>(side)], true)) {
+    SendMessageA(Control(FileListId(side)), WM_SETREDRAW, FALSE, 0);
+  }
   SendMessageA(Control(FileListId(side)), LB_INSERTSTRING, static_cast<WPARAM>(index),
                reinterpret_cast<LPARAM>(entries[static_cast<size_t>(index)]->Name.c_str()));
 }
@@ -520,10 +536,26 @@ int MainDialog::ChosenSelectorItem(Side side) const {
 }
 
 void MainDialog::ShowLogLine(int field, const std::string& text) {
+  if (HoldingBack()) {
+    heldLogLines_[static_cast<size_t>(field)] = text;
+  } else {
+    SetLogLine(field, text);
+  }
+}
+
+void MainDialog::SetLogLine(int field, const std::string& text) {
   SetDlgItemTextA(window_, dialog::kFirstLogLineId + field, text.c_str());
 }
 
 void MainDialog::ShowLogScrollBar(const dialog::LogScrollState& bar) {
+  if (HoldingBack()) {
+    heldScrollBar_ = bar;
+  } else {
+    SetLogScrollBar(bar);
+  }
+}
+
+void MainDialog::SetLogScrollBar(const dialog::LogScrollState& bar) {
   const HWND scrollBar = Control(dialog::kLogScrollBarId);
   if (!IsWindowVisible(scrollBar)) {
     SetScrollRange(scrollBar, SB_CTL, bar.minimum, bar.maximum, FALSE);
@@ -535,9 +567,29 @@ void MainDialog::ShowLogScrollBar(const dialog::LogScrollState& bar) {
 
 void MainDialog::BeginWaitCursor() { cursorBeforeWait_ = SetCursor(LoadCursor(nullptr, IDC_WAIT)); }
 
-void MainDialog::EndWaitCursor() { SetCursor(cursorBeforeWait_); }
+void MainDialog::EndWaitCursor() {
+  ShowHeldBack();
+  SetCursor(cursorBeforeWait_);
+}
+
+// Called with a batch running (a turn) or just ended.
+void MainDialog::ShowHeldBack() {
+  for (size_t field = 0; field < heldLogLines_.size(); ++field) {
+    if (const auto line = std::exchange(heldLogLines_[field], std::nullopt)) {
+      SetLogLine(static_cast<int>(field), *line);
+    }
+  }
+  if (const auto bar = std::exchange(heldScrollBar_, std::nullopt)) SetLogScrollBar(*bar);
+  for (const Side side : {DocumentSide, TextSide}) {
+    if (!std::exchange(listsHeld_[static_cast<size_t>(side)], false)) continue;
+    const HWND list = Control(FileListId(side));
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+  }
+}
 
 void MainDialog::ProcessEvents() {
+  ShowHeldBack();
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {
