@@ -11,13 +11,11 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <thread>
-#include <vector>
 
 #include "app/converter_app.h"
-#include "builder/document_builder.h"
+#include "dialog_corpus.h"
 #include "dialog/dialog_template.h"
 #include "platform/platform.h"
 #include "win32_dialog/win32_main_dialog.h"
@@ -26,22 +24,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr int kDocuments = 5000;
+constexpr int kDocuments = exqrv::bench::kDialogDocuments;
 constexpr int kFolderOpenings = 5;
-constexpr char kLicence[] = "/usr/share/common-licenses/GPL-3";
 
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-// The licence's lines, or one line of this file's comment when it is
-// missing.
-std::vector<std::string> Lines() {
-  std::vector<std::string> lines;
-  std::ifstream in(kLicence);
-  for (std::string line; std::getline(in, line);) lines.push_back(line + "\r\n");
-  if (lines.empty()) lines = {"The Win32 dialog at scale, under Wine on a virtual display.\r\n"};
-  return lines;
 }
 
 // A fresh folder in the system's temporary folder, removed with its files.
@@ -57,19 +44,7 @@ class Folder {
     for (const char* sub : {"docs", "many", "batch", "line"}) {
       std::filesystem::create_directories(path_ + "\\" + sub);
     }
-    const std::vector<std::string> lines = Lines();
-    for (int i = 0; i < kDocuments; ++i) {
-      // Ten lines each, walking through the licence.
-      std::string text;
-      for (int k = 0; k < 10; ++k) text += lines[(static_cast<size_t>(i) * 10 + k) % lines.size()];
-      char name[16];
-      std::snprintf(name, sizeof name, "D%04d", i);
-      exqrv::build::DocumentSpec recipe;
-      recipe.pages.push_back(exqrv::build::TextPage({text}));
-      exqrv::build::WriteFileBytes(path_ + "\\docs\\" + name + ".QRV",
-                                   exqrv::build::BuildDocument(recipe));
-      exqrv::build::WriteFileBytes(path_ + "\\many\\" + name + ".TXT", text);
-    }
+    exqrv::bench::WriteDialogCorpus(path_ + "\\docs", path_ + "\\many");
   }
   ~Folder() {
     std::error_code ignored;

@@ -159,6 +159,11 @@ class Exqrv {
         reinterpret_cast<LPARAM>(&search));
     return search.found;
   }
+  // The dialog's window, once it shows; nullptr if it does not.
+  HWND WaitForDialog() const {
+    const std::string title(dialog::kDialogTitle);
+    return WaitFor<HWND>([&] { return FindWindowTitled(title); });
+  }
   // Waits for the end; the exit status, or -1 if it does not end.
   long Wait() const {
     if (WaitForSingleObject(process_.hProcess, 60000) != WAIT_OBJECT_0) return -1;
@@ -337,8 +342,7 @@ TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
   ASSERT_TRUE(toPixels.Made()) << "no display: run the test through run_on_virtual_display.sh";
   Exqrv exqrv(folder.path());
   ASSERT_TRUE(exqrv.Started());
-  const std::string title(dialog::kDialogTitle);
-  const HWND dialogWindow = WaitFor<HWND>([&] { return exqrv.FindWindowTitled(title); });
+  const HWND dialogWindow = exqrv.WaitForDialog();
   ASSERT_NE(dialogWindow, nullptr) << exqrv.Errors();
 
   // The dialog and each control where the template puts them, in template
@@ -453,8 +457,7 @@ TEST(Win32Dialog, TheCloseBoxStopsABatchAfterItsPageAndThenCloses) {
   }
   Exqrv exqrv(folder.path());
   ASSERT_TRUE(exqrv.Started());
-  const std::string title(dialog::kDialogTitle);
-  const HWND dialogWindow = WaitFor<HWND>([&] { return exqrv.FindWindowTitled(title); });
+  const HWND dialogWindow = exqrv.WaitForDialog();
   ASSERT_NE(dialogWindow, nullptr) << exqrv.Errors();
   const HWND documents = GetDlgItem(dialogWindow, dialog::kDocumentFileListId);
   ASSERT_EQ(SendMessageA(documents, LB_GETCOUNT, 0, 0), 3);
@@ -544,8 +547,7 @@ TEST(Win32Dialog, NamesOutsideTheAnsiCodePageConvert) {
   }
   Exqrv exqrv(folder.path());
   ASSERT_TRUE(exqrv.Started());
-  const std::string title(dialog::kDialogTitle);
-  const HWND dialogWindow = WaitFor<HWND>([&] { return exqrv.FindWindowTitled(title); });
+  const HWND dialogWindow = exqrv.WaitForDialog();
   ASSERT_NE(dialogWindow, nullptr) << exqrv.Errors();
   const HWND documents = GetDlgItem(dialogWindow, dialog::kDocumentFileListId);
   const HWND texts = GetDlgItem(dialogWindow, dialog::kTextFileListId);
@@ -579,8 +581,7 @@ TEST(Win32Dialog, PicturesGrowWithTheTextOnAFinerDisplay) {
   ASSERT_TRUE(dpi.Set());
   Exqrv exqrv(folder.path());
   ASSERT_TRUE(exqrv.Started());
-  const std::string title(dialog::kDialogTitle);
-  const HWND dialogWindow = WaitFor<HWND>([&] { return exqrv.FindWindowTitled(title); });
+  const HWND dialogWindow = exqrv.WaitForDialog();
   ASSERT_NE(dialogWindow, nullptr) << exqrv.Errors();
   const HWND documents = GetDlgItem(dialogWindow, dialog::kDocumentFileListId);
   ASSERT_EQ(SendMessageA(documents, LB_GETCOUNT, 0, 0), 2);
