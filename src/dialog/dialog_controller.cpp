@@ -141,7 +141,7 @@ void DialogController::OnTextDoubleClick() {
 void DialogController::RunBatch(const std::function<void()>& work) {
   const WaitCursorScope wait(view_);
   const PromptAfterTurn prompter(view_);
-  lastTurn_.reset();
+  nextTurn_.reset();
   work();
 }
 
@@ -151,10 +151,13 @@ ConversionResult DialogController::ConvertDuringBatch(const std::string& documen
 }
 
 bool DialogController::GoesOnAfterPage() {
-  const auto now = std::chrono::steady_clock::now();
-  if (!lastTurn_ || now - *lastTurn_ >= turnInterval_) {
-    lastTurn_ = now;
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  if (!nextTurn_ || start >= *nextTurn_) {
     view_.ProcessEvents();
+    const Clock::time_point end = Clock::now();
+    const Clock::duration spacing = kWorkPerTurnTime * (end - start);
+    nextTurn_ = end + std::max<Clock::duration>(turnInterval_, spacing);
   }
   return !batch_.StopRequested();
 }

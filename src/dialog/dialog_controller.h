@@ -71,6 +71,10 @@ class WaitCursorScope {
 // often: often enough to answer Escape and the window manager at once, rare
 // enough that painting each new line and text costs a long batch little.
 inline constexpr std::chrono::milliseconds kWindowTurnInterval{50};
+// Where painting is slow (a loaded machine, a remote display), turns are
+// spaced further, so that they take at most a fifth of a batch's time: the
+// next comes no sooner than this many times the last one's length after it.
+inline constexpr int kWorkPerTurnTime = 4;
 
 class DialogController {
  public:
@@ -126,8 +130,9 @@ class DialogController {
   DialogLog log_;
   BatchConversion batch_;
   std::chrono::milliseconds turnInterval_;
-  // When the window last had its turn in the running batch.
-  std::optional<std::chrono::steady_clock::time_point> lastTurn_;
+  // When the window's next turn in the running batch is due; none before
+  // its first.
+  std::optional<std::chrono::steady_clock::time_point> nextTurn_;
   // The document list is read again once the batch ends.
   bool documentListChanged_ = false;
 };
