@@ -1,15 +1,13 @@
 // The Qt dialog at scale, on the offscreen platform: a batch of 5,000
 // documents through "Convert", beside the command line converting the same
 // documents in the same run; and a folder of 5,000 entries opened in the
-// dialog, beside the platform listing that folder. Each document is one page
-// of lines taken from a licence text every Debian system carries.
+// dialog, beside the platform listing that folder.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +16,7 @@
 
 #include "app/converter_app.h"
 #include "bench_table.h"
+#include "dialog_corpus.h"
 #include "builder/document_builder.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
@@ -26,18 +25,7 @@
 
 namespace {
 
-constexpr int kDocuments = 5000;
-constexpr char kLicence[] = "/usr/share/common-licenses/GPL-3";
-
-// The licence's lines, or a few lines of this file's comment when it is
-// missing.
-std::vector<std::string> Lines() {
-  std::vector<std::string> lines;
-  std::ifstream in(kLicence);
-  for (std::string line; std::getline(in, line);) lines.push_back(line + "\r\n");
-  if (lines.empty()) lines = {"The Qt dialog at scale, on the offscreen platform.\r\n"};
-  return lines;
-}
+constexpr int kDocuments = exqrv::bench::kDialogDocuments;
 
 // docs: the documents; texts: where the batch writes; many: 5,000 texts.
 struct Folder : exqrv::bench::ScratchFolder {
@@ -45,19 +33,7 @@ struct Folder : exqrv::bench::ScratchFolder {
     if (path.empty()) return;
     std::filesystem::create_directories(path + "/docs");
     std::filesystem::create_directories(path + "/many");
-    const std::vector<std::string> lines = Lines();
-    for (int i = 0; i < kDocuments; ++i) {
-      // Ten lines each, walking through the licence.
-      std::string text;
-      for (int k = 0; k < 10; ++k) text += lines[(static_cast<size_t>(i) * 10 + k) % lines.size()];
-      char name[16];
-      std::snprintf(name, sizeof name, "D%04d", i);
-      exqrv::build::DocumentSpec recipe;
-      recipe.pages.push_back(exqrv::build::TextPage({text}));
-      exqrv::build::WriteFileBytes(path + "/docs/" + name + ".QRV",
-                                   exqrv::build::BuildDocument(recipe));
-      exqrv::build::WriteFileBytes(path + "/many/" + name + ".TXT", text);
-    }
+    exqrv::bench::WriteDialogCorpus(path + "/docs", path + "/many");
   }
   std::string Fresh(const std::string& name) const {
     std::filesystem::remove_all(path + "/" + name);

@@ -8,6 +8,7 @@
 #include "dialog/entry_painting.h"
 #include "dialog/selector_rules.h"
 #include "dialog/watched_conversion.h"
+#include "platform/prompter.h"
 
 namespace exqrv::dialog {
 namespace {
@@ -27,10 +28,30 @@ const EntryList& DirectoriesOf(const ConverterApp& app, Side side) {
   return side == DocumentSide ? app.DocumentDirectoryList : app.TextDirectoryList;
 }
 
+// During a batch a question or a message is shown over a window that has
+// painted what the batch did so far.
+class PromptAfterTurn : public platform::Prompter {
+ public:
+  explicit PromptAfterTurn(DialogView& view)
+      : view_(view), shown_(platform::CurrentPrompter()), installed_(this) {}
+
+  platform::Answer Show(std::string_view text, platform::Buttons buttons,
+                        platform::Icon icon) override {
+    view_.ProcessEvents();
+    return shown_.Show(text, buttons, icon);
+  }
+
+ private:
+  DialogView& view_;
+  platform::Prompter& shown_;
+  platform::PrompterScope installed_;
+};
+
 }  // namespace
 
-DialogController::DialogController(ConverterApp& app, DialogView& view)
-    : app_(app), view_(view), batch_(app, MakeBatchHooks()) {}
+DialogController::DialogController(ConverterApp& app, DialogView& view,
+                                   std::chrono::milliseconds turnInterval)
+    : app_(app), view_(view), batch_(app, MakeBatchHooks()), turnInterval_(turnInterval) {}
 
 BatchHooks DialogController::MakeBatchHooks() {
   return {
@@ -41,8 +62,8 @@ BatchHooks DialogController::MakeBatchHooks() {
       [this](const std::string& textName) {
         return ListShowsFile(app_.TextFileList, app_.TargetDirectory, textName);
       },
-      [this](const std::string& line) { LogDuringBatch(line); },
-      [this](int index) { ShowNewTextFile(index); },
+      [this](const std::string& line) { AddLogLine(line); },
+      [this](int index) { view_.InsertFileListItem(TextSide, index); },
       [this] { documentListChanged_ = true; },
   };
 }
@@ -78,10 +99,7 @@ void DialogController::OnConvert() {
   const std::vector<std::string> names =
       NamesOfItems(app_.DocumentFileList, view_.SelectedItems(DocumentSide));
   if (names.empty()) return;
-  {
-    const WaitCursorScope wait(view_);
-    batch_.ConvertSelection(names);
-  }
+  RunBatch([&] { batch_.ConvertSelection(names); });
   if (std::exchange(documentListChanged_, false)) RefreshFileList(DocumentSide);
 }
 
@@ -107,8 +125,7 @@ void DialogController::OnDocumentDoubleClick() {
     ChangeDirectory(DocumentSide, *folder);
     return;
   }
-  const WaitCursorScope wait(view_);
-  batch_.ConvertItem(name, TextFileNameFor(name));
+  RunBatch([&] { batch_.ConvertItem(name, TextFileNameFor(name)); });
 }
 
 void DialogController::OnTextDoubleClick() {
@@ -121,22 +138,28 @@ void DialogController::OnTextDoubleClick() {
   }
 }
 
-void DialogController::LogDuringBatch(const std::string& line) {
-  AddLogLine(line);
-  view_.PaintLogNow();
+void DialogController::RunBatch(const std::function<void()>& work) {
+  const WaitCursorScope wait(view_);
+  const PromptAfterTurn prompter(view_);
+  nextTurn_.reset();
+  work();
 }
 
 ConversionResult DialogController::ConvertDuringBatch(const std::string& documentName,
                                                       const std::string& textName) {
-  return ConvertWatched(app_, documentName, textName, [this] {
-    view_.ProcessEvents();
-    return !batch_.StopRequested();
-  });
+  return ConvertWatched(app_, documentName, textName, [this] { return GoesOnAfterPage(); });
 }
 
-void DialogController::ShowNewTextFile(int index) {
-  view_.InsertFileListItem(TextSide, index);
-  view_.PaintFileListNow(TextSide);
+bool DialogController::GoesOnAfterPage() {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  if (!nextTurn_ || start >= *nextTurn_) {
+    view_.ProcessEvents();
+    const Clock::time_point end = Clock::now();
+    const Clock::duration spacing = kWorkPerTurnTime * (end - start);
+    nextTurn_ = end + std::max<Clock::duration>(turnInterval_, spacing);
+  }
+  return !batch_.StopRequested();
 }
 
 // The log.

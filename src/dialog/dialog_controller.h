@@ -4,6 +4,9 @@
 // implements with its own toolkit.
 #pragma once
 
+#include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,11 +26,10 @@ class DialogView {
   // Makes the side's file list show the first count entries, one item each.
   virtual void ShowFileList(Side side, size_t count) = 0;
   // Adds an item at index for the entry just inserted there; the items
-  // after it move down, the selection stays with its items.
+  // after it move down, the selection stays with its items. It is painted
+  // with the window's next turn.
   virtual void InsertFileListItem(Side side, int index) = 0;
   virtual void ScrollFileListToTop(Side side) = 0;
-  // Paints the file list now, without waiting for the event loop.
-  virtual void PaintFileListNow(Side side) = 0;
   // The selected items of the side's file list, in list order.
   virtual std::vector<int> SelectedItems(Side side) const = 0;
   // The item of the side's file list that has the caret, or -1.
@@ -43,15 +45,13 @@ class DialogView {
   virtual void ShowLogLine(int field, const std::string& text) = 0;
   // Called only while the bar is visible.
   virtual void ShowLogScrollBar(const LogScrollState& bar) = 0;
-  // Paints the log now, without waiting for the event loop.
-  virtual void PaintLogNow() = 0;
 
   virtual void BeginWaitCursor() = 0;
   virtual void EndWaitCursor() = 0;
 
-  // Lets the window answer between two pages of a batch (painting, the
-  // window manager, Escape and the close box, which stop the batch); other
-  // input waits until the batch ends.
+  // Lets the window answer between two pages of a batch (painting what
+  // changed, the window manager, Escape and the close box, which stop the
+  // batch); other input waits until the batch ends.
   virtual void ProcessEvents() = 0;
 };
 
@@ -67,11 +67,21 @@ class WaitCursorScope {
   DialogView& view_;
 };
 
+// A batch gives the window a turn after its first page, then at most this
+// often: often enough to answer Escape and the window manager at once, rare
+// enough that painting each new line and text costs a long batch little.
+inline constexpr std::chrono::milliseconds kWindowTurnInterval{50};
+// Where painting is slow (a loaded machine, a remote display), turns are
+// spaced further, so that they take at most a fifth of a batch's time: the
+// next comes no sooner than this many times the last one's length after it.
+inline constexpr int kWorkPerTurnTime = 4;
+
 class DialogController {
  public:
   // Neither is used before Initialise, so a view may hand itself over while
   // it is still being made.
-  DialogController(ConverterApp& app, DialogView& view);
+  DialogController(ConverterApp& app, DialogView& view,
+                   std::chrono::milliseconds turnInterval = kWindowTurnInterval);
 
   // Fills both selectors and both file lists.
   void Initialise();
@@ -104,10 +114,11 @@ class DialogController {
 
  private:
   BatchHooks MakeBatchHooks();
-  // A batch holds the one thread: what it has done so far is painted at once.
-  void LogDuringBatch(const std::string& line);
+  // Under the wait cursor, the window's turns counted from the batch's start.
+  void RunBatch(const std::function<void()>& work);
   ConversionResult ConvertDuringBatch(const std::string& documentName, const std::string& textName);
-  void ShowNewTextFile(int index);
+  // After each page: the window's turn when one is due; false to stop.
+  bool GoesOnAfterPage();
   void ShowLog();
   // The stored names of the items, skipping any that show no entry.
   std::vector<std::string> NamesOfItems(const EntryList& entries,
@@ -118,6 +129,10 @@ class DialogController {
   DialogView& view_;
   DialogLog log_;
   BatchConversion batch_;
+  std::chrono::milliseconds turnInterval_;
+  // When the window's next turn in the running batch is due; none before
+  // its first.
+  std::optional<std::chrono::steady_clock::time_point> nextTurn_;
   // The document list is read again once the batch ends.
   bool documentListChanged_ = false;
 };

@@ -44,7 +44,7 @@ void PaintItem(ItemCanvas& canvas, ItemKind kind, const ItemState& state) {
   }
 }
 
-int EntryItemHeight(int lineHeight) { return std::max(lineHeight, kPictureSize); }
+int EntryItemHeight(int lineHeight, int pictureSize) { return std::max(lineHeight, pictureSize); }
 
 const ListEntry* EntryAt(const EntryList& entries, int index) {
   if (index < 0 || index >= static_cast<int>(entries.size())) return nullptr;

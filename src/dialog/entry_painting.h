@@ -61,12 +61,15 @@ struct ItemState {
 // ground again where the selection left.
 void PaintItem(ItemCanvas& canvas, ItemKind kind, const ItemState& state);
 
-// How far below the item's top the picture starts.
-inline int PictureOffset(int itemHeight) { return (itemHeight - kPictureSize) / 2; }
+// How far below the item's top the picture starts. A front end that draws
+// the pictures larger on a finer display gives their size.
+inline int PictureOffset(int itemHeight, int pictureSize = kPictureSize) {
+  return (itemHeight - pictureSize) / 2;
+}
 
 // Item height of both kinds of control: a line of the font, but never less
 // than a picture.
-int EntryItemHeight(int lineHeight);
+int EntryItemHeight(int lineHeight, int pictureSize = kPictureSize);
 
 // The entry item index shows, or nullptr where there is none.
 const ListEntry* EntryAt(const EntryList& entries, int index);

@@ -1,5 +1,7 @@
 #include "ui/file_list_box.h"
 
+#include <utility>
+
 #include <QHelpEvent>
 #include <QStringList>
 #include <QToolTip>
@@ -55,7 +57,12 @@ void FileListBox::InsertName(int row) {
                                    ? entries_[static_cast<size_t>(row)].get()
                                    : nullptr) {
     insertItem(row, DisplayText(entry->Name));
+    itemsInserted_ = true;
   }
+}
+
+void FileListBox::LayOutInsertedItems() {
+  if (std::exchange(itemsInserted_, false)) doItemsLayout();
 }
 
 bool FileListBox::viewportEvent(QEvent* event) {
@@ -71,11 +78,6 @@ bool FileListBox::viewportEvent(QEvent* event) {
     QToolTip::hideText();
   }
   return true;
-}
-
-void FileListBox::RepaintNow() {
-  doItemsLayout();
-  repaint();
 }
 
 }  // namespace exqrv::ui

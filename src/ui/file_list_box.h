@@ -24,10 +24,12 @@ class FileListBox : public QListWidget {
   std::vector<std::string> ItemNames() const;
   // Shows the first count entries, one item each, painted once at the end.
   void ShowNames(size_t count);
-  // Adds the item of the entry just inserted at row.
+  // Adds the item of the entry just inserted at row; it is laid out with
+  // the others inserted since by LayOutInsertedItems, or by the event loop.
   void InsertName(int row);
-  // Paints the list now, items laid out, without waiting for the event loop.
-  void RepaintNow();
+  // Lays out the items inserted since the last layout, so that the next
+  // paint shows them.
+  void LayOutInsertedItems();
 
  protected:
   // A name cut at the list's edge shows whole in a tooltip.
@@ -38,6 +40,7 @@ class FileListBox : public QListWidget {
 
   Side side_;
   const EntryList& entries_;
+  bool itemsInserted_ = false;
 };
 
 }  // namespace exqrv::ui

@@ -193,7 +193,6 @@ QWidget* MainDialog::CreateControl(const dialog::ControlTemplate& control) {
       QPalette palette = frame->palette();
       palette.setColor(QPalette::WindowText, kLogFrameColor);
       frame->setPalette(palette);
-      logFrame_ = frame;
       return frame;
     }
     case dialog::ControlKind::ScrollBar: {
@@ -350,8 +349,6 @@ void MainDialog::InsertFileListItem(Side side, int index) { FileList(side)->Inse
 
 void MainDialog::ScrollFileListToTop(Side side) { FileList(side)->scrollToTop(); }
 
-void MainDialog::PaintFileListNow(Side side) { FileList(side)->RepaintNow(); }
-
 std::vector<int> MainDialog::SelectedItems(Side side) const {
   const FileListBox& list = *FileList(side);
   std::vector<int> rows;
@@ -391,8 +388,6 @@ void MainDialog::ShowLogScrollBar(const dialog::LogScrollState& bar) {
   logScrollBar_->update();
 }
 
-void MainDialog::PaintLogNow() { repaint(logFrame_->geometry()); }
-
 void MainDialog::BeginWaitCursor() {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   qApp->installEventFilter(this);
@@ -403,6 +398,11 @@ void MainDialog::EndWaitCursor() {
   QApplication::restoreOverrideCursor();
 }
 
-void MainDialog::ProcessEvents() { QCoreApplication::processEvents(); }
+// The lists lay out their new items first: their own layout would wait for
+// a timer, and its paint for the turn after.
+void MainDialog::ProcessEvents() {
+  for (const Side side : {DocumentSide, TextSide}) FileList(side)->LayOutInsertedItems();
+  QCoreApplication::processEvents();
+}
 
 }  // namespace exqrv::ui

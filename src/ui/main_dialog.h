@@ -81,14 +81,12 @@ class MainDialog : public QDialog, private dialog::DialogView {
   void ShowFileList(Side side, size_t count) override;
   void InsertFileListItem(Side side, int index) override;
   void ScrollFileListToTop(Side side) override;
-  void PaintFileListNow(Side side) override;
   std::vector<int> SelectedItems(Side side) const override;
   int CaretItem(Side side) const override;
   void ShowSelector(Side side, int selection) override;
   int ChosenSelectorItem(Side side) const override;
   void ShowLogLine(int field, const std::string& text) override;
   void ShowLogScrollBar(const dialog::LogScrollState& bar) override;
-  void PaintLogNow() override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
   void ProcessEvents() override;
@@ -101,7 +99,6 @@ class MainDialog : public QDialog, private dialog::DialogView {
   DirectoryComboBox* documentSelector_ = nullptr;
   DirectoryComboBox* textSelector_ = nullptr;
   LogScrollBar* logScrollBar_ = nullptr;
-  QWidget* logFrame_ = nullptr;
   QFileSystemWatcher* folderWatcher_ = nullptr;
   QTimer* folderRefresh_ = nullptr;
   std::map<Side, std::string> watchedFolders_;

@@ -5,9 +5,12 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "dialog/dialog_controller.h"
@@ -44,9 +47,19 @@ HICON LoadApplicationIcon(int widthMetric, int heightMetric) {
                  GetSystemMetrics(widthMetric), GetSystemMetrics(heightMetric), LR_DEFAULTCOLOR));
 }
 
+// The dialog's lengths in pixels were drawn for 96 dots per inch; a finer
+// display (the program says it is aware of them) enlarges its font, and the
+// pictures and the room around them grow with it.
+constexpr int kDrawnDpi = 96;
+
+int DisplayDpi(HDC dc) { return GetDeviceCaps(dc, LOGPIXELSY); }
+
+int Scaled(int pixels, int dpi) { return MulDiv(pixels, dpi, kDrawnDpi); }
+
 // Combined with the ground by AND: the picture's white pixels leave it as it
-// is. Each paint makes its picture and lets it go when done.
-void DrawPicture(HDC dc, int picture, POINT at) {
+// is. Each pixel becomes a square of size / 16 pixels on a finer display.
+// Each paint makes its picture and lets it go when done.
+void DrawPicture(HDC dc, int picture, POINT at, int size) {
   const dialog::PixelPicture pixels = dialog::EntryPicturePixels(picture);
   if (pixels.empty()) return;
   BITMAPINFO info{};
@@ -63,9 +76,19 @@ void DrawPicture(HDC dc, int picture, POINT at) {
   std::memcpy(bits, pixels.pixels.data(), pixels.pixels.size() * sizeof pixels.pixels[0]);
   const HDC memory = CreateCompatibleDC(dc);
   const HGDIOBJ previous = SelectObject(memory, bitmap.get());
-  BitBlt(dc, at.x, at.y, pixels.width, pixels.height, memory, 0, 0, SRCAND);
+  const int previousMode = SetStretchBltMode(dc, COLORONCOLOR);
+  StretchBlt(dc, at.x, at.y, size, size, memory, 0, 0, pixels.width, pixels.height, SRCAND);
+  SetStretchBltMode(dc, previousMode);
   SelectObject(memory, previous);
   DeleteDC(memory);
+}
+
+std::wstring WideName(const std::string& name) {
+  const int length = static_cast<int>(name.size());
+  const int size = MultiByteToWideChar(CP_ACP, 0, name.data(), length, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(std::max(size, 0)), L'\0');
+  if (size > 0) MultiByteToWideChar(CP_ACP, 0, name.data(), length, wide.data(), size);
+  return wide;
 }
 
 PaintAction ActionOf(UINT itemAction) {
@@ -77,8 +100,14 @@ PaintAction ActionOf(UINT itemAction) {
 // One owner-drawn item's drawing operations, for the shared painting steps.
 class ItemPainter : public dialog::ItemCanvas {
  public:
-  ItemPainter(HDC dc, const RECT& textPart, int itemTop, const ListEntry& entry, POINT pictureAt)
-      : dc_(dc), textPart_(textPart), itemTop_(itemTop), entry_(entry), pictureAt_(pictureAt) {}
+  ItemPainter(HDC dc, const RECT& textPart, int itemTop, const ListEntry& entry, POINT pictureAt,
+              int pictureSize)
+      : dc_(dc),
+        textPart_(textPart),
+        itemTop_(itemTop),
+        entry_(entry),
+        pictureAt_(pictureAt),
+        pictureSize_(pictureSize) {}
 
   // The name's top-left corner is at (left of the text part, top of the
   // item); the plain colours are the ones the control set.
@@ -93,15 +122,19 @@ class ItemPainter : public dialog::ItemCanvas {
     SetTextColor(dc_, text);
     SetBkColor(dc_, back);
   }
-  void DrawPicture() override { win32ui::DrawPicture(dc_, entry_.Picture, pictureAt_); }
+  void DrawPicture() override {
+    win32ui::DrawPicture(dc_, entry_.Picture, pictureAt_, pictureSize_);
+  }
   void FillTextPart(Ground ground) override { FillRect(dc_, &textPart_, Brush(ground)); }
   void FrameTextPart(Ground ground) override { FrameRect(dc_, &textPart_, Brush(ground)); }
   void DrawFocusFrame() override { DrawFocusRect(dc_, &textPart_); }
 
  private:
+  // Names are in the process's code page. The narrow TextOut would read
+  // them in the code page of the font's character set instead.
   void TextOutName() {
-    TextOutA(dc_, textPart_.left, itemTop_, entry_.Name.c_str(),
-             static_cast<int>(entry_.Name.size()));
+    const std::wstring name = WideName(entry_.Name);
+    TextOutW(dc_, textPart_.left, itemTop_, name.c_str(), static_cast<int>(name.size()));
   }
   HBRUSH Brush(Ground ground) const {
     return ground == Ground::Selection ? selectionGround_.get() : plainGround_.get();
@@ -112,6 +145,7 @@ class ItemPainter : public dialog::ItemCanvas {
   int itemTop_;
   const ListEntry& entry_;
   POINT pictureAt_;
+  int pictureSize_;
   GdiObject<HBRUSH> selectionGround_{CreateSolidBrush(GetSysColor(COLOR_ACTIVECAPTION))};
   GdiObject<HBRUSH> plainGround_{CreateSolidBrush(GetSysColor(COLOR_WINDOW))};
 };
@@ -126,12 +160,14 @@ void PaintEntryItem(const DRAWITEMSTRUCT& item, const EntryList& entries, ItemKi
   state.inSelectionField = (item.itemState & ODS_COMBOBOXEDIT) != 0;
 
   const RECT& whole = item.rcItem;
-  const int indent = dialog::ItemIndent(kind, *entry, state.inSelectionField);
+  const int dpi = DisplayDpi(item.hDC);
+  const int pictureSize = Scaled(dialog::kPictureSize, dpi);
+  const int indent = Scaled(dialog::ItemIndent(kind, *entry, state.inSelectionField), dpi);
   RECT textPart = whole;
-  textPart.left += indent + dialog::kNameOffset;
+  textPart.left += indent + Scaled(dialog::kNameOffset, dpi);
   const POINT pictureAt{whole.left + indent,
-                        whole.top + dialog::PictureOffset(whole.bottom - whole.top)};
-  ItemPainter painter(item.hDC, textPart, whole.top, *entry, pictureAt);
+                        whole.top + dialog::PictureOffset(whole.bottom - whole.top, pictureSize)};
+  ItemPainter painter(item.hDC, textPart, whole.top, *entry, pictureAt, pictureSize);
   dialog::PaintItem(painter, kind, state);
 }
 
@@ -144,9 +180,10 @@ void MeasureItem(HWND window, MEASUREITEMSTRUCT& item) {
       SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(window, WM_GETFONT, 0, 0)));
   TEXTMETRICA metrics{};
   GetTextMetricsA(dc, &metrics);
+  const int pictureSize = Scaled(dialog::kPictureSize, DisplayDpi(dc));
   SelectObject(dc, previous);
   ReleaseDC(window, dc);
-  item.itemHeight = static_cast<UINT>(dialog::EntryItemHeight(metrics.tmHeight));
+  item.itemHeight = static_cast<UINT>(dialog::EntryItemHeight(metrics.tmHeight, pictureSize));
 }
 
 // Input that a running batch sets aside: it would start another batch, or
@@ -212,16 +249,21 @@ class MainDialog : private dialog::DialogView {
   void ShowFileList(Side side, size_t count) override;
   void InsertFileListItem(Side side, int index) override;
   void ScrollFileListToTop(Side side) override;
-  void PaintFileListNow(Side side) override;
   std::vector<int> SelectedItems(Side side) const override;
   int CaretItem(Side side) const override;
   void ShowSelector(Side side, int selection) override;
   int ChosenSelectorItem(Side side) const override;
   void ShowLogLine(int field, const std::string& text) override;
   void ShowLogScrollBar(const dialog::LogScrollState& bar) override;
-  void PaintLogNow() override;
   void BeginWaitCursor() override;
   void EndWaitCursor() override;
+  // During a batch the log and the new items of the lists wait for the
+  // window's turn: a static control paints itself the moment its text
+  // changes, and a list box its scroll bar the moment an item comes.
+  bool HoldingBack() const { return controller_.BatchRunning(); }
+  void ShowHeldBack();
+  void SetLogLine(int field, const std::string& text);
+  void SetLogScrollBar(const dialog::LogScrollState& bar);
   void ProcessEvents() override;
   // Escape, the "Exit" button, Enter and the close box: a running batch
   // stops, else the dialog closes.
@@ -245,6 +287,9 @@ class MainDialog : private dialog::DialogView {
   HWND toolTip_ = nullptr;
   HCURSOR cursorBeforeWait_ = nullptr;
   bool closed_ = false;
+  std::array<std::optional<std::string>, dialog::kVisibleLogLines> heldLogLines_;
+  std::optional<dialog::LogScrollState> heldScrollBar_;
+  std::array<bool, 2> listsHeld_{};  // by side
   dialog::DialogController controller_;
 };
 
@@ -449,14 +494,15 @@ void MainDialog::ShowFileList(Side side, size_t count) {
 void MainDialog::InsertFileListItem(Side side, int index) {
   const EntryList& entries = *EntriesOf(FileListId(side));
   if (index < 0 || static_cast<size_t>(index) >= entries.size()) return;
+  if (HoldingBack() && !std::exchange(listsHeld_[static_cast<size_t>(side)], true)) {
+    SendMessageA(Control(FileListId(side)), WM_SETREDRAW, FALSE, 0);
+  }
   SendMessageA(Control(FileListId(side)), LB_INSERTSTRING, static_cast<WPARAM>(index),
                reinterpret_cast<LPARAM>(entries[static_cast<size_t>(index)]->Name.c_str()));
 }
 
 // Emptying a list box already brought its first item to the top.
 void MainDialog::ScrollFileListToTop(Side) {}
-
-void MainDialog::PaintFileListNow(Side side) { UpdateWindow(Control(FileListId(side))); }
 
 // The document list takes several items, the text list one.
 std::vector<int> MainDialog::SelectedItems(Side side) const {
@@ -490,10 +536,26 @@ int MainDialog::ChosenSelectorItem(Side side) const {
 }
 
 void MainDialog::ShowLogLine(int field, const std::string& text) {
+  if (HoldingBack()) {
+    heldLogLines_[static_cast<size_t>(field)] = text;
+  } else {
+    SetLogLine(field, text);
+  }
+}
+
+void MainDialog::SetLogLine(int field, const std::string& text) {
   SetDlgItemTextA(window_, dialog::kFirstLogLineId + field, text.c_str());
 }
 
 void MainDialog::ShowLogScrollBar(const dialog::LogScrollState& bar) {
+  if (HoldingBack()) {
+    heldScrollBar_ = bar;
+  } else {
+    SetLogScrollBar(bar);
+  }
+}
+
+void MainDialog::SetLogScrollBar(const dialog::LogScrollState& bar) {
   const HWND scrollBar = Control(dialog::kLogScrollBarId);
   if (!IsWindowVisible(scrollBar)) {
     SetScrollRange(scrollBar, SB_CTL, bar.minimum, bar.maximum, FALSE);
@@ -503,13 +565,31 @@ void MainDialog::ShowLogScrollBar(const dialog::LogScrollState& bar) {
   SetScrollPos(scrollBar, SB_CTL, bar.position, TRUE);
 }
 
-void MainDialog::PaintLogNow() { UpdateWindow(window_); }
-
 void MainDialog::BeginWaitCursor() { cursorBeforeWait_ = SetCursor(LoadCursor(nullptr, IDC_WAIT)); }
 
-void MainDialog::EndWaitCursor() { SetCursor(cursorBeforeWait_); }
+void MainDialog::EndWaitCursor() {
+  ShowHeldBack();
+  SetCursor(cursorBeforeWait_);
+}
+
+// Called with a batch running (a turn) or just ended.
+void MainDialog::ShowHeldBack() {
+  for (size_t field = 0; field < heldLogLines_.size(); ++field) {
+    if (const auto line = std::exchange(heldLogLines_[field], std::nullopt)) {
+      SetLogLine(static_cast<int>(field), *line);
+    }
+  }
+  if (const auto bar = std::exchange(heldScrollBar_, std::nullopt)) SetLogScrollBar(*bar);
+  for (const Side side : {DocumentSide, TextSide}) {
+    if (!std::exchange(listsHeld_[static_cast<size_t>(side)], false)) continue;
+    const HWND list = Control(FileListId(side));
+    SendMessageA(list, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(list, nullptr, TRUE);
+  }
+}
 
 void MainDialog::ProcessEvents() {
+  ShowHeldBack();
   MSG message;
   while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
     if (message.message == WM_QUIT) {

@@ -1,7 +1,9 @@
 // The controller both dialogs share, through a view that writes down what it
 // is asked to show: what each event shows, in which order, and that a batch
-// paints as it goes under the wait cursor.
+// runs under the wait cursor and gives the window its turns.
 #include <array>
+#include <chrono>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -24,7 +26,7 @@ namespace {
 std::string Of(Side side) { return side == DocumentSide ? "documents" : "texts"; }
 
 // Item indexes come from the test; what the view is asked to do goes into
-// the journal, a log line's paint with the newest line.
+// the journal, each turn of the window with the newest log line.
 class JournalView : public DialogView {
  public:
   void ShowFileList(Side side, size_t count) override {
@@ -34,7 +36,6 @@ class JournalView : public DialogView {
     journal.push_back(Of(side) + " list gains item " + std::to_string(index));
   }
   void ScrollFileListToTop(Side side) override { journal.push_back(Of(side) + " list at top"); }
-  void PaintFileListNow(Side side) override { journal.push_back(Of(side) + " list painted"); }
   std::vector<int> SelectedItems(Side side) const override {
     return side == DocumentSide ? selectedDocuments : selectedTexts;
   }
@@ -49,11 +50,10 @@ class JournalView : public DialogView {
   void ShowLogScrollBar(const LogScrollState& bar) override {
     journal.push_back("bar at " + std::to_string(bar.position));
   }
-  void PaintLogNow() override { journal.push_back("log painted: " + NewestField()); }
   void BeginWaitCursor() override { journal.push_back("wait"); }
   void EndWaitCursor() override { journal.push_back("wait ends"); }
   void ProcessEvents() override {
-    ++eventsProcessed;
+    journal.push_back("turn: " + NewestField());
     if (duringEvents) duringEvents();
   }
 
@@ -70,7 +70,6 @@ class JournalView : public DialogView {
   std::vector<int> selectedDocuments;
   std::vector<int> selectedTexts;
   int caret = -1;
-  int eventsProcessed = 0;
   // What the user does while the window answers during a batch.
   std::function<void()> duringEvents;
 };
@@ -98,7 +97,8 @@ class DialogControllerTest : public ::testing::Test {
   platform::ScriptedPrompter prompter_;
   platform::PrompterScope installed_{&prompter_};
   JournalView view_;
-  DialogController controller_{app_, view_};
+  // Turns are given after a batch's first page, then not again this hour.
+  DialogController controller_{app_, view_, std::chrono::hours(1)};
 };
 
 using Journal = std::vector<std::string>;
@@ -111,19 +111,19 @@ TEST_F(DialogControllerTest, InitialiseShowsBothSelectorsThenBothListsFromTheTop
                      "texts list at top"}));
 }
 
-TEST_F(DialogControllerTest, ConvertPaintsEachLineAndNewTextFileUnderTheWaitCursor) {
+TEST_F(DialogControllerTest, ConvertLogsAndInsertsUnderTheWaitCursorWithTurnsSpaced) {
   controller_.Initialise();
   TakeJournal();
   // SUB, B.QRV and a.QRV, and an item that shows no entry.
   view_.selectedDocuments = {0, 1, 3, 7};
   controller_.OnConvert();
-  EXPECT_EQ(
-      TakeJournal(),
-      (Journal{"wait", "log painted: Convert C.QRV to C.TXT succeeded", "texts list gains item 1",
-               "texts list painted", "log painted: Convert B.QRV to B.TXT succeeded",
-               "texts list gains item 1", "texts list painted",
-               "log painted: Convert a.QRV to a.TXT failed: not a Quillor document", "wait ends"}));
-  EXPECT_EQ(view_.eventsProcessed, 2);  // after each page
+  // One turn, after the first page; none while the interval lasts.
+  EXPECT_EQ(TakeJournal(), (Journal{"wait", "turn: ", "texts list gains item 1",
+                                    "texts list gains item 1", "wait ends"}));
+  EXPECT_EQ(controller_.Log().LogLines(),
+            (std::deque<std::string>{"Convert C.QRV to C.TXT succeeded",
+                                     "Convert B.QRV to B.TXT succeeded",
+                                     "Convert a.QRV to a.TXT failed: not a Quillor document"}));
   EXPECT_EQ(build::ReadFileBytes(scratch_ / "texts/C.TXT"), "gamma");
 
   // Nothing that names an entry: no batch, and no wait cursor either.
@@ -140,8 +140,8 @@ TEST_F(DialogControllerTest, DocumentDoubleClickOpensAFolderOrConvertsADocument)
   TakeJournal();
   view_.caret = 1;  // B.QRV
   controller_.OnDocumentDoubleClick();
-  EXPECT_EQ(TakeJournal(), (Journal{"wait", "log painted: Convert B.QRV to B.TXT succeeded",
-                                    "texts list gains item 1", "texts list painted", "wait ends"}));
+  EXPECT_EQ(TakeJournal(), (Journal{"wait", "turn: ", "texts list gains item 1", "wait ends"}));
+  EXPECT_EQ(view_.NewestField(), "Convert B.QRV to B.TXT succeeded");
 
   view_.caret = 4;  // no entry
   controller_.OnDocumentDoubleClick();
@@ -169,9 +169,8 @@ TEST_F(DialogControllerTest, StopDuringABatchEndsItAfterThePageAndKeepsTheDialog
   view_.selectedDocuments = {0, 1, 3};  // SUB, B.QRV and a.QRV
   controller_.OnConvert();
   EXPECT_TRUE(stopped);
-  EXPECT_EQ(TakeJournal(),
-            (Journal{"wait", "log painted: Batch stopped at C.QRV page 1; C.TXT not written",
-                     "wait ends"}));
+  EXPECT_EQ(TakeJournal(), (Journal{"wait", "turn: ", "wait ends"}));
+  EXPECT_EQ(view_.NewestField(), "Batch stopped at C.QRV page 1; C.TXT not written");
   EXPECT_FALSE(std::filesystem::exists(scratch_ / "texts/C.TXT"));
   EXPECT_FALSE(std::filesystem::exists(scratch_ / "texts/B.TXT"));
   // Outside a batch there is nothing to stop: the dialog closes.
@@ -191,10 +190,9 @@ TEST_F(DialogControllerTest, RefreshReadsBothSidesAgain) {
   std::filesystem::remove(scratch_ / "docs/NEW.QRV");
   view_.selectedDocuments = {2};  // NEW.QRV
   controller_.OnConvert();
-  const Journal journal = TakeJournal();
-  ASSERT_EQ(journal.size(), 5u);
-  EXPECT_EQ(journal[1].rfind("log painted: Convert NEW.QRV to NEW.TXT failed: ", 0), 0u);
-  EXPECT_EQ(journal[3], "documents list shows 4");
+  EXPECT_EQ(TakeJournal(),
+            (Journal{"wait", "wait ends", "documents list shows 4", "documents list at top"}));
+  EXPECT_EQ(view_.NewestField().rfind("Convert NEW.QRV to NEW.TXT failed: ", 0), 0u);
 }
 
 TEST_F(DialogControllerTest, TextDoubleClickEntersOnlyAFolder) {

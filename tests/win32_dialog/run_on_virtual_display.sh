@@ -11,7 +11,7 @@ unset WAYLAND_DISPLAY
 server="$(dirname "$wine")/wineserver"
 "$server" -k 2>/dev/null
 "$server" -w 2>/dev/null
-exec xvfb-run --auto-servernum --server-args="-screen 0 1024x768x24" sh -c '
+exec xvfb-run --auto-servernum --server-args="-screen 0 1600x1200x24" sh -c '
   "$1" wineboot --init </dev/null >/dev/null 2>&1 || exit 1
   "$1" "$2"
   status=$?

@@ -7,6 +7,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <string>
 #include <thread>
@@ -18,6 +20,7 @@
 #include "builder/document_builder.h"
 #include "dialog/batch_conversion.h"
 #include "dialog/dialog_template.h"
+#include "dialog/entry_painting.h"
 #include "platform/prompter.h"
 #include "support/scratch_dir.h"
 #include "win32_dialog/win32_main_dialog.h"
@@ -156,6 +159,11 @@ class Exqrv {
         reinterpret_cast<LPARAM>(&search));
     return search.found;
   }
+  // The dialog's window, once it shows; nullptr if it does not.
+  HWND WaitForDialog() const {
+    const std::string title(dialog::kDialogTitle);
+    return WaitFor<HWND>([&] { return FindWindowTitled(title); });
+  }
   // Waits for the end; the exit status, or -1 if it does not end.
   long Wait() const {
     if (WaitForSingleObject(process_.hProcess, 60000) != WAIT_OBJECT_0) return -1;
@@ -207,6 +215,92 @@ std::vector<std::string> LogLines(HWND dialogWindow) {
   return lines;
 }
 
+// Text as the system holds it, in UTF-16: names outside the test's own code
+// page survive the trip.
+std::wstring WideTextOf(HWND window) {
+  wchar_t text[512] = {};
+  DWORD_PTR length = 0;
+  SendMessageTimeoutW(window, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                      5000, &length);
+  return std::wstring(text, length);
+}
+
+std::wstring ListItemText(HWND list, int index) {
+  const LRESULT length = SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+  if (length < 0) return L"<none>";
+  std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+  SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.data()));
+  text.resize(static_cast<size_t>(length));
+  return text;
+}
+
+// What the client area of a top-level window shows, 0x00RRGGBB row by row
+// from the top. Wine gives another process's pixels only through the DC of
+// its top-level window.
+struct Shot {
+  int width = 0;
+  int height = 0;
+  std::vector<DWORD> pixels;
+  DWORD At(int x, int y) const {
+    return pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] &
+           0xFFFFFF;
+  }
+};
+
+Shot ShotOf(HWND window) {
+  RECT rect;
+  GetClientRect(window, &rect);
+  Shot shot;
+  shot.width = rect.right - rect.left;
+  shot.height = rect.bottom - rect.top;
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof info.bmiHeader;
+  info.bmiHeader.biWidth = shot.width;
+  info.bmiHeader.biHeight = -shot.height;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  // Painted whole first: the program may not have come to every control.
+  RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+  const HDC source = GetDC(window);
+  const HDC memory = CreateCompatibleDC(source);
+  void* bits = nullptr;
+  const HBITMAP bitmap = CreateDIBSection(source, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (bitmap != nullptr) {
+    const HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, shot.width, shot.height, source, 0, 0, SRCCOPY);
+    SelectObject(memory, previous);
+    const auto* first = static_cast<const DWORD*>(bits);
+    shot.pixels.assign(first, first + static_cast<size_t>(shot.width) * shot.height);
+    DeleteObject(bitmap);
+  }
+  DeleteDC(memory);
+  ReleaseDC(window, source);
+  return shot;
+}
+
+// Saved for review as a bitmap file in the build folder's screenshots.
+bool SaveShot(const Shot& shot, const std::string& name) {
+  const std::string folder = ProgramFolder() + "screenshots";
+  CreateDirectoryA(folder.c_str(), nullptr);
+  BITMAPINFOHEADER header{};
+  header.biSize = sizeof header;
+  header.biWidth = shot.width;
+  header.biHeight = -shot.height;  // top row first
+  header.biPlanes = 1;
+  header.biBitCount = 32;
+  header.biCompression = BI_RGB;
+  const DWORD pixelBytes = static_cast<DWORD>(shot.pixels.size() * sizeof(DWORD));
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;  // "BM"
+  file.bfOffBits = sizeof file + sizeof header;
+  file.bfSize = file.bfOffBits + pixelBytes;
+  std::string bytes(reinterpret_cast<const char*>(&file), sizeof file);
+  bytes.append(reinterpret_cast<const char*>(&header), sizeof header);
+  bytes.append(reinterpret_cast<const char*>(shot.pixels.data()), pixelBytes);
+  return !shot.pixels.empty() && build::WriteFileBytes(folder + "\\" + name, bytes);
+}
+
 HWND ToolTipOf(HWND dialogWindow) {
   struct Search {
     HWND owner;
@@ -248,8 +342,7 @@ TEST(Win32Dialog, ConvertsTheSelectionAsAPersonWould) {
   ASSERT_TRUE(toPixels.Made()) << "no display: run the test through run_on_virtual_display.sh";
   Exqrv exqrv(folder.path());
   ASSERT_TRUE(exqrv.Started());
-  const std::string title(dialog::kDialogTitle);
-  const HWND dialogWindow = WaitFor<HWND>([&] { return exqrv.FindWindowTitled(title); });
+  const HWND dialogWindow = exqrv.WaitForDialog();
   ASSERT_NE(dialogWindow, nullptr) << exqrv.Errors();
 
   // The dialog and each control where the template puts them, in template
@@ -364,8 +457,7 @@ TEST(Win32Dialog, TheCloseBoxStopsABatchAfterItsPageAndThenCloses) {
   }
   Exqrv exqrv(folder.path());
   ASSERT_TRUE(exqrv.Started());
-  const std::string title(dialog::kDialogTitle);
-  const HWND dialogWindow = WaitFor<HWND>([&] { return exqrv.FindWindowTitled(title); });
+  const HWND dialogWindow = exqrv.WaitForDialog();
   ASSERT_NE(dialogWindow, nullptr) << exqrv.Errors();
   const HWND documents = GetDlgItem(dialogWindow, dialog::kDocumentFileListId);
   ASSERT_EQ(SendMessageA(documents, LB_GETCOUNT, 0, 0), 3);
@@ -402,6 +494,122 @@ TEST(Win32Dialog, TheCloseBoxStopsABatchAfterItsPageAndThenCloses) {
   }
 
   // With no batch running, the close box closes.
+  PostMessageA(dialogWindow, WM_CLOSE, 0, 0);
+  EXPECT_EQ(exqrv.Wait(), 0);
+}
+
+// The resolution the programs started while it lives are told the display
+// has; the one before comes back after.
+class DisplayDpiScope {
+ public:
+  explicit DisplayDpiScope(DWORD dpi) {
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, "Control Panel\\Desktop", 0, nullptr, 0,
+                        KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_,
+                        nullptr) != ERROR_SUCCESS) {
+      key_ = nullptr;
+      return;
+    }
+    DWORD size = sizeof previous_;
+    hadOne_ = RegQueryValueExA(key_, kValue, nullptr, nullptr, reinterpret_cast<BYTE*>(&previous_),
+                               &size) == ERROR_SUCCESS;
+    set_ = RegSetValueExA(key_, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&dpi),
+                          sizeof dpi) == ERROR_SUCCESS;
+  }
+  ~DisplayDpiScope() {
+    if (key_ == nullptr) return;
+    if (hadOne_) {
+      RegSetValueExA(key_, kValue, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&previous_),
+                     sizeof previous_);
+    } else {
+      RegDeleteValueA(key_, kValue);
+    }
+    RegCloseKey(key_);
+  }
+  DisplayDpiScope(const DisplayDpiScope&) = delete;
+  DisplayDpiScope& operator=(const DisplayDpiScope&) = delete;
+  bool Set() const { return set_; }
+
+ private:
+  static constexpr char kValue[] = "LogPixels";
+  HKEY key_ = nullptr;
+  DWORD previous_ = 0;
+  bool hadOne_ = false;
+  bool set_ = false;
+};
+
+TEST(Win32Dialog, NamesOutsideTheAnsiCodePageConvert) {
+  build::ScratchDir folder;
+  const std::filesystem::path document =
+      std::filesystem::path(folder.path()) / L"\u03A9caf\u00E9.QRV";
+  {
+    std::ofstream out(document, std::ios::binary);
+    out << build::BuildDocument({.pages = {TextPage({"coffee"})}});
+  }
+  Exqrv exqrv(folder.path());
+  ASSERT_TRUE(exqrv.Started());
+  const HWND dialogWindow = exqrv.WaitForDialog();
+  ASSERT_NE(dialogWindow, nullptr) << exqrv.Errors();
+  const HWND documents = GetDlgItem(dialogWindow, dialog::kDocumentFileListId);
+  const HWND texts = GetDlgItem(dialogWindow, dialog::kTextFileListId);
+  ASSERT_EQ(SendMessageA(documents, LB_GETCOUNT, 0, 0), 1);
+  EXPECT_EQ(ListItemText(documents, 0), L"\u03A9caf\u00E9.QRV");
+
+  SendMessageA(documents, LB_SETSEL, TRUE, 0);
+  PostMessageA(dialogWindow, WM_COMMAND, MAKEWPARAM(dialog::kConvertButtonId, BN_CLICKED),
+               reinterpret_cast<LPARAM>(GetDlgItem(dialogWindow, dialog::kConvertButtonId)));
+  const HWND firstLine = GetDlgItem(dialogWindow, dialog::kFirstLogLineId);
+  const std::wstring expected = L"Convert \u03A9caf\u00E9.QRV to \u03A9caf\u00E9.TXT succeeded";
+  EXPECT_TRUE(WaitFor<bool>([&] { return WideTextOf(firstLine) == expected; }))
+      << LogLines(dialogWindow).size() << exqrv.Errors();
+  EXPECT_EQ(ListItemText(texts, 0), L"\u03A9caf\u00E9.TXT");
+  std::ifstream written(std::filesystem::path(folder.path()) / L"\u03A9caf\u00E9.TXT",
+                        std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(written), {}), "coffee");
+  EXPECT_TRUE(SaveShot(ShotOf(dialogWindow), "win32_names.bmp"));
+
+  PostMessageA(dialogWindow, WM_CLOSE, 0, 0);
+  EXPECT_EQ(exqrv.Wait(), 0);
+}
+
+// At 192 dots per inch the text doubles, and the pictures beside it too.
+TEST(Win32Dialog, PicturesGrowWithTheTextOnAFinerDisplay) {
+  build::ScratchDir folder;
+  std::filesystem::create_directories(folder / "SUB");
+  ASSERT_TRUE(build::WriteFileBytes(folder / "BOOK.QRV",
+                                    build::BuildDocument({.pages = {TextPage({"book"})}})));
+  const DisplayDpiScope dpi(192);
+  ASSERT_TRUE(dpi.Set());
+  Exqrv exqrv(folder.path());
+  ASSERT_TRUE(exqrv.Started());
+  const HWND dialogWindow = exqrv.WaitForDialog();
+  ASSERT_NE(dialogWindow, nullptr) << exqrv.Errors();
+  const HWND documents = GetDlgItem(dialogWindow, dialog::kDocumentFileListId);
+  ASSERT_EQ(SendMessageA(documents, LB_GETCOUNT, 0, 0), 2);
+  const int itemHeight = static_cast<int>(SendMessageA(documents, LB_GETITEMHEIGHT, 0, 0));
+  EXPECT_GE(itemHeight, 2 * dialog::kPictureSize);
+
+  // The inked part of the first item's picture (SUB's folder), in the
+  // column left of where the name starts.
+  RECT list;
+  GetClientRect(documents, &list);
+  MapWindowPoints(documents, dialogWindow, reinterpret_cast<POINT*>(&list), 2);
+  const Shot shot = ShotOf(dialogWindow);
+  ASSERT_GE(shot.height, list.top + itemHeight);
+  ASSERT_GE(shot.width, list.right);
+  const DWORD ground = shot.At(list.right - 1, list.top + itemHeight / 2);
+  RECT inked{list.right, list.bottom, -1, -1};
+  for (int y = list.top; y < list.top + itemHeight; ++y) {
+    for (int x = list.left; x < list.left + 2 * dialog::kNameOffset; ++x) {
+      if (shot.At(x, y) == ground) continue;
+      inked = {std::min<LONG>(inked.left, x), std::min<LONG>(inked.top, y),
+               std::max<LONG>(inked.right, x + 1), std::max<LONG>(inked.bottom, y + 1)};
+    }
+  }
+  EXPECT_GT(inked.right - inked.left, dialog::kPictureSize);
+  EXPECT_LE(inked.right - inked.left, 2 * dialog::kPictureSize);
+  EXPECT_GT(inked.bottom - inked.top, dialog::kPictureSize);
+  EXPECT_TRUE(SaveShot(shot, "win32_dialog_192dpi.bmp"));
+
   PostMessageA(dialogWindow, WM_CLOSE, 0, 0);
   EXPECT_EQ(exqrv.Wait(), 0);
 }
