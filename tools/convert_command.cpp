@@ -36,9 +36,6 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr char kSynopsis[] =
-    "convert [-j N] [-o DIR] [-r] [-n] [--progress|--quiet] "
-    "[--encoding CODEPAGE] [--lf] [--page-break] [--max-expansion BYTES] PATH...";
 // Each worker holds one interruption guard, of which the platform has 64.
 constexpr unsigned kMaxWorkers = 64;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
@@ -72,8 +69,6 @@ struct Outcome {
   uint64_t written = 0;
 };
 
-int ConvertUsage(const std::string& message) { return UsageError(message, kSynopsis); }
-
 bool ParseWorkers(const std::string& text, unsigned& workers) {
   if (text.empty() || text.size() > 3 ||
       text.find_first_not_of("0123456789") != std::string::npos) {
@@ -85,44 +80,31 @@ bool ParseWorkers(const std::string& text, unsigned& workers) {
 
 // Returns kExitSuccess when the words make a command, else the usage status.
 int ParseSettings(const Args& args, Settings& settings) {
-  bool optionsEnd = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    if (optionsEnd || word.empty() || word[0] != '-') {
-      settings.paths.push_back(word);
-      continue;
+  const auto option = [&](const Option& given, const std::string& value) -> std::string {
+    switch (given.id) {
+      case OptionId::Workers:
+        if (!ParseWorkers(value, settings.workers)) return Wants(given);
+        break;
+      case OptionId::OutputFolder: settings.outputFolder = value; break;
+      case OptionId::Recurse: settings.recurse = true; break;
+      case OptionId::KeepExisting: settings.keepExisting = true; break;
+      case OptionId::Progress: settings.display = Display::Progress; break;
+      case OptionId::Quiet: settings.display = Display::Quiet; break;
+      default: return ApplyTextOption(given, value, settings.text);
     }
-    std::string error;
-    switch (TakeTextOption(args, i, settings.text, error)) {
-      case OptionTaken::Yes: continue;
-      case OptionTaken::Bad: return ConvertUsage(error);
-      case OptionTaken::No: break;
-    }
-    if (word == "--") {
-      optionsEnd = true;
-    } else if (word == "-j" || (word.size() > 2 && word.starts_with("-j"))) {
-      const std::string value =
-          word.size() > 2 ? word.substr(2) : (i + 1 < args.size() ? args[++i] : "");
-      if (!ParseWorkers(value, settings.workers)) {
-        return ConvertUsage("-j wants a number of workers from 1 to " +
-                            std::to_string(kMaxWorkers));
-      }
-    } else if (word == "-o") {
-      if (i + 1 == args.size()) return ConvertUsage("-o wants a folder");
-      settings.outputFolder = args[++i];
-    } else if (word == "-r") {
-      settings.recurse = true;
-    } else if (word == "-n") {
-      settings.keepExisting = true;
-    } else if (word == "--progress") {
-      settings.display = Display::Progress;
-    } else if (word == "--quiet" || word == "-q") {
-      settings.display = Display::Quiet;
-    } else {
-      return ConvertUsage("unknown option " + word);
-    }
+    return {};
+  };
+  const auto operand = [&](const std::string& word) {
+    settings.paths.push_back(word);
+    return std::string();
+  };
+  if (const std::string error = ParseCommandLine(ConvertSpec(), args, option, operand);
+      !error.empty()) {
+    return UsageError(error, ConvertSpec());
   }
-  if (settings.paths.empty()) return ConvertUsage("convert wants at least one document or folder");
+  if (settings.paths.empty()) {
+    return UsageError("convert wants at least one document or folder", ConvertSpec());
+  }
   return kExitSuccess;
 }
 
@@ -461,6 +443,31 @@ class Workers {
 };
 
 }  // namespace
+
+const CommandSpec& ConvertSpec() {
+  static const CommandSpec spec = [] {
+    CommandSpec convert{
+        .name = "convert",
+        .options =
+            {{.id = OptionId::Workers,
+              .name = "-j",
+              .argument = "N",
+              .wants = "a number of workers from 1 to " + std::to_string(kMaxWorkers),
+              .glued = true},
+             {.id = OptionId::OutputFolder, .name = "-o", .argument = "DIR", .wants = "a folder"},
+             {.id = OptionId::Recurse, .name = "-r"},
+             {.id = OptionId::KeepExisting, .name = "-n"},
+             {.id = OptionId::Progress, .name = "--progress"},
+             {.id = OptionId::Quiet, .name = "--quiet", .alias = "-q", .orPrevious = true}},
+        .operands = "PATH...",
+        .summary =
+            "\n                           documents and folders into text files, in parallel",
+        .doubleDashEndsOptions = true};
+    for (Option& option : TextOptionTable()) convert.options.push_back(std::move(option));
+    return convert;
+  }();
+  return spec;
+}
 
 int ConvertCommand(const Args& args) { return ConvertCommand(args, {}); }
 

@@ -23,16 +23,8 @@
 namespace exqrv::tools {
 namespace {
 
-constexpr char kMakeSynopsis[] =
-    "make [--out DOC] [--compress] [--compress-notes] [--note PAGE:TEXT1:TEXT2]... PAGE.txt...";
 // A note's page is stored as a signed 16-bit number.
 constexpr unsigned long kLastNotePage = INT16_MAX;
-
-int InfoUsage(const std::string& message) {
-  return UsageError(message, "info [--json] [--encoding CODEPAGE] DOC");
-}
-
-int MakeUsage(const std::string& message) { return UsageError(message, kMakeSynopsis); }
 
 // "PAGE:TEXT1:TEXT2" with a page from 1 to pages (and to kLastNotePage);
 // otherwise why not, naming the note.
@@ -203,26 +195,51 @@ void PrintInfoJson(const InfoFacts& facts, const std::string& encoding) {
 
 }  // namespace
 
+const CommandSpec& InfoSpec() {
+  static const CommandSpec spec{
+      .name = "info",
+      .options = {{.id = OptionId::Json, .name = "--json"}, EncodingOption()},
+      .operands = "DOC",
+      .summary = "   header, chunks, pages, notes"};
+  return spec;
+}
+
+const CommandSpec& MakeSpec() {
+  static const CommandSpec spec{
+      .name = "make",
+      .options =
+          {{.id = OptionId::Out, .name = "--out", .argument = "DOC", .wants = "a document name"},
+           {.id = OptionId::Compress, .name = "--compress"},
+           {.id = OptionId::CompressNotes, .name = "--compress-notes"},
+           {.id = OptionId::Note,
+            .name = "--note",
+            .argument = "PAGE:TEXT1:TEXT2",
+            .wants = "PAGE:TEXT1:TEXT2",
+            .repeats = true}},
+      .operands = "PAGE.txt..."};
+  return spec;
+}
+
 int InfoCommand(const Args& args) {
   bool json = false;
   TextOptions options;
   std::string path;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string error;
-    const OptionTaken taken =
-        args[i] == "--encoding" ? TakeTextOption(args, i, options, error) : OptionTaken::No;
-    if (taken == OptionTaken::Bad) return InfoUsage(error);
-    if (taken == OptionTaken::Yes) continue;
-    if (args[i] == "--json") {
+  const auto option = [&](const Option& given, const std::string& value) {
+    if (given.id == OptionId::Json) {
       json = true;
-    } else if (args[i].empty() || args[i][0] == '-' || !path.empty()) {
-      return InfoUsage(args[i].empty() || args[i][0] != '-' ? "info takes one document"
-                                                            : "unknown option " + args[i]);
-    } else {
-      path = args[i];
+      return std::string();
     }
-  }
-  if (path.empty()) return InfoUsage("info wants a document");
+    return ApplyTextOption(given, value, options);
+  };
+  // One document, named by a word that is not empty.
+  const auto operand = [&](const std::string& word) {
+    if (word.empty() || !path.empty()) return std::string("info takes one document");
+    path = word;
+    return std::string();
+  };
+  if (const std::string error = ParseCommandLine(InfoSpec(), args, option, operand); !error.empty())
+    return UsageError(error, InfoSpec());
+  if (path.empty()) return UsageError("info wants a document", InfoSpec());
   // Out of memory, the facts go first, and with them the notes' work file.
   try {
     InfoFacts facts;
@@ -245,30 +262,29 @@ int MakeCommand(const Args& args) {
   std::string output;
   std::vector<std::string> pages;
   std::vector<std::string> notes;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--out") {
-      if (i + 1 == args.size()) return MakeUsage("--out wants a document name");
-      output = args[++i];
-    } else if (arg == "--note") {
-      if (i + 1 == args.size()) return MakeUsage("--note wants PAGE:TEXT1:TEXT2");
-      notes.push_back(args[++i]);
-    } else if (arg == "--compress") {
-      recipe.compress = true;
-    } else if (arg == "--compress-notes") {
-      recipe.compressNotes = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      return MakeUsage("unknown option " + arg);
-    } else {
-      pages.push_back(arg);
+  const auto option = [&](const Option& given, const std::string& value) {
+    switch (given.id) {
+      case OptionId::Out: output = value; break;
+      case OptionId::Note: notes.push_back(value); break;
+      case OptionId::Compress: recipe.compress = true; break;
+      case OptionId::CompressNotes: recipe.compressNotes = true; break;
+      default: break;
     }
-  }
-  if (pages.empty()) return MakeUsage("make wants at least one PAGE.txt");
-  if (pages.size() > UINT16_MAX) return MakeUsage("a document holds at most 65535 pages");
+    return std::string();
+  };
+  const auto operand = [&](const std::string& word) {
+    pages.push_back(word);
+    return std::string();
+  };
+  if (const std::string error = ParseCommandLine(MakeSpec(), args, option, operand); !error.empty())
+    return UsageError(error, MakeSpec());
+  if (pages.empty()) return UsageError("make wants at least one PAGE.txt", MakeSpec());
+  if (pages.size() > UINT16_MAX)
+    return UsageError("a document holds at most 65535 pages", MakeSpec());
   for (const std::string& text : notes) {
     build::NoteSpec note;
     const std::string error = ParseNote(text, pages.size(), note);
-    if (!error.empty()) return MakeUsage(error);
+    if (!error.empty()) return UsageError(error, MakeSpec());
     recipe.notes.push_back(note);
   }
   for (const std::string& page : pages) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/converter_app.h"
@@ -20,11 +21,6 @@
 
 namespace exqrv::tools {
 namespace {
-
-int TextUsage(const std::string& message) {
-  return UsageError(message, std::string("text [--pages FIRST-LAST] [--no-notes] ") +
-                                 kTextOptionsUsage + " DOC...");
-}
 
 // Standard input copied into the private temporary folder: a document is
 // read by offset, which a pipe cannot give. The copy goes with its owner.
@@ -149,35 +145,54 @@ std::string TagText(const ChunkEntry& entry) { return "chunk '" + PrintableTag(e
 
 }  // namespace
 
+const CommandSpec& TextSpec() {
+  static const CommandSpec spec = [] {
+    CommandSpec text{.name = "text",
+                     .options = {{.id = OptionId::Pages,
+                                  .name = "--pages",
+                                  .argument = "FIRST-LAST",
+                                  .wants = "FIRST-LAST"},
+                                 {.id = OptionId::NoNotes, .name = "--no-notes"}},
+                     .operands = "DOC|-...",
+                     .summary = "   the text exqrv would write, to standard output",
+                     .operandsInErrors = "DOC...",
+                     .dashIsOperand = true,
+                     .doubleDashEndsOptions = true};
+    for (Option& option : TextOptionTable()) text.options.push_back(std::move(option));
+    return text;
+  }();
+  return spec;
+}
+
+const CommandSpec& VerifySpec() {
+  static const CommandSpec spec{.name = "verify",
+                                .operands = "DOC",
+                                .summary = "               check every block's CRC-32 and length",
+                                .takesOptions = false};
+  return spec;
+}
+
 int TextCommand(const Args& args) {
   PageRange range;
   bool withNotes = true;
   TextOptions options;
   std::vector<std::string> paths;
-  bool optionsEnd = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    if (optionsEnd || word == "-" || word.empty() || word[0] != '-') {
-      paths.push_back(word);
-      continue;
+  const auto option = [&](const Option& given, const std::string& value) -> std::string {
+    switch (given.id) {
+      case OptionId::Pages:
+        if (!ParseRange(value, range)) return Wants(given) + ", got " + value;
+        return {};
+      case OptionId::NoNotes: withNotes = false; return {};
+      default: return ApplyTextOption(given, value, options);
     }
-    std::string error;
-    const OptionTaken taken = TakeTextOption(args, i, options, error);
-    if (taken == OptionTaken::Bad) return TextUsage(error);
-    if (taken == OptionTaken::Yes) continue;
-    if (word == "--pages") {
-      if (i + 1 == args.size()) return TextUsage("--pages wants FIRST-LAST");
-      if (!ParseRange(args[++i], range))
-        return TextUsage("--pages wants FIRST-LAST, got " + args[i]);
-    } else if (word == "--no-notes") {
-      withNotes = false;
-    } else if (word == "--") {
-      optionsEnd = true;
-    } else {
-      return TextUsage("unknown option " + word);
-    }
-  }
-  if (paths.empty()) return TextUsage("text wants at least one document");
+  };
+  const auto operand = [&](const std::string& word) {
+    paths.push_back(word);
+    return std::string();
+  };
+  if (const std::string error = ParseCommandLine(TextSpec(), args, option, operand); !error.empty())
+    return UsageError(error, TextSpec());
+  if (paths.empty()) return UsageError("text wants at least one document", TextSpec());
 
   platform::File output(platform::StandardOutput(), false);
   bool allWritten = true;
@@ -243,7 +258,7 @@ std::string TemporaryProblem(const TextExtraction& job, bool withNotes) {
 }
 
 int VerifyCommand(const Args& args) {
-  if (args.size() != 1) return UsageError("verify takes one document", "verify DOC");
+  if (args.size() != 1) return UsageError("verify takes one document", VerifySpec());
   const std::string& path = args[0];
   const std::string verbatim = platform::VerbatimPath(path);
   Document document;
