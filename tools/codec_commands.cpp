@@ -21,6 +21,10 @@
 namespace exqrv::tools {
 namespace {
 
+constexpr char kStatusDetails[] =
+    "The exit status is the codec's result code (0: success); 1 also for a file that cannot be "
+    "opened, read or written, 2 for a usage error.";
+
 struct Streams {
   platform::File input;
   platform::File output;
@@ -100,20 +104,27 @@ std::string ParseImplodeOptions(const Args& args, ImplodeOptions& options) {
 const CommandSpec& ExplodeSpec() {
   static const CommandSpec spec{.name = "explode",
                                 .operands = "IN OUT",
-                                .summary = "           expand a raw stream",
+                                .summary = "expand a raw stream",
+                                .details = kStatusDetails,
                                 .takesOptions = false};
   return spec;
 }
 
 const CommandSpec& ImplodeSpec() {
-  static const CommandSpec spec{.name = "implode",
-                                .options = {{.id = OptionId::Dictionary,
-                                             .name = "--dict",
-                                             .argument = "1024|2048|4096",
-                                             .wants = "1024, 2048 or 4096"},
-                                            {.id = OptionId::Ascii, .name = "--ascii"}},
-                                .operands = "IN OUT",
-                                .dashIsOperand = true};
+  static const CommandSpec spec{
+      .name = "implode",
+      .options = {{.id = OptionId::Dictionary,
+                   .name = "--dict",
+                   .argument = "1024|2048|4096",
+                   .wants = "1024, 2048 or 4096",
+                   .help = "the dictionary's size in bytes (default 4096)"},
+                  {.id = OptionId::Ascii,
+                   .name = "--ascii",
+                   .help = "codes the literal bytes for text (default: for any bytes)"}},
+      .operands = "IN OUT",
+      .summary = "compress into a raw stream",
+      .details = kStatusDetails,
+      .dashIsOperand = true};
   return spec;
 }
 

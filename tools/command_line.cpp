@@ -7,10 +7,18 @@
 namespace exqrv::tools {
 namespace {
 
-// The list of commands is read in a terminal of 100 columns or more.
-constexpr size_t kListWidth = 100;
+// Usage lines are folded to fit 100 columns, help text to fit 80.
+constexpr size_t kUsageWidth = 100;
+constexpr size_t kHelpWidth = 80;
 constexpr std::string_view kListPrefix = "  qrvtool ";
+constexpr std::string_view kHelpPrefix = "usage: qrvtool ";
 constexpr std::string_view kContinuation = "        ";
+// The gap before a summary on the usage's last line, and the column a
+// summary that does not fit there starts at on a line of its own.
+constexpr std::string_view kSummaryGap = "   ";
+constexpr size_t kSummaryColumn = 27;
+// Where the options' help starts in --help.
+constexpr size_t kHelpColumn = 26;
 
 // The option the word names, or nullptr; glued is set when the word also
 // carries the value (-j4).
@@ -31,7 +39,7 @@ bool IsOptionWord(const CommandSpec& spec, const std::string& word) {
 
 // The usage's pieces: the name, one per option (choices together), the
 // operands.
-std::vector<std::string> UsagePieces(const CommandSpec& spec, const std::string& operands) {
+std::vector<std::string> UsagePieces(const CommandSpec& spec) {
   std::vector<std::string> pieces{spec.name};
   for (const Option& option : spec.options) {
     const std::string shown =
@@ -42,8 +50,52 @@ std::vector<std::string> UsagePieces(const CommandSpec& spec, const std::string&
     }
     pieces.push_back("[" + shown + "]" + (option.repeats ? "..." : ""));
   }
-  if (!operands.empty()) pieces.push_back(operands);
+  if (!spec.operands.empty()) pieces.push_back(spec.operands);
   return pieces;
+}
+
+// The usage in lines of width at most, the first after a prefix of
+// prefixWidth columns, the others indented.
+std::string FoldedUsage(const CommandSpec& spec, size_t prefixWidth, size_t width) {
+  std::string usage;
+  size_t column = prefixWidth;
+  for (const std::string& piece : UsagePieces(spec)) {
+    if (usage.empty()) {
+      usage = piece;
+      column += piece.size();
+    } else if (column + 1 + piece.size() > width) {
+      usage += "\n" + std::string(kContinuation) + piece;
+      column = kContinuation.size() + piece.size();
+    } else {
+      usage += " " + piece;
+      column += 1 + piece.size();
+    }
+  }
+  return usage;
+}
+
+// Text folded at its blanks into lines of kHelpWidth at most, those after
+// the first indented to column indent (the first starts there already).
+std::string Folded(const std::string& text, size_t indent) {
+  std::string folded;
+  size_t column = indent;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find(' ', at);
+    if (end == std::string::npos) end = text.size();
+    const std::string word = text.substr(at, end - at);
+    if (column > indent && column + 1 + word.size() > kHelpWidth) {
+      folded += "\n" + std::string(indent, ' ');
+      column = indent;
+    } else if (column > indent) {
+      folded += ' ';
+      ++column;
+    }
+    folded += word;
+    column += word.size();
+    at = end + 1;
+  }
+  return folded;
 }
 
 }  // namespace
@@ -80,30 +132,40 @@ std::string Wants(const Option& option) { return option.name + " wants " + optio
 
 std::string Synopsis(const CommandSpec& spec) {
   std::string line;
-  const std::string& operands =
-      spec.operandsInErrors.empty() ? spec.operands : spec.operandsInErrors;
-  for (const std::string& piece : UsagePieces(spec, operands)) {
-    line += (line.empty() ? "" : " ") + piece;
-  }
+  for (const std::string& piece : UsagePieces(spec)) line += (line.empty() ? "" : " ") + piece;
   return line;
 }
 
 std::string ListedUsage(const CommandSpec& spec) {
-  std::string usage;
-  size_t column = kListPrefix.size();
-  for (const std::string& piece : UsagePieces(spec, spec.operands)) {
-    if (usage.empty()) {
-      usage = piece;
-      column += piece.size();
-    } else if (column + 1 + piece.size() > kListWidth) {
-      usage += "\n" + std::string(kContinuation) + piece;
-      column = kContinuation.size() + piece.size();
-    } else {
-      usage += " " + piece;
-      column += 1 + piece.size();
-    }
+  std::string usage = FoldedUsage(spec, kListPrefix.size(), kUsageWidth);
+  if (spec.summary.empty()) return usage;
+  const size_t lastLine = usage.rfind('\n') == std::string::npos
+                              ? kListPrefix.size() + usage.size()
+                              : usage.size() - usage.rfind('\n') - 1;
+  if (lastLine + kSummaryGap.size() + spec.summary.size() <= kUsageWidth) {
+    return usage + std::string(kSummaryGap) + spec.summary;
   }
-  return usage + spec.summary;
+  return usage + "\n" + std::string(kSummaryColumn, ' ') + spec.summary;
+}
+
+std::string CommandHelp(const CommandSpec& spec) {
+  std::string help =
+      std::string(kHelpPrefix) + FoldedUsage(spec, kHelpPrefix.size(), kHelpWidth) + "\n";
+  if (!spec.summary.empty()) help += Folded(spec.summary, 0) + "\n";
+  if (!spec.options.empty()) help += "\noptions:\n";
+  for (const Option& option : spec.options) {
+    std::string shown = "  " + option.name;
+    if (!option.alias.empty()) shown += ", " + option.alias;
+    if (!option.argument.empty()) shown += " " + option.argument;
+    if (shown.size() + 1 > kHelpColumn) {
+      help += shown + "\n" + std::string(kHelpColumn, ' ');
+    } else {
+      help += shown + std::string(kHelpColumn - shown.size(), ' ');
+    }
+    help += Folded(option.help, kHelpColumn) + "\n";
+  }
+  if (!spec.details.empty()) help += "\n" + Folded(spec.details, 0) + "\n";
+  return help;
 }
 
 }  // namespace exqrv::tools

@@ -28,8 +28,10 @@ enum class OptionId {
   KeepExisting,
   Progress,
   Quiet,
-  // info
+  // text, convert and info
   Json,
+  // text and convert
+  JsonLines,
   // make
   Out,
   Note,
@@ -46,6 +48,7 @@ struct Option {
   std::string argument = {};  // the value as the usage shows it ("FIRST-LAST"); empty: a flag
   std::string wants = {};     // what the value must be, for the complaint ("a folder")
   std::string alias = {};     // another spelling the parser takes: "-q" for --quiet
+  std::string help = {};      // what it does, for the command's --help
   bool glued = false;         // the value may follow the name in the same word: -j4
   bool repeats = false;       // each use adds one: shown as [--note ...]...
   // One choice with the option before it: shown as [--progress|--quiet].
@@ -55,12 +58,9 @@ struct Option {
 struct CommandSpec {
   std::string name;
   std::vector<Option> options = {};
-  std::string operands = {};  // as the usage shows them: "DOC|-..."
-  // What the command does, with the blanks that set it off from the usage
-  // in qrvtool's list of commands; empty for none.
-  std::string summary = {};
-  // The operands as a usage error shows them, where that differs.
-  std::string operandsInErrors = {};
+  std::string operands = {};   // as the usage shows them: "DOC|-..."
+  std::string summary = {};    // what the command does, in a line
+  std::string details = {};    // what --help says after the options; may be empty
   bool takesOptions = true;    // else every word is an operand
   bool dashIsOperand = false;  // "-" names a file, not an option
   bool doubleDashEndsOptions = false;
@@ -82,8 +82,11 @@ std::string Wants(const Option& option);
 
 // The usage in one line, as usage errors show it: "info [--json] ... DOC".
 std::string Synopsis(const CommandSpec& spec);
-// The usage as the list of commands shows it, folded to fit the list's
-// width after "  qrvtool ", then the summary.
+// The usage as the list of commands shows it, folded to fit after
+// "  qrvtool ", then the summary.
 std::string ListedUsage(const CommandSpec& spec);
+// What `qrvtool COMMAND --help` prints: the usage, the summary and every
+// option with what it does.
+std::string CommandHelp(const CommandSpec& spec);
 
 }  // namespace exqrv::tools

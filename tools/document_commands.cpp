@@ -124,7 +124,18 @@ std::string GatherInfo(const std::string& path, InfoFacts& facts) {
   return {};
 }
 
-void PrintInfo(const InfoFacts& facts) {
+// A note's text as UTF-8 from the code page given; without one, the bytes
+// as they are.
+std::string NoteText(const std::string& bytes, const std::string& encoding) {
+  if (encoding.empty()) return bytes;
+  Recoder recoder(encoding);
+  std::string utf8;
+  recoder.Convert(bytes, utf8);
+  recoder.Finish(utf8);
+  return utf8;
+}
+
+void PrintInfo(const InfoFacts& facts, const std::string& encoding) {
   std::printf("document %s\nheader: magic Qlrd, field 0x%04X, %u chunks\n", facts.path.c_str(),
               facts.field, facts.chunkCount);
   std::printf("%-6s %-10s %-10s %-10s\n", "tag", "compressed", "offset", "length");
@@ -146,8 +157,9 @@ void PrintInfo(const InfoFacts& facts) {
   if (!kinds.empty()) kinds.pop_back();
   std::printf("annotations:%s\n", kinds.empty() ? " none" : kinds.c_str());
   for (const auto& note : facts.annotations->Notes()) {
-    std::printf("  note on page %d: \"%s\" \"%s\"\n", note->page, VisibleText(note->text1).c_str(),
-                VisibleText(note->text2).c_str());
+    std::printf("  note on page %d: \"%s\" \"%s\"\n", note->page,
+                VisibleText(NoteText(note->text1, encoding)).c_str(),
+                VisibleText(NoteText(note->text2, encoding)).c_str());
   }
   std::printf("thumbnails: %u\n", facts.thumbnails);
 }
@@ -155,14 +167,7 @@ void PrintInfo(const InfoFacts& facts) {
 // Note texts are bytes of a code page: converted from the one given, else
 // passed as they are, with what is not UTF-8 shown as U+FFFD.
 void PrintInfoJson(const InfoFacts& facts, const std::string& encoding) {
-  const auto text = [&encoding](const std::string& bytes) {
-    if (encoding.empty()) return bytes;
-    Recoder recoder(encoding);
-    std::string utf8;
-    recoder.Convert(bytes, utf8);
-    recoder.Finish(utf8);
-    return utf8;
-  };
+  const auto text = [&encoding](const std::string& bytes) { return NoteText(bytes, encoding); };
   nlohmann::ordered_json out;
   out["document"] = facts.path;
   out["field"] = facts.field;
@@ -198,25 +203,39 @@ void PrintInfoJson(const InfoFacts& facts, const std::string& encoding) {
 const CommandSpec& InfoSpec() {
   static const CommandSpec spec{
       .name = "info",
-      .options = {{.id = OptionId::Json, .name = "--json"}, EncodingOption()},
+      .options = {{.id = OptionId::Json,
+                   .name = "--json",
+                   .help = "the same facts as one JSON object"},
+                  EncodingOption("the code page the notes are written in (such as CP1252): "
+                                 "they are shown in UTF-8")},
       .operands = "DOC",
-      .summary = "   header, chunks, pages, notes"};
+      .summary = "header, chunks, pages, notes"};
   return spec;
 }
 
 const CommandSpec& MakeSpec() {
   static const CommandSpec spec{
       .name = "make",
-      .options =
-          {{.id = OptionId::Out, .name = "--out", .argument = "DOC", .wants = "a document name"},
-           {.id = OptionId::Compress, .name = "--compress"},
-           {.id = OptionId::CompressNotes, .name = "--compress-notes"},
-           {.id = OptionId::Note,
-            .name = "--note",
-            .argument = "PAGE:TEXT1:TEXT2",
-            .wants = "PAGE:TEXT1:TEXT2",
-            .repeats = true}},
-      .operands = "PAGE.txt..."};
+      .options = {{.id = OptionId::Out,
+                   .name = "--out",
+                   .argument = "DOC",
+                   .wants = "a document name",
+                   .help = "the document to write (default: the first PAGE.txt's name with .QRV)"},
+                  {.id = OptionId::Compress,
+                   .name = "--compress",
+                   .help = "stores the tables and every page compressed"},
+                  {.id = OptionId::CompressNotes,
+                   .name = "--compress-notes",
+                   .help = "stores the notes compressed"},
+                  {.id = OptionId::Note,
+                   .name = "--note",
+                   .argument = "PAGE:TEXT1:TEXT2",
+                   .wants = "PAGE:TEXT1:TEXT2",
+                   .help = "attaches a note with two texts to page PAGE (at most 32767); again "
+                           "for more notes",
+                   .repeats = true}},
+      .operands = "PAGE.txt...",
+      .summary = "a document with one page for each text file"};
   return spec;
 }
 
@@ -249,7 +268,7 @@ int InfoCommand(const Args& args) {
       PrintInfoJson(facts, options.encoding);
       return kExitSuccess;
     }
-    if (facts.headerRead) PrintInfo(facts);
+    if (facts.headerRead) PrintInfo(facts, options.encoding);
     return problem.empty() ? kExitSuccess : Fail(problem);
   } catch (const std::bad_alloc&) {
     std::fflush(stdout);

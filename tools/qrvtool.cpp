@@ -71,7 +71,7 @@ int main(int argc, char** argv) {
   for (const Subcommand& sub : kSubcommands) {
     if (argv[1] != sub.spec().name) continue;
     if (argc == 3 && IsHelp(argv[2])) {
-      std::printf("usage: qrvtool %s\n", exqrv::tools::ListedUsage(sub.spec()).c_str());
+      std::fputs(exqrv::tools::CommandHelp(sub.spec()).c_str(), stdout);
       return exqrv::kExitSuccess;
     }
     return RunCaught(sub, argc, argv);

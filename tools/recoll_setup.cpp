@@ -237,7 +237,10 @@ const CommandSpec& RecollSetupSpec() {
   static const CommandSpec spec{
       .name = "recoll-setup",
       .operands = "[CONFDIR]",
-      .summary = "    let Recoll (default folder ~/.recoll) index the documents",
+      .summary = "let Recoll index the documents",
+      .details =
+          "CONFDIR is a Recoll configuration folder; by default $RECOLL_CONFDIR, else "
+          "~/.recoll.",
       .takesOptions = false};
   return spec;
 }

@@ -17,6 +17,7 @@
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "tools/commands.h"
+#include "tools/json_text.h"
 #include "tools/text_options.h"
 
 namespace exqrv::tools {
@@ -67,7 +68,7 @@ bool ParsePageNumber(const std::string& text, uint32_t& value) {
   return value >= 1 && value <= UINT16_MAX;
 }
 
-// "7" or "3-9".
+// "7" (that page), "3-9", or "3-" (to the last page).
 bool ParseRange(const std::string& text, PageRange& range) {
   const size_t dash = text.find('-');
   if (dash == std::string::npos) {
@@ -75,8 +76,12 @@ bool ParseRange(const std::string& text, PageRange& range) {
     range.last = range.first;
     return true;
   }
-  return ParsePageNumber(text.substr(0, dash), range.first) &&
-         ParsePageNumber(text.substr(dash + 1), range.last) && range.first <= range.last;
+  if (!ParsePageNumber(text.substr(0, dash), range.first)) return false;
+  if (dash + 1 == text.size()) {
+    range.last = PageRange().last;
+    return true;
+  }
+  return ParsePageNumber(text.substr(dash + 1), range.last) && range.first <= range.last;
 }
 
 // Counts the unrecognised-command messages instead of showing them.
@@ -141,23 +146,100 @@ bool ReportBlock(platform::File& source, const std::string& what, uint32_t offse
   return false;
 }
 
+struct TextSettings {
+  PageRange range;
+  bool withNotes = true;
+  TextOptions options;
+  JsonForm json = JsonForm::None;
+};
+
+enum class Written { Whole, Failed, OutputBroken };
+
+// Writes one document's text (as JSON when json is given); each failure is
+// said on stderr, and whyNot holds why the document did not convert.
+Written WriteOne(const std::string& path, const std::string& shown, const TextSettings& settings,
+                 platform::File& output, JsonText* json, std::string& whyNot) {
+  const auto failed = [&](const std::string& reason) {
+    Fail(shown + ": " + reason);
+    if (whyNot.empty()) whyNot = reason;
+    return Written::Failed;
+  };
+  StandardInputCopy copy;
+  if (path == "-" && !copy.Make()) {
+    Fail("cannot copy standard input: " + copy.error);
+    whyNot = "cannot copy standard input: " + copy.error;
+    return Written::Failed;
+  }
+  const std::string document = path == "-" ? copy.name : platform::VerbatimPath(path);
+  TextExtraction job;
+  ApplyBeforeOpen(settings.options, job);
+  if (!job.Open(document)) return failed(OpenProblem(document, job));
+  std::string error;
+  // A page of unknown commands says so once, with its count.
+  platform::CountingPrompter messages;
+  bool written;
+  {
+    const platform::PrompterScope counting(&messages);
+    written = json != nullptr ? json->WritePages(job, settings.range, settings.withNotes, error)
+                              : WriteDocumentText(job, output, settings.options, settings.range,
+                                                  settings.withNotes, error);
+  }
+  for (const std::string& line : messages.Lines(shown))
+    std::fprintf(stderr, "qrvtool: %s\n", line.c_str());
+  // The output is still sound: the next document goes on after this one.
+  if (const std::string problem = ExtractionProblem(job); !problem.empty()) {
+    return failed(problem + "; its text stops there");
+  }
+  if (!written) {
+    const std::string temporary = TemporaryProblem(job, settings.withNotes);
+    Fail(shown + ": " + (temporary.empty() ? "writing the text failed: " + error : temporary));
+    return Written::OutputBroken;
+  }
+  Written result = Written::Whole;
+  if (const std::string missing = TemporaryProblem(job, settings.withNotes); !missing.empty()) {
+    result = failed(missing);
+  }
+  for (const std::string& line : DamageLines(job)) Fail(shown + ": " + line);
+  if (const std::string damage = DamageSummary(job); !damage.empty()) {
+    if (whyNot.empty()) whyNot = damage;
+    result = Written::Failed;
+  }
+  return result;
+}
+
 std::string TagText(const ChunkEntry& entry) { return "chunk '" + PrintableTag(entry.tag) + "'"; }
 
 }  // namespace
 
 const CommandSpec& TextSpec() {
   static const CommandSpec spec = [] {
-    CommandSpec text{.name = "text",
-                     .options = {{.id = OptionId::Pages,
-                                  .name = "--pages",
-                                  .argument = "FIRST-LAST",
-                                  .wants = "FIRST-LAST"},
-                                 {.id = OptionId::NoNotes, .name = "--no-notes"}},
-                     .operands = "DOC|-...",
-                     .summary = "   the text exqrv would write, to standard output",
-                     .operandsInErrors = "DOC...",
-                     .dashIsOperand = true,
-                     .doubleDashEndsOptions = true};
+    CommandSpec text{
+        .name = "text",
+        .options = {{.id = OptionId::Pages,
+                     .name = "--pages",
+                     .argument = "FIRST[-[LAST]]",
+                     .wants = "FIRST, FIRST-LAST or FIRST-",
+                     .help = "only the pages FIRST to LAST; FIRST- to the last page, FIRST alone "
+                             "that page"},
+                    {.id = OptionId::NoNotes, .name = "--no-notes", .help = "leaves out the notes"},
+                    {.id = OptionId::Json,
+                     .name = "--json",
+                     .help = std::string("the text as JSON, one object per document: each page "
+                                         "with its number, its text and its notes apart, and "
+                                         "whether the document converted, and why not; decoded "
+                                         "from the code page --encoding names, else ") +
+                             kDefaultJsonCodePage},
+                    {.id = OptionId::JsonLines,
+                     .name = "--json-lines",
+                     .help = "as --json, one line per page, then one line for the document",
+                     .orPrevious = true}},
+        .operands = "DOC|-...",
+        .summary = "the text exqrv would write, to standard output",
+        .details =
+            "A - reads a document from standard input. Without text options the bytes "
+            "are those exqrv writes into the text file.",
+        .dashIsOperand = true,
+        .doubleDashEndsOptions = true};
     for (Option& option : TextOptionTable()) text.options.push_back(std::move(option));
     return text;
   }();
@@ -165,25 +247,27 @@ const CommandSpec& TextSpec() {
 }
 
 const CommandSpec& VerifySpec() {
-  static const CommandSpec spec{.name = "verify",
-                                .operands = "DOC",
-                                .summary = "               check every block's CRC-32 and length",
-                                .takesOptions = false};
+  static const CommandSpec spec{
+      .name = "verify",
+      .operands = "DOC",
+      .summary = "check every block's CRC-32 and length",
+      .details = "One line for each damaged block; the exit status is 1 when there is one.",
+      .takesOptions = false};
   return spec;
 }
 
 int TextCommand(const Args& args) {
-  PageRange range;
-  bool withNotes = true;
-  TextOptions options;
+  TextSettings settings;
   std::vector<std::string> paths;
   const auto option = [&](const Option& given, const std::string& value) -> std::string {
     switch (given.id) {
       case OptionId::Pages:
-        if (!ParseRange(value, range)) return Wants(given) + ", got " + value;
+        if (!ParseRange(value, settings.range)) return Wants(given) + ", got " + value;
         return {};
-      case OptionId::NoNotes: withNotes = false; return {};
-      default: return ApplyTextOption(given, value, options);
+      case OptionId::NoNotes: settings.withNotes = false; return {};
+      case OptionId::Json: settings.json = JsonForm::Document; return {};
+      case OptionId::JsonLines: settings.json = JsonForm::Lines; return {};
+      default: return ApplyTextOption(given, value, settings.options);
     }
   };
   const auto operand = [&](const std::string& word) {
@@ -193,56 +277,25 @@ int TextCommand(const Args& args) {
   if (const std::string error = ParseCommandLine(TextSpec(), args, option, operand); !error.empty())
     return UsageError(error, TextSpec());
   if (paths.empty()) return UsageError("text wants at least one document", TextSpec());
+  if (settings.json != JsonForm::None && settings.options.pageBreak) {
+    return UsageError("--page-break has no place in JSON, where the pages are apart", TextSpec());
+  }
 
   platform::File output(platform::StandardOutput(), false);
   bool allWritten = true;
   for (const std::string& path : paths) {
-    const bool fromInput = path == "-";
-    const std::string shown = fromInput ? "standard input" : path;
-    StandardInputCopy copy;
-    if (fromInput && !copy.Make()) {
-      Fail("cannot copy standard input: " + copy.error);
-      allWritten = false;
-      continue;
-    }
-    const std::string document = fromInput ? copy.name : platform::VerbatimPath(path);
-    TextExtraction job;
-    ApplyBeforeOpen(options, job);
-    if (!job.Open(document)) {
-      Fail(shown + ": " + OpenProblem(document, job));
-      allWritten = false;
-      continue;
-    }
-    std::string error;
-    // A page of unknown commands says so once, with its count.
-    platform::CountingPrompter messages;
-    bool written;
-    {
-      const platform::PrompterScope counting(&messages);
-      written = WriteDocumentText(job, output, options, range, withNotes, error);
-    }
-    for (const std::string& line : messages.Lines(shown))
-      std::fprintf(stderr, "qrvtool: %s\n", line.c_str());
-    // The output is still sound: the next document goes on after this one.
-    if (const std::string problem = ExtractionProblem(job); !problem.empty()) {
-      Fail(shown + ": " + problem + "; its text stops there");
-      allWritten = false;
-      continue;
-    }
+    const std::string shown = path == "-" ? "standard input" : path;
+    std::optional<JsonText> json;
+    if (settings.json != JsonForm::None)
+      json.emplace(output, settings.json, settings.options, shown);
+    std::string whyNot;
+    const Written written =
+        WriteOne(path, shown, settings, output, json ? &*json : nullptr, whyNot);
     // Text cut short in the middle is the end for every document after it.
-    if (!written) {
-      const std::string temporary = TemporaryProblem(job, withNotes);
-      return Fail(shown + ": " +
-                  (temporary.empty() ? "writing the text failed: " + error : temporary));
-    }
-    if (const std::string missing = TemporaryProblem(job, withNotes); !missing.empty()) {
-      Fail(shown + ": " + missing);
-      allWritten = false;
-    }
-    for (const std::string& line : DamageLines(job)) {
-      Fail(shown + ": " + line);
-      allWritten = false;
-    }
+    if (written == Written::OutputBroken) return kExitFailure;
+    if (json && !json->Finish(whyNot))
+      return Fail("writing the text failed: " + output.ErrorText());
+    allWritten &= written == Written::Whole;
   }
   return allWritten ? kExitSuccess : kExitFailure;
 }

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 
 namespace exqrv::tools {
 namespace {
@@ -29,21 +30,27 @@ bool ParseByteCount(const std::string& text, uint64_t& bytes) {
 
 }  // namespace
 
-Option EncodingOption() {
+Option EncodingOption(std::string help) {
   return {.id = OptionId::Encoding,
           .name = "--encoding",
           .argument = "CODEPAGE",
-          .wants = "a code page, such as CP1252"};
+          .wants = "a code page, such as CP1252",
+          .help = std::move(help)};
 }
 
 std::vector<Option> TextOptionTable() {
-  return {EncodingOption(),
-          {.id = OptionId::Lf, .name = "--lf"},
-          {.id = OptionId::PageBreak, .name = "--page-break"},
+  return {EncodingOption("converts the text from the Windows code page CODEPAGE (such as CP1252, "
+                         "CP1250, CP1251) to UTF-8"),
+          {.id = OptionId::Lf, .name = "--lf", .help = "turns CR LF into LF"},
+          {.id = OptionId::PageBreak,
+           .name = "--page-break",
+           .help = "writes a form feed after each page and its notes"},
           {.id = OptionId::MaxExpansion,
            .name = "--max-expansion",
            .argument = "BYTES",
-           .wants = "a number of bytes, such as 2000000000 or 2G"}};
+           .wants = "a number of bytes, such as 2000000000 or 2G",
+           .help = "what one document may expand to in temporary files, in bytes or with K, M "
+                   "or G (default: 256M or 200 times its size, whichever is more)"}};
 }
 
 std::string ApplyTextOption(const Option& option, const std::string& value, TextOptions& options) {

@@ -10,7 +10,7 @@
 
 namespace exqrv::tools {
 
-Option EncodingOption();
+Option EncodingOption(std::string help);
 // --encoding, --lf, --page-break, --max-expansion, in the order the usage
 // shows them.
 std::vector<Option> TextOptionTable();
