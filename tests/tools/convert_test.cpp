@@ -3,6 +3,7 @@
 // several documents and standard input; info --json; --help and --version;
 // the bash completion.
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -374,6 +375,19 @@ TEST_F(QrvtoolAtWork, NoReplaceKeepsExistingTextFiles) {
 
 // The bar is drawn over itself, which only works while it fits on one line
 // of the terminal; the summary gives sizes in units.
+// The widest frame of the progress bar in what convert wrote on stderr.
+size_t WidestFrame(const std::string& shown) {
+  size_t widest = 0;
+  std::istringstream frames(shown);
+  for (std::string frame; std::getline(frames, frame, '\r');) {
+    frame = frame.substr(0, frame.find('\n'));
+    if (frame.find("qrvtool: ") != std::string::npos) continue;  // the summary
+    for (size_t at; (at = frame.find("\033[K")) != std::string::npos;) frame.erase(at, 3);
+    widest = std::max(widest, frame.size());
+  }
+  return widest;
+}
+
 TEST_F(QrvtoolAtWork, ProgressFitsTheTerminalAndTheSummaryIsInUnits) {
   Write("in/BIG.QRV", build::BuildDocument({.pages = {TextPage({Pages(1, 3000, 'a')})}}));
   Write("in/SMALL.QRV", build::BuildDocument({.pages = {TextPage({"s"})}}));
@@ -383,17 +397,40 @@ TEST_F(QrvtoolAtWork, ProgressFitsTheTerminalAndTheSummaryIsInUnits) {
                          {"TMPDIR=" + tmp_, "COLUMNS=" + std::to_string(columns)}});
     EXPECT_EQ(ran.status, 0) << ran.err;
     EXPECT_NE(ran.err.find("; 3.0 kB written in "), std::string::npos) << ran.err;
-    std::istringstream frames(ran.err);
-    for (std::string frame; std::getline(frames, frame, '\r');) {
-      frame = frame.substr(0, frame.find('\n'));
-      if (frame.find("qrvtool: ") != std::string::npos) continue;  // the summary
-      for (size_t at; (at = frame.find("\033[K")) != std::string::npos;) frame.erase(at, 3);
-      EXPECT_LT(frame.size(), columns) << frame;
-    }
+    EXPECT_LT(WidestFrame(ran.err), columns) << ran.err;
     // Where there is room, the bar; else what it counts, cut to fit.
     EXPECT_NE(ran.err.find("/2 documents  "), std::string::npos) << ran.err;
     EXPECT_EQ(ran.err.find("\r["), columns > 40 ? 0 : std::string::npos) << ran.err;
   }
+}
+
+// On a terminal the bar shows by itself, as wide as the terminal allows.
+TEST_F(QrvtoolAtWork, ProgressFitsATerminalOfItsOwnWidth) {
+  Write("in/A.QRV", build::BuildDocument({.pages = {TextPage({"a"})}}));
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = 30;
+  int terminal = -1;
+  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::unsetenv("COLUMNS");
+    ::setenv("TMPDIR", tmp_.c_str(), 1);
+    if (::chdir(dir_.path().c_str()) == 0) {
+      ::execl((kBinary + "/qrvtool").c_str(), "qrvtool", "convert", "in", nullptr);
+    }
+    ::_exit(127);
+  }
+  std::string shown;
+  char buffer[4096];
+  // The terminal reports an error once the program has ended.
+  for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, got);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ::close(terminal);
+  EXPECT_EQ(status, 0) << shown;
+  EXPECT_NE(shown.find("/1 documents"), std::string::npos) << shown;
+  EXPECT_LT(WidestFrame(shown), 30u) << shown;
 }
 
 // A convert stopped while HELD.QRV is half written (the test hook stops the
