@@ -87,11 +87,8 @@ std::string ParseImplodeOptions(const Args& args, ImplodeOptions& options) {
     }
     return std::string();
   };
-  const auto operand = [&](const std::string& word) {
-    files.push_back(word);
-    return std::string();
-  };
-  if (std::string error = ParseCommandLine(ImplodeSpec(), args, option, operand); !error.empty())
+  if (std::string error = ParseCommandLine(ImplodeSpec(), args, option, Collect(files));
+      !error.empty())
     return error;
   if (files.size() != 2) return "implode takes IN and OUT";
   options.in = files[0];

@@ -100,6 +100,13 @@ std::string Folded(const std::string& text, size_t indent) {
 
 }  // namespace
 
+OperandTaker Collect(std::vector<std::string>& words) {
+  return [&words](const std::string& word) {
+    words.push_back(word);
+    return std::string();
+  };
+}
+
 std::string ParseCommandLine(const CommandSpec& spec, const Args& args, const OptionTaker& option,
                              const OperandTaker& operand) {
   bool optionsEnd = false;

@@ -72,6 +72,9 @@ using OptionTaker = std::function<std::string(const Option& option, const std::s
 // Called for each operand; returns the complaint, empty when it is taken.
 using OperandTaker = std::function<std::string(const std::string& word)>;
 
+// Takes every operand into words.
+OperandTaker Collect(std::vector<std::string>& words);
+
 // Reads args in order as spec says; the first complaint ends it and is
 // returned, empty when every word was taken.
 std::string ParseCommandLine(const CommandSpec& spec, const Args& args, const OptionTaker& option,

@@ -105,11 +105,8 @@ int ParseSettings(const Args& args, Settings& settings) {
     }
     return {};
   };
-  const auto operand = [&](const std::string& word) {
-    settings.paths.push_back(word);
-    return std::string();
-  };
-  if (const std::string error = ParseCommandLine(ConvertSpec(), args, option, operand);
+  if (const std::string error =
+          ParseCommandLine(ConvertSpec(), args, option, Collect(settings.paths));
       !error.empty()) {
     return UsageError(error, ConvertSpec());
   }

@@ -291,11 +291,8 @@ int MakeCommand(const Args& args) {
     }
     return std::string();
   };
-  const auto operand = [&](const std::string& word) {
-    pages.push_back(word);
-    return std::string();
-  };
-  if (const std::string error = ParseCommandLine(MakeSpec(), args, option, operand); !error.empty())
+  if (const std::string error = ParseCommandLine(MakeSpec(), args, option, Collect(pages));
+      !error.empty())
     return UsageError(error, MakeSpec());
   if (pages.empty()) return UsageError("make wants at least one PAGE.txt", MakeSpec());
   if (pages.size() > UINT16_MAX)

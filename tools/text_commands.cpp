@@ -270,11 +270,8 @@ int TextCommand(const Args& args) {
       default: return ApplyTextOption(given, value, settings.options);
     }
   };
-  const auto operand = [&](const std::string& word) {
-    paths.push_back(word);
-    return std::string();
-  };
-  if (const std::string error = ParseCommandLine(TextSpec(), args, option, operand); !error.empty())
+  if (const std::string error = ParseCommandLine(TextSpec(), args, option, Collect(paths));
+      !error.empty())
     return UsageError(error, TextSpec());
   if (paths.empty()) return UsageError("text wants at least one document", TextSpec());
   if (settings.json != JsonForm::None && settings.options.pageBreak) {
