@@ -37,8 +37,8 @@ _qrvtool() {
   local options
   case $command in
     info) options="--json --encoding" ;;
-    text) options="--pages --no-notes --encoding --lf --page-break --max-expansion -" ;;
-    convert) options="-j -o -r -n --progress --quiet --encoding --lf --page-break --max-expansion" ;;
+    text) options="--pages --no-notes --json --json-lines --encoding --lf --page-break --max-expansion -" ;;
+    convert) options="-j -o -r -n --progress --quiet -q --json --json-lines --encoding --lf --page-break --max-expansion" ;;
     make) options="--out --compress --compress-notes --note" ;;
     implode) options="--dict --ascii" ;;
     *) options="" ;;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include "app/converter_app.h"
 #include "codec/codec.h"
@@ -19,6 +20,10 @@
 
 namespace exqrv::tools {
 namespace {
+
+constexpr char kStatusDetails[] =
+    "The exit status is the codec's result code (0: success); 1 also for a file that cannot be "
+    "opened, read or written, 2 for a usage error.";
 
 struct Streams {
   platform::File input;
@@ -72,20 +77,19 @@ struct ImplodeOptions {
 // Empty when the words make a command, else why not.
 std::string ParseImplodeOptions(const Args& args, ImplodeOptions& options) {
   std::vector<std::string> files;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--ascii") {
+  const auto option = [&](const Option& given, const std::string& value) {
+    if (given.id == OptionId::Ascii) {
       options.literalCoding = codec::Ascii;
-    } else if (args[i] == "--dict") {
-      const std::string size = i + 1 < args.size() ? args[++i] : "";
-      if (size != "1024" && size != "2048" && size != "4096")
-        return "--dict wants 1024, 2048 or 4096";
-      options.dictionarySize = static_cast<uint32_t>(std::stoul(size));
-    } else if (!args[i].empty() && args[i][0] == '-' && args[i] != "-") {
-      return "unknown option " + args[i];
+    } else if (value != "1024" && value != "2048" && value != "4096") {
+      return Wants(given);
     } else {
-      files.push_back(args[i]);
+      options.dictionarySize = static_cast<uint32_t>(std::stoul(value));
     }
-  }
+    return std::string();
+  };
+  if (std::string error = ParseCommandLine(ImplodeSpec(), args, option, Collect(files));
+      !error.empty())
+    return error;
   if (files.size() != 2) return "implode takes IN and OUT";
   options.in = files[0];
   options.out = files[1];
@@ -94,8 +98,35 @@ std::string ParseImplodeOptions(const Args& args, ImplodeOptions& options) {
 
 }  // namespace
 
+const CommandSpec& ExplodeSpec() {
+  static const CommandSpec spec{.name = "explode",
+                                .operands = "IN OUT",
+                                .summary = "expand a raw stream",
+                                .details = kStatusDetails,
+                                .takesOptions = false};
+  return spec;
+}
+
+const CommandSpec& ImplodeSpec() {
+  static const CommandSpec spec{
+      .name = "implode",
+      .options = {{.id = OptionId::Dictionary,
+                   .name = "--dict",
+                   .argument = "1024|2048|4096",
+                   .wants = "1024, 2048 or 4096",
+                   .help = "the dictionary's size in bytes (default 4096)"},
+                  {.id = OptionId::Ascii,
+                   .name = "--ascii",
+                   .help = "codes the literal bytes for text (default: for any bytes)"}},
+      .operands = "IN OUT",
+      .summary = "compress into a raw stream",
+      .details = kStatusDetails,
+      .dashIsOperand = true};
+  return spec;
+}
+
 int ExplodeCommand(const Args& args) {
-  if (args.size() != 2) return UsageError("explode takes IN and OUT", "explode IN OUT");
+  if (args.size() != 2) return UsageError("explode takes IN and OUT", ExplodeSpec());
   auto work = std::unique_ptr<codec::ExplodeWork>(new (std::nothrow) codec::ExplodeWork);
   if (!work) return Fail("out of memory");
   Streams streams;
@@ -107,7 +138,7 @@ int ExplodeCommand(const Args& args) {
 int ImplodeCommand(const Args& args) {
   ImplodeOptions options;
   if (const std::string error = ParseImplodeOptions(args, options); !error.empty()) {
-    return UsageError(error, "implode [--dict 1024|2048|4096] [--ascii] IN OUT");
+    return UsageError(error, ImplodeSpec());
   }
   auto work = std::unique_ptr<codec::ImplodeWork>(new (std::nothrow) codec::ImplodeWork);
   if (!work) return Fail("out of memory");

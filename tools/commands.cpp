@@ -39,8 +39,8 @@ int Fail(const std::string& message) {
   return kExitFailure;
 }
 
-int UsageError(const std::string& message, const std::string& synopsis) {
-  std::fprintf(stderr, "qrvtool: %s\nusage: qrvtool %s\n", message.c_str(), synopsis.c_str());
+int UsageError(const std::string& message, const CommandSpec& spec) {
+  std::fprintf(stderr, "qrvtool: %s\nusage: qrvtool %s\n", message.c_str(), Synopsis(spec).c_str());
   return kExitUsage;
 }
 

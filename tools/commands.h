@@ -10,6 +10,7 @@
 
 #include "app/text_extraction.h"
 #include "document/document.h"
+#include "tools/command_line.h"
 
 namespace exqrv {
 class TextExtraction;
@@ -17,14 +18,12 @@ class TextExtraction;
 
 namespace exqrv::tools {
 
-using Args = std::vector<std::string>;
-
 // Says why on stderr, as "qrvtool: message", and returns kExitFailure (the
 // statuses are exqrv's, converter_app.h).
 int Fail(const std::string& message);
 // Says why and how the command is used ("usage: qrvtool synopsis") on
 // stderr, and returns the usage status, which is every command's.
-int UsageError(const std::string& message, const std::string& synopsis);
+int UsageError(const std::string& message, const CommandSpec& spec);
 // A chunk tag as text, with '.' for each byte that does not print.
 std::string PrintableTag(const std::array<char, 4>& tag);
 // A document's text as a terminal shows it without obeying it: control
@@ -33,6 +32,16 @@ std::string PrintableTag(const std::array<char, 4>& tag);
 std::string VisibleText(std::string_view bytes);
 // Why Document::Open failed, in a few words.
 const char* WhyNotOpened(OpenResult opened);
+
+// Each command's options and usage.
+const CommandSpec& InfoSpec();
+const CommandSpec& TextSpec();
+const CommandSpec& ConvertSpec();
+const CommandSpec& VerifySpec();
+const CommandSpec& MakeSpec();
+const CommandSpec& ExplodeSpec();
+const CommandSpec& ImplodeSpec();
+const CommandSpec& RecollSetupSpec();
 
 int InfoCommand(const Args& args);
 int MakeCommand(const Args& args);

@@ -11,10 +11,14 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <filesystem>
 #include <map>
 #include <mutex>
 #include <new>
+#include <optional>
 #include <set>
 #include <string>
 #include <system_error>
@@ -28,6 +32,7 @@
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "tools/commands.h"
+#include "tools/json_text.h"
 #include "tools/text_options.h"
 
 namespace exqrv::tools {
@@ -36,13 +41,13 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr char kSynopsis[] =
-    "convert [-j N] [-o DIR] [-r] [-n] [--progress|--quiet] "
-    "[--encoding CODEPAGE] [--lf] [--page-break] [--max-expansion BYTES] PATH...";
 // Each worker holds one interruption guard, of which the platform has 64.
 constexpr unsigned kMaxWorkers = 64;
 constexpr auto kRedrawEvery = std::chrono::milliseconds(200);
-constexpr int kBarWidth = 24;
+constexpr size_t kBarWidth = 24;
+// A bar narrower than this says too little to be worth its place.
+constexpr size_t kNarrowestBar = 8;
+constexpr size_t kDefaultColumns = 80;
 constexpr double kMegabyte = 1e6;
 
 enum class Display { Auto, Progress, Quiet };
@@ -54,6 +59,7 @@ struct Settings {
   bool keepExisting = false;
   Display display = Display::Auto;
   TextOptions text;
+  JsonForm json = JsonForm::None;
   std::vector<std::string> paths;
   PageWritten pageWritten;
 };
@@ -72,8 +78,6 @@ struct Outcome {
   uint64_t written = 0;
 };
 
-int ConvertUsage(const std::string& message) { return UsageError(message, kSynopsis); }
-
 bool ParseWorkers(const std::string& text, unsigned& workers) {
   if (text.empty() || text.size() > 3 ||
       text.find_first_not_of("0123456789") != std::string::npos) {
@@ -85,44 +89,34 @@ bool ParseWorkers(const std::string& text, unsigned& workers) {
 
 // Returns kExitSuccess when the words make a command, else the usage status.
 int ParseSettings(const Args& args, Settings& settings) {
-  bool optionsEnd = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    if (optionsEnd || word.empty() || word[0] != '-') {
-      settings.paths.push_back(word);
-      continue;
+  const auto option = [&](const Option& given, const std::string& value) -> std::string {
+    switch (given.id) {
+      case OptionId::Workers:
+        if (!ParseWorkers(value, settings.workers)) return Wants(given);
+        break;
+      case OptionId::OutputFolder: settings.outputFolder = value; break;
+      case OptionId::Recurse: settings.recurse = true; break;
+      case OptionId::KeepExisting: settings.keepExisting = true; break;
+      case OptionId::Progress: settings.display = Display::Progress; break;
+      case OptionId::Quiet: settings.display = Display::Quiet; break;
+      case OptionId::Json: settings.json = JsonForm::Document; break;
+      case OptionId::JsonLines: settings.json = JsonForm::Lines; break;
+      default: return ApplyTextOption(given, value, settings.text);
     }
-    std::string error;
-    switch (TakeTextOption(args, i, settings.text, error)) {
-      case OptionTaken::Yes: continue;
-      case OptionTaken::Bad: return ConvertUsage(error);
-      case OptionTaken::No: break;
-    }
-    if (word == "--") {
-      optionsEnd = true;
-    } else if (word == "-j" || (word.size() > 2 && word.starts_with("-j"))) {
-      const std::string value =
-          word.size() > 2 ? word.substr(2) : (i + 1 < args.size() ? args[++i] : "");
-      if (!ParseWorkers(value, settings.workers)) {
-        return ConvertUsage("-j wants a number of workers from 1 to " +
-                            std::to_string(kMaxWorkers));
-      }
-    } else if (word == "-o") {
-      if (i + 1 == args.size()) return ConvertUsage("-o wants a folder");
-      settings.outputFolder = args[++i];
-    } else if (word == "-r") {
-      settings.recurse = true;
-    } else if (word == "-n") {
-      settings.keepExisting = true;
-    } else if (word == "--progress") {
-      settings.display = Display::Progress;
-    } else if (word == "--quiet" || word == "-q") {
-      settings.display = Display::Quiet;
-    } else {
-      return ConvertUsage("unknown option " + word);
-    }
+    return {};
+  };
+  if (const std::string error =
+          ParseCommandLine(ConvertSpec(), args, option, Collect(settings.paths));
+      !error.empty()) {
+    return UsageError(error, ConvertSpec());
   }
-  if (settings.paths.empty()) return ConvertUsage("convert wants at least one document or folder");
+  if (settings.paths.empty()) {
+    return UsageError("convert wants at least one document or folder", ConvertSpec());
+  }
+  if (settings.json != JsonForm::None && settings.text.pageBreak) {
+    return UsageError("--page-break has no place in JSON, where the pages are apart",
+                      ConvertSpec());
+  }
   return kExitSuccess;
 }
 
@@ -184,7 +178,10 @@ class TaskList {
   void Take(const fs::path& document, const fs::path& folder) {
     Task task;
     task.document = document;
-    task.text = folder / TextFileNameFor(document.filename().string());
+    const std::string textName = TextFileNameFor(document.filename().string());
+    task.text =
+        folder / (settings_.json == JsonForm::None ? textName
+                                                   : JsonText::FileName(textName, settings_.json));
     std::error_code error;
     task.size = fs::file_size(document, error);
     const std::string key = fs::absolute(task.text, error).lexically_normal().string();
@@ -220,7 +217,10 @@ Outcome PlaceText(platform::PendingFile& output, const Task& task, bool keepExis
   return {Result::Failed, "cannot write " + task.text.string() + ": " + error, 0};
 }
 
-Outcome ConvertOne(const Task& task, const Settings& settings) {
+// Told how many of a document's bytes count as read so far, after each page.
+using Progressed = std::function<void(uint64_t bytes)>;
+
+Outcome ConvertOne(const Task& task, const Settings& settings, const Progressed& progressed) {
   std::error_code ignored;
   if (settings.keepExisting && fs::exists(fs::symlink_status(task.text, ignored))) {
     return {Result::Kept, {}, 0};
@@ -249,16 +249,21 @@ Outcome ConvertOne(const Task& task, const Settings& settings) {
             0};
   }
   std::string error;
-  TextExtraction::PageDone pageDone;
-  if (settings.pageWritten) {
-    pageDone = [&](uint32_t page) {
-      if (output.file().Flush()) settings.pageWritten(page);
-      return true;
-    };
+  // A large document moves the progress bar page by page, by its share of
+  // the document's bytes.
+  const uint16_t pages = job.PageCount();
+  const auto pageDone = [&](uint32_t page) {
+    if (settings.pageWritten && output.file().Flush()) settings.pageWritten(page);
+    progressed(task.size * page / pages);
+    return true;
+  };
+  std::optional<JsonText> json;
+  if (settings.json != JsonForm::None) {
+    json.emplace(output.file(), settings.json, settings.text, task.document.string());
   }
   const bool written =
-      WriteDocumentText(job, output.file(), settings.text, {}, true, error, pageDone);
-  const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(output.file().Position(), 0));
+      json ? json->WritePages(job, {}, true, error, pageDone)
+           : WriteDocumentText(job, output.file(), settings.text, {}, true, error, pageDone);
   // A text that lost its notes to the temporary folder fails the document,
   // so it must not take the place of a text that has them.
   if (const std::string temporary = TemporaryProblem(job, true) + ExtractionProblem(job);
@@ -271,20 +276,54 @@ Outcome ConvertOne(const Task& task, const Settings& settings) {
                 " failed: " + (error.empty() ? output.file().ErrorText() : error),
             0};
   }
-  return PlaceText(output, task, settings.keepExisting, DamageSummary(job), size);
+  const std::string damage = DamageSummary(job);
+  if (json && !json->Finish(damage)) {
+    return {Result::Failed,
+            "writing " + task.text.string() + " failed: " + output.file().ErrorText(), 0};
+  }
+  const uint64_t size = static_cast<uint64_t>(std::max<int64_t>(output.file().Position(), 0));
+  return PlaceText(output, task, settings.keepExisting, damage, size);
 }
 
 // One document on the calling thread, with its messages kept; a document
 // that finds the machine out of memory fails alone.
 Outcome ConvertCaught(const Task& task, const Settings& settings,
-                      platform::CountingPrompter& messages) {
+                      platform::CountingPrompter& messages, const Progressed& progressed) {
   // The prompter is the calling thread's own.
   const platform::PrompterScope scope(&messages);
   try {
-    return ConvertOne(task, settings);
+    return ConvertOne(task, settings, progressed);
   } catch (const std::bad_alloc&) {
     return {Result::Failed, "out of memory", 0};
   }
+}
+
+// "673.1 MB": decimal units, as the rate's MB/s.
+std::string HumanBytes(uint64_t bytes) {
+  if (bytes < 1000) return std::to_string(bytes) + (bytes == 1 ? " byte" : " bytes");
+  static constexpr const char* kUnits[] = {"kB", "MB", "GB", "TB", "PB", "EB"};
+  double value = static_cast<double>(bytes) / 1000;
+  size_t unit = 0;
+  // 999.96 kB shows as 1.0 MB, not as 1000.0 kB.
+  while (value >= 999.95 && unit + 1 < std::size(kUnits)) {
+    value /= 1000;
+    ++unit;
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f %s", value, kUnits[unit]);
+  return text;
+}
+
+// The columns the bar may take: COLUMNS when set, else the terminal's, else
+// a common width.
+size_t BarColumns() {
+  if (const char* columns = std::getenv("COLUMNS"); columns != nullptr) {
+    char* end = nullptr;
+    const long value = std::strtol(columns, &end, 10);
+    if (end != columns && *end == '\0' && value > 0) return static_cast<size_t>(value);
+  }
+  const int terminal = platform::TerminalColumns(platform::StandardError());
+  return terminal > 0 ? static_cast<size_t>(terminal) : kDefaultColumns;
 }
 
 std::string Duration(double seconds) {
@@ -303,6 +342,7 @@ class Report {
         bar_(display == Display::Progress ||
              (display == Display::Auto && platform::IsTerminal(platform::StandardError()))),
         quiet_(display == Display::Quiet),
+        columns_(bar_ ? BarColumns() : kDefaultColumns),
         start_(Clock::now()) {
     for (const Task& task : tasks) totalBytes_ += task.size;
   }
@@ -313,10 +353,16 @@ class Report {
     Print(line);
   }
 
-  void Done(const Task& task, const Outcome& outcome, const platform::CountingPrompter& messages) {
+  // A worker's share of the bytes of the document it is on.
+  void Advance(int64_t bytes) { inProgress_ += bytes; }
+
+  // The document is done; credited of its bytes were advanced while on it.
+  void Done(const Task& task, const Outcome& outcome, const platform::CountingPrompter& messages,
+            uint64_t credited = 0) {
     const std::lock_guard<std::mutex> lock(mutex_);
     ++done_;
     bytesRead_ += task.size;
+    inProgress_ -= static_cast<int64_t>(credited);
     switch (outcome.result) {
       case Result::Converted:
         ++converted_;
@@ -351,9 +397,8 @@ class Report {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!quiet_) {
       const double seconds = std::chrono::duration<double>(Clock::now() - start_).count();
-      std::fprintf(
-          stderr, "qrvtool: %zu converted, %zu failed, %zu kept; %llu bytes written in %.1f s\n",
-          converted_, failed_, kept_, static_cast<unsigned long long>(bytesWritten_), seconds);
+      std::fprintf(stderr, "qrvtool: %zu converted, %zu failed, %zu kept; %s written in %.1f s\n",
+                   converted_, failed_, kept_, HumanBytes(bytesWritten_).c_str(), seconds);
     }
     return failed_ == 0 ? kExitSuccess : kExitFailure;
   }
@@ -370,21 +415,38 @@ class Report {
     drawn_ = false;
   }
 
-  // At most one frame per kRedrawEvery, however fast documents finish.
+  // At most one frame per kRedrawEvery, however fast documents finish. The
+  // bar is weighed by bytes, so that a large document moves it as far as it
+  // takes time; the line fits the terminal, since one that wraps cannot be
+  // drawn over.
   void DrawBar() {
     if (!bar_) return;
     const Clock::time_point now = Clock::now();
     if (drawn_ && now - lastDrawn_ < kRedrawEvery) return;
     lastDrawn_ = now;
+    const uint64_t read = bytesRead_ + static_cast<uint64_t>(std::max<int64_t>(inProgress_, 0));
     const double seconds = std::chrono::duration<double>(now - start_).count();
-    const double rate = seconds > 0 ? static_cast<double>(bytesRead_) / seconds : 0;
-    const int filled = total_ == 0 ? kBarWidth : static_cast<int>(kBarWidth * done_ / total_);
-    const std::string left = rate > 0
-                                 ? Duration(static_cast<double>(totalBytes_ - bytesRead_) / rate)
+    const double rate = seconds > 0 ? static_cast<double>(read) / seconds : 0;
+    const std::string left = rate > 0 && read <= totalBytes_
+                                 ? Duration(static_cast<double>(totalBytes_ - read) / rate)
                                  : std::string("--:--");
-    std::fprintf(stderr, "\r[%s%s] %zu/%zu documents  %.1f MB/s  %s left\033[K",
-                 std::string(filled, '#').c_str(), std::string(kBarWidth - filled, '.').c_str(),
-                 done_, total_, rate / kMegabyte, left.c_str());
+    char tail[128];
+    std::snprintf(tail, sizeof tail, " %zu/%zu documents  %.1f MB/s  %s left", done_, total_,
+                  rate / kMegabyte, left.c_str());
+    // Some terminals wrap as soon as the last column is written.
+    const size_t room = columns_ - 1;
+    const size_t tailSize = std::strlen(tail);
+    const size_t barWidth = room > tailSize + 2 ? std::min(kBarWidth, room - tailSize - 2) : 0;
+    std::string line = tail + 1;
+    if (barWidth >= kNarrowestBar) {
+      const double done = totalBytes_ > 0
+                              ? static_cast<double>(read) / totalBytes_
+                              : static_cast<double>(done_) / std::max<size_t>(total_, 1);
+      const size_t filled = std::min(barWidth, static_cast<size_t>(barWidth * done));
+      line = "[" + std::string(filled, '#') + std::string(barWidth - filled, '.') + "]" + tail;
+    }
+    if (line.size() > room) line.resize(room);
+    std::fprintf(stderr, "\r%s\033[K", line.c_str());
     std::fflush(stderr);
     drawn_ = true;
   }
@@ -394,9 +456,11 @@ class Report {
   const size_t total_;
   const bool bar_;
   const bool quiet_;
+  const size_t columns_;
   const Clock::time_point start_;
   uint64_t totalBytes_ = 0;
-  uint64_t bytesRead_ = 0;
+  uint64_t bytesRead_ = 0;  // of the documents done
+  std::atomic<int64_t> inProgress_ = 0;
   uint64_t bytesWritten_ = 0;
   size_t done_ = 0, converted_ = 0, kept_ = 0, failed_ = 0;
   bool drawn_ = false;
@@ -446,8 +510,13 @@ class Workers {
     for (size_t i = next_++; i < list_.size(); i = next_++) {
       const Task& task = tasks_[list_[i]];
       platform::CountingPrompter messages;
-      const Outcome outcome = ConvertCaught(task, settings_, messages);
-      report_.Done(task, outcome, messages);
+      uint64_t credited = 0;
+      const auto progressed = [&](uint64_t bytes) {
+        report_.Advance(static_cast<int64_t>(bytes - credited));
+        credited = bytes;
+      };
+      const Outcome outcome = ConvertCaught(task, settings_, messages, progressed);
+      report_.Done(task, outcome, messages, credited);
     }
   }
 
@@ -461,6 +530,57 @@ class Workers {
 };
 
 }  // namespace
+
+const CommandSpec& ConvertSpec() {
+  static const CommandSpec spec = [] {
+    CommandSpec convert{
+        .name = "convert",
+        .options = {{.id = OptionId::Workers,
+                     .name = "-j",
+                     .argument = "N",
+                     .wants = "a number of workers from 1 to " + std::to_string(kMaxWorkers),
+                     .help = "converts on N workers at once (default: one per processor core)",
+                     .glued = true},
+                    {.id = OptionId::OutputFolder,
+                     .name = "-o",
+                     .argument = "DIR",
+                     .wants = "a folder",
+                     .help = "writes the text files under DIR, in the layout of the folders "
+                             "named (default: beside each document)"},
+                    {.id = OptionId::Recurse,
+                     .name = "-r",
+                     .help = "also takes the documents of every sub-folder"},
+                    {.id = OptionId::KeepExisting,
+                     .name = "-n",
+                     .help = "never replaces a file that is there"},
+                    {.id = OptionId::Progress,
+                     .name = "--progress",
+                     .help = "shows the progress bar also where standard error is no terminal"},
+                    {.id = OptionId::Quiet,
+                     .name = "--quiet",
+                     .alias = "-q",
+                     .help = "shows only the failures",
+                     .orPrevious = true},
+                    {.id = OptionId::Json,
+                     .name = "--json",
+                     .help = "writes NAME.json, the text as text --json gives it, instead of "
+                             "NAME.TXT"},
+                    {.id = OptionId::JsonLines,
+                     .name = "--json-lines",
+                     .help = "writes NAME.jsonl, the text as text --json-lines gives it",
+                     .orPrevious = true}},
+        .operands = "PATH...",
+        .summary = "documents and folders into text files, in parallel",
+        .details =
+            "A PATH is a document, or a folder whose documents (*.QRV in any case) are "
+            "converted. The exit status is 0 when every document was converted (or kept "
+            "by -n), 1 when one failed, 2 for a usage error.",
+        .doubleDashEndsOptions = true};
+    for (Option& option : TextOptionTable()) convert.options.push_back(std::move(option));
+    return convert;
+  }();
+  return spec;
+}
 
 int ConvertCommand(const Args& args) { return ConvertCommand(args, {}); }
 

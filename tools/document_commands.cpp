@@ -23,16 +23,8 @@
 namespace exqrv::tools {
 namespace {
 
-constexpr char kMakeSynopsis[] =
-    "make [--out DOC] [--compress] [--compress-notes] [--note PAGE:TEXT1:TEXT2]... PAGE.txt...";
 // A note's page is stored as a signed 16-bit number.
 constexpr unsigned long kLastNotePage = INT16_MAX;
-
-int InfoUsage(const std::string& message) {
-  return UsageError(message, "info [--json] [--encoding CODEPAGE] DOC");
-}
-
-int MakeUsage(const std::string& message) { return UsageError(message, kMakeSynopsis); }
 
 // "PAGE:TEXT1:TEXT2" with a page from 1 to pages (and to kLastNotePage);
 // otherwise why not, naming the note.
@@ -132,7 +124,18 @@ std::string GatherInfo(const std::string& path, InfoFacts& facts) {
   return {};
 }
 
-void PrintInfo(const InfoFacts& facts) {
+// A note's text as UTF-8 from the code page given; without one, the bytes
+// as they are.
+std::string NoteText(const std::string& bytes, const std::string& encoding) {
+  if (encoding.empty()) return bytes;
+  Recoder recoder(encoding);
+  std::string utf8;
+  recoder.Convert(bytes, utf8);
+  recoder.Finish(utf8);
+  return utf8;
+}
+
+void PrintInfo(const InfoFacts& facts, const std::string& encoding) {
   std::printf("document %s\nheader: magic Qlrd, field 0x%04X, %u chunks\n", facts.path.c_str(),
               facts.field, facts.chunkCount);
   std::printf("%-6s %-10s %-10s %-10s\n", "tag", "compressed", "offset", "length");
@@ -154,8 +157,9 @@ void PrintInfo(const InfoFacts& facts) {
   if (!kinds.empty()) kinds.pop_back();
   std::printf("annotations:%s\n", kinds.empty() ? " none" : kinds.c_str());
   for (const auto& note : facts.annotations->Notes()) {
-    std::printf("  note on page %d: \"%s\" \"%s\"\n", note->page, VisibleText(note->text1).c_str(),
-                VisibleText(note->text2).c_str());
+    std::printf("  note on page %d: \"%s\" \"%s\"\n", note->page,
+                VisibleText(NoteText(note->text1, encoding)).c_str(),
+                VisibleText(NoteText(note->text2, encoding)).c_str());
   }
   std::printf("thumbnails: %u\n", facts.thumbnails);
 }
@@ -163,14 +167,7 @@ void PrintInfo(const InfoFacts& facts) {
 // Note texts are bytes of a code page: converted from the one given, else
 // passed as they are, with what is not UTF-8 shown as U+FFFD.
 void PrintInfoJson(const InfoFacts& facts, const std::string& encoding) {
-  const auto text = [&encoding](const std::string& bytes) {
-    if (encoding.empty()) return bytes;
-    Recoder recoder(encoding);
-    std::string utf8;
-    recoder.Convert(bytes, utf8);
-    recoder.Finish(utf8);
-    return utf8;
-  };
+  const auto text = [&encoding](const std::string& bytes) { return NoteText(bytes, encoding); };
   nlohmann::ordered_json out;
   out["document"] = facts.path;
   out["field"] = facts.field;
@@ -203,26 +200,65 @@ void PrintInfoJson(const InfoFacts& facts, const std::string& encoding) {
 
 }  // namespace
 
+const CommandSpec& InfoSpec() {
+  static const CommandSpec spec{
+      .name = "info",
+      .options = {{.id = OptionId::Json,
+                   .name = "--json",
+                   .help = "the same facts as one JSON object"},
+                  EncodingOption("the code page the notes are written in (such as CP1252): "
+                                 "they are shown in UTF-8")},
+      .operands = "DOC",
+      .summary = "header, chunks, pages, notes"};
+  return spec;
+}
+
+const CommandSpec& MakeSpec() {
+  static const CommandSpec spec{
+      .name = "make",
+      .options = {{.id = OptionId::Out,
+                   .name = "--out",
+                   .argument = "DOC",
+                   .wants = "a document name",
+                   .help = "the document to write (default: the first PAGE.txt's name with .QRV)"},
+                  {.id = OptionId::Compress,
+                   .name = "--compress",
+                   .help = "stores the tables and every page compressed"},
+                  {.id = OptionId::CompressNotes,
+                   .name = "--compress-notes",
+                   .help = "stores the notes compressed"},
+                  {.id = OptionId::Note,
+                   .name = "--note",
+                   .argument = "PAGE:TEXT1:TEXT2",
+                   .wants = "PAGE:TEXT1:TEXT2",
+                   .help = "attaches a note with two texts to page PAGE (at most 32767); again "
+                           "for more notes",
+                   .repeats = true}},
+      .operands = "PAGE.txt...",
+      .summary = "a document with one page for each text file"};
+  return spec;
+}
+
 int InfoCommand(const Args& args) {
   bool json = false;
   TextOptions options;
   std::string path;
-  for (size_t i = 0; i < args.size(); ++i) {
-    std::string error;
-    const OptionTaken taken =
-        args[i] == "--encoding" ? TakeTextOption(args, i, options, error) : OptionTaken::No;
-    if (taken == OptionTaken::Bad) return InfoUsage(error);
-    if (taken == OptionTaken::Yes) continue;
-    if (args[i] == "--json") {
+  const auto option = [&](const Option& given, const std::string& value) {
+    if (given.id == OptionId::Json) {
       json = true;
-    } else if (args[i].empty() || args[i][0] == '-' || !path.empty()) {
-      return InfoUsage(args[i].empty() || args[i][0] != '-' ? "info takes one document"
-                                                            : "unknown option " + args[i]);
-    } else {
-      path = args[i];
+      return std::string();
     }
-  }
-  if (path.empty()) return InfoUsage("info wants a document");
+    return ApplyTextOption(given, value, options);
+  };
+  // One document, named by a word that is not empty.
+  const auto operand = [&](const std::string& word) {
+    if (word.empty() || !path.empty()) return std::string("info takes one document");
+    path = word;
+    return std::string();
+  };
+  if (const std::string error = ParseCommandLine(InfoSpec(), args, option, operand); !error.empty())
+    return UsageError(error, InfoSpec());
+  if (path.empty()) return UsageError("info wants a document", InfoSpec());
   // Out of memory, the facts go first, and with them the notes' work file.
   try {
     InfoFacts facts;
@@ -232,7 +268,7 @@ int InfoCommand(const Args& args) {
       PrintInfoJson(facts, options.encoding);
       return kExitSuccess;
     }
-    if (facts.headerRead) PrintInfo(facts);
+    if (facts.headerRead) PrintInfo(facts, options.encoding);
     return problem.empty() ? kExitSuccess : Fail(problem);
   } catch (const std::bad_alloc&) {
     std::fflush(stdout);
@@ -245,30 +281,26 @@ int MakeCommand(const Args& args) {
   std::string output;
   std::vector<std::string> pages;
   std::vector<std::string> notes;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--out") {
-      if (i + 1 == args.size()) return MakeUsage("--out wants a document name");
-      output = args[++i];
-    } else if (arg == "--note") {
-      if (i + 1 == args.size()) return MakeUsage("--note wants PAGE:TEXT1:TEXT2");
-      notes.push_back(args[++i]);
-    } else if (arg == "--compress") {
-      recipe.compress = true;
-    } else if (arg == "--compress-notes") {
-      recipe.compressNotes = true;
-    } else if (!arg.empty() && arg[0] == '-') {
-      return MakeUsage("unknown option " + arg);
-    } else {
-      pages.push_back(arg);
+  const auto option = [&](const Option& given, const std::string& value) {
+    switch (given.id) {
+      case OptionId::Out: output = value; break;
+      case OptionId::Note: notes.push_back(value); break;
+      case OptionId::Compress: recipe.compress = true; break;
+      case OptionId::CompressNotes: recipe.compressNotes = true; break;
+      default: break;
     }
-  }
-  if (pages.empty()) return MakeUsage("make wants at least one PAGE.txt");
-  if (pages.size() > UINT16_MAX) return MakeUsage("a document holds at most 65535 pages");
+    return std::string();
+  };
+  if (const std::string error = ParseCommandLine(MakeSpec(), args, option, Collect(pages));
+      !error.empty())
+    return UsageError(error, MakeSpec());
+  if (pages.empty()) return UsageError("make wants at least one PAGE.txt", MakeSpec());
+  if (pages.size() > UINT16_MAX)
+    return UsageError("a document holds at most 65535 pages", MakeSpec());
   for (const std::string& text : notes) {
     build::NoteSpec note;
     const std::string error = ParseNote(text, pages.size(), note);
-    if (!error.empty()) return MakeUsage(error);
+    if (!error.empty()) return UsageError(error, MakeSpec());
     recipe.notes.push_back(note);
   }
   for (const std::string& page : pages) {

@@ -12,34 +12,26 @@
 namespace {
 
 struct Subcommand {
-  const char* name;
+  const exqrv::tools::CommandSpec& (*spec)();
   int (*run)(const exqrv::tools::Args&);
-  const char* usage;
 };
 
 constexpr Subcommand kSubcommands[] = {
-    {"info", exqrv::tools::InfoCommand,
-     "info [--json] [--encoding CODEPAGE] DOC   header, chunks, pages, notes"},
-    {"text", exqrv::tools::TextCommand,
-     "text [--pages FIRST-LAST] [--no-notes] [--encoding CODEPAGE] [--lf] [--page-break]\n"
-     "        [--max-expansion BYTES] DOC|-...   the text exqrv would write, to standard output"},
-    {"convert", exqrv::tools::ConvertCommand,
-     "convert [-j N] [-o DIR] [-r] [-n] [--progress|--quiet] [--encoding CODEPAGE] [--lf]\n"
-     "        [--page-break] [--max-expansion BYTES] PATH...\n"
-     "                           documents and folders into text files, in parallel"},
-    {"verify", exqrv::tools::VerifyCommand,
-     "verify DOC               check every block's CRC-32 and length"},
-    {"make", exqrv::tools::MakeCommand,
-     "make [--out DOC] [--compress] [--compress-notes] [--note PAGE:TEXT1:TEXT2]... PAGE.txt..."},
-    {"explode", exqrv::tools::ExplodeCommand, "explode IN OUT           expand a raw stream"},
-    {"implode", exqrv::tools::ImplodeCommand, "implode [--dict 1024|2048|4096] [--ascii] IN OUT"},
-    {"recoll-setup", exqrv::tools::RecollSetupCommand,
-     "recoll-setup [CONFDIR]    let Recoll (default folder ~/.recoll) index the documents"},
+    {exqrv::tools::InfoSpec, exqrv::tools::InfoCommand},
+    {exqrv::tools::TextSpec, exqrv::tools::TextCommand},
+    {exqrv::tools::ConvertSpec, exqrv::tools::ConvertCommand},
+    {exqrv::tools::VerifySpec, exqrv::tools::VerifyCommand},
+    {exqrv::tools::MakeSpec, exqrv::tools::MakeCommand},
+    {exqrv::tools::ExplodeSpec, exqrv::tools::ExplodeCommand},
+    {exqrv::tools::ImplodeSpec, exqrv::tools::ImplodeCommand},
+    {exqrv::tools::RecollSetupSpec, exqrv::tools::RecollSetupCommand},
 };
 
 void PrintUsage(std::FILE* to) {
   std::fputs("usage: qrvtool COMMAND ...\n       qrvtool --help | --version\n", to);
-  for (const Subcommand& sub : kSubcommands) std::fprintf(to, "  qrvtool %s\n", sub.usage);
+  for (const Subcommand& sub : kSubcommands) {
+    std::fprintf(to, "  qrvtool %s\n", exqrv::tools::ListedUsage(sub.spec()).c_str());
+  }
 }
 
 bool IsHelp(const char* word) {
@@ -77,9 +69,9 @@ int main(int argc, char** argv) {
     return exqrv::kExitSuccess;
   }
   for (const Subcommand& sub : kSubcommands) {
-    if (std::strcmp(argv[1], sub.name) != 0) continue;
+    if (argv[1] != sub.spec().name) continue;
     if (argc == 3 && IsHelp(argv[2])) {
-      std::printf("usage: qrvtool %s\n", sub.usage);
+      std::fputs(exqrv::tools::CommandHelp(sub.spec()).c_str(), stdout);
       return exqrv::kExitSuccess;
     }
     return RunCaught(sub, argc, argv);

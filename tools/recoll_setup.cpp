@@ -233,9 +233,21 @@ bool MergeFragmentFile(const fs::path& folder, const FragmentFile& fragment, int
 
 }  // namespace
 
+const CommandSpec& RecollSetupSpec() {
+  static const CommandSpec spec{
+      .name = "recoll-setup",
+      .operands = "[CONFDIR]",
+      .summary = "let Recoll index the documents",
+      .details =
+          "CONFDIR is a Recoll configuration folder; by default $RECOLL_CONFDIR, else "
+          "~/.recoll.",
+      .takesOptions = false};
+  return spec;
+}
+
 int RecollSetupCommand(const Args& args) {
   if (args.size() > 1 || (!args.empty() && args[0].starts_with('-'))) {
-    std::fputs("usage: qrvtool recoll-setup [CONFDIR]\n", stderr);
+    std::fprintf(stderr, "usage: qrvtool %s\n", Synopsis(RecollSetupSpec()).c_str());
     return kExitUsage;
   }
   const std::string folder = args.empty() ? DefaultConfigFolder() : args[0];

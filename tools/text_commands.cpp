@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/converter_app.h"
@@ -16,15 +17,11 @@
 #include "platform/platform.h"
 #include "platform/prompter.h"
 #include "tools/commands.h"
+#include "tools/json_text.h"
 #include "tools/text_options.h"
 
 namespace exqrv::tools {
 namespace {
-
-int TextUsage(const std::string& message) {
-  return UsageError(message, std::string("text [--pages FIRST-LAST] [--no-notes] ") +
-                                 kTextOptionsUsage + " DOC...");
-}
 
 // Standard input copied into the private temporary folder: a document is
 // read by offset, which a pipe cannot give. The copy goes with its owner.
@@ -71,7 +68,7 @@ bool ParsePageNumber(const std::string& text, uint32_t& value) {
   return value >= 1 && value <= UINT16_MAX;
 }
 
-// "7" or "3-9".
+// "7" (that page), "3-9", or "3-" (to the last page).
 bool ParseRange(const std::string& text, PageRange& range) {
   const size_t dash = text.find('-');
   if (dash == std::string::npos) {
@@ -79,8 +76,12 @@ bool ParseRange(const std::string& text, PageRange& range) {
     range.last = range.first;
     return true;
   }
-  return ParsePageNumber(text.substr(0, dash), range.first) &&
-         ParsePageNumber(text.substr(dash + 1), range.last) && range.first <= range.last;
+  if (!ParsePageNumber(text.substr(0, dash), range.first)) return false;
+  if (dash + 1 == text.size()) {
+    range.last = PageRange().last;
+    return true;
+  }
+  return ParsePageNumber(text.substr(dash + 1), range.last) && range.first <= range.last;
 }
 
 // Counts the unrecognised-command messages instead of showing them.
@@ -145,89 +146,153 @@ bool ReportBlock(platform::File& source, const std::string& what, uint32_t offse
   return false;
 }
 
+struct TextSettings {
+  PageRange range;
+  bool withNotes = true;
+  TextOptions options;
+  JsonForm json = JsonForm::None;
+};
+
+enum class Written { Whole, Failed, OutputBroken };
+
+// Writes one document's text (as JSON when json is given); each failure is
+// said on stderr, and whyNot holds why the document did not convert.
+Written WriteOne(const std::string& path, const std::string& shown, const TextSettings& settings,
+                 platform::File& output, JsonText* json, std::string& whyNot) {
+  const auto failed = [&](const std::string& reason) {
+    Fail(shown + ": " + reason);
+    if (whyNot.empty()) whyNot = reason;
+    return Written::Failed;
+  };
+  StandardInputCopy copy;
+  if (path == "-" && !copy.Make()) {
+    Fail("cannot copy standard input: " + copy.error);
+    whyNot = "cannot copy standard input: " + copy.error;
+    return Written::Failed;
+  }
+  const std::string document = path == "-" ? copy.name : platform::VerbatimPath(path);
+  TextExtraction job;
+  ApplyBeforeOpen(settings.options, job);
+  if (!job.Open(document)) return failed(OpenProblem(document, job));
+  std::string error;
+  // A page of unknown commands says so once, with its count.
+  platform::CountingPrompter messages;
+  bool written;
+  {
+    const platform::PrompterScope counting(&messages);
+    written = json != nullptr ? json->WritePages(job, settings.range, settings.withNotes, error)
+                              : WriteDocumentText(job, output, settings.options, settings.range,
+                                                  settings.withNotes, error);
+  }
+  for (const std::string& line : messages.Lines(shown))
+    std::fprintf(stderr, "qrvtool: %s\n", line.c_str());
+  // The output is still sound: the next document goes on after this one.
+  if (const std::string problem = ExtractionProblem(job); !problem.empty()) {
+    return failed(problem + "; its text stops there");
+  }
+  if (!written) {
+    const std::string temporary = TemporaryProblem(job, settings.withNotes);
+    Fail(shown + ": " + (temporary.empty() ? "writing the text failed: " + error : temporary));
+    return Written::OutputBroken;
+  }
+  Written result = Written::Whole;
+  if (const std::string missing = TemporaryProblem(job, settings.withNotes); !missing.empty()) {
+    result = failed(missing);
+  }
+  for (const std::string& line : DamageLines(job)) Fail(shown + ": " + line);
+  if (const std::string damage = DamageSummary(job); !damage.empty()) {
+    if (whyNot.empty()) whyNot = damage;
+    result = Written::Failed;
+  }
+  return result;
+}
+
 std::string TagText(const ChunkEntry& entry) { return "chunk '" + PrintableTag(entry.tag) + "'"; }
 
 }  // namespace
 
+const CommandSpec& TextSpec() {
+  static const CommandSpec spec = [] {
+    CommandSpec text{
+        .name = "text",
+        .options = {{.id = OptionId::Pages,
+                     .name = "--pages",
+                     .argument = "FIRST[-[LAST]]",
+                     .wants = "FIRST, FIRST-LAST or FIRST-",
+                     .help = "only the pages FIRST to LAST; FIRST- to the last page, FIRST alone "
+                             "that page"},
+                    {.id = OptionId::NoNotes, .name = "--no-notes", .help = "leaves out the notes"},
+                    {.id = OptionId::Json,
+                     .name = "--json",
+                     .help = std::string("the text as JSON, one object per document: each page "
+                                         "with its number, its text and its notes apart, and "
+                                         "whether the document converted, and why not; decoded "
+                                         "from the code page --encoding names, else ") +
+                             kDefaultJsonCodePage},
+                    {.id = OptionId::JsonLines,
+                     .name = "--json-lines",
+                     .help = "as --json, one line per page, then one line for the document",
+                     .orPrevious = true}},
+        .operands = "DOC|-...",
+        .summary = "the text exqrv would write, to standard output",
+        .details =
+            "A - reads a document from standard input. Without text options the bytes "
+            "are those exqrv writes into the text file.",
+        .dashIsOperand = true,
+        .doubleDashEndsOptions = true};
+    for (Option& option : TextOptionTable()) text.options.push_back(std::move(option));
+    return text;
+  }();
+  return spec;
+}
+
+const CommandSpec& VerifySpec() {
+  static const CommandSpec spec{
+      .name = "verify",
+      .operands = "DOC",
+      .summary = "check every block's CRC-32 and length",
+      .details = "One line for each damaged block; the exit status is 1 when there is one.",
+      .takesOptions = false};
+  return spec;
+}
+
 int TextCommand(const Args& args) {
-  PageRange range;
-  bool withNotes = true;
-  TextOptions options;
+  TextSettings settings;
   std::vector<std::string> paths;
-  bool optionsEnd = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    if (optionsEnd || word == "-" || word.empty() || word[0] != '-') {
-      paths.push_back(word);
-      continue;
+  const auto option = [&](const Option& given, const std::string& value) -> std::string {
+    switch (given.id) {
+      case OptionId::Pages:
+        if (!ParseRange(value, settings.range)) return Wants(given) + ", got " + value;
+        return {};
+      case OptionId::NoNotes: settings.withNotes = false; return {};
+      case OptionId::Json: settings.json = JsonForm::Document; return {};
+      case OptionId::JsonLines: settings.json = JsonForm::Lines; return {};
+      default: return ApplyTextOption(given, value, settings.options);
     }
-    std::string error;
-    const OptionTaken taken = TakeTextOption(args, i, options, error);
-    if (taken == OptionTaken::Bad) return TextUsage(error);
-    if (taken == OptionTaken::Yes) continue;
-    if (word == "--pages") {
-      if (i + 1 == args.size()) return TextUsage("--pages wants FIRST-LAST");
-      if (!ParseRange(args[++i], range))
-        return TextUsage("--pages wants FIRST-LAST, got " + args[i]);
-    } else if (word == "--no-notes") {
-      withNotes = false;
-    } else if (word == "--") {
-      optionsEnd = true;
-    } else {
-      return TextUsage("unknown option " + word);
-    }
+  };
+  if (const std::string error = ParseCommandLine(TextSpec(), args, option, Collect(paths));
+      !error.empty())
+    return UsageError(error, TextSpec());
+  if (paths.empty()) return UsageError("text wants at least one document", TextSpec());
+  if (settings.json != JsonForm::None && settings.options.pageBreak) {
+    return UsageError("--page-break has no place in JSON, where the pages are apart", TextSpec());
   }
-  if (paths.empty()) return TextUsage("text wants at least one document");
 
   platform::File output(platform::StandardOutput(), false);
   bool allWritten = true;
   for (const std::string& path : paths) {
-    const bool fromInput = path == "-";
-    const std::string shown = fromInput ? "standard input" : path;
-    StandardInputCopy copy;
-    if (fromInput && !copy.Make()) {
-      Fail("cannot copy standard input: " + copy.error);
-      allWritten = false;
-      continue;
-    }
-    const std::string document = fromInput ? copy.name : platform::VerbatimPath(path);
-    TextExtraction job;
-    ApplyBeforeOpen(options, job);
-    if (!job.Open(document)) {
-      Fail(shown + ": " + OpenProblem(document, job));
-      allWritten = false;
-      continue;
-    }
-    std::string error;
-    // A page of unknown commands says so once, with its count.
-    platform::CountingPrompter messages;
-    bool written;
-    {
-      const platform::PrompterScope counting(&messages);
-      written = WriteDocumentText(job, output, options, range, withNotes, error);
-    }
-    for (const std::string& line : messages.Lines(shown))
-      std::fprintf(stderr, "qrvtool: %s\n", line.c_str());
-    // The output is still sound: the next document goes on after this one.
-    if (const std::string problem = ExtractionProblem(job); !problem.empty()) {
-      Fail(shown + ": " + problem + "; its text stops there");
-      allWritten = false;
-      continue;
-    }
+    const std::string shown = path == "-" ? "standard input" : path;
+    std::optional<JsonText> json;
+    if (settings.json != JsonForm::None)
+      json.emplace(output, settings.json, settings.options, shown);
+    std::string whyNot;
+    const Written written =
+        WriteOne(path, shown, settings, output, json ? &*json : nullptr, whyNot);
     // Text cut short in the middle is the end for every document after it.
-    if (!written) {
-      const std::string temporary = TemporaryProblem(job, withNotes);
-      return Fail(shown + ": " +
-                  (temporary.empty() ? "writing the text failed: " + error : temporary));
-    }
-    if (const std::string missing = TemporaryProblem(job, withNotes); !missing.empty()) {
-      Fail(shown + ": " + missing);
-      allWritten = false;
-    }
-    for (const std::string& line : DamageLines(job)) {
-      Fail(shown + ": " + line);
-      allWritten = false;
-    }
+    if (written == Written::OutputBroken) return kExitFailure;
+    if (json && !json->Finish(whyNot))
+      return Fail("writing the text failed: " + output.ErrorText());
+    allWritten &= written == Written::Whole;
   }
   return allWritten ? kExitSuccess : kExitFailure;
 }
@@ -243,7 +308,7 @@ std::string TemporaryProblem(const TextExtraction& job, bool withNotes) {
 }
 
 int VerifyCommand(const Args& args) {
-  if (args.size() != 1) return UsageError("verify takes one document", "verify DOC");
+  if (args.size() != 1) return UsageError("verify takes one document", VerifySpec());
   const std::string& path = args[0];
   const std::string verbatim = platform::VerbatimPath(path);
   Document document;

@@ -2,6 +2,9 @@
 #include "tools/text_options.h"
 
 #include <cctype>
+#include <cstdint>
+#include <string_view>
+#include <utility>
 
 namespace exqrv::tools {
 namespace {
@@ -27,32 +30,45 @@ bool ParseByteCount(const std::string& text, uint64_t& bytes) {
 
 }  // namespace
 
-OptionTaken TakeTextOption(const Args& args, size_t& at, TextOptions& options, std::string& error) {
-  const std::string& word = args[at];
-  if (word == "--max-expansion") {
-    if (at + 1 >= args.size() || !ParseByteCount(args[at + 1], options.maxExpansion)) {
-      error = "--max-expansion wants a number of bytes, such as 2000000000 or 2G";
-      return OptionTaken::Bad;
-    }
-    ++at;
-  } else if (word == "--lf") {
-    options.lf = true;
-  } else if (word == "--page-break") {
-    options.pageBreak = true;
-  } else if (word == "--encoding") {
-    if (at + 1 >= args.size()) {
-      error = "--encoding wants a code page, such as CP1252";
-      return OptionTaken::Bad;
-    }
-    options.encoding = args[++at];
-    if (!Recoder(options.encoding).Known()) {
-      error = "unknown code page '" + options.encoding + "' (" + platform::kCodePageListHint + ")";
-      return OptionTaken::Bad;
-    }
-  } else {
-    return OptionTaken::No;
+Option EncodingOption(std::string help) {
+  return {.id = OptionId::Encoding,
+          .name = "--encoding",
+          .argument = "CODEPAGE",
+          .wants = "a code page, such as CP1252",
+          .help = std::move(help)};
+}
+
+std::vector<Option> TextOptionTable() {
+  return {EncodingOption("converts the text from the Windows code page CODEPAGE (such as CP1252, "
+                         "CP1250, CP1251) to UTF-8"),
+          {.id = OptionId::Lf, .name = "--lf", .help = "turns CR LF into LF"},
+          {.id = OptionId::PageBreak,
+           .name = "--page-break",
+           .help = "writes a form feed after each page and its notes"},
+          {.id = OptionId::MaxExpansion,
+           .name = "--max-expansion",
+           .argument = "BYTES",
+           .wants = "a number of bytes, such as 2000000000 or 2G",
+           .help = "what one document may expand to in temporary files, in bytes or with K, M "
+                   "or G (default: 256M or 200 times its size, whichever is more)"}};
+}
+
+std::string ApplyTextOption(const Option& option, const std::string& value, TextOptions& options) {
+  switch (option.id) {
+    case OptionId::MaxExpansion:
+      if (!ParseByteCount(value, options.maxExpansion)) return Wants(option);
+      break;
+    case OptionId::Lf: options.lf = true; break;
+    case OptionId::PageBreak: options.pageBreak = true; break;
+    case OptionId::Encoding:
+      options.encoding = value;
+      if (!Recoder(options.encoding).Known()) {
+        return "unknown code page '" + value + "' (" + platform::kCodePageListHint + ")";
+      }
+      break;
+    default: break;
   }
-  return OptionTaken::Yes;
+  return {};
 }
 
 }  // namespace exqrv::tools

@@ -1,25 +1,22 @@
-// The text options on qrvtool's command lines (text and convert).
+// The text options on qrvtool's command lines (text and convert; info takes
+// --encoding).
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "app/text_extraction.h"
 #include "app/text_options.h"
-#include "tools/commands.h"
+#include "tools/command_line.h"
 
 namespace exqrv::tools {
 
-inline constexpr char kTextOptionsUsage[] =
-    "[--encoding CODEPAGE] [--lf] [--page-break] [--max-expansion BYTES]";
+Option EncodingOption(std::string help);
+// --encoding, --lf, --page-break, --max-expansion, in the order the usage
+// shows them.
+std::vector<Option> TextOptionTable();
 
-enum class OptionTaken { No, Yes, Bad };
-
-// Takes args[at] (and the value after it) when it is a text option, moving at
-// to the last word used. Bad carries the usage message in error.
-OptionTaken TakeTextOption(const Args& args, size_t& at, TextOptions& options, std::string& error);
+// Applies one of the text options to options; the complaint about its
+// value, empty when it is taken.
+std::string ApplyTextOption(const Option& option, const std::string& value, TextOptions& options);
 
 }  // namespace exqrv::tools

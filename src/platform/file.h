@@ -33,6 +33,9 @@ Handle StandardOutput();
 Handle StandardError();
 // Whether a handle shows on a terminal (on Windows, a console).
 bool IsTerminal(Handle handle);
+// How many columns the terminal (console window) that handle shows on has;
+// 0 when it is not one or does not say.
+int TerminalColumns(Handle handle);
 
 enum class OpenMode {
   Read,       // existing file, reading, others may read and write

@@ -1,5 +1,6 @@
 // The file object's system calls on POSIX: descriptors, pread and pwrite.
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +30,10 @@ Handle StandardInput() { return STDIN_FILENO; }
 Handle StandardOutput() { return STDOUT_FILENO; }
 Handle StandardError() { return STDERR_FILENO; }
 bool IsTerminal(Handle handle) { return ::isatty(handle) == 1; }
+int TerminalColumns(Handle handle) {
+  winsize size{};
+  return ::ioctl(handle, TIOCGWINSZ, &size) == 0 ? size.ws_col : 0;
+}
 
 bool File::OpenHandle(std::string_view path, OpenMode mode) {
   const std::optional<std::string> native = NativePath(path);

@@ -48,6 +48,11 @@ bool IsTerminal(Handle handle) {
   DWORD mode = 0;
   return GetFileType(handle) == FILE_TYPE_CHAR && GetConsoleMode(handle, &mode) != 0;
 }
+int TerminalColumns(Handle handle) {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (GetConsoleScreenBufferInfo(handle, &info) == 0) return 0;
+  return info.srWindow.Right - info.srWindow.Left + 1;
+}
 
 bool File::OpenHandle(std::string_view path, OpenMode mode) {
   const std::string name(path);

@@ -116,5 +116,34 @@ done
 run usage-none "$qrvtool"
 run usage-bad "$qrvtool" frobnicate
 run usage-text "$qrvtool" text
-for c in info text convert verify make explode implode; do run "help-$c" "$qrvtool" $c --help; done
+for c in info text convert verify make explode implode recoll-setup; do run "help-$c" "$qrvtool" $c --help; done
+run help-word "$qrvtool" help
+run help-short "$qrvtool" -h
+run help-text-short "$qrvtool" text -h
+run help-extra "$qrvtool" text --help PLAIN.QRV
+run version "$qrvtool" --version
+# Each parser's edges: a value missing or wrong, a word it does not know,
+# "-" and "--", an empty word, one operand too many or too few.
+edges=(
+  "text --pages" "text --pages 3-1 PLAIN.QRV" "text --pages x PLAIN.QRV" "text --pages 2 PLAIN.QRV"
+  "text --encoding" "text --encoding NOPE PLAIN.QRV" "text --max-expansion" "text --max-expansion 0 PLAIN.QRV"
+  "text --bogus PLAIN.QRV" "text -x" "text -- --lf" "text --lf" "text - PLAIN.QRV"
+  "convert" "convert -j" "convert -j0 PLAIN.QRV" "convert -jx PLAIN.QRV" "convert -j 65 PLAIN.QRV" "convert -o"
+  "convert -" "convert -- -r" "convert -x" "convert --bogus PLAIN.QRV" "convert -q -j1 -o q PLAIN.QRV"
+  "convert --progress --quiet -j 1 -o p PLAIN.QRV" "convert -j4 -n -o n MISSING.QRV"
+  "info" "info PLAIN.QRV ONE.QRV" "info PLAIN.QRV ONE.QRV --bogus" "info -" "info --" "info --lf PLAIN.QRV"
+  "info --encoding" "info --encoding NOPE PLAIN.QRV" "info PLAIN.QRV --bogus" "info --encoding CP1252 NOTES.QRV"
+  "make" "make --out" "make --note" "make -" "make --" "make --bogus x.txt" "make --note 0:a:b x.txt"
+  "implode" "implode --dict" "implode --dict 12 a b" "implode a" "implode --" "implode -x a b" "implode - b"
+  "explode" "explode a" "explode --x y" "verify" "verify a b" "verify --x"
+  "recoll-setup -x" "recoll-setup a b"
+)
+for e in "${edges[@]}"; do
+  # shellcheck disable=SC2086  # the words of each case, split on purpose
+  run "edge-${e// /_}" "$qrvtool" $e
+done
+run edge-info-empty "$qrvtool" info ''
+run edge-text-empty "$qrvtool" text ''
+run edge-convert-empty "$qrvtool" convert ''
+run edge-make-empty "$qrvtool" make ''
 rm -rf "$work" "$temp"

@@ -3,17 +3,21 @@
 // several documents and standard input; info --json; --help and --version;
 // the bash completion.
 #include <fcntl.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -320,7 +324,10 @@ TEST_F(QrvtoolAtWork, UsageErrorsEndWithStatusTwo) {
       {{"convert", "--max-expansion", "99999999999999999G", "A.QRV"}, "--max-expansion wants"},
       {{"text"}, "at least one document"},
       {{"info", "--json"}, "info wants a document"},
-      {{"text", "--pages"}, "--pages wants FIRST-LAST\n"},
+      {{"text", "--pages"}, "--pages wants FIRST, FIRST-LAST or FIRST-\n"},
+      {{"text", "--pages", "-3", "A.QRV"}, "--pages wants FIRST, FIRST-LAST or FIRST-, got -3"},
+      {{"text", "--json", "--page-break", "A.QRV"}, "--page-break has no place in JSON"},
+      {{"convert", "--json-lines", "--page-break", "A.QRV"}, "--page-break has no place in JSON"},
       {{"convert", "A.QRV", "-o"}, "-o wants a folder"},
       {{"verify"}, "verify takes one document"},
       {{"verify", "A.QRV", "A.QRV"}, "verify takes one document"},
@@ -364,6 +371,66 @@ TEST_F(QrvtoolAtWork, NoReplaceKeepsExistingTextFiles) {
   EXPECT_NE(replaced.err.find("/2 documents"), std::string::npos) << replaced.err;
   EXPECT_NE(replaced.err.find(" MB/s "), std::string::npos) << replaced.err;
   EXPECT_NE(replaced.err.find("\r\033[K"), std::string::npos) << replaced.err;
+}
+
+// The bar is drawn over itself, which only works while it fits on one line
+// of the terminal; the summary gives sizes in units.
+// The widest frame of the progress bar in what convert wrote on stderr.
+size_t WidestFrame(const std::string& shown) {
+  size_t widest = 0;
+  std::istringstream frames(shown);
+  for (std::string frame; std::getline(frames, frame, '\r');) {
+    frame = frame.substr(0, frame.find('\n'));
+    if (frame.find("qrvtool: ") != std::string::npos) continue;  // the summary
+    for (size_t at; (at = frame.find("\033[K")) != std::string::npos;) frame.erase(at, 3);
+    widest = std::max(widest, frame.size());
+  }
+  return widest;
+}
+
+TEST_F(QrvtoolAtWork, ProgressFitsTheTerminalAndTheSummaryIsInUnits) {
+  Write("in/BIG.QRV", build::BuildDocument({.pages = {TextPage({Pages(1, 3000, 'a')})}}));
+  Write("in/SMALL.QRV", build::BuildDocument({.pages = {TextPage({"s"})}}));
+  for (const size_t columns : {20, 40, 200}) {
+    const Ran ran = Run({{kBinary + "/qrvtool", "convert", "--progress", "in"},
+                         dir_.path(),
+                         {"TMPDIR=" + tmp_, "COLUMNS=" + std::to_string(columns)}});
+    EXPECT_EQ(ran.status, 0) << ran.err;
+    EXPECT_NE(ran.err.find("; 3.0 kB written in "), std::string::npos) << ran.err;
+    EXPECT_LT(WidestFrame(ran.err), columns) << ran.err;
+    // Where there is room, the bar; else what it counts, cut to fit.
+    EXPECT_NE(ran.err.find("/2 documents  "), std::string::npos) << ran.err;
+    EXPECT_EQ(ran.err.find("\r["), columns > 40 ? 0 : std::string::npos) << ran.err;
+  }
+}
+
+// On a terminal the bar shows by itself, as wide as the terminal allows.
+TEST_F(QrvtoolAtWork, ProgressFitsATerminalOfItsOwnWidth) {
+  Write("in/A.QRV", build::BuildDocument({.pages = {TextPage({"a"})}}));
+  winsize size{};
+  size.ws_row = 24;
+  size.ws_col = 30;
+  int terminal = -1;
+  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::unsetenv("COLUMNS");
+    ::setenv("TMPDIR", tmp_.c_str(), 1);
+    if (::chdir(dir_.path().c_str()) == 0) {
+      ::execl((kBinary + "/qrvtool").c_str(), "qrvtool", "convert", "in", nullptr);
+    }
+    ::_exit(127);
+  }
+  std::string shown;
+  char buffer[4096];
+  // The terminal reports an error once the program has ended.
+  for (ssize_t got; (got = ::read(terminal, buffer, sizeof buffer)) > 0;) shown.append(buffer, got);
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ::close(terminal);
+  EXPECT_EQ(status, 0) << shown;
+  EXPECT_NE(shown.find("/1 documents"), std::string::npos) << shown;
+  EXPECT_LT(WidestFrame(shown), 30u) << shown;
 }
 
 // A convert stopped while HELD.QRV is half written (the test hook stops the
@@ -461,6 +528,91 @@ TEST_F(QrvtoolAtWork, TextOptions) {
         << c.what;
   }
   EXPECT_TRUE(TempFolderEmpty());
+}
+
+// The pages' texts and their notes' texts, joined in order.
+std::string Joined(const nlohmann::json& pages) {
+  std::string text;
+  for (const auto& page : pages) {
+    text += page["text"].get<std::string>();
+    for (const auto& note : page["notes"]) {
+      text += note["text1"].get<std::string>() + note["text2"].get<std::string>();
+    }
+  }
+  return text;
+}
+
+// Every JSON value of a stream of them, in order.
+std::vector<nlohmann::json> JsonValues(const std::string& text) {
+  std::vector<nlohmann::json> values;
+  std::istringstream stream(text);
+  while ((stream >> std::ws).peek() != EOF) {
+    nlohmann::json value;
+    stream >> value;
+    values.push_back(value);
+  }
+  return values;
+}
+
+// JSON for pipelines: joining each page's text and notes gives the plain
+// text in UTF-8, page for page, whichever form and whichever command; a
+// document that does not convert says so, and why.
+TEST_F(QrvtoolAtWork, TextAsJsonJoinsToThePlainText) {
+  Write("A.QRV", build::BuildDocument({.pages = {TextPage({"caf\xE9\r\n"}), TextPage({"two\r"}),
+                                                 TextPage({"\n\x93three\x94"})},
+                                       .notes = {{1, "[n\xE9", "]"}, {3, "<", ">"}, {3, "x", ""}},
+                                       .compress = true}));
+  Write("B.QRV", "not a document");
+  const std::string plain = Qrvtool({"text", "--encoding", "CP1252", "A.QRV"}).out;
+  ASSERT_EQ(plain, "caf\xC3\xA9\r\n[n\xC3\xA9]two\r\n\xE2\x80\x9Cthree\xE2\x80\x9D<>x");
+
+  const Ran whole = Qrvtool({"text", "--json", "A.QRV", "B.QRV"});
+  EXPECT_EQ(whole.status, 1);
+  const std::vector<nlohmann::json> documents = JsonValues(whole.out);
+  ASSERT_EQ(documents.size(), 2u) << whole.out;
+  EXPECT_EQ(documents[0]["document"], "A.QRV");
+  EXPECT_EQ(documents[0]["encoding"], "CP1252");  // said when none is given
+  EXPECT_TRUE(documents[0]["converted"]);
+  EXPECT_EQ(documents[0]["pages"][2]["page"], 3);
+  EXPECT_EQ(Joined(documents[0]["pages"]), plain);
+  EXPECT_FALSE(documents[1]["converted"]);
+  EXPECT_EQ(documents[1]["reason"], "not a Quillor document");
+  EXPECT_EQ(documents[1]["pages"].size(), 0u);
+
+  const Ran lines = Qrvtool({"text", "--json-lines", "A.QRV"});
+  EXPECT_EQ(lines.status, 0) << lines.err;
+  const std::vector<nlohmann::json> records = JsonValues(lines.out);
+  ASSERT_EQ(records.size(), 4u) << lines.out;
+  EXPECT_EQ(std::count(lines.out.begin(), lines.out.end(), '\n'), 4) << lines.out;
+  EXPECT_EQ(Joined(std::vector<nlohmann::json>(records.begin(), records.end() - 1)), plain);
+  EXPECT_EQ(records[3]["pages"], 3);
+  EXPECT_TRUE(records[3]["converted"]);
+
+  // convert writes the same into files of their own, and no text file.
+  for (const std::string form : {"--json", "--json-lines"}) {
+    const Ran converted = Qrvtool({"convert", form, "-o", "out", "A.QRV"});
+    EXPECT_EQ(converted.status, 0) << converted.err;
+  }
+  const nlohmann::json file = nlohmann::json::parse(build::ReadFileBytes(dir_ / "out/A.json"));
+  EXPECT_EQ(Joined(file["pages"]), plain);
+  EXPECT_EQ(build::ReadFileBytes(dir_ / "out/A.jsonl"), lines.out);
+  EXPECT_FALSE(fs::exists(dir_ / "out/A.TXT"));
+  EXPECT_TRUE(TempFolderEmpty());
+}
+
+// --pages: a range, one page, or from a page to the end.
+TEST_F(QrvtoolAtWork, TextTakesPageRanges) {
+  Write("A.QRV", build::BuildDocument({.pages = {TextPage({"1"}), TextPage({"2"}), TextPage({"3"}),
+                                                 TextPage({"4"})}}));
+  const struct {
+    const char* pages;
+    const char* text;
+  } cases[] = {{"2-3", "23"}, {"3", "3"}, {"3-", "34"}, {"1-", "1234"}, {"4-4", "4"}, {"5-", ""}};
+  for (const auto& c : cases) {
+    const Ran ran = Qrvtool({"text", "--pages", c.pages, "A.QRV"});
+    EXPECT_EQ(ran.status, 0) << c.pages << ran.err;
+    EXPECT_EQ(ran.out, c.text) << c.pages;
+  }
 }
 
 TEST_F(QrvtoolAtWork, TextTakesSeveralDocumentsAndStandardInput) {
@@ -611,6 +763,12 @@ TEST_F(QrvtoolAtWork, InfoAsJsonParses) {
   EXPECT_EQ(info["notes"][0]["text2"], "\"quoted\"\n");
   EXPECT_EQ(info["thumbnails"], 0);
 
+  // The listing decodes the notes the same way.
+  const Ran listed = Qrvtool({"info", "--encoding", "CP1252", "N.QRV"});
+  EXPECT_NE(listed.out.find("  note on page 2: \"caf\xC3\xA9\" \"\"quoted\"\\n\"\n"),
+            std::string::npos)
+      << listed.out;
+
   // Without a code page the bytes that are not UTF-8 still make valid JSON.
   const Ran raw = Qrvtool({"info", "--json", "N.QRV"});
   ASSERT_EQ(raw.status, 0);
@@ -652,14 +810,55 @@ TEST_F(QrvtoolAtWork, HelpAndVersion) {
   }
 }
 
+// Runs the bash completion over words; what it offers for the last one.
+const std::string kCompletionScript =
+    "source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _qrvtool; "
+    "printf '%s\\n' \"${COMPREPLY[@]}\" | sort";
+
+// Each command's --help describes every option its usage shows, and the
+// bash completion offers each of them (and --help).
+TEST_F(QrvtoolAtWork, HelpAndCompletionNameEveryOption) {
+  for (const std::string command :
+       {"info", "text", "convert", "verify", "make", "explode", "implode", "recoll-setup"}) {
+    const Ran help = Qrvtool({command, "--help"});
+    EXPECT_EQ(help.status, 0) << command;
+    const std::string usage = help.out.substr(0, help.out.find("\noptions:"));
+    std::set<std::string> shown, described, spelt;
+    // "[--pages", "[--progress|--quiet]": one option, or a choice of them.
+    std::istringstream pieces(usage);
+    for (std::string piece; pieces >> piece;) {
+      if (!piece.starts_with("[-")) continue;
+      std::istringstream choices(piece.substr(1, piece.find(']') - 1));
+      for (std::string choice; std::getline(choices, choice, '|');) shown.insert(choice);
+    }
+    std::istringstream lines(help.out);
+    for (std::string line; std::getline(lines, line);) {
+      if (!line.starts_with("  -")) continue;
+      std::istringstream words(line);
+      for (std::string word; words >> word && word[0] == '-';) {
+        if (word.ends_with(',')) word.pop_back();
+        spelt.insert(word);
+        if (line.find(word) == 2) described.insert(word);
+      }
+    }
+    EXPECT_EQ(described, shown) << help.out;
+    const Ran completed = Run({{"/bin/bash", "-c", kCompletionScript, "bash",
+                                kSource + "/data/qrvtool.bash", "qrvtool", command, "-"},
+                               dir_.path()});
+    std::set<std::string> offered;
+    std::istringstream words(completed.out);
+    for (std::string word; words >> word;) offered.insert(word);
+    offered.erase("--help");
+    offered.erase("-");  // text's standard input
+    EXPECT_EQ(offered, spelt) << command;
+  }
+}
+
 TEST_F(QrvtoolAtWork, BashCompletionOffersCommandsOptionsAndDocuments) {
   Write("c/A.QRV", "");
   Write("c/b.qrv", "");
   Write("c/notes.txt", "");
   fs::create_directories(dir_ / "c/sub");
-  const std::string script =
-      "source \"$1\"; shift; COMP_WORDS=(\"$@\"); COMP_CWORD=$(($# - 1)); _qrvtool; "
-      "printf '%s\\n' \"${COMPREPLY[@]}\" | sort";
   const struct {
     std::vector<std::string> words;
     std::string offered;
@@ -673,7 +872,7 @@ TEST_F(QrvtoolAtWork, BashCompletionOffersCommandsOptionsAndDocuments) {
       {{"qrvtool", "text", ""}, "A.QRV\nb.qrv\nsub\n"},
   };
   for (const auto& c : cases) {
-    std::vector<std::string> argv = {"/bin/bash", "-c", script, "bash",
+    std::vector<std::string> argv = {"/bin/bash", "-c", kCompletionScript, "bash",
                                      kSource + "/data/qrvtool.bash"};
     argv.insert(argv.end(), c.words.begin(), c.words.end());
     const Ran ran = Run({argv, dir_ / "c"});
