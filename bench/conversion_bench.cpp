@@ -93,7 +93,7 @@ const Corpus& GetCorpus() {
   static const Corpus corpus = [] {
     Corpus made;
     std::mt19937 random(7);
-    exqrv::build::DocumentSpec recipe;
+    exqrv::build::DocumentRecipe recipe;
     while (made.textBytes < kTextBytes) recipe.pages.push_back(MakePage(random, made.textBytes));
     const std::string directory = exqrv::platform::CurrentPlatform().TempDirectory();
     auto& system = exqrv::platform::CurrentPlatform();

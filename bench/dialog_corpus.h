@@ -32,7 +32,7 @@ inline void WriteDialogCorpus(const std::string& documents, const std::string& t
     for (int k = 0; k < 10; ++k) text += lines[(static_cast<size_t>(i) * 10 + k) % lines.size()];
     char name[16];
     std::snprintf(name, sizeof name, "D%04d", i);
-    build::DocumentSpec recipe;
+    build::DocumentRecipe recipe;
     recipe.pages.push_back(build::TextPage({text}));
     build::WriteFileBytes(documents + "/" + name + ".QRV", build::BuildDocument(recipe));
     build::WriteFileBytes(texts + "/" + name + ".TXT", text);

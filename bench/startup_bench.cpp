@@ -26,7 +26,7 @@ struct Folder : exqrv::bench::ScratchFolder {
     std::filesystem::create_directories(path + "/OUT");
     exqrv::build::PageStream page;
     page.TextRun({exqrv::build::PageStream::Item("One line of text.")}).End();
-    exqrv::build::DocumentSpec recipe;
+    exqrv::build::DocumentRecipe recipe;
     recipe.pages.push_back(page.bytes());
     exqrv::build::WriteFileBytes(path + "/A.QRV", exqrv::build::BuildDocument(recipe));
   }

@@ -87,7 +87,7 @@ std::string ParseImplodeOptions(const Args& args, ImplodeOptions& options) {
     }
     return std::string();
   };
-  if (std::string error = ParseCommandLine(ImplodeSpec(), args, option, Collect(files));
+  if (std::string error = ParseCommandLine(ImplodeGrammar(), args, option, Collect(files));
       !error.empty())
     return error;
   if (files.size() != 2) return "implode takes IN and OUT";
@@ -98,17 +98,17 @@ std::string ParseImplodeOptions(const Args& args, ImplodeOptions& options) {
 
 }  // namespace
 
-const CommandSpec& ExplodeSpec() {
-  static const CommandSpec spec{.name = "explode",
-                                .operands = "IN OUT",
-                                .summary = "expand a raw stream",
-                                .details = kStatusDetails,
-                                .takesOptions = false};
-  return spec;
+const CommandGrammar& ExplodeGrammar() {
+  static const CommandGrammar grammar{.name = "explode",
+                                      .operands = "IN OUT",
+                                      .summary = "expand a raw stream",
+                                      .details = kStatusDetails,
+                                      .takesOptions = false};
+  return grammar;
 }
 
-const CommandSpec& ImplodeSpec() {
-  static const CommandSpec spec{
+const CommandGrammar& ImplodeGrammar() {
+  static const CommandGrammar grammar{
       .name = "implode",
       .options = {{.id = OptionId::Dictionary,
                    .name = "--dict",
@@ -122,11 +122,11 @@ const CommandSpec& ImplodeSpec() {
       .summary = "compress into a raw stream",
       .details = kStatusDetails,
       .dashIsOperand = true};
-  return spec;
+  return grammar;
 }
 
 int ExplodeCommand(const Args& args) {
-  if (args.size() != 2) return UsageError("explode takes IN and OUT", ExplodeSpec());
+  if (args.size() != 2) return UsageError("explode takes IN and OUT", ExplodeGrammar());
   auto work = std::unique_ptr<codec::ExplodeWork>(new (std::nothrow) codec::ExplodeWork);
   if (!work) return Fail("out of memory");
   Streams streams;
@@ -138,7 +138,7 @@ int ExplodeCommand(const Args& args) {
 int ImplodeCommand(const Args& args) {
   ImplodeOptions options;
   if (const std::string error = ParseImplodeOptions(args, options); !error.empty()) {
-    return UsageError(error, ImplodeSpec());
+    return UsageError(error, ImplodeGrammar());
   }
   auto work = std::unique_ptr<codec::ImplodeWork>(new (std::nothrow) codec::ImplodeWork);
   if (!work) return Fail("out of memory");

@@ -22,8 +22,8 @@ constexpr size_t kHelpColumn = 26;
 
 // The option the word names, or nullptr; glued is set when the word also
 // carries the value (-j4).
-const Option* FindOption(const CommandSpec& spec, const std::string& word, bool& glued) {
-  for (const Option& option : spec.options) {
+const Option* FindOption(const CommandGrammar& grammar, const std::string& word, bool& glued) {
+  for (const Option& option : grammar.options) {
     glued = false;
     if (word == option.name || (!option.alias.empty() && word == option.alias)) return &option;
     glued = option.glued && word.size() > option.name.size() && word.starts_with(option.name);
@@ -32,16 +32,16 @@ const Option* FindOption(const CommandSpec& spec, const std::string& word, bool&
   return nullptr;
 }
 
-bool IsOptionWord(const CommandSpec& spec, const std::string& word) {
-  return spec.takesOptions && !word.empty() && word[0] == '-' &&
-         !(spec.dashIsOperand && word == "-");
+bool IsOptionWord(const CommandGrammar& grammar, const std::string& word) {
+  return grammar.takesOptions && !word.empty() && word[0] == '-' &&
+         !(grammar.dashIsOperand && word == "-");
 }
 
 // The usage's pieces: the name, one per option (choices together), the
 // operands.
-std::vector<std::string> UsagePieces(const CommandSpec& spec) {
-  std::vector<std::string> pieces{spec.name};
-  for (const Option& option : spec.options) {
+std::vector<std::string> UsagePieces(const CommandGrammar& grammar) {
+  std::vector<std::string> pieces{grammar.name};
+  for (const Option& option : grammar.options) {
     const std::string shown =
         option.argument.empty() ? option.name : option.name + " " + option.argument;
     if (option.orPrevious) {
@@ -50,16 +50,16 @@ std::vector<std::string> UsagePieces(const CommandSpec& spec) {
     }
     pieces.push_back("[" + shown + "]" + (option.repeats ? "..." : ""));
   }
-  if (!spec.operands.empty()) pieces.push_back(spec.operands);
+  if (!grammar.operands.empty()) pieces.push_back(grammar.operands);
   return pieces;
 }
 
 // The usage in lines of width at most, the first after a prefix of
 // prefixWidth columns, the others indented.
-std::string FoldedUsage(const CommandSpec& spec, size_t prefixWidth, size_t width) {
+std::string FoldedUsage(const CommandGrammar& grammar, size_t prefixWidth, size_t width) {
   std::string usage;
   size_t column = prefixWidth;
-  for (const std::string& piece : UsagePieces(spec)) {
+  for (const std::string& piece : UsagePieces(grammar)) {
     if (usage.empty()) {
       usage = piece;
       column += piece.size();
@@ -107,21 +107,21 @@ OperandTaker Collect(std::vector<std::string>& words) {
   };
 }
 
-std::string ParseCommandLine(const CommandSpec& spec, const Args& args, const OptionTaker& option,
-                             const OperandTaker& operand) {
+std::string ParseCommandLine(const CommandGrammar& grammar, const Args& args,
+                             const OptionTaker& option, const OperandTaker& operand) {
   bool optionsEnd = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& word = args[i];
-    if (optionsEnd || !IsOptionWord(spec, word)) {
+    if (optionsEnd || !IsOptionWord(grammar, word)) {
       if (std::string complaint = operand(word); !complaint.empty()) return complaint;
       continue;
     }
-    if (spec.doubleDashEndsOptions && word == "--") {
+    if (grammar.doubleDashEndsOptions && word == "--") {
       optionsEnd = true;
       continue;
     }
     bool glued = false;
-    const Option* found = FindOption(spec, word, glued);
+    const Option* found = FindOption(grammar, word, glued);
     if (found == nullptr) return "unknown option " + word;
     std::string value;
     if (glued) {
@@ -137,30 +137,30 @@ std::string ParseCommandLine(const CommandSpec& spec, const Args& args, const Op
 
 std::string Wants(const Option& option) { return option.name + " wants " + option.wants; }
 
-std::string Synopsis(const CommandSpec& spec) {
+std::string Synopsis(const CommandGrammar& grammar) {
   std::string line;
-  for (const std::string& piece : UsagePieces(spec)) line += (line.empty() ? "" : " ") + piece;
+  for (const std::string& piece : UsagePieces(grammar)) line += (line.empty() ? "" : " ") + piece;
   return line;
 }
 
-std::string ListedUsage(const CommandSpec& spec) {
-  std::string usage = FoldedUsage(spec, kListPrefix.size(), kUsageWidth);
-  if (spec.summary.empty()) return usage;
+std::string ListedUsage(const CommandGrammar& grammar) {
+  std::string usage = FoldedUsage(grammar, kListPrefix.size(), kUsageWidth);
+  if (grammar.summary.empty()) return usage;
   const size_t lastLine = usage.rfind('\n') == std::string::npos
                               ? kListPrefix.size() + usage.size()
                               : usage.size() - usage.rfind('\n') - 1;
-  if (lastLine + kSummaryGap.size() + spec.summary.size() <= kUsageWidth) {
-    return usage + std::string(kSummaryGap) + spec.summary;
+  if (lastLine + kSummaryGap.size() + grammar.summary.size() <= kUsageWidth) {
+    return usage + std::string(kSummaryGap) + grammar.summary;
   }
-  return usage + "\n" + std::string(kSummaryColumn, ' ') + spec.summary;
+  return usage + "\n" + std::string(kSummaryColumn, ' ') + grammar.summary;
 }
 
-std::string CommandHelp(const CommandSpec& spec) {
+std::string CommandHelp(const CommandGrammar& grammar) {
   std::string help =
-      std::string(kHelpPrefix) + FoldedUsage(spec, kHelpPrefix.size(), kHelpWidth) + "\n";
-  if (!spec.summary.empty()) help += Folded(spec.summary, 0) + "\n";
-  if (!spec.options.empty()) help += "\noptions:\n";
-  for (const Option& option : spec.options) {
+      std::string(kHelpPrefix) + FoldedUsage(grammar, kHelpPrefix.size(), kHelpWidth) + "\n";
+  if (!grammar.summary.empty()) help += Folded(grammar.summary, 0) + "\n";
+  if (!grammar.options.empty()) help += "\noptions:\n";
+  for (const Option& option : grammar.options) {
     std::string shown = "  " + option.name;
     if (!option.alias.empty()) shown += ", " + option.alias;
     if (!option.argument.empty()) shown += " " + option.argument;
@@ -171,7 +171,7 @@ std::string CommandHelp(const CommandSpec& spec) {
     }
     help += Folded(option.help, kHelpColumn) + "\n";
   }
-  if (!spec.details.empty()) help += "\n" + Folded(spec.details, 0) + "\n";
+  if (!grammar.details.empty()) help += "\n" + Folded(grammar.details, 0) + "\n";
   return help;
 }
 

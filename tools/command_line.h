@@ -55,7 +55,7 @@ struct Option {
   bool orPrevious = false;
 };
 
-struct CommandSpec {
+struct CommandGrammar {
   std::string name;
   std::vector<Option> options = {};
   std::string operands = {};   // as the usage shows them: "DOC|-..."
@@ -75,21 +75,21 @@ using OperandTaker = std::function<std::string(const std::string& word)>;
 // Takes every operand into words.
 OperandTaker Collect(std::vector<std::string>& words);
 
-// Reads args in order as spec says; the first complaint ends it and is
+// Reads args in order as grammar says; the first complaint ends it and is
 // returned, empty when every word was taken.
-std::string ParseCommandLine(const CommandSpec& spec, const Args& args, const OptionTaker& option,
-                             const OperandTaker& operand);
+std::string ParseCommandLine(const CommandGrammar& grammar, const Args& args,
+                             const OptionTaker& option, const OperandTaker& operand);
 
 // "--pages wants FIRST-LAST": the complaint about a missing or wrong value.
 std::string Wants(const Option& option);
 
 // The usage in one line, as usage errors show it: "info [--json] ... DOC".
-std::string Synopsis(const CommandSpec& spec);
+std::string Synopsis(const CommandGrammar& grammar);
 // The usage as the list of commands shows it, folded to fit after
 // "  qrvtool ", then the summary.
-std::string ListedUsage(const CommandSpec& spec);
+std::string ListedUsage(const CommandGrammar& grammar);
 // What `qrvtool COMMAND --help` prints: the usage, the summary and every
 // option with what it does.
-std::string CommandHelp(const CommandSpec& spec);
+std::string CommandHelp(const CommandGrammar& grammar);
 
 }  // namespace exqrv::tools

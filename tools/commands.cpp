@@ -39,8 +39,9 @@ int Fail(const std::string& message) {
   return kExitFailure;
 }
 
-int UsageError(const std::string& message, const CommandSpec& spec) {
-  std::fprintf(stderr, "qrvtool: %s\nusage: qrvtool %s\n", message.c_str(), Synopsis(spec).c_str());
+int UsageError(const std::string& message, const CommandGrammar& grammar) {
+  std::fprintf(stderr, "qrvtool: %s\nusage: qrvtool %s\n", message.c_str(),
+               Synopsis(grammar).c_str());
   return kExitUsage;
 }
 

@@ -23,7 +23,7 @@ namespace exqrv::tools {
 int Fail(const std::string& message);
 // Says why and how the command is used ("usage: qrvtool synopsis") on
 // stderr, and returns the usage status, which is every command's.
-int UsageError(const std::string& message, const CommandSpec& spec);
+int UsageError(const std::string& message, const CommandGrammar& grammar);
 // A chunk tag as text, with '.' for each byte that does not print.
 std::string PrintableTag(const std::array<char, 4>& tag);
 // A document's text as a terminal shows it without obeying it: control
@@ -34,14 +34,14 @@ std::string VisibleText(std::string_view bytes);
 const char* WhyNotOpened(OpenResult opened);
 
 // Each command's options and usage.
-const CommandSpec& InfoSpec();
-const CommandSpec& TextSpec();
-const CommandSpec& ConvertSpec();
-const CommandSpec& VerifySpec();
-const CommandSpec& MakeSpec();
-const CommandSpec& ExplodeSpec();
-const CommandSpec& ImplodeSpec();
-const CommandSpec& RecollSetupSpec();
+const CommandGrammar& InfoGrammar();
+const CommandGrammar& TextGrammar();
+const CommandGrammar& ConvertGrammar();
+const CommandGrammar& VerifyGrammar();
+const CommandGrammar& MakeGrammar();
+const CommandGrammar& ExplodeGrammar();
+const CommandGrammar& ImplodeGrammar();
+const CommandGrammar& RecollSetupGrammar();
 
 int InfoCommand(const Args& args);
 int MakeCommand(const Args& args);

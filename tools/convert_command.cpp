@@ -106,16 +106,16 @@ int ParseSettings(const Args& args, Settings& settings) {
     return {};
   };
   if (const std::string error =
-          ParseCommandLine(ConvertSpec(), args, option, Collect(settings.paths));
+          ParseCommandLine(ConvertGrammar(), args, option, Collect(settings.paths));
       !error.empty()) {
-    return UsageError(error, ConvertSpec());
+    return UsageError(error, ConvertGrammar());
   }
   if (settings.paths.empty()) {
-    return UsageError("convert wants at least one document or folder", ConvertSpec());
+    return UsageError("convert wants at least one document or folder", ConvertGrammar());
   }
   if (settings.json != JsonForm::None && settings.text.pageBreak) {
     return UsageError("--page-break has no place in JSON, where the pages are apart",
-                      ConvertSpec());
+                      ConvertGrammar());
   }
   return kExitSuccess;
 }
@@ -531,9 +531,9 @@ class Workers {
 
 }  // namespace
 
-const CommandSpec& ConvertSpec() {
-  static const CommandSpec spec = [] {
-    CommandSpec convert{
+const CommandGrammar& ConvertGrammar() {
+  static const CommandGrammar grammar = [] {
+    CommandGrammar convert{
         .name = "convert",
         .options = {{.id = OptionId::Workers,
                      .name = "-j",
@@ -579,7 +579,7 @@ const CommandSpec& ConvertSpec() {
     for (Option& option : TextOptionTable()) convert.options.push_back(std::move(option));
     return convert;
   }();
-  return spec;
+  return grammar;
 }
 
 int ConvertCommand(const Args& args) { return ConvertCommand(args, {}); }

@@ -28,7 +28,7 @@ constexpr unsigned long kLastNotePage = INT16_MAX;
 
 // "PAGE:TEXT1:TEXT2" with a page from 1 to pages (and to kLastNotePage);
 // otherwise why not, naming the note.
-std::string ParseNote(const std::string& text, size_t pages, build::NoteSpec& note) {
+std::string ParseNote(const std::string& text, size_t pages, build::NoteRecipe& note) {
   const size_t first = text.find(':');
   const size_t second = first == std::string::npos ? first : text.find(':', first + 1);
   const std::string digits = text.substr(0, first);
@@ -200,8 +200,8 @@ void PrintInfoJson(const InfoFacts& facts, const std::string& encoding) {
 
 }  // namespace
 
-const CommandSpec& InfoSpec() {
-  static const CommandSpec spec{
+const CommandGrammar& InfoGrammar() {
+  static const CommandGrammar grammar{
       .name = "info",
       .options = {{.id = OptionId::Json,
                    .name = "--json",
@@ -210,11 +210,11 @@ const CommandSpec& InfoSpec() {
                                  "they are shown in UTF-8")},
       .operands = "DOC",
       .summary = "header, chunks, pages, notes"};
-  return spec;
+  return grammar;
 }
 
-const CommandSpec& MakeSpec() {
-  static const CommandSpec spec{
+const CommandGrammar& MakeGrammar() {
+  static const CommandGrammar grammar{
       .name = "make",
       .options = {{.id = OptionId::Out,
                    .name = "--out",
@@ -236,7 +236,7 @@ const CommandSpec& MakeSpec() {
                    .repeats = true}},
       .operands = "PAGE.txt...",
       .summary = "a document with one page for each text file"};
-  return spec;
+  return grammar;
 }
 
 int InfoCommand(const Args& args) {
@@ -256,9 +256,10 @@ int InfoCommand(const Args& args) {
     path = word;
     return std::string();
   };
-  if (const std::string error = ParseCommandLine(InfoSpec(), args, option, operand); !error.empty())
-    return UsageError(error, InfoSpec());
-  if (path.empty()) return UsageError("info wants a document", InfoSpec());
+  if (const std::string error = ParseCommandLine(InfoGrammar(), args, option, operand);
+      !error.empty())
+    return UsageError(error, InfoGrammar());
+  if (path.empty()) return UsageError("info wants a document", InfoGrammar());
   // Out of memory, the facts go first, and with them the notes' work file.
   try {
     InfoFacts facts;
@@ -277,7 +278,7 @@ int InfoCommand(const Args& args) {
 }
 
 int MakeCommand(const Args& args) {
-  build::DocumentSpec recipe;
+  build::DocumentRecipe recipe;
   std::string output;
   std::vector<std::string> pages;
   std::vector<std::string> notes;
@@ -291,16 +292,16 @@ int MakeCommand(const Args& args) {
     }
     return std::string();
   };
-  if (const std::string error = ParseCommandLine(MakeSpec(), args, option, Collect(pages));
+  if (const std::string error = ParseCommandLine(MakeGrammar(), args, option, Collect(pages));
       !error.empty())
-    return UsageError(error, MakeSpec());
-  if (pages.empty()) return UsageError("make wants at least one PAGE.txt", MakeSpec());
+    return UsageError(error, MakeGrammar());
+  if (pages.empty()) return UsageError("make wants at least one PAGE.txt", MakeGrammar());
   if (pages.size() > UINT16_MAX)
-    return UsageError("a document holds at most 65535 pages", MakeSpec());
+    return UsageError("a document holds at most 65535 pages", MakeGrammar());
   for (const std::string& text : notes) {
-    build::NoteSpec note;
+    build::NoteRecipe note;
     const std::string error = ParseNote(text, pages.size(), note);
-    if (!error.empty()) return UsageError(error, MakeSpec());
+    if (!error.empty()) return UsageError(error, MakeGrammar());
     recipe.notes.push_back(note);
   }
   for (const std::string& page : pages) {

@@ -12,25 +12,25 @@
 namespace {
 
 struct Subcommand {
-  const exqrv::tools::CommandSpec& (*spec)();
+  const exqrv::tools::CommandGrammar& (*grammar)();
   int (*run)(const exqrv::tools::Args&);
 };
 
 constexpr Subcommand kSubcommands[] = {
-    {exqrv::tools::InfoSpec, exqrv::tools::InfoCommand},
-    {exqrv::tools::TextSpec, exqrv::tools::TextCommand},
-    {exqrv::tools::ConvertSpec, exqrv::tools::ConvertCommand},
-    {exqrv::tools::VerifySpec, exqrv::tools::VerifyCommand},
-    {exqrv::tools::MakeSpec, exqrv::tools::MakeCommand},
-    {exqrv::tools::ExplodeSpec, exqrv::tools::ExplodeCommand},
-    {exqrv::tools::ImplodeSpec, exqrv::tools::ImplodeCommand},
-    {exqrv::tools::RecollSetupSpec, exqrv::tools::RecollSetupCommand},
+    {exqrv::tools::InfoGrammar, exqrv::tools::InfoCommand},
+    {exqrv::tools::TextGrammar, exqrv::tools::TextCommand},
+    {exqrv::tools::ConvertGrammar, exqrv::tools::ConvertCommand},
+    {exqrv::tools::VerifyGrammar, exqrv::tools::VerifyCommand},
+    {exqrv::tools::MakeGrammar, exqrv::tools::MakeCommand},
+    {exqrv::tools::ExplodeGrammar, exqrv::tools::ExplodeCommand},
+    {exqrv::tools::ImplodeGrammar, exqrv::tools::ImplodeCommand},
+    {exqrv::tools::RecollSetupGrammar, exqrv::tools::RecollSetupCommand},
 };
 
 void PrintUsage(std::FILE* to) {
   std::fputs("usage: qrvtool COMMAND ...\n       qrvtool --help | --version\n", to);
   for (const Subcommand& sub : kSubcommands) {
-    std::fprintf(to, "  qrvtool %s\n", exqrv::tools::ListedUsage(sub.spec()).c_str());
+    std::fprintf(to, "  qrvtool %s\n", exqrv::tools::ListedUsage(sub.grammar()).c_str());
   }
 }
 
@@ -69,9 +69,9 @@ int main(int argc, char** argv) {
     return exqrv::kExitSuccess;
   }
   for (const Subcommand& sub : kSubcommands) {
-    if (argv[1] != sub.spec().name) continue;
+    if (argv[1] != sub.grammar().name) continue;
     if (argc == 3 && IsHelp(argv[2])) {
-      std::fputs(exqrv::tools::CommandHelp(sub.spec()).c_str(), stdout);
+      std::fputs(exqrv::tools::CommandHelp(sub.grammar()).c_str(), stdout);
       return exqrv::kExitSuccess;
     }
     return RunCaught(sub, argc, argv);

@@ -233,8 +233,8 @@ bool MergeFragmentFile(const fs::path& folder, const FragmentFile& fragment, int
 
 }  // namespace
 
-const CommandSpec& RecollSetupSpec() {
-  static const CommandSpec spec{
+const CommandGrammar& RecollSetupGrammar() {
+  static const CommandGrammar grammar{
       .name = "recoll-setup",
       .operands = "[CONFDIR]",
       .summary = "let Recoll index the documents",
@@ -242,12 +242,12 @@ const CommandSpec& RecollSetupSpec() {
           "CONFDIR is a Recoll configuration folder; by default $RECOLL_CONFDIR, else "
           "~/.recoll.",
       .takesOptions = false};
-  return spec;
+  return grammar;
 }
 
 int RecollSetupCommand(const Args& args) {
   if (args.size() > 1 || (!args.empty() && args[0].starts_with('-'))) {
-    std::fprintf(stderr, "usage: qrvtool %s\n", Synopsis(RecollSetupSpec()).c_str());
+    std::fprintf(stderr, "usage: qrvtool %s\n", Synopsis(RecollSetupGrammar()).c_str());
     return kExitUsage;
   }
   const std::string folder = args.empty() ? DefaultConfigFolder() : args[0];

@@ -211,9 +211,9 @@ std::string TagText(const ChunkEntry& entry) { return "chunk '" + PrintableTag(e
 
 }  // namespace
 
-const CommandSpec& TextSpec() {
-  static const CommandSpec spec = [] {
-    CommandSpec text{
+const CommandGrammar& TextGrammar() {
+  static const CommandGrammar grammar = [] {
+    CommandGrammar text{
         .name = "text",
         .options = {{.id = OptionId::Pages,
                      .name = "--pages",
@@ -243,17 +243,17 @@ const CommandSpec& TextSpec() {
     for (Option& option : TextOptionTable()) text.options.push_back(std::move(option));
     return text;
   }();
-  return spec;
+  return grammar;
 }
 
-const CommandSpec& VerifySpec() {
-  static const CommandSpec spec{
+const CommandGrammar& VerifyGrammar() {
+  static const CommandGrammar grammar{
       .name = "verify",
       .operands = "DOC",
       .summary = "check every block's CRC-32 and length",
       .details = "One line for each damaged block; the exit status is 1 when there is one.",
       .takesOptions = false};
-  return spec;
+  return grammar;
 }
 
 int TextCommand(const Args& args) {
@@ -270,12 +270,13 @@ int TextCommand(const Args& args) {
       default: return ApplyTextOption(given, value, settings.options);
     }
   };
-  if (const std::string error = ParseCommandLine(TextSpec(), args, option, Collect(paths));
+  if (const std::string error = ParseCommandLine(TextGrammar(), args, option, Collect(paths));
       !error.empty())
-    return UsageError(error, TextSpec());
-  if (paths.empty()) return UsageError("text wants at least one document", TextSpec());
+    return UsageError(error, TextGrammar());
+  if (paths.empty()) return UsageError("text wants at least one document", TextGrammar());
   if (settings.json != JsonForm::None && settings.options.pageBreak) {
-    return UsageError("--page-break has no place in JSON, where the pages are apart", TextSpec());
+    return UsageError("--page-break has no place in JSON, where the pages are apart",
+                      TextGrammar());
   }
 
   platform::File output(platform::StandardOutput(), false);
@@ -308,7 +309,7 @@ std::string TemporaryProblem(const TextExtraction& job, bool withNotes) {
 }
 
 int VerifyCommand(const Args& args) {
-  if (args.size() != 1) return UsageError("verify takes one document", VerifySpec());
+  if (args.size() != 1) return UsageError("verify takes one document", VerifyGrammar());
   const std::string& path = args[0];
   const std::string verbatim = platform::VerbatimPath(path);
   Document document;

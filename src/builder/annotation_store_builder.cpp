@@ -47,7 +47,7 @@ RecordBytes& RecordBytes::Bytes(std::string_view bytes) {
   return *this;
 }
 
-std::string NoteRecordBytes(const NoteSpec& note) {
+std::string NoteRecordBytes(const NoteRecipe& note) {
   return RecordBytes()
       .Text(note.text1)
       .Text(note.text2)
@@ -60,11 +60,11 @@ std::string NoteRecordBytes(const NoteSpec& note) {
       .bytes();
 }
 
-std::string BuildAnnotationStore(const std::vector<NoteSpec>& notes) {
+std::string BuildAnnotationStore(const std::vector<NoteRecipe>& notes) {
   StoreBuilder store;
   if (!notes.empty()) {
     std::string records;
-    for (const NoteSpec& note : notes) records += NoteRecordBytes(note);
+    for (const NoteRecipe& note : notes) records += NoteRecordBytes(note);
     store.Kind(kKindTags[0], store.Section(static_cast<uint16_t>(notes.size()), records));
   }
   return store.Build();

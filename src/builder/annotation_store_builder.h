@@ -9,7 +9,7 @@
 
 namespace exqrv::build {
 
-struct NoteSpec {
+struct NoteRecipe {
   uint16_t page = 0;  // as stored: any 16-bit value
   std::string text1;
   std::string text2;
@@ -17,7 +17,7 @@ struct NoteSpec {
 
 // A store with one "NOTE  " section holding the notes (an empty store, with
 // kindCount 0, when there are none).
-std::string BuildAnnotationStore(const std::vector<NoteSpec>& notes);
+std::string BuildAnnotationStore(const std::vector<NoteRecipe>& notes);
 
 // The fields of one record as they lie on disk, in the order they are added.
 class RecordBytes {
@@ -43,7 +43,7 @@ class RecordBytes {
 };
 
 // A complete "NOTE  " record: texts, page, the rest zero, reserved bytes.
-std::string NoteRecordBytes(const NoteSpec& note);
+std::string NoteRecordBytes(const NoteRecipe& note);
 
 // A store laid out as header, kind directory, then the sections in the order
 // they were added. Kind entries may point at an added section or anywhere.

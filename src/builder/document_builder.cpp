@@ -127,23 +127,23 @@ std::string CompressBlock(std::string_view data) {
 
 namespace {
 
-size_t ChunkCount(const DocumentSpec& recipe) {
+size_t ChunkCount(const DocumentRecipe& recipe) {
   const size_t store = !recipe.notes.empty() || recipe.compressNotes ? 1 : 0;
   return 4 + store + recipe.extraChunks.size();  // pape, name, font, stru, then these
 }
 
 // The directory ends where the pages begin.
-uint32_t DirectoryEnd(const DocumentSpec& recipe) {
+uint32_t DirectoryEnd(const DocumentRecipe& recipe) {
   return kDocumentHeaderSize + kDirectoryEntrySize * static_cast<uint32_t>(ChunkCount(recipe));
 }
 
-std::string StoredPage(const DocumentSpec& recipe, const std::string& page) {
+std::string StoredPage(const DocumentRecipe& recipe, const std::string& page) {
   return recipe.compress ? CompressBlock(page) : page;
 }
 
 }  // namespace
 
-uint32_t PageContentOffset(const DocumentSpec& recipe, size_t page) {
+uint32_t PageContentOffset(const DocumentRecipe& recipe, size_t page) {
   uint32_t offset = DirectoryEnd(recipe);
   for (size_t i = 0; i + 1 < page; ++i) {
     offset += static_cast<uint32_t>(StoredPage(recipe, recipe.pages[i]).size());
@@ -151,7 +151,7 @@ uint32_t PageContentOffset(const DocumentSpec& recipe, size_t page) {
   return offset;
 }
 
-std::string BuildDocument(const DocumentSpec& recipe) {
+std::string BuildDocument(const DocumentRecipe& recipe) {
   std::vector<Chunk> chunks;
   chunks.push_back({kPageTableTag, {}, recipe.compress});  // filled once the pages are placed
   chunks.push_back({kNameTableTag, NameTable(), false});

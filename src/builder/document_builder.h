@@ -44,9 +44,9 @@ struct ExtraChunk {
   bool compressed = false;
 };
 
-struct DocumentSpec {
+struct DocumentRecipe {
   std::vector<std::string> pages;  // content streams
-  std::vector<NoteSpec> notes;
+  std::vector<NoteRecipe> notes;
   bool compress = false;       // stru, font, pape and every page as blocks
   bool compressNotes = false;  // the annotation store as a block
   std::vector<ExtraChunk> extraChunks;
@@ -55,10 +55,10 @@ struct DocumentSpec {
   uint16_t pagesOnFirstContent = 0;
 };
 
-std::string BuildDocument(const DocumentSpec& recipe);
+std::string BuildDocument(const DocumentRecipe& recipe);
 // Where page (counted from 1, one of recipe.pages) begins in the document
 // BuildDocument makes: its block, or its stream when stored plain.
-uint32_t PageContentOffset(const DocumentSpec& recipe, size_t page);
+uint32_t PageContentOffset(const DocumentRecipe& recipe, size_t page);
 
 // A container's first bytes: the header, then the entries as the directory
 // (header.chunkCount may announce another number of entries).

@@ -86,7 +86,7 @@ class BatchConversion {
 std::string OverwriteQuestion(std::string_view textName);
 std::string SucceededLine(std::string_view shownName, std::string_view textName);
 std::string FailedLine(std::string_view shownName, std::string_view textName);
-// The specified line, then what the user needs to know beyond it.
+// The log line as always written, then what the user needs to know beyond it.
 std::string WithReason(std::string line, std::string_view reason);
 std::string LostTextLine(std::string_view shownName, std::string_view textName,
                          std::string_view whatWasLost);

@@ -9,7 +9,7 @@
 namespace exqrv::testing {
 namespace {
 
-using build::NoteSpec;
+using build::NoteRecipe;
 using build::RecordBytes;
 using build::StoreBuilder;
 
@@ -416,7 +416,7 @@ TEST_F(LifecycleTest, AStoreBeyondTheBudgetIsNotLoaded) {
   const std::string store = build::BuildAnnotationStore({{1, notes, notes}});
   const struct {
     const char* name;
-    ChunkSpec chunk;
+    ChunkRecipe chunk;
     uint64_t limit;
     AnnotationLoadResult result;
   } cases[] = {

@@ -15,13 +15,13 @@ std::string ReserveName(const char* prefix) {
 
 }  // namespace
 
-std::string Container(const std::vector<ChunkSpec>& chunks, int chunkCount) {
+std::string Container(const std::vector<ChunkRecipe>& chunks, int chunkCount) {
   const uint16_t announced =
       static_cast<uint16_t>(chunkCount >= 0 ? chunkCount : static_cast<int>(chunks.size()));
   std::vector<ChunkEntry> entries;
   std::string body;
   uint32_t at = kDocumentHeaderSize + kDirectoryEntrySize * static_cast<uint32_t>(chunks.size());
-  for (const ChunkSpec& chunk : chunks) {
+  for (const ChunkRecipe& chunk : chunks) {
     if (chunk.raw) {
       entries.push_back(ChunkEntry::Make(chunk.tag, chunk.compressed, chunk.offset, chunk.length));
       continue;
@@ -34,11 +34,11 @@ std::string Container(const std::vector<ChunkSpec>& chunks, int chunkCount) {
   return build::ContainerHead(DocumentHeader::For(announced), entries) + body;
 }
 
-ChunkSpec Chunk(std::string tag, std::string data, uint32_t compressed) {
+ChunkRecipe Chunk(std::string tag, std::string data, uint32_t compressed) {
   return {std::move(tag), std::move(data), compressed, 0, 0, false};
 }
 
-ChunkSpec RawEntry(std::string tag, uint32_t offset, uint32_t length) {
+ChunkRecipe RawEntry(std::string tag, uint32_t offset, uint32_t length) {
   return {std::move(tag), {}, 0, offset, length, true};
 }
 

@@ -16,7 +16,7 @@ namespace exqrv::testing {
 // One chunk directory entry. With data, the data is placed after the
 // directory and offset/length point at it; without, offset/length are written
 // as given.
-struct ChunkSpec {
+struct ChunkRecipe {
   std::string tag;  // four characters
   std::string data;
   uint32_t compressed = 0;
@@ -27,12 +27,12 @@ struct ChunkSpec {
 
 // "Qlrd", a directory of the chunks (announcing chunkCount entries when it is
 // given), then the chunks' data.
-std::string Container(const std::vector<ChunkSpec>& chunks, int chunkCount = -1);
+std::string Container(const std::vector<ChunkRecipe>& chunks, int chunkCount = -1);
 
 // A chunk holding data (compressed when asked: data is then a block).
-ChunkSpec Chunk(std::string tag, std::string data, uint32_t compressed = 0);
+ChunkRecipe Chunk(std::string tag, std::string data, uint32_t compressed = 0);
 // An entry with the given fields and nothing placed.
-ChunkSpec RawEntry(std::string tag, uint32_t offset, uint32_t length);
+ChunkRecipe RawEntry(std::string tag, uint32_t offset, uint32_t length);
 
 bool FileExists(const std::string& path);
 

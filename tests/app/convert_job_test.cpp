@@ -18,13 +18,13 @@
 namespace exqrv {
 namespace {
 
-using build::DocumentSpec;
+using build::DocumentRecipe;
 using build::TextPage;
 
 class ConvertJob : public ::testing::Test {
  protected:
   // Converts a document built from recipe; returns the job's result.
-  int Convert(const DocumentSpec& recipe) { return ConvertBytes(build::BuildDocument(recipe)); }
+  int Convert(const DocumentRecipe& recipe) { return ConvertBytes(build::BuildDocument(recipe)); }
   int ConvertBytes(const std::string& bytes) {
     EXPECT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", bytes));
     ConverterApp app;
@@ -59,9 +59,9 @@ TEST_F(ConvertJob, EmptyDocumentsGiveEmptyFiles) {
 
 TEST_F(ConvertJob, NotesFollowTheirPageInListOrder) {
   for (bool compress : {false, true}) {
-    DocumentSpec recipe{.pages = {TextPage({"P1."}), TextPage({"P2."}), TextPage({"P3."})},
-                        .compress = compress,
-                        .compressNotes = compress};
+    DocumentRecipe recipe{.pages = {TextPage({"P1."}), TextPage({"P2."}), TextPage({"P3."})},
+                          .compress = compress,
+                          .compressNotes = compress};
     recipe.notes = {{3, "A1", "A2"}, {0, "zero", "!"},   {1, "x", "y"},        {40000, "neg", "!"},
                     {3, "B1", "B2"}, {4, "beyond", "!"}, {65535, "minus", "1"}};
     EXPECT_EQ(Convert(recipe), 1);
@@ -95,8 +95,8 @@ TEST_F(ConvertJob, ANonDocumentFailsAndLeavesNoTextFile) {
 }
 
 TEST_F(ConvertJob, AFailedWriteIsAFailureAndRemovesTheTextFile) {
-  const DocumentSpec recipe{.pages = {TextPage({std::string(200000, 'p')})},
-                            .notes = {{1, "note", "text"}}};
+  const DocumentRecipe recipe{.pages = {TextPage({std::string(200000, 'p')})},
+                              .notes = {{1, "note", "text"}}};
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", build::BuildDocument(recipe)));
   for (int64_t budget : {0, 1000, 199999, 200003}) {
     ConverterApp app;
@@ -114,7 +114,7 @@ TEST_F(ConvertJob, AFailedWriteIsAFailureAndRemovesTheTextFile) {
 // work file take their bytes before the text file does: wherever a full
 // device strikes, the document is not converted, and nothing stays behind.
 TEST_F(ConvertJob, AFailedWriteToATemporaryFileFailsTheConversion) {
-  const DocumentSpec recipe{
+  const DocumentRecipe recipe{
       .pages = {TextPage({std::string(90000, 'a')}), TextPage({std::string(90000, 'b')})},
       .notes = {{1, std::string(30000, 'n'), "t"}},
       .compress = true,
@@ -148,7 +148,7 @@ TEST_F(ConvertJob, ADocumentPastItsExpansionLimitFailsAndLeavesNothing) {
   const std::string large(50000, 'x');
   const struct {
     const char* name;
-    DocumentSpec recipe;
+    DocumentRecipe recipe;
     bool opens;
   } cases[] = {
       {"chunk",
@@ -184,9 +184,9 @@ TEST_F(ConvertJob, ADocumentPastItsExpansionLimitFailsAndLeavesNothing) {
 // A damaged page costs its text, not the document's other text: the file
 // holds every byte that could be recovered, and the job names the page.
 TEST_F(ConvertJob, ADamagedPageIsNamedAndTheRestIsWritten) {
-  const DocumentSpec recipe{.pages = {TextPage({"one"}), TextPage({"two"}), TextPage({"three"})},
-                            .notes = {{2, "[", "]"}},
-                            .compress = true};
+  const DocumentRecipe recipe{.pages = {TextPage({"one"}), TextPage({"two"}), TextPage({"three"})},
+                              .notes = {{2, "[", "]"}},
+                              .compress = true};
   std::string bytes = build::BuildDocument(recipe);
   bytes[build::PageContentOffset(recipe, 2)] = 'X';  // no block magic
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "IN.QRV", bytes));

@@ -17,10 +17,10 @@
 namespace exqrv {
 namespace {
 
-using build::DocumentSpec;
+using build::DocumentRecipe;
 using build::TextPage;
 
-DocumentSpec ThreePagesWithNotes(bool compress) {
+DocumentRecipe ThreePagesWithNotes(bool compress) {
   return {
       .pages = {TextPage({"one "}), TextPage({"two ", "2b "}), TextPage({"three"})},
       .notes = {{2, "n1", "a"}, {0, "zero", ""}, {3, "n3", "c"}, {2, "n2", "b"}, {9, "far", ""}},

@@ -14,7 +14,7 @@
 namespace exqrv {
 namespace {
 
-using build::DocumentSpec;
+using build::DocumentRecipe;
 using build::TextPage;
 
 // Hand-made containers: header, directory, then chunk bytes at fixed offsets.
@@ -374,7 +374,7 @@ TEST_F(DocumentOpen, PagesOnOneBlockStopAtTheExpansionLimit) {
 // still decodes to the end marker, into other text: only the CRC-32 shows
 // it, and the page keeps the bytes it expanded to.
 TEST_F(DocumentOpen, DamagedPageBlocksAreRecordedWithWhatWentWrong) {
-  const DocumentSpec recipe{
+  const DocumentRecipe recipe{
       .pages = {TextPage({"one"}), TextPage({std::string(300, 't') + "wo"}), TextPage({"three"})},
       .compress = true};
   const std::string intact = build::BuildDocument(recipe);

@@ -18,8 +18,8 @@ namespace {
 
 using build::ScratchDir;
 
-build::DocumentSpec NotedDocument() {
-  build::DocumentSpec recipe;
+build::DocumentRecipe NotedDocument() {
+  build::DocumentRecipe recipe;
   for (int page = 1; page <= 4; ++page) {
     recipe.pages.push_back(
         build::TextPage({"Page " + std::to_string(page) + " of four.\r\n", "Its end.\r\n"}));
@@ -76,7 +76,7 @@ TEST(LibraryCApi, FourThreadsOnTheirOwnHandlesGiveTheSameText) {
 TEST(LibraryCApi, FailuresAreResultsWithTheirReasonAndLeaveNothing) {
   ScratchDir scratch;
   std::string damaged = build::BuildDocument(NotedDocument());
-  const build::DocumentSpec recipe = NotedDocument();
+  const build::DocumentRecipe recipe = NotedDocument();
   damaged[build::PageContentOffset(recipe, 3) + 20] ^= 0x55;
   ASSERT_TRUE(build::WriteFileBytes(scratch / "DAMAGED.QRV", damaged));
   ASSERT_TRUE(build::WriteFileBytes(scratch / "NOTES.TXT", std::string(200, 'x')));

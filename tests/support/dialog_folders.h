@@ -14,7 +14,7 @@ namespace exqrv::build {
 
 // A document of one page holding text.
 inline std::string DocumentWithText(const std::string& text) {
-  DocumentSpec recipe;
+  DocumentRecipe recipe;
   recipe.pages = {TextPage({text})};
   return BuildDocument(recipe);
 }

@@ -29,7 +29,7 @@
 namespace exqrv {
 namespace {
 
-using build::DocumentSpec;
+using build::DocumentRecipe;
 using build::TextPage;
 
 const std::string kBinary = EXQRV_BINARY_DIR;
@@ -113,7 +113,7 @@ class Conditions : public ::testing::Test {
     return launch;
   }
 
-  void Write(const std::string& name, const DocumentSpec& recipe) {
+  void Write(const std::string& name, const DocumentRecipe& recipe) {
     ASSERT_TRUE(build::WriteFileBytes(work_ + "/" + name, build::BuildDocument(recipe)));
   }
   bool Exists(const std::string& name) const { return std::filesystem::exists(work_ + "/" + name); }
@@ -136,7 +136,7 @@ class Conditions : public ::testing::Test {
   const std::string stopping_ = kBinary + "/exqrv-stopping";
 };
 
-const DocumentSpec kThreePages{
+const DocumentRecipe kThreePages{
     .pages = {TextPage({"one "}), TextPage({"two "}), TextPage({"three"})},
     .notes = {{2, "[a", "b]"}},
     .compress = true,
@@ -263,7 +263,7 @@ TEST_F(Conditions, NoTemporaryFolderIsSaidAndCounted) {
       " (the temporary folder " + dir_ / "none" + " cannot be used: No such file or directory)\n";
   struct Case {
     const char* document;
-    DocumentSpec recipe;
+    DocumentRecipe recipe;
     int status;
     std::string errors;
     const char* text;  // nullptr: no text file
@@ -338,7 +338,7 @@ TEST_F(Conditions, NotesBeyondMemoryFailTheDocumentWithAReason) {
 #endif
   constexpr rlim_t kAddressSpace = 32 << 20;
   const std::string text(65535, 'n');
-  const std::vector<build::NoteSpec> notes(250, build::NoteSpec{1, text, text});  // 33 MB
+  const std::vector<build::NoteRecipe> notes(250, build::NoteRecipe{1, text, text});  // 33 MB
   Write("NOTES.QRV", {.pages = {TextPage({"p"})}, .notes = notes});
   const struct {
     std::vector<std::string> argv;
@@ -522,7 +522,7 @@ TEST_F(Conditions, AToolNeverWritesOverItsInput) {
 }
 
 // A document whose text is larger than the limits below (1.2 MB).
-DocumentSpec BigDocument() {
+DocumentRecipe BigDocument() {
   std::vector<std::string> pages;
   for (int i = 0; i < 40; ++i) pages.push_back(TextPage({std::string(30000, 'a' + i % 26)}));
   return {.pages = pages, .compress = true};

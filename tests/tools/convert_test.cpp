@@ -33,7 +33,7 @@ namespace exqrv {
 namespace {
 
 namespace fs = std::filesystem;
-using build::DocumentSpec;
+using build::DocumentRecipe;
 using build::TextPage;
 
 const std::string kBinary = EXQRV_BINARY_DIR;
@@ -132,7 +132,7 @@ void QrvtoolAtWork::WriteTree(const std::string& root) {
   int n = 0;
   for (const std::string& folder : folders) {
     for (int i = 0; i < 6; ++i, ++n) {
-      build::DocumentSpec recipe;
+      build::DocumentRecipe recipe;
       for (int page = 0; page < 1 + n % 3; ++page) {
         recipe.pages.push_back(
             TextPage({"doc " + std::to_string(n) + " page " + std::to_string(page) + " ",
@@ -210,7 +210,7 @@ TEST_F(QrvtoolAtWork, ConvertNamesEachFailureAndGoesOn) {
 // a text without its notes would otherwise stand in for the whole one, and
 // a later -n would keep it for good.
 TEST_F(QrvtoolAtWork, AFailedDocumentNeverReplacesItsText) {
-  const build::DocumentSpec withNotes{.pages = {TextPage({"page "})}, .notes = {{1, "[n", "]"}}};
+  const build::DocumentRecipe withNotes{.pages = {TextPage({"page "})}, .notes = {{1, "[n", "]"}}};
   Write("in/OLD.QRV", build::BuildDocument(withNotes));
   Write("in/OLD.TXT", "page [n]");
   Write("in/NEW.QRV", build::BuildDocument(withNotes));
@@ -505,7 +505,7 @@ TEST_F(QrvtoolAtWork, TextOptions) {
   };
   int n = 0;
   for (const auto& c : cases) {
-    build::DocumentSpec recipe{.compress = n % 2 == 1};
+    build::DocumentRecipe recipe{.compress = n % 2 == 1};
     for (const std::string& page : c.pages) recipe.pages.push_back(TextPage({page}));
     if (c.noteOnPage1) recipe.notes = {{1, "[n", "]"}};
     const std::string name = "T" + std::to_string(n++) + ".QRV";
@@ -646,7 +646,7 @@ TEST_F(QrvtoolAtWork, TextTakesSeveralDocumentsAndStandardInput) {
 // that fails its CRC-32. text keeps its bytes and names the page; convert
 // counts the document as failed and puts its text only where none is.
 TEST_F(QrvtoolAtWork, DamagedPagesAreNamedAndFailTheDocument) {
-  const DocumentSpec recipe{
+  const DocumentRecipe recipe{
       .pages = {TextPage({"one "}), TextPage({"two, long enough to hold a match: two two two "}),
                 TextPage({"three"})},
       .compress = true};
@@ -790,7 +790,7 @@ TEST_F(QrvtoolAtWork, HelpAndVersion) {
   } cases[] = {
       {{exqrv, "--help"}, 0, "usage: exqrv QRVFileName [/TXTDirectory]"},
       {{exqrv, "--version"}, 0, "exqrv (ExQRV) 1."},
-      {{exqrv, "--version", "x"}, 2, nullptr},  // the specified usage message
+      {{exqrv, "--version", "x"}, 2, nullptr},  // the usage message
       {{exqrv, "--help", "/"}, 1, nullptr},     // a pattern that matches nothing
       {{qrvtool, "--help"}, 0, "qrvtool convert [-j N]"},
       {{qrvtool, "--version"}, 0, "qrvtool (ExQRV) 1."},

@@ -181,10 +181,11 @@ TEST_F(Tools, AYesOnTheTerminalCreatesTheTarget) {
 }
 
 TEST_F(Tools, TextEqualsWhatExqrvWrites) {
-  build::DocumentSpec recipe{.pages = {TextPage({"one "}), TextPage({"two "}), TextPage({"three"})},
-                             .notes = {{2, "[a", "b]"}, {3, "[c", "d]"}},
-                             .compress = true,
-                             .compressNotes = true};
+  build::DocumentRecipe recipe{
+      .pages = {TextPage({"one "}), TextPage({"two "}), TextPage({"three"})},
+      .notes = {{2, "[a", "b]"}, {3, "[c", "d]"}},
+      .compress = true,
+      .compressNotes = true};
   ASSERT_TRUE(build::WriteFileBytes(dir_ / "BOOK.QRV", build::BuildDocument(recipe)));
   const Outcome converted = Shell("cd " + Quoted(dir_.path()) + " && " + kExqrv + " BOOK.QRV 2>&1");
   ASSERT_EQ(converted.status, 0) << converted.out;
