@@ -4,6 +4,7 @@
 // posix_file.cpp and win32_file.cpp.
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace exqrv::platform {
 namespace {
@@ -77,6 +78,23 @@ void File::Begin(OpenMode mode) {
   buffer_length_ = 0;
 }
 
+void File::Swap(File& other) noexcept {
+  std::swap(handle_, other.handle_);
+  std::swap(owning_, other.owning_);
+  std::swap(seekable_, other.seekable_);
+  std::swap(position_, other.position_);
+  std::swap(written_end_, other.written_end_);
+  std::swap(buffer_, other.buffer_);
+  std::swap(buffer_size_, other.buffer_size_);
+  std::swap(state_, other.state_);
+  std::swap(buffer_start_, other.buffer_start_);
+  std::swap(buffer_length_, other.buffer_length_);
+  std::swap(write_failed_, other.write_failed_);
+  std::swap(name_taken_, other.name_taken_);
+  std::swap(rereads_writes_, other.rereads_writes_);
+  std::swap(error_text_, other.error_text_);
+}
+
 bool File::Close() {
   if (handle_ == kInvalidHandle) return true;
   Flush();
@@ -114,12 +132,18 @@ int64_t File::SeekAnywhere(int64_t offset, SeekOrigin origin) {
   if (base < 0) return -1;
   if ((offset < 0 && base + offset < 0) || (offset > 0 && base > INT64_MAX - offset)) return -1;
   const int64_t target = base + offset;
-  if (state_ == BufferState::Writing && target != position_) {
-    // Writes are only buffered while they stay contiguous.
+  // Writes stay buffered while they land within the pending bytes or right
+  // after them: a header patched after the data behind it goes out with it.
+  if (state_ == BufferState::Writing && !IsInPendingBytes(target)) {
     if (!Flush()) return -1;
   }
   position_ = target;
   return position_;
+}
+
+bool File::IsInPendingBytes(int64_t offset) const {
+  return state_ == BufferState::Writing && offset >= buffer_start_ &&
+         offset <= buffer_start_ + static_cast<int64_t>(buffer_length_);
 }
 
 int64_t File::Size() {
@@ -197,6 +221,14 @@ bool File::WriteThroughBuffer(const void* data, uint32_t count) {
   if (state_ == BufferState::Reading) {
     state_ = BufferState::Empty;
     buffer_length_ = 0;
+  }
+  if (state_ == BufferState::Writing && IsInPendingBytes(position_) &&
+      position_ + count <= buffer_start_ + static_cast<int64_t>(buffer_size_)) {
+    const size_t at = static_cast<size_t>(position_ - buffer_start_);
+    std::memcpy(buffer_.get() + at, in, count);
+    buffer_length_ = std::max(buffer_length_, at + count);
+    position_ += count;
+    return true;
   }
   if (state_ == BufferState::Writing &&
       buffer_start_ + static_cast<int64_t>(buffer_length_) != position_ && !Flush()) {
