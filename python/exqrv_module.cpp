@@ -30,7 +30,7 @@ struct Errors {
   PyObject* temporary = nullptr;
   PyObject* limit = nullptr;
 };
-Errors g_errors;
+Errors gErrors;
 
 PyObject* NewError(py::module_& module, const char* name, const char* doc, PyObject* bases) {
   const std::string qualified = std::string("exqrv.") + name;
@@ -44,15 +44,15 @@ PyObject* NewError(py::module_& module, const char* name, const char* doc, PyObj
 // a damaged document's exception carries the text that could be read.
 [[noreturn]] void Raise(exqrv_result result, const std::string& message,
                         const py::object& partial = py::none()) {
-  PyObject* type = g_errors.base;
+  PyObject* type = gErrors.base;
   switch (result) {
     case EXQRV_ERROR_ARGUMENT: throw py::value_error(message);
     case EXQRV_ERROR_MEMORY: throw std::bad_alloc();
-    case EXQRV_ERROR_FILE: type = g_errors.file; break;
-    case EXQRV_ERROR_NOT_DOCUMENT: type = g_errors.notDocument; break;
-    case EXQRV_ERROR_DAMAGED: type = g_errors.damaged; break;
-    case EXQRV_ERROR_TEMPORARY: type = g_errors.temporary; break;
-    case EXQRV_ERROR_LIMIT: type = g_errors.limit; break;
+    case EXQRV_ERROR_FILE: type = gErrors.file; break;
+    case EXQRV_ERROR_NOT_DOCUMENT: type = gErrors.notDocument; break;
+    case EXQRV_ERROR_DAMAGED: type = gErrors.damaged; break;
+    case EXQRV_ERROR_TEMPORARY: type = gErrors.temporary; break;
+    case EXQRV_ERROR_LIMIT: type = gErrors.limit; break;
     case EXQRV_ERROR_STOPPED:
     case EXQRV_OK: break;
   }
@@ -298,25 +298,25 @@ class Document {
 PYBIND11_MODULE(_exqrv, module) {
   module.doc() = "The text of Quillor documents (.QRV), from libexqrv.";
 
-  g_errors.base =
+  gErrors.base =
       NewError(module, "Error", "A document whose text could not be had whole.", PyExc_Exception);
-  const py::tuple fileBases = py::make_tuple(py::handle(g_errors.base), py::handle(PyExc_OSError));
-  g_errors.file =
+  const py::tuple fileBases = py::make_tuple(py::handle(gErrors.base), py::handle(PyExc_OSError));
+  gErrors.file =
       NewError(module, "FileError", "The file cannot be opened or read.", fileBases.ptr());
-  g_errors.notDocument =
-      NewError(module, "NotADocumentError", "The file is not a Quillor document.", g_errors.base);
-  g_errors.damaged =
+  gErrors.notDocument =
+      NewError(module, "NotADocumentError", "The file is not a Quillor document.", gErrors.base);
+  gErrors.damaged =
       NewError(module, "DamagedError",
                "A table is cut short, or a page does not expand or does not match its "
                "CRC-32; `text` holds what could be read.",
-               g_errors.base);
-  g_errors.temporary =
+               gErrors.base);
+  gErrors.temporary =
       NewError(module, "TemporaryFileError",
                "A temporary file (a compressed document's working copy) could not be made "
                "or written.",
-               g_errors.base);
-  g_errors.limit =
-      NewError(module, "LimitError", "The document expands beyond its limit.", g_errors.base);
+               gErrors.base);
+  gErrors.limit =
+      NewError(module, "LimitError", "The document expands beyond its limit.", gErrors.base);
 
   py::class_<Page>(module, "Page", "One page of an open document.")
       .def_property_readonly("number", &Page::number, "The page's number, from 1.")

@@ -158,7 +158,7 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
     prompter.Show(ArgumentsErrorMessage(), platform::Buttons::Ok, platform::Icon::Stop);
     return kExitUsage;
   }
-  if (!system.GetStatus(TargetDirectory)) {
+  if (!system.StatusOf(TargetDirectory)) {
     // The folder as the user knows it, not in the one-drive form.
     const std::string shown = platform::DisplayPath(TargetDirectory);
     const platform::Answer answer = prompter.Show(

@@ -118,7 +118,7 @@ int ConverterApp::BuildDirectoryList(Side side) {
   platform::Platform& system = platform::CurrentPlatform();
   for (const std::string& root : platform::LogicalDriveRoots()) {
     list.push_back(
-        MakeEntry(UpperCase(root), DrivePicture(system.GetDriveKind(root)), kDriveIndent));
+        MakeEntry(UpperCase(root), DrivePicture(system.DriveKindAt(root)), kDriveIndent));
   }
 
   const std::string& directory = documents ? SourceDirectory : TargetDirectory;

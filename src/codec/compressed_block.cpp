@@ -29,14 +29,14 @@ constexpr size_t kMessageBufferSize = 256;  // the message text is cut to fit, t
 constexpr uint64_t kLargestOffset = 0xFFFFFFFFu;  // document offsets are 32-bit
 
 // The progress callback of the operation running on this thread.
-thread_local ProgressCallback g_progress = nullptr;
+thread_local ProgressCallback gProgress = nullptr;
 
 void ReportProgress(uint32_t done, uint32_t total) {
-  if (g_progress == nullptr || total == 0) return;
+  if (gProgress == nullptr || total == 0) return;
   const double percent = static_cast<double>(done) / static_cast<double>(total) * 100.0;
   const double clamped =
       std::min(percent, static_cast<double>(std::numeric_limits<int32_t>::max()));
-  g_progress(static_cast<int32_t>(clamped));
+  gProgress(static_cast<int32_t>(clamped));
 }
 
 }  // namespace
@@ -121,7 +121,7 @@ void CompressedBlock::SetBudget(ExpansionBudget* budget) { state_->budget = budg
 BlockResult CompressedBlock::Run(platform::File& source, uint32_t sourceOffset, int32_t length,
                                  platform::File& destination, uint32_t destinationOffset,
                                  BlockMode mode, ProgressCallback progress) {
-  g_progress = progress;
+  gProgress = progress;
   State& state = *state_;
   state.Begin(source, destination, destinationOffset, mode);
   source.Seek(sourceOffset, platform::SeekOrigin::Begin);
@@ -135,7 +135,7 @@ BlockResult CompressedBlock::Run(platform::File& source, uint32_t sourceOffset, 
 
 BlockResult CompressedBlock::Expand(platform::ByteSource& source, platform::ByteSink& destination,
                                     ProgressCallback progress) {
-  g_progress = progress;
+  gProgress = progress;
   State& state = *state_;
   state.Begin(source, destination, 0, BlockMode::Expand);
   const BlockResult result = state.Expand();
@@ -146,7 +146,7 @@ BlockResult CompressedBlock::Expand(platform::ByteSource& source, platform::Byte
 BlockResult CompressedBlock::Compress(platform::ByteSource& source, uint32_t length,
                                       platform::MemorySink& destination,
                                       ProgressCallback progress) {
-  g_progress = progress;
+  gProgress = progress;
   State& state = *state_;
   state.Begin(source, destination, 0, BlockMode::Compress);
   const size_t start = destination.bytes().size();

@@ -69,7 +69,7 @@ std::string FolderNotOpenedLine(std::string_view folderName, std::string_view re
 }
 
 bool IsDirectory(const std::string& path) {
-  const auto status = platform::CurrentPlatform().GetStatus(path);
+  const auto status = platform::CurrentPlatform().StatusOf(path);
   return status && status->isDirectory;
 }
 
@@ -131,7 +131,7 @@ void BatchConversion::ConvertSelectedName(const std::string& name) {
   }
   // An item whose file went away since the list was read: the list is out
   // of date.
-  if (IsSingleName(name) && !platform::CurrentPlatform().GetStatus(path)) {
+  if (IsSingleName(name) && !platform::CurrentPlatform().StatusOf(path)) {
     hooks_.documentListChanged();
   }
   ConvertItem(name, TextFileNameFor(name));

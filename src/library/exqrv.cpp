@@ -108,15 +108,15 @@ exqrv_result exqrv_note_count(exqrv_document* document, unsigned page, size_t* c
 }
 
 exqrv_result exqrv_note(exqrv_document* document, unsigned page, size_t index, const char** first,
-                        size_t* first_size, const char** second, size_t* second_size) {
+                        size_t* firstSize, const char** second, size_t* secondSize) {
   return Guarded(document, [&](LibraryDocument& d) {
-    if (!first || !first_size || !second || !second_size) {
+    if (!first || !firstSize || !second || !secondSize) {
       return d.Fail(EXQRV_ERROR_ARGUMENT, "no place for the note");
     }
     std::string_view one, two;
     const exqrv_result result = d.Note(page, index, one, two);
-    Give(one, first, first_size);
-    Give(two, second, second_size);
+    Give(one, first, firstSize);
+    Give(two, second, secondSize);
     return result;
   });
 }

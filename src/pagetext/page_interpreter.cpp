@@ -147,15 +147,15 @@ bool PageInterpreter::SkipInlineImage() {
 template <typename Output>
 bool PageInterpreter::RunText(Output& output) {
   platform::File& file = document_.file();
-  uint8_t total_bytes[2];
-  if (!ReadField(total_bytes, sizeof total_bytes)) return false;
-  const uint16_t total = ReadLe16(total_bytes);
+  uint8_t totalBytes[2];
+  if (!ReadField(totalBytes, sizeof totalBytes)) return false;
+  const uint16_t total = ReadLe16(totalBytes);
   uint16_t counted = 0;  // wraps at 65536, as the run's total does
   do {
     uint8_t header[kItemHeaderSize];
-    const uint32_t header_got = file.Read(header, kItemHeaderSize);
-    counted = static_cast<uint16_t>(counted + header_got);
-    if (header_got < kItemHeaderSize) {
+    const uint32_t headerGot = file.Read(header, kItemHeaderSize);
+    counted = static_cast<uint16_t>(counted + headerGot);
+    if (headerGot < kItemHeaderSize) {
       pageEnded_ = true;
       return false;
     }

@@ -11,28 +11,28 @@ namespace {
 
 // What WriteFaultScope still lets through on this thread; negative: no
 // scope, no limit.
-thread_local int64_t g_write_fault_budget = -1;
+thread_local int64_t gWriteFaultBudget = -1;
 
 // Consumes the write-fault scope's budget; false when this write must fail.
 bool WriteBudgetAllows(size_t count, size_t* allowed) {
   *allowed = count;
-  if (g_write_fault_budget < 0) return true;
-  if (static_cast<int64_t>(count) <= g_write_fault_budget) {
-    g_write_fault_budget -= static_cast<int64_t>(count);
+  if (gWriteFaultBudget < 0) return true;
+  if (static_cast<int64_t>(count) <= gWriteFaultBudget) {
+    gWriteFaultBudget -= static_cast<int64_t>(count);
     return true;
   }
-  *allowed = static_cast<size_t>(g_write_fault_budget);
-  g_write_fault_budget = 0;
+  *allowed = static_cast<size_t>(gWriteFaultBudget);
+  gWriteFaultBudget = 0;
   return false;
 }
 
 }  // namespace
 
-WriteFaultScope::WriteFaultScope(int64_t bytes) : previous_(g_write_fault_budget) {
-  g_write_fault_budget = bytes;
+WriteFaultScope::WriteFaultScope(int64_t bytes) : previous_(gWriteFaultBudget) {
+  gWriteFaultBudget = bytes;
 }
 
-WriteFaultScope::~WriteFaultScope() { g_write_fault_budget = previous_; }
+WriteFaultScope::~WriteFaultScope() { gWriteFaultBudget = previous_; }
 
 // A descriptor we did not open (standard output, an inherited one) may share
 // its offset with other processes, as a shell's redirection does: it is
@@ -58,24 +58,24 @@ void File::Adopt(Handle handle, OpenMode mode) {
 }
 
 void File::ForgetErrors() {
-  write_failed_ = false;
-  name_taken_ = false;
-  error_text_.clear();
+  writeFailed_ = false;
+  nameTaken_ = false;
+  errorText_.clear();
 }
 
 void File::Begin(OpenMode mode) {
   owning_ = true;
   seekable_ = true;
-  rereads_writes_ = mode == OpenMode::ReadWrite;
-  const size_t buffer_size = mode == OpenMode::Read        ? kBufferSize
-                             : mode == OpenMode::ReadWrite ? kReadWriteBufferSize
-                                                           : kWriteBufferSize;
-  if (buffer_size != buffer_size_) buffer_.reset();
-  buffer_size_ = buffer_size;
+  rereadsWrites_ = mode == OpenMode::ReadWrite;
+  const size_t bufferSize = mode == OpenMode::Read        ? kBufferSize
+                            : mode == OpenMode::ReadWrite ? kReadWriteBufferSize
+                                                          : kWriteBufferSize;
+  if (bufferSize != bufferSize_) buffer_.reset();
+  bufferSize_ = bufferSize;
   position_ = 0;
-  written_end_ = 0;
+  writtenEnd_ = 0;
   state_ = BufferState::Empty;
-  buffer_length_ = 0;
+  bufferLength_ = 0;
 }
 
 void File::Swap(File& other) noexcept {
@@ -83,16 +83,16 @@ void File::Swap(File& other) noexcept {
   std::swap(owning_, other.owning_);
   std::swap(seekable_, other.seekable_);
   std::swap(position_, other.position_);
-  std::swap(written_end_, other.written_end_);
+  std::swap(writtenEnd_, other.writtenEnd_);
   std::swap(buffer_, other.buffer_);
-  std::swap(buffer_size_, other.buffer_size_);
+  std::swap(bufferSize_, other.bufferSize_);
   std::swap(state_, other.state_);
-  std::swap(buffer_start_, other.buffer_start_);
-  std::swap(buffer_length_, other.buffer_length_);
-  std::swap(write_failed_, other.write_failed_);
-  std::swap(name_taken_, other.name_taken_);
-  std::swap(rereads_writes_, other.rereads_writes_);
-  std::swap(error_text_, other.error_text_);
+  std::swap(bufferStart_, other.bufferStart_);
+  std::swap(bufferLength_, other.bufferLength_);
+  std::swap(writeFailed_, other.writeFailed_);
+  std::swap(nameTaken_, other.nameTaken_);
+  std::swap(rereadsWrites_, other.rereadsWrites_);
+  std::swap(errorText_, other.errorText_);
 }
 
 bool File::Close() {
@@ -101,24 +101,24 @@ bool File::Close() {
   if (owning_) CloseHandle();
   handle_ = kInvalidHandle;
   owning_ = false;
-  rereads_writes_ = false;
+  rereadsWrites_ = false;
   state_ = BufferState::Empty;
-  buffer_length_ = 0;
+  bufferLength_ = 0;
   position_ = 0;
-  return !write_failed_;
+  return !writeFailed_;
 }
 
 bool File::Sync() {
   if (!Flush()) return false;
   if (SystemSync()) return true;
   SetError(Fault::LastSystemError);
-  write_failed_ = true;
+  writeFailed_ = true;
   return false;
 }
 
 // Every byte is written before it is read, so the buffer starts uncleared.
 void File::AllocateBuffer() {
-  if (!buffer_) buffer_ = std::make_unique_for_overwrite<uint8_t[]>(buffer_size_);
+  if (!buffer_) buffer_ = std::make_unique_for_overwrite<uint8_t[]>(bufferSize_);
 }
 
 int64_t File::SeekAnywhere(int64_t offset, SeekOrigin origin) {
@@ -142,29 +142,29 @@ int64_t File::SeekAnywhere(int64_t offset, SeekOrigin origin) {
 }
 
 bool File::IsInPendingBytes(int64_t offset) const {
-  return state_ == BufferState::Writing && offset >= buffer_start_ &&
-         offset <= buffer_start_ + static_cast<int64_t>(buffer_length_);
+  return state_ == BufferState::Writing && offset >= bufferStart_ &&
+         offset <= bufferStart_ + static_cast<int64_t>(bufferLength_);
 }
 
 int64_t File::Size() {
   if (!IsOpen()) return -1;
   // A file opened for reading and writing was made empty by the open, and
   // nobody else may write it: its size is what this object wrote.
-  int64_t size = rereads_writes_ ? written_end_ : SystemSize();
+  int64_t size = rereadsWrites_ ? writtenEnd_ : SystemSize();
   if (size < 0) return -1;
   if (state_ == BufferState::Writing) {
-    size = std::max<int64_t>(size, buffer_start_ + static_cast<int64_t>(buffer_length_));
+    size = std::max<int64_t>(size, bufferStart_ + static_cast<int64_t>(bufferLength_));
   }
   return size;
 }
 
 bool File::FillBuffer() {
   AllocateBuffer();
-  const int64_t got = SystemRead(buffer_.get(), buffer_size_, position_);
+  const int64_t got = SystemRead(buffer_.get(), bufferSize_, position_);
   if (got < 0) SetError(Fault::LastSystemError);
   state_ = BufferState::Reading;
-  buffer_start_ = position_;
-  buffer_length_ = got > 0 ? static_cast<size_t>(got) : 0;
+  bufferStart_ = position_;
+  bufferLength_ = got > 0 ? static_cast<size_t>(got) : 0;
   return got > 0;
 }
 
@@ -174,13 +174,13 @@ uint32_t File::ReadThroughBuffer(void* buffer, uint32_t count) {
   auto* out = static_cast<uint8_t*>(buffer);
   uint32_t delivered = 0;
   while (delivered < count) {
-    const bool inside = state_ == BufferState::Reading && position_ >= buffer_start_ &&
-                        position_ < buffer_start_ + static_cast<int64_t>(buffer_length_);
+    const bool inside = state_ == BufferState::Reading && position_ >= bufferStart_ &&
+                        position_ < bufferStart_ + static_cast<int64_t>(bufferLength_);
     if (!inside) {
       if (!FillBuffer()) break;
     }
-    const size_t offset = static_cast<size_t>(position_ - buffer_start_);
-    const size_t take = std::min<size_t>(count - delivered, buffer_length_ - offset);
+    const size_t offset = static_cast<size_t>(position_ - bufferStart_);
+    const size_t take = std::min<size_t>(count - delivered, bufferLength_ - offset);
     std::memcpy(out + delivered, buffer_.get() + offset, take);
     delivered += static_cast<uint32_t>(take);
     position_ += static_cast<int64_t>(take);
@@ -190,21 +190,21 @@ uint32_t File::ReadThroughBuffer(void* buffer, uint32_t count) {
 
 bool File::WriteThrough(const uint8_t* data, size_t count, int64_t at) {
   size_t allowed = count;
-  const bool budget_ok = WriteBudgetAllows(count, &allowed);
+  const bool budgetOk = WriteBudgetAllows(count, &allowed);
   size_t done = 0;
   while (done < allowed) {
     const int64_t put = SystemWrite(data + done, allowed - done, at + static_cast<int64_t>(done));
     if (put <= 0) {
       SetError(Fault::LastSystemError);
-      write_failed_ = true;
+      writeFailed_ = true;
       return false;
     }
     done += static_cast<size_t>(put);
-    written_end_ = std::max(written_end_, at + static_cast<int64_t>(done));
+    writtenEnd_ = std::max(writtenEnd_, at + static_cast<int64_t>(done));
   }
-  if (!budget_ok) {
+  if (!budgetOk) {
     SetError(Fault::DeviceFull);
-    write_failed_ = true;
+    writeFailed_ = true;
     return false;
   }
   return true;
@@ -215,39 +215,39 @@ bool File::WriteThroughBuffer(const void* data, uint32_t count) {
     SetError(Fault::NotOpen);
     return false;
   }
-  if (write_failed_) return false;
+  if (writeFailed_) return false;
   if (count == 0) return true;
   const auto* in = static_cast<const uint8_t*>(data);
   if (state_ == BufferState::Reading) {
     state_ = BufferState::Empty;
-    buffer_length_ = 0;
+    bufferLength_ = 0;
   }
   if (state_ == BufferState::Writing && IsInPendingBytes(position_) &&
-      position_ + count <= buffer_start_ + static_cast<int64_t>(buffer_size_)) {
-    const size_t at = static_cast<size_t>(position_ - buffer_start_);
+      position_ + count <= bufferStart_ + static_cast<int64_t>(bufferSize_)) {
+    const size_t at = static_cast<size_t>(position_ - bufferStart_);
     std::memcpy(buffer_.get() + at, in, count);
-    buffer_length_ = std::max(buffer_length_, at + count);
+    bufferLength_ = std::max(bufferLength_, at + count);
     position_ += count;
     return true;
   }
   if (state_ == BufferState::Writing &&
-      buffer_start_ + static_cast<int64_t>(buffer_length_) != position_ && !Flush()) {
+      bufferStart_ + static_cast<int64_t>(bufferLength_) != position_ && !Flush()) {
     return false;
   }
-  if (state_ == BufferState::Writing && buffer_length_ + count > buffer_size_) {
+  if (state_ == BufferState::Writing && bufferLength_ + count > bufferSize_) {
     // Topped up and passed on whole: a file written in sequence then goes to
     // the system in pieces of the buffer's size at multiples of it, which the
     // system's cache takes in fewer, larger pages than ragged pieces.
-    const size_t room = buffer_size_ - buffer_length_;
-    std::memcpy(buffer_.get() + buffer_length_, in, room);
-    buffer_length_ += room;
+    const size_t room = bufferSize_ - bufferLength_;
+    std::memcpy(buffer_.get() + bufferLength_, in, room);
+    bufferLength_ += room;
     position_ += static_cast<int64_t>(room);
     in += room;
     count -= static_cast<uint32_t>(room);
     if (!Flush()) return false;
     if (count == 0) return true;
   }
-  if (count >= buffer_size_) {
+  if (count >= bufferSize_) {
     if (!WriteThrough(in, count, position_)) return false;
     position_ += count;
     return true;
@@ -255,26 +255,26 @@ bool File::WriteThroughBuffer(const void* data, uint32_t count) {
   AllocateBuffer();
   if (state_ != BufferState::Writing) {
     state_ = BufferState::Writing;
-    buffer_start_ = position_;
-    buffer_length_ = 0;
+    bufferStart_ = position_;
+    bufferLength_ = 0;
   }
-  std::memcpy(buffer_.get() + buffer_length_, in, count);
-  buffer_length_ += count;
+  std::memcpy(buffer_.get() + bufferLength_, in, count);
+  bufferLength_ += count;
   position_ += count;
   return true;
 }
 
 bool File::Flush() {
-  if (state_ != BufferState::Writing) return !write_failed_;
-  const size_t length = buffer_length_;
+  if (state_ != BufferState::Writing) return !writeFailed_;
+  const size_t length = bufferLength_;
   state_ = BufferState::Empty;
-  buffer_length_ = 0;
-  if (length > 0 && !write_failed_) WriteThrough(buffer_.get(), length, buffer_start_);
-  if (rereads_writes_ && length > 0 && !write_failed_) {
+  bufferLength_ = 0;
+  if (length > 0 && !writeFailed_) WriteThrough(buffer_.get(), length, bufferStart_);
+  if (rereadsWrites_ && length > 0 && !writeFailed_) {
     state_ = BufferState::Reading;
-    buffer_length_ = length;
+    bufferLength_ = length;
   }
-  return !write_failed_;
+  return !writeFailed_;
 }
 
 }  // namespace exqrv::platform

@@ -123,11 +123,11 @@ class File final : public ByteSink, public ByteSource {
   // nothing moved, when the buffer does not hold them all. They stay valid
   // until the next call on this File.
   const uint8_t* ReadInPlace(uint32_t count) {
-    if (state_ != BufferState::Reading || position_ < buffer_start_ ||
-        position_ + count > buffer_start_ + static_cast<int64_t>(buffer_length_)) {
+    if (state_ != BufferState::Reading || position_ < bufferStart_ ||
+        position_ + count > bufferStart_ + static_cast<int64_t>(bufferLength_)) {
       return nullptr;
     }
-    const uint8_t* const bytes = buffer_.get() + (position_ - buffer_start_);
+    const uint8_t* const bytes = buffer_.get() + (position_ - bufferStart_);
     position_ += count;
     return bytes;
   }
@@ -135,11 +135,11 @@ class File final : public ByteSink, public ByteSource {
   // in an earlier flush; ErrorText holds the system's message.
   bool Write(const void* data, uint32_t count) override {
     // Text is written item by item: appending to the pending bytes is a copy.
-    if (state_ == BufferState::Writing && !write_failed_ &&
-        buffer_start_ + static_cast<int64_t>(buffer_length_) == position_ &&
-        buffer_length_ + count <= buffer_size_) {
-      std::memcpy(buffer_.get() + buffer_length_, data, count);
-      buffer_length_ += count;
+    if (state_ == BufferState::Writing && !writeFailed_ &&
+        bufferStart_ + static_cast<int64_t>(bufferLength_) == position_ &&
+        bufferLength_ + count <= bufferSize_) {
+      std::memcpy(buffer_.get() + bufferLength_, data, count);
+      bufferLength_ += count;
       position_ += count;
       return true;
     }
@@ -149,10 +149,10 @@ class File final : public ByteSink, public ByteSource {
   // Flushes and asks the system to put the file's data on its device.
   bool Sync();
 
-  bool WriteFailed() const override { return write_failed_; }
+  bool WriteFailed() const override { return writeFailed_; }
   // After a failed CreateNew: something already had the name.
-  bool NameTaken() const { return name_taken_; }
-  const std::string& ErrorText() const override { return error_text_; }
+  bool NameTaken() const { return nameTaken_; }
+  const std::string& ErrorText() const override { return errorText_; }
 
  private:
   enum class BufferState { Empty, Reading, Writing };
@@ -185,18 +185,18 @@ class File final : public ByteSink, public ByteSource {
   bool owning_ = false;
   bool seekable_ = true;
   int64_t position_ = 0;
-  int64_t written_end_ = 0;            // the end of the bytes this object wrote to the file
-  std::unique_ptr<uint8_t[]> buffer_;  // allocated on first use, buffer_size_ bytes
-  size_t buffer_size_ = kBufferSize;
+  int64_t writtenEnd_ = 0;             // the end of the bytes this object wrote to the file
+  std::unique_ptr<uint8_t[]> buffer_;  // allocated on first use, bufferSize_ bytes
+  size_t bufferSize_ = kBufferSize;
   BufferState state_ = BufferState::Empty;
-  int64_t buffer_start_ = 0;  // file offset of buffer_[0]
-  size_t buffer_length_ = 0;  // valid (Reading) or dirty (Writing) bytes
-  bool write_failed_ = false;
-  bool name_taken_ = false;
+  int64_t bufferStart_ = 0;  // file offset of buffer_[0]
+  size_t bufferLength_ = 0;  // valid (Reading) or dirty (Writing) bytes
+  bool writeFailed_ = false;
+  bool nameTaken_ = false;
   // Opened for reading and writing: flushed bytes stay in the buffer as read
   // bytes, so what was just written is read back without the kernel.
-  bool rereads_writes_ = false;
-  std::string error_text_;
+  bool rereadsWrites_ = false;
+  std::string errorText_;
 };
 
 }  // namespace exqrv::platform

@@ -22,12 +22,12 @@ struct GuardSlot {
 };
 // All zero, so it lives in untouched memory: no start-up code writes its
 // 256 KiB, and a run that guards one file touches one page of it.
-constinit GuardSlot g_guarded[kGuardSlots];
+constinit GuardSlot gGuarded[kGuardSlots];
 
 }  // namespace
 
 void ForEachGuardedFile(void (*remove)(int folder, const char* name)) {
-  for (GuardSlot& slot : g_guarded) {
+  for (GuardSlot& slot : gGuarded) {
     if (slot.state.load(std::memory_order_acquire) == kArmed) remove(slot.folder, slot.path);
   }
 }
@@ -43,11 +43,11 @@ void RemovedIfInterrupted::Arm(int folder, std::string_view name) {
   if (name.size() >= kGuardedPathSize) return;
   for (int i = 0; i < kGuardSlots; ++i) {
     int expected = kFree;
-    if (!g_guarded[i].state.compare_exchange_strong(expected, kFilling)) continue;
-    g_guarded[i].folder = folder;
-    std::memcpy(g_guarded[i].path, name.data(), name.size());
-    g_guarded[i].path[name.size()] = '\0';
-    g_guarded[i].state.store(kArmed, std::memory_order_release);
+    if (!gGuarded[i].state.compare_exchange_strong(expected, kFilling)) continue;
+    gGuarded[i].folder = folder;
+    std::memcpy(gGuarded[i].path, name.data(), name.size());
+    gGuarded[i].path[name.size()] = '\0';
+    gGuarded[i].state.store(kArmed, std::memory_order_release);
     slot_ = i;
     return;
   }
@@ -55,7 +55,7 @@ void RemovedIfInterrupted::Arm(int folder, std::string_view name) {
 
 void RemovedIfInterrupted::Keep() {
   if (slot_ < 0) return;
-  g_guarded[slot_].state.store(kFree, std::memory_order_release);
+  gGuarded[slot_].state.store(kFree, std::memory_order_release);
   slot_ = -1;
 }
 

@@ -9,7 +9,7 @@ namespace exqrv::platform {
 namespace {
 
 // Tests install a platform before any worker thread starts; workers only read.
-std::atomic<Platform*> g_installed = nullptr;
+std::atomic<Platform*> gInstalled = nullptr;
 
 char Fold(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
 
@@ -37,10 +37,10 @@ bool MatchFrom(std::string_view name, std::string_view pattern) {
 }  // namespace
 
 Platform& CurrentPlatform() {
-  Platform* installed = g_installed.load();
+  Platform* installed = gInstalled.load();
   return installed ? *installed : SystemPlatform();
 }
-Platform* SetPlatform(Platform* platform) { return g_installed.exchange(platform); }
+Platform* SetPlatform(Platform* platform) { return gInstalled.exchange(platform); }
 
 std::string JoinPath(std::string_view directory, std::string_view name) {
   std::string path(directory);

@@ -45,11 +45,11 @@ class Platform {
   virtual bool SetCurrentDirectory(std::string_view path);
   // Drive roots, each followed by a NUL, then one more NUL ("C:\\\0\0").
   virtual std::string LogicalDriveStrings();
-  virtual DriveKind GetDriveKind(std::string_view root);
+  virtual DriveKind DriveKindAt(std::string_view root);
   // Current directory of drive number (A = 1); empty when the drive is absent.
   virtual std::string DriveCurrentDirectory(int drive);
   virtual bool CreateDirectory(std::string_view path);
-  virtual std::optional<PathStatus> GetStatus(std::string_view path);
+  virtual std::optional<PathStatus> StatusOf(std::string_view path);
   // Entries matching a pattern ("*.QRV", "dir\*.*"), "." and ".." included,
   // in the order the directory delivers them.
   virtual std::vector<FoundEntry> FindFiles(std::string_view pattern);
@@ -125,7 +125,7 @@ std::optional<std::string> NativePath(std::string_view path);
 inline constexpr std::string_view kVerbatimPrefix = "\\\\?\\";
 // A native path the user gave, as a system path every path service takes
 // unchanged: on POSIX marked verbatim, on Windows the path itself.
-std::string VerbatimPath(std::string_view native_path);
+std::string VerbatimPath(std::string_view nativePath);
 
 // The current platform's drive roots ("C:\\"), in its order.
 std::vector<std::string> LogicalDriveRoots();
@@ -174,7 +174,7 @@ std::string DisplayPath(std::string_view path);
 
 // A native absolute path as the system path (on POSIX, on drive C:); a
 // verbatim path stays as it is.
-std::string SystemPath(std::string_view native_path);
+std::string SystemPath(std::string_view nativePath);
 // Windows wildcard matching: case-insensitive, "*" and "?", "*.*" matches all.
 bool MatchesPattern(std::string_view name, std::string_view pattern);
 

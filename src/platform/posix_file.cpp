@@ -38,15 +38,15 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
   }
   // Reading opens without waiting: a named pipe with no writer must not hold
   // the caller up (it is refused below).
-  const int wait_flag = mode == OpenMode::Read ? O_NONBLOCK : 0;
+  const int waitFlag = mode == OpenMode::Read ? O_NONBLOCK : 0;
   // A temporary file is opened through the private folder's descriptor and
   // never through a link: its path is only a name for it.
-  const int flags = OpenFlags(mode) | wait_flag | O_CLOEXEC;
+  const int flags = OpenFlags(mode) | waitFlag | O_CLOEXEC;
   const auto entry = InPrivateFolder(*native);
   const int fd = entry ? ::openat(entry->folder, entry->name.c_str(), flags | O_NOFOLLOW, 0600)
                        : ::open(native->c_str(), flags, 0666);
   if (fd < 0) {
-    name_taken_ = mode == OpenMode::CreateNew && errno == EEXIST;
+    nameTaken_ = mode == OpenMode::CreateNew && errno == EEXIST;
     SetError(Fault::LastSystemError);
     return false;
   }
@@ -66,7 +66,7 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
     return false;
   }
   // A regular file never waits, so only other kinds lose the flag again.
-  if (wait_flag != 0 && !S_ISREG(st.st_mode))
+  if (waitFlag != 0 && !S_ISREG(st.st_mode))
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   handle_ = fd;
   return true;
@@ -109,7 +109,7 @@ void File::SetError(Fault fault) {
     case Fault::DeviceFull: number = ENOSPC; break;
   }
   // "Illegal seek" would puzzle whoever gave a pipe for a document.
-  error_text_ =
+  errorText_ =
       fault == Fault::NotSeekable ? "a pipe or a socket, not a file" : std::strerror(number);
 }
 

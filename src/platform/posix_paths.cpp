@@ -32,16 +32,16 @@ std::optional<std::string> NativePath(std::string_view path) {
   return rest;
 }
 
-std::string SystemPath(std::string_view native_path) {
-  if (native_path.starts_with(kVerbatimPrefix)) return std::string(native_path);
+std::string SystemPath(std::string_view nativePath) {
+  if (nativePath.starts_with(kVerbatimPrefix)) return std::string(nativePath);
   std::string result = "C:";
-  if (native_path.empty() || !IsSeparator(native_path.front())) result += '\\';
-  for (char c : native_path) result += c == '/' ? '\\' : c;
+  if (nativePath.empty() || !IsSeparator(nativePath.front())) result += '\\';
+  for (char c : nativePath) result += c == '/' ? '\\' : c;
   return result;
 }
 
-std::string VerbatimPath(std::string_view native_path) {
-  return std::string(kVerbatimPrefix) + std::string(native_path);
+std::string VerbatimPath(std::string_view nativePath) {
+  return std::string(kVerbatimPrefix) + std::string(nativePath);
 }
 
 }  // namespace exqrv::platform

@@ -42,9 +42,9 @@ constexpr int kFolderTries = 100;
 // What the signal handler removes, recorded while it is still safe: the
 // private temporary folder's descriptor, the descriptor of the folder it is
 // in and its name there.
-std::atomic<int> g_temp_folder{-1};
-int g_temp_base = -1;
-char g_temp_name[sizeof kFolderPrefix + kFolderSuffixLength];
+std::atomic<int> gTempFolder{-1};
+int gTempBase = -1;
+char gTempName[sizeof kFolderPrefix + kFolderSuffixLength];
 
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -97,13 +97,13 @@ void RemoveFolder(int base, const char* name, int dir) {
   }
 }
 
-extern "C" void RemoveLeftoversAndExit(int signal_number) {
+extern "C" void RemoveLeftoversAndExit(int signalNumber) {
   ForEachGuardedFile([](int folder, const char* name) {
     ::unlinkat(folder == kNoFolder ? AT_FDCWD : folder, name, 0);
   });
-  const int folder = g_temp_folder.load(std::memory_order_acquire);
-  if (folder >= 0) RemoveFolder(g_temp_base, g_temp_name, folder);
-  ::_exit(128 + signal_number);
+  const int folder = gTempFolder.load(std::memory_order_acquire);
+  if (folder >= 0) RemoveFolder(gTempBase, gTempName, folder);
+  ::_exit(128 + signalNumber);
 }
 
 // A folder as an absolute path without a closing slash; a relative one is
@@ -126,7 +126,7 @@ std::string SystemTempBase() {
 // The process's base is taken once, from the folder the process started in:
 // exqrv moves to the documents' folder before it makes its first temporary
 // file.
-const std::string g_temp_base_path = SystemTempBase();
+const std::string kTempBasePath = SystemTempBase();
 
 bool IsFolderName(const char* name) {
   if (std::strncmp(name, kFolderPrefix, sizeof kFolderPrefix - 1) != 0) return false;
@@ -157,7 +157,7 @@ class PrivateTempFolder {
   ~PrivateTempFolder() {
     if (!made_.load(std::memory_order_acquire)) return;
     // The signal handler must not remove it a second time, nor a closed one.
-    if (processWide_) g_temp_folder.store(-1, std::memory_order_release);
+    if (processWide_) gTempFolder.store(-1, std::memory_order_release);
     RemoveFolder(base_, name_.c_str(), folder_);
     ::close(folder_);
     ::close(base_);
@@ -233,9 +233,9 @@ class PrivateTempFolder {
       folder_ = folder;
       path_ = basePath_ + "/" + name;
       if (processWide_) {
-        std::memcpy(g_temp_name, name.c_str(), name.size() + 1);
-        g_temp_base = base;
-        g_temp_folder.store(folder, std::memory_order_release);
+        std::memcpy(gTempName, name.c_str(), name.size() + 1);
+        gTempBase = base;
+        gTempFolder.store(folder, std::memory_order_release);
       }
       made_.store(true, std::memory_order_release);
       return;
@@ -308,11 +308,11 @@ namespace {
 
 // The folder a thread's temporary files go into while a library's document
 // works on it; none: the process's.
-thread_local PrivateTempFolder* g_thread_folder = nullptr;
+thread_local PrivateTempFolder* gThreadFolder = nullptr;
 
 PrivateTempFolder& TempFolder() {
-  if (g_thread_folder != nullptr) return *g_thread_folder;
-  static PrivateTempFolder folder(g_temp_base_path, true);
+  if (gThreadFolder != nullptr) return *gThreadFolder;
+  static PrivateTempFolder folder(kTempBasePath, true);
   return folder;
 }
 
@@ -330,8 +330,8 @@ OwnTemporaryFolder::OwnTemporaryFolder(std::string_view base)
 OwnTemporaryFolder::~OwnTemporaryFolder() = default;
 
 TemporaryFolderScope::TemporaryFolderScope(OwnTemporaryFolder& folder)
-    : previous_(std::exchange(g_thread_folder, folder.folder_.get())) {}
-TemporaryFolderScope::~TemporaryFolderScope() { g_thread_folder = previous_; }
+    : previous_(std::exchange(gThreadFolder, folder.folder_.get())) {}
+TemporaryFolderScope::~TemporaryFolderScope() { gThreadFolder = previous_; }
 
 Platform& SystemPlatform() {
   static Platform platform;
@@ -351,7 +351,7 @@ bool Platform::SetCurrentDirectory(std::string_view path) {
 
 std::string Platform::LogicalDriveStrings() { return std::string("C:\\\0\0", 5); }
 
-DriveKind Platform::GetDriveKind(std::string_view root) {
+DriveKind Platform::DriveKindAt(std::string_view root) {
   if (!root.empty() && (root[0] == 'C' || root[0] == 'c')) return DriveKind::Fixed;
   return DriveKind::NoRootDirectory;
 }
@@ -365,7 +365,7 @@ bool Platform::CreateDirectory(std::string_view path) {
   return native && ::mkdir(native->c_str(), 0777) == 0;
 }
 
-std::optional<PathStatus> Platform::GetStatus(std::string_view path) {
+std::optional<PathStatus> Platform::StatusOf(std::string_view path) {
   const auto native = NativePath(path);
   struct stat st {};
   if (!native || ::stat(native->c_str(), &st) != 0) return std::nullopt;
@@ -379,27 +379,27 @@ std::vector<FoundEntry> Platform::FindFiles(std::string_view pattern) {
   std::vector<FoundEntry> found;
   const size_t cut = pattern.find_last_of(kPathServiceSeparators);
   std::string directory = ".";
-  std::string_view name_pattern = pattern;
+  std::string_view namePattern = pattern;
   if (cut != std::string_view::npos) {
     const auto native = NativePath(pattern.substr(0, cut + 1));
     if (!native) return found;
     directory = *native;
-    name_pattern = pattern.substr(cut + 1);
+    namePattern = pattern.substr(cut + 1);
   } else if (pattern.size() >= 2 && pattern[1] == ':') {
     const auto native = NativePath(pattern.substr(0, 2));
     if (!native) return found;
     directory = *native;
-    name_pattern = pattern.substr(2);
+    namePattern = pattern.substr(2);
   }
   DIR* dir = ::opendir(directory.c_str());
   if (dir == nullptr) return found;
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
-    if (!MatchesPattern(name, name_pattern)) continue;
+    if (!MatchesPattern(name, namePattern)) continue;
     struct stat st {};
     const std::string full = directory + "/" + name;
-    const bool is_directory = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    found.push_back({name, is_directory});
+    const bool isDirectory = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    found.push_back({name, isDirectory});
   }
   ::closedir(dir);
   return found;
@@ -540,8 +540,8 @@ void RemoveLeftoversOnInterrupt() {
   struct sigaction action {};
   action.sa_handler = RemoveLeftoversAndExit;
   sigfillset(&action.sa_mask);
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
-    ::sigaction(signal_number, &action, nullptr);
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) {
+    ::sigaction(signalNumber, &action, nullptr);
   }
   // A file-size limit (ulimit -f) is then a failed write, named and cleaned
   // up like a full disk, instead of a death that leaves a cut text behind.

@@ -12,7 +12,7 @@ namespace {
 
 // Each thread shows its messages through its own prompter: parallel
 // conversions each install one that knows their document.
-thread_local Prompter* g_installed = nullptr;
+thread_local Prompter* gInstalled = nullptr;
 
 // The text goes out byte for byte, line breaks as written ("\r\n" shows as a
 // line break on a terminal too); only a final line break is added when the
@@ -30,9 +30,9 @@ Answer ConsolePrompter::Show(std::string_view text, Buttons buttons, Icon /*icon
   std::fwrite(shown.data(), 1, shown.size(), stderr);
   std::fflush(stderr);
   if (buttons == Buttons::Ok) return Answer::Ok;
-  const bool yes_no = buttons == Buttons::YesNo;
+  const bool yesNo = buttons == Buttons::YesNo;
   const Terminal terminal;
-  const char* prompt = yes_no ? "[y/N] " : "[o/C] ";
+  const char* prompt = yesNo ? "[y/N] " : "[o/C] ";
   // With standard error sent elsewhere the person at the terminal would
   // otherwise be asked nothing they can see.
   if (terminal.HasDisplay() && !terminal.ShowsStandardError()) terminal.Write(shown);
@@ -42,10 +42,10 @@ Answer ConsolePrompter::Show(std::string_view text, Buttons buttons, Icon /*icon
   if (c < 0) {
     const char* why = terminal.HasDisplay() ? "No answer" : "No terminal to answer on";
     std::fprintf(stderr, "%s%s: taking %s.\n", terminal.HasDisplay() ? "\n" : "", why,
-                 yes_no ? "No" : "Cancel");
-    return yes_no ? Answer::No : Answer::Cancel;
+                 yesNo ? "No" : "Cancel");
+    return yesNo ? Answer::No : Answer::Cancel;
   }
-  if (yes_no) return (c == 'y' || c == 'Y') ? Answer::Yes : Answer::No;
+  if (yesNo) return (c == 'y' || c == 'Y') ? Answer::Yes : Answer::No;
   return (c == 'o' || c == 'O') ? Answer::Ok : Answer::Cancel;
 }
 
@@ -73,9 +73,9 @@ std::vector<std::string> CountingPrompter::Lines(const std::string& about) const
 
 Prompter& CurrentPrompter() {
   static ConsolePrompter console;
-  return g_installed ? *g_installed : console;
+  return gInstalled ? *gInstalled : console;
 }
 
-Prompter* SetPrompter(Prompter* prompter) { return std::exchange(g_installed, prompter); }
+Prompter* SetPrompter(Prompter* prompter) { return std::exchange(gInstalled, prompter); }
 
 }  // namespace exqrv::platform

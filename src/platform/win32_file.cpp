@@ -61,7 +61,7 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
                                     flags.disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD code = GetLastError();
-    name_taken_ =
+    nameTaken_ =
         mode == OpenMode::CreateNew && (code == ERROR_FILE_EXISTS || code == ERROR_ALREADY_EXISTS);
     SetLastError(code);
     SetError(Fault::LastSystemError);
@@ -118,7 +118,7 @@ void File::SetError(Fault fault) {
     case Fault::NotOpen: code = ERROR_INVALID_HANDLE; break;
     case Fault::DeviceFull: code = ERROR_DISK_FULL; break;
   }
-  error_text_ = SystemErrorText(code);
+  errorText_ = SystemErrorText(code);
 }
 
 }  // namespace exqrv::platform

@@ -32,7 +32,7 @@ constexpr int kFolderTries = 16;
 // fails the call instead of asking the user (the converter probes drives),
 // and standard output and standard error carry the program's bytes as they
 // are, line breaks included, as they do on every other system.
-const bool g_process_settings = [] {
+const bool kProcessSettingsApplied = [] {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
   _setmode(_fileno(stdout), _O_BINARY);
   _setmode(_fileno(stderr), _O_BINARY);
@@ -40,8 +40,8 @@ const bool g_process_settings = [] {
 }();
 
 // What the console handler removes, recorded while copying is still safe.
-char g_temp_folder[MAX_PATH + 1];
-std::atomic<bool> g_temp_folder_known{false};
+char gTempFolder[MAX_PATH + 1];
+std::atomic<bool> gTempFolderKnown{false};
 
 // Empties a folder and removes it. A file still open in another thread is
 // only marked for deletion (our files are opened for that), and goes when
@@ -67,7 +67,7 @@ class PrivateTempFolder {
  public:
   ~PrivateTempFolder() {
     if (path_.empty()) return;
-    g_temp_folder_known.store(false, std::memory_order_release);
+    gTempFolderKnown.store(false, std::memory_order_release);
     EmptyAndRemoveFolder(path_.c_str());
   }
 
@@ -99,8 +99,8 @@ class PrivateTempFolder {
       ::DeleteFileA(name);
       if (::CreateDirectoryA(name, nullptr)) {
         path_ = name;
-        std::memcpy(g_temp_folder, name, path_.size() + 1);
-        g_temp_folder_known.store(true, std::memory_order_release);
+        std::memcpy(gTempFolder, name, path_.size() + 1);
+        gTempFolderKnown.store(true, std::memory_order_release);
         return;
       }
     }
@@ -132,7 +132,7 @@ std::string Filled(Call call) {
 
 BOOL WINAPI RemoveLeftoversAndExit(DWORD /*event*/) {
   ForEachGuardedFile([](int, const char* path) { ::DeleteFileA(path); });
-  if (g_temp_folder_known.load(std::memory_order_acquire)) EmptyAndRemoveFolder(g_temp_folder);
+  if (gTempFolderKnown.load(std::memory_order_acquire)) EmptyAndRemoveFolder(gTempFolder);
   ExitProcess(STATUS_CONTROL_C_EXIT);
 }
 
@@ -158,7 +158,7 @@ std::string Platform::LogicalDriveStrings() {
   return strings + '\0';
 }
 
-DriveKind Platform::GetDriveKind(std::string_view root) {
+DriveKind Platform::DriveKindAt(std::string_view root) {
   return static_cast<DriveKind>(GetDriveTypeA(std::string(root).c_str()));
 }
 
@@ -178,7 +178,7 @@ bool Platform::CreateDirectory(std::string_view path) {
   return ::CreateDirectoryA(std::string(path).c_str(), nullptr) != 0;
 }
 
-std::optional<PathStatus> Platform::GetStatus(std::string_view path) {
+std::optional<PathStatus> Platform::StatusOf(std::string_view path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(std::string(path).c_str(), GetFileExInfoStandard, &data)) {
     return std::nullopt;
@@ -289,10 +289,10 @@ std::optional<std::string> NativePath(std::string_view path) {
   return std::string(path);
 }
 
-std::string SystemPath(std::string_view native_path) { return std::string(native_path); }
+std::string SystemPath(std::string_view nativePath) { return std::string(nativePath); }
 
 // The system takes every name it allows as it is typed.
-std::string VerbatimPath(std::string_view native_path) { return std::string(native_path); }
+std::string VerbatimPath(std::string_view nativePath) { return std::string(nativePath); }
 
 // What follows the program's name, as the system starts a program: the name
 // ends at its closing quote or at the first blank, and the blanks after it

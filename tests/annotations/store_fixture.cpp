@@ -43,7 +43,7 @@ ChunkSpec RawEntry(std::string tag, uint32_t offset, uint32_t length) {
 }
 
 bool FileExists(const std::string& path) {
-  return platform::CurrentPlatform().GetStatus(path).has_value();
+  return platform::CurrentPlatform().StatusOf(path).has_value();
 }
 
 void AnnotationStoreTest::SetUp() {

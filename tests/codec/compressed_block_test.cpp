@@ -16,12 +16,12 @@
 namespace exqrv::codec::testing {
 namespace {
 
-std::vector<int32_t> g_percentages;
-void RecordProgress(int32_t percent) { g_percentages.push_back(percent); }
+std::vector<int32_t> gPercentages;
+void RecordProgress(int32_t percent) { gPercentages.push_back(percent); }
 
 class CompressedBlockTest : public ::testing::Test {
  protected:
-  void TearDown() override { g_percentages.clear(); }
+  void TearDown() override { gPercentages.clear(); }
 
   std::string Path(const std::string& name) const { return dir_ / name; }
 
@@ -190,14 +190,14 @@ TEST_F(CompressedBlockTest, ShortCompressedLengthKeepsThePartialOutput) {
 TEST_F(CompressedBlockTest, ProgressRisesTo100) {
   const Bytes block = Block(EnglishLikeText(50000));
   ASSERT_EQ(Expand(block, 0, nullptr, 0, RecordProgress), BlockResult::Ok);
-  ASSERT_EQ(g_percentages.size(), 50000 / 4096 + 1u);
-  EXPECT_TRUE(std::is_sorted(g_percentages.begin(), g_percentages.end()));
-  EXPECT_EQ(g_percentages.front(), 4096 * 100 / 50000);
-  EXPECT_EQ(g_percentages.back(), 100);
+  ASSERT_EQ(gPercentages.size(), 50000 / 4096 + 1u);
+  EXPECT_TRUE(std::is_sorted(gPercentages.begin(), gPercentages.end()));
+  EXPECT_EQ(gPercentages.front(), 4096 * 100 / 50000);
+  EXPECT_EQ(gPercentages.back(), 100);
 
-  g_percentages.clear();
+  gPercentages.clear();
   ASSERT_EQ(Expand(block, 0, nullptr), BlockResult::Ok);
-  EXPECT_TRUE(g_percentages.empty());
+  EXPECT_TRUE(gPercentages.empty());
 }
 
 // A failed write is shown once; then the input is cut off and further

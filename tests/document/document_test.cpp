@@ -86,7 +86,7 @@ TEST_F(DocumentOpen, ExpandsACompressedDocumentIntoAWorkingCopy) {
     std::string extension = copyName.substr(copyName.size() - 4);
     for (char& c : extension) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     EXPECT_EQ(extension, ".TM$");
-    EXPECT_TRUE(platform::CurrentPlatform().GetStatus(copyName));
+    EXPECT_TRUE(platform::CurrentPlatform().StatusOf(copyName));
 
     // Expanded chunks point into the copy; the others keep their values.
     for (const ChunkEntry& entry : document.directory()) {
@@ -113,7 +113,7 @@ TEST_F(DocumentOpen, ExpandsACompressedDocumentIntoAWorkingCopy) {
     EXPECT_EQ(document.LoadPage(4), PageLoadResult::FormatError);
     EXPECT_EQ(document.file().Size(), sizeAfter);
   }
-  EXPECT_FALSE(platform::CurrentPlatform().GetStatus(copyName));
+  EXPECT_FALSE(platform::CurrentPlatform().StatusOf(copyName));
   EXPECT_EQ(TempEntries(), 0u);
 }
 

@@ -50,9 +50,9 @@ TEST(Platform, DirectoriesStatusSearchAndDelete) {
   EXPECT_FALSE(system.CreateDirectory(root + "\\missing\\deeper"));  // one level only
   ASSERT_TRUE(build::WriteFileBytes(dir / "a.QRV", "x"));
   ASSERT_TRUE(build::WriteFileBytes(dir / "b.txt", "yz"));
-  EXPECT_TRUE(system.GetStatus(root + "\\sub")->isDirectory);
-  EXPECT_EQ(system.GetStatus(root + "/b.txt")->size, 2u);
-  EXPECT_FALSE(system.GetStatus(root + "\\nothing"));
+  EXPECT_TRUE(system.StatusOf(root + "\\sub")->isDirectory);
+  EXPECT_EQ(system.StatusOf(root + "/b.txt")->size, 2u);
+  EXPECT_FALSE(system.StatusOf(root + "\\nothing"));
 
   std::vector<std::string> names;
   for (const FoundEntry& e : system.FindFiles(root + "\\*.*")) names.push_back(e.name);

@@ -60,8 +60,8 @@ TEST(Paths, AVerbatimPathIsTakenAsItIs) {
 TEST(Platform, OneFixedDriveC) {
   Platform& system = CurrentPlatform();
   EXPECT_EQ(system.LogicalDriveStrings(), std::string("C:\\\0\0", 5));
-  EXPECT_EQ(system.GetDriveKind("C:\\"), DriveKind::Fixed);
-  EXPECT_EQ(system.GetDriveKind("E:\\"), DriveKind::NoRootDirectory);
+  EXPECT_EQ(system.DriveKindAt("C:\\"), DriveKind::Fixed);
+  EXPECT_EQ(system.DriveKindAt("E:\\"), DriveKind::NoRootDirectory);
   EXPECT_EQ(system.DriveCurrentDirectory(3), system.CurrentDirectory());
   EXPECT_EQ(system.DriveCurrentDirectory(5), "");
   EXPECT_EQ(system.CurrentDirectory(), SystemPath(std::filesystem::current_path().string()));
@@ -80,7 +80,7 @@ TEST(Platform, TemporaryNamesArePrivateAndUnique) {
   const std::string b = system.UniqueTempName(dir, "EXT", 0);
   ASSERT_FALSE(a.empty());
   EXPECT_NE(a, b);
-  EXPECT_TRUE(system.GetStatus(a));  // created
+  EXPECT_TRUE(system.StatusOf(a));  // created
   const std::string file = a.substr(dir.size());
   EXPECT_EQ(file.size(), 11u);
   EXPECT_EQ(file.substr(0, 3), "EXT");
@@ -89,14 +89,14 @@ TEST(Platform, TemporaryNamesArePrivateAndUnique) {
 
   const std::string formed = system.UniqueTempName(dir, "tst", 0x1A2B);
   EXPECT_EQ(formed, dir + "tst1A2B.TMP");
-  EXPECT_FALSE(system.GetStatus(formed));  // only formed
+  EXPECT_FALSE(system.StatusOf(formed));  // only formed
 
   // Only this process writes the folder: a fresh name needs no file, and
   // no name is given out twice, whichever way it was asked for.
   const std::string fresh = ReserveTemporaryName("EXT");
   ASSERT_FALSE(fresh.empty());
   EXPECT_EQ(fresh.substr(0, dir.size() + 3), dir + "EXT");
-  EXPECT_FALSE(system.GetStatus(fresh));
+  EXPECT_FALSE(system.StatusOf(fresh));
   EXPECT_NE(fresh, a);
   EXPECT_NE(fresh, b);
   EXPECT_NE(fresh, ReserveTemporaryName("EXT"));

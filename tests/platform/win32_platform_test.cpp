@@ -34,13 +34,13 @@ TEST(Win32Platform, DrivesAreTheSystems) {
   for (const std::string& root : roots) {
     ASSERT_EQ(root.size(), 3u) << root;
     EXPECT_NE(GetLogicalDrives() & (1u << (root[0] - 'A')), 0u) << root;
-    EXPECT_NE(system.GetDriveKind(root), DriveKind::NoRootDirectory) << root;
+    EXPECT_NE(system.DriveKindAt(root), DriveKind::NoRootDirectory) << root;
   }
-  EXPECT_EQ(system.GetDriveKind("C:\\"), DriveKind::Fixed);
+  EXPECT_EQ(system.DriveKindAt("C:\\"), DriveKind::Fixed);
 
   const std::string absent = AbsentDriveRoot();
   ASSERT_FALSE(absent.empty());
-  EXPECT_EQ(system.GetDriveKind(absent), DriveKind::NoRootDirectory);
+  EXPECT_EQ(system.DriveKindAt(absent), DriveKind::NoRootDirectory);
   EXPECT_EQ(system.DriveCurrentDirectory(absent[0] - 'A' + 1), "");
 
   const std::string current = system.CurrentDirectory();
@@ -57,7 +57,7 @@ TEST(Win32Platform, DirectoriesChangeAndKeepTheirCase) {
   // Names match in any case, and come back as they were made.
   EXPECT_EQ(Upper(system.CurrentDirectory()), Upper(dir.path() + "\\Mixed"));
   ASSERT_TRUE(build::WriteFileBytes(dir / "Mixed\\Book.qrv", "x"));
-  EXPECT_TRUE(system.GetStatus("BOOK.QRV"));
+  EXPECT_TRUE(system.StatusOf("BOOK.QRV"));
   const std::vector<FoundEntry> found = system.FindFiles("*.QRV");
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].name, "Book.qrv");
@@ -70,7 +70,7 @@ TEST(Win32Platform, TemporaryNamesComeFromTheSystem) {
   const std::string dir = system.TempDirectory();
   ASSERT_FALSE(dir.empty());
   EXPECT_EQ(dir.back(), '\\');
-  const auto folder = system.GetStatus(dir.substr(0, dir.size() - 1));
+  const auto folder = system.StatusOf(dir.substr(0, dir.size() - 1));
   ASSERT_TRUE(folder);
   EXPECT_TRUE(folder->isDirectory);
 
@@ -78,7 +78,7 @@ TEST(Win32Platform, TemporaryNamesComeFromTheSystem) {
   const std::string b = system.UniqueTempName(dir, "EXT", 0);
   ASSERT_FALSE(a.empty());
   EXPECT_NE(a, b);
-  EXPECT_TRUE(system.GetStatus(a));  // created
+  EXPECT_TRUE(system.StatusOf(a));  // created
   const std::string file = Upper(a.substr(dir.size()));
   EXPECT_EQ(file.substr(0, 3), "EXT");
   EXPECT_EQ(file.substr(file.size() - 4), ".TMP");
@@ -86,7 +86,7 @@ TEST(Win32Platform, TemporaryNamesComeFromTheSystem) {
 
   const std::string formed = system.UniqueTempName(dir, "tst", 0x1A2B);
   EXPECT_EQ(Upper(formed), Upper(dir + "tst1A2B.TMP"));
-  EXPECT_FALSE(system.GetStatus(formed));  // only formed
+  EXPECT_FALSE(system.StatusOf(formed));  // only formed
   EXPECT_TRUE(system.DeleteFile(a));
   EXPECT_TRUE(system.DeleteFile(b));
   EXPECT_FALSE(ReserveTemporaryName("EXT").empty());

@@ -18,7 +18,7 @@ class ScriptedDrives : public platform::Platform {
   ScriptedDrives& operator=(const ScriptedDrives&) = delete;
 
   std::string LogicalDriveStrings() override { return driveStrings; }
-  platform::DriveKind GetDriveKind(std::string_view root) override {
+  platform::DriveKind DriveKindAt(std::string_view root) override {
     const auto found = kinds.find(std::string(root));
     return found == kinds.end() ? platform::DriveKind::NoRootDirectory : found->second;
   }

@@ -87,7 +87,7 @@ pid_t Start(const Launch& launch, const std::string& outPath, const std::string&
   ::_exit(127);
 }
 
-int StatusOf(int wait_status) { return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1; }
+int StatusOf(int waitStatus) { return WIFEXITED(waitStatus) ? WEXITSTATUS(waitStatus) : -1; }
 
 class Conditions : public ::testing::Test {
  protected:
@@ -98,9 +98,9 @@ class Conditions : public ::testing::Test {
 
   Ended Run(Launch launch) {
     const pid_t pid = Start(WithTemp(launch), dir_ / "out", dir_ / "err");
-    int wait_status = 0;
-    ::waitpid(pid, &wait_status, 0);
-    return {StatusOf(wait_status), ReadAll(dir_ / "out"), ReadAll(dir_ / "err")};
+    int waitStatus = 0;
+    ::waitpid(pid, &waitStatus, 0);
+    return {StatusOf(waitStatus), ReadAll(dir_ / "out"), ReadAll(dir_ / "err")};
   }
 
   // The test's own temporary folder for the child, unless the launch names one.
@@ -175,9 +175,9 @@ TEST_F(Conditions, OutputGoesWhereTheSharedOffsetIs) {
   ssize_t got;
   while ((got = ::read(ends[0], buffer, sizeof buffer)) > 0) piped.append(buffer, got);
   ::close(ends[0]);
-  int wait_status = 0;
-  ::waitpid(pid, &wait_status, 0);
-  EXPECT_EQ(StatusOf(wait_status), 0);
+  int waitStatus = 0;
+  ::waitpid(pid, &waitStatus, 0);
+  EXPECT_EQ(StatusOf(waitStatus), 0);
   EXPECT_EQ(piped, kThreePagesText);
 }
 
@@ -195,9 +195,9 @@ TEST_F(Conditions, AReaderThatLeavesEarlyEndsItQuietly) {
   char first[10];
   ASSERT_EQ(::read(ends[0], first, sizeof first), 10);
   ::close(ends[0]);
-  int wait_status = 0;
-  ::waitpid(pid, &wait_status, 0);
-  EXPECT_EQ(StatusOf(wait_status), 128 + SIGPIPE);
+  int waitStatus = 0;
+  ::waitpid(pid, &waitStatus, 0);
+  EXPECT_EQ(StatusOf(waitStatus), 128 + SIGPIPE);
   EXPECT_EQ(ReadAll(dir_ / "err"), "");
   EXPECT_TRUE(TempIsEmpty());
 }
@@ -225,16 +225,16 @@ std::vector<std::string> PartFiles(const std::string& folder) {
 // being written and the temporary folder go, texts already finished stay,
 // and the status tells which signal it was.
 TEST_F(Conditions, ASignalRemovesTheUnfinishedTextAndTheTemporaryFolder) {
-  for (const int signal_number : {SIGINT, SIGTERM, SIGHUP}) {
+  for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
     std::filesystem::remove_all(work_);
     std::filesystem::create_directories(work_);
     Write("ONE.QRV", {.pages = {TextPage({"single"})}, .compress = true});
     Write("TWO.QRV", kThreePages);
     const pid_t pid =
         Start(WithTemp({.argv = {stopping_, "2", "*.QRV"}}), dir_ / "out", dir_ / "err");
-    int wait_status = 0;
-    ASSERT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);
-    ASSERT_TRUE(WIFSTOPPED(wait_status));
+    int waitStatus = 0;
+    ASSERT_EQ(::waitpid(pid, &waitStatus, WUNTRACED), pid);
+    ASSERT_TRUE(WIFSTOPPED(waitStatus));
     // Mid-conversion: the working copy is there, and so is a partial text
     // under its hidden name; TWO.TXT appears only when it is whole.
     EXPECT_FALSE(TempIsEmpty());
@@ -242,17 +242,17 @@ TEST_F(Conditions, ASignalRemovesTheUnfinishedTextAndTheTemporaryFolder) {
     ASSERT_EQ(parts.size(), 1u);
     EXPECT_EQ(build::ReadFileBytes(work_ + "/" + parts[0]), "one two [ab]");
     EXPECT_FALSE(Exists("TWO.TXT"));
-    ::kill(pid, signal_number);
+    ::kill(pid, signalNumber);
     ::kill(pid, SIGCONT);
-    ASSERT_EQ(::waitpid(pid, &wait_status, 0), pid);
-    EXPECT_EQ(StatusOf(wait_status), 128 + signal_number) << signal_number;
-    EXPECT_FALSE(Exists("TWO.TXT")) << signal_number;
-    EXPECT_TRUE(PartFiles(work_).empty()) << signal_number;
+    ASSERT_EQ(::waitpid(pid, &waitStatus, 0), pid);
+    EXPECT_EQ(StatusOf(waitStatus), 128 + signalNumber) << signalNumber;
+    EXPECT_FALSE(Exists("TWO.TXT")) << signalNumber;
+    EXPECT_TRUE(PartFiles(work_).empty()) << signalNumber;
     const std::vector<std::string> order = DirectoryOrder(work_);
     const bool oneFirst = std::find(order.begin(), order.end(), "ONE.QRV") <
                           std::find(order.begin(), order.end(), "TWO.QRV");
-    EXPECT_EQ(Exists("ONE.TXT"), oneFirst) << signal_number;
-    EXPECT_TRUE(TempIsEmpty()) << signal_number;
+    EXPECT_EQ(Exists("ONE.TXT"), oneFirst) << signalNumber;
+    EXPECT_TRUE(TempIsEmpty()) << signalNumber;
   }
 }
 
@@ -576,14 +576,14 @@ TEST_F(Conditions, TwoRunsIntoOneFolderLeaveOneWholeText) {
   Write("b/TWO.QRV", BigDocument());
   const pid_t first = Start(WithTemp({.argv = {stopping_, "2", "a/TWO.QRV", "/out"}}),
                             dir_ / "out1", dir_ / "err1");
-  int wait_status = 0;
-  ASSERT_EQ(::waitpid(first, &wait_status, WUNTRACED), first);
+  int waitStatus = 0;
+  ASSERT_EQ(::waitpid(first, &waitStatus, WUNTRACED), first);
   const Ended second = Run({.argv = {exqrv_, "b/TWO.QRV", "/out"}});
   EXPECT_EQ(second.status, 0) << second.errors;
   EXPECT_EQ(ReadAll(work_ + "/out/TWO.TXT").size(), 40u * 30000u);
   ::kill(first, SIGCONT);
-  ASSERT_EQ(::waitpid(first, &wait_status, 0), first);
-  EXPECT_EQ(StatusOf(wait_status), 0);
+  ASSERT_EQ(::waitpid(first, &waitStatus, 0), first);
+  EXPECT_EQ(StatusOf(waitStatus), 0);
   EXPECT_EQ(ReadAll(work_ + "/out/TWO.TXT"), kThreePagesText);
   EXPECT_TRUE(PartFiles(work_ + "/out").empty());
 }
@@ -697,8 +697,8 @@ TEST_F(Conditions, SwappedFoldersLeadNowhere) {
   ASSERT_TRUE(build::WriteFileBytes(victim + "/TWO.TXT", "victim's own"));
   const pid_t pid =
       Start(WithTemp({.argv = {stopping_, "2", "*.QRV", "/out"}}), dir_ / "out", dir_ / "err");
-  int wait_status = 0;
-  ASSERT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);
+  int waitStatus = 0;
+  ASSERT_EQ(::waitpid(pid, &waitStatus, WUNTRACED), pid);
   std::vector<std::string> folders = DirectoryOrder(temp_);
   std::erase_if(folders, [](const std::string& name) { return name[0] == '.'; });
   ASSERT_EQ(folders.size(), 1u);
@@ -707,8 +707,8 @@ TEST_F(Conditions, SwappedFoldersLeadNowhere) {
   std::filesystem::rename(work_ + "/out", work_ + "/out.real");
   std::filesystem::create_directory_symlink(victim, work_ + "/out");
   ::kill(pid, SIGCONT);
-  ASSERT_EQ(::waitpid(pid, &wait_status, 0), pid);
-  EXPECT_EQ(StatusOf(wait_status), 0) << ReadAll(dir_ / "err");
+  ASSERT_EQ(::waitpid(pid, &waitStatus, 0), pid);
+  EXPECT_EQ(StatusOf(waitStatus), 0) << ReadAll(dir_ / "err");
   EXPECT_EQ(ReadAll(work_ + "/out.real/TWO.TXT"), kThreePagesText);
   EXPECT_EQ(DirectoryOrder(victim).size(), 3u);  // ".", ".." and its own
   EXPECT_EQ(ReadAll(victim + "/TWO.TXT"), "victim's own");
@@ -755,8 +755,8 @@ TEST_F(Conditions, WhatADeadRunLeftIsRemovedByTheNext) {
     const pid_t pid =
         Start(WithTemp({.argv = {stopping_, "2", "TWO.QRV"}}), dir_ / (std::string(name) + ".out"),
               dir_ / (std::string(name) + ".err"));
-    int wait_status = 0;
-    EXPECT_EQ(::waitpid(pid, &wait_status, WUNTRACED), pid);
+    int waitStatus = 0;
+    EXPECT_EQ(::waitpid(pid, &waitStatus, WUNTRACED), pid);
     return pid;
   };
   const pid_t dead = stopped("dead");
@@ -778,9 +778,9 @@ TEST_F(Conditions, WhatADeadRunLeftIsRemovedByTheNext) {
   EXPECT_EQ(PartFiles(work_), liveParts);
   EXPECT_EQ(DirectoryOrder(temp_), liveFolders);
   ::kill(live, SIGCONT);
-  int wait_status = 0;
-  ASSERT_EQ(::waitpid(live, &wait_status, 0), live);
-  EXPECT_EQ(StatusOf(wait_status), 0);
+  int waitStatus = 0;
+  ASSERT_EQ(::waitpid(live, &waitStatus, 0), live);
+  EXPECT_EQ(StatusOf(waitStatus), 0);
   EXPECT_EQ(ReadAll(work_ + "/TWO.TXT"), kThreePagesText);
   EXPECT_TRUE(PartFiles(work_).empty());
   EXPECT_TRUE(TempIsEmpty());

@@ -98,8 +98,8 @@ EXQRV_API exqrv_result exqrv_page_text(exqrv_document* document, unsigned page, 
    stay valid until the next call on this handle. */
 EXQRV_API exqrv_result exqrv_note_count(exqrv_document* document, unsigned page, size_t* count);
 EXQRV_API exqrv_result exqrv_note(exqrv_document* document, unsigned page, size_t index,
-                                  const char** first, size_t* first_size, const char** second,
-                                  size_t* second_size);
+                                  const char** first, size_t* firstSize, const char** second,
+                                  size_t* secondSize);
 
 /* The whole text: every page's text followed by its notes, exactly as exqrv
    writes it unless text options are set. *bytes stays valid until the next
