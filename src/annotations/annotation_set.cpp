@@ -67,9 +67,10 @@ int AnnotationSet::Reset() {
   ClearLists();
   if (workFile_.IsOpen()) workFile_.Close();
   workFileSize_ = 0;
-  const std::string workFileName = WorkFileName();
-  // There is no such file when no store was found; that is no error.
-  if (!workFileName.empty()) platform::CurrentPlatform().DeleteFile(workFileName);
+  // Only a work file this set made is there to delete: when no store was
+  // found there is none.
+  if (workFileMade_) platform::CurrentPlatform().DeleteFile(WorkFileName());
+  workFileMade_ = false;
   thumbnails_ = {};
   thumbnailCount_ = 0;
   return 0;
@@ -139,6 +140,7 @@ bool AnnotationSet::FillWorkFile(platform::File& documentHandle) {
     temporaryFault_ = platform::TemporaryFault::NotMade;
     return false;
   }
+  workFileMade_ = true;
   if (storeEntry_.compressed != 0) {
     codec::CompressedBlock block;
     block.SetBudget(budget_);

@@ -104,6 +104,7 @@ class AnnotationSet {
   ChunkEntry storeEntry_;
   std::array<uint8_t, kStoreHeaderSize> storeHeader_{};
   platform::File workFile_;
+  bool workFileMade_ = false;  // the work file exists until Reset deletes it
   int64_t workFileSize_ = 0;
   RecordList<IndxeRecord> indxes_;
   RecordList<HtextRecord> htexts_;

@@ -87,13 +87,8 @@ bool TextExtraction::OpenDocument(const std::string& documentPath) {
     return true;
   }
   notes_->SetExpansionBudget(&document_->expansionBudget());
-  if (!document_->HasWorkingCopy()) {
-    notes_->Load(document_->file(), uniqueName);
-  } else {
-    // The annotation store is read from the document file, never the copy.
-    platform::File original;
-    if (original.Open(documentPath, platform::OpenMode::Read)) notes_->Load(original, uniqueName);
-  }
+  // The annotation store is read from the document file, never the copy.
+  notes_->Load(document_->DocumentFile(), uniqueName);
   fault_ = notes_->temporaryFault();
   if (ExpandedBeyondLimit()) return false;
   return fault_ != platform::TemporaryFault::WriteFailed;

@@ -29,6 +29,7 @@ Document::~Document() {
 
 OpenResult Document::Open(const std::string& path) {
   temporaryFault_ = platform::TemporaryFault::None;
+  source_.Close();
   ReserveWorkingCopyName();
   if (!file_.Open(path, platform::OpenMode::Read) && !file_.Open(path, platform::OpenMode::Read)) {
     return OpenResult::FileError;
@@ -41,8 +42,8 @@ OpenResult Document::Open(const std::string& path) {
     const OpenResult made = MakeWorkingCopy();
     if (made != OpenResult::Opened) return made;
   } else {
-    file_.Close();
-    if (!file_.Open(path, platform::OpenMode::Read)) return OpenResult::FileError;
+    // Read in place, on the handle the magic was checked on.
+    file_.Seek(0, platform::SeekOrigin::Begin);
     hasWorkingCopy_ = 0;
   }
   if (!ReadDirectory() || !ReadPageTable() || !ReadNameTable()) {
@@ -70,15 +71,15 @@ bool Document::CreateWorkingCopyFile() {
 }
 
 OpenResult Document::MakeWorkingCopy() {
-  file_.Close();
+  // The document stays open, with what its buffer read, as the source of
+  // the chunks now and of the name table, the pages and the notes later.
+  source_.Swap(file_);
   if (!CreateWorkingCopyFile()) {
     temporaryFault_ = platform::TemporaryFault::NotMade;
     return OpenResult::FileError;
   }
-  platform::File source;
-  if (!source.Open(path_, platform::OpenMode::Read)) return OpenResult::FileError;
-  const std::vector<ChunkEntry> entries = CopyHeaderAndDirectory(source);
-  const OpenResult expanded = ExpandChunks(source, entries);
+  const std::vector<ChunkEntry> entries = CopyHeaderAndDirectory(source_);
+  const OpenResult expanded = ExpandChunks(source_, entries);
   if (expanded != OpenResult::Opened) return expanded;
   // The header and directory went through the buffer: a full device may
   // only show now.
@@ -141,7 +142,7 @@ OpenResult Document::ExpandChunks(platform::File& source, const std::vector<Chun
     expanded.offset = static_cast<uint32_t>(start);
     expanded.length = static_cast<uint32_t>(end - start);
   }
-  for (const auto& [index, entry] : rewritten) RewriteWorkingCopyEntry(index, entry);
+  RewriteWorkingCopyEntries(entries, rewritten);
   return OpenResult::Opened;
 }
 
@@ -153,13 +154,22 @@ OpenResult Document::WorkingCopyFailure() {
   return OpenResult::FileError;
 }
 
-// Writes the 12 bytes after the tag of the entry at index: the tag stays.
-bool Document::RewriteWorkingCopyEntry(uint32_t index, const ChunkEntry& entry) {
-  uint8_t bytes[kDirectoryEntrySize];
-  entry.Serialize(bytes);
-  const int64_t at = kDocumentHeaderSize + static_cast<int64_t>(index) * kDirectoryEntrySize;
-  return file_.Seek(at + kChunkTagSize, platform::SeekOrigin::Begin) >= 0 &&
-         file_.Write(bytes + kChunkTagSize, kDirectoryEntrySize - kChunkTagSize);
+// Writes the rewritten entries over their copies in one piece, from the
+// first to the last, the entries between them as they were copied.
+bool Document::RewriteWorkingCopyEntries(const std::vector<ChunkEntry>& entries,
+                                         const std::map<uint32_t, ChunkEntry>& rewritten) {
+  if (rewritten.empty()) return true;
+  const uint32_t first = rewritten.begin()->first;
+  const uint32_t last = rewritten.rbegin()->first;
+  std::vector<uint8_t> bytes(static_cast<size_t>(last - first + 1) * kDirectoryEntrySize);
+  for (uint32_t index = first; index <= last; ++index) {
+    const auto changed = rewritten.find(index);
+    const ChunkEntry& entry = changed != rewritten.end() ? changed->second : entries[index];
+    entry.Serialize(bytes.data() + static_cast<size_t>(index - first) * kDirectoryEntrySize);
+  }
+  const int64_t at = kDocumentHeaderSize + static_cast<int64_t>(first) * kDirectoryEntrySize;
+  return file_.Seek(at, platform::SeekOrigin::Begin) >= 0 &&
+         file_.Write(bytes.data(), static_cast<uint32_t>(bytes.size()));
 }
 
 bool Document::VerifyMagic() {
@@ -208,10 +218,9 @@ uint32_t Document::FindChunk(const char* tag) {
   return offset;
 }
 
-void Document::Close() { file_.Close(); }
-
-bool Document::OpenSeparateHandle(platform::File& handle) const {
-  return handle.Open(path_, platform::OpenMode::Read);
+void Document::Close() {
+  file_.Close();
+  source_.Close();
 }
 
 }  // namespace exqrv

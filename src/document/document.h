@@ -86,6 +86,9 @@ class Document {
   uint16_t PageCount() const { return pageCount_; }
   bool HasWorkingCopy() const { return hasWorkingCopy_ != 0; }
   platform::File& file() { return file_; }
+  // The document file itself, open from Open to Close: file() when it is
+  // read in place, else the handle its blocks are expanded from.
+  platform::File& DocumentFile() { return hasWorkingCopy_ ? source_ : file_; }
   const std::string& path() const { return path_; }
   const std::string& workingCopyName() const { return workingCopyName_; }
   const std::vector<ChunkEntry>& directory() const { return directory_; }
@@ -100,15 +103,15 @@ class Document {
   bool CreateWorkingCopyFile();
   std::vector<ChunkEntry> CopyHeaderAndDirectory(platform::File& source);
   OpenResult ExpandChunks(platform::File& source, const std::vector<ChunkEntry>& entries);
-  bool RewriteWorkingCopyEntry(uint32_t index, const ChunkEntry& entry);
+  bool RewriteWorkingCopyEntries(const std::vector<ChunkEntry>& entries,
+                                 const std::map<uint32_t, ChunkEntry>& rewritten);
   void RecordDamage(uint16_t page, PageDamage damage, codec::BlockResult result);
-  bool OpenSeparateHandle(platform::File& handle) const;
 
   platform::File file_;
-  // Reused from page to page, with their buffers: each page still opens and
-  // closes its own handle on the document.
-  platform::File pageSource_;
-  codec::CompressedBlock pageBlock_;
+  // With a working copy: the document file, opened once. Pages follow one
+  // another in it, so its buffer serves page after page.
+  platform::File source_;
+  codec::CompressedBlock pageBlock_;  // reused from page to page, with its buffers
   std::string path_;
   std::string workingCopyName_;
   int32_t hasWorkingCopy_ = 0;

@@ -39,19 +39,25 @@ bool Document::ReadPageTable() {
   return true;
 }
 
+// The name table is read from the document file itself, which may be the
+// handle pages are read on: its position is put back.
 bool Document::ReadNameTable() {
-  platform::File names;
-  if (!OpenSeparateHandle(names)) return false;
   const uint32_t offset = FindChunk(kNameTableTag);
   if (offset == 0) return false;
+  platform::File& names = DocumentFile();
+  const int64_t position = names.Position();
   uint8_t header[kNameTableHeaderSize];
   names.Seek(offset, platform::SeekOrigin::Begin);
-  if (names.Read(header, kNameTableHeaderSize) < kNameTableHeaderSize) return false;
-  const uint16_t count = ReadLe16(header + kNameCountOffset);
-  nameRecords_.assign(static_cast<size_t>(count) * kNameRecordSize, 0);
-  names.Seek(static_cast<int64_t>(offset) + kNameRecordsOffset, platform::SeekOrigin::Begin);
-  const uint32_t got = names.Read(nameRecords_.data(), static_cast<uint32_t>(nameRecords_.size()));
-  return got == nameRecords_.size();
+  bool whole = names.Read(header, kNameTableHeaderSize) == kNameTableHeaderSize;
+  if (whole) {
+    const uint16_t count = ReadLe16(header + kNameCountOffset);
+    nameRecords_.assign(static_cast<size_t>(count) * kNameRecordSize, 0);
+    names.Seek(static_cast<int64_t>(offset) + kNameRecordsOffset, platform::SeekOrigin::Begin);
+    whole = names.Read(nameRecords_.data(), static_cast<uint32_t>(nameRecords_.size())) ==
+            nameRecords_.size();
+  }
+  names.Seek(position, platform::SeekOrigin::Begin);
+  return whole;
 }
 
 PageLoadResult Document::LoadPage(uint16_t page) {
@@ -68,11 +74,9 @@ PageLoadResult Document::LoadPage(uint16_t page) {
     budget_.MarkExceeded();
     return PageLoadResult::FormatError;
   }
-  if (!OpenSeparateHandle(pageSource_)) return PageLoadResult::FormatError;
   const codec::BlockResult result =
-      pageBlock_.Run(pageSource_, stored.contentOffset, static_cast<int32_t>(stored.contentLength),
+      pageBlock_.Run(source_, stored.contentOffset, static_cast<int32_t>(stored.contentLength),
                      file_, static_cast<uint32_t>(start), codec::BlockMode::Expand, nullptr);
-  pageSource_.Close();
   if (result != codec::BlockResult::Ok) {
     // A page cut off by the limit is not damaged: the whole document fails.
     if (!budget_.Exceeded()) RecordDamage(page, PageDamage::DoesNotExpand, result);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
+#include <utility>
 
 namespace exqrv::platform {
 namespace {
@@ -78,6 +79,23 @@ void File::Begin(OpenMode mode) {
   bufferLength_ = 0;
 }
 
+void File::Swap(File& other) noexcept {
+  std::swap(handle_, other.handle_);
+  std::swap(owning_, other.owning_);
+  std::swap(seekable_, other.seekable_);
+  std::swap(position_, other.position_);
+  std::swap(writtenEnd_, other.writtenEnd_);
+  std::swap(buffer_, other.buffer_);
+  std::swap(bufferSize_, other.bufferSize_);
+  std::swap(state_, other.state_);
+  std::swap(bufferStart_, other.bufferStart_);
+  std::swap(bufferLength_, other.bufferLength_);
+  std::swap(writeFailed_, other.writeFailed_);
+  std::swap(nameTaken_, other.nameTaken_);
+  std::swap(rereadsWrites_, other.rereadsWrites_);
+  std::swap(errorText_, other.errorText_);
+}
+
 bool File::Close() {
   if (handle_ == kInvalidHandle) return true;
   Flush();
@@ -122,12 +140,18 @@ int64_t File::SeekAnywhere(int64_t offset, SeekOrigin origin) {
   if (base < 0) return -1;
   if ((offset < 0 && base + offset < 0) || (offset > 0 && base > INT64_MAX - offset)) return -1;
   const int64_t target = base + offset;
-  if (state_ == BufferState::Writing && target != position_) {
-    // Writes are only buffered while they stay contiguous.
+  // Writes stay buffered while they land within the pending bytes or right
+  // after them: a header patched after the data behind it goes out with it.
+  if (state_ == BufferState::Writing && !IsInPendingBytes(target)) {
     if (!Flush()) return -1;
   }
   position_ = target;
   return position_;
+}
+
+bool File::IsInPendingBytes(int64_t offset) const {
+  return state_ == BufferState::Writing && offset >= bufferStart_ &&
+         offset <= bufferStart_ + static_cast<int64_t>(bufferLength_);
 }
 
 int64_t File::Size() {
@@ -205,6 +229,14 @@ bool File::WriteThroughBuffer(const void* data, uint32_t count) {
   if (state_ == BufferState::Reading) {
     state_ = BufferState::Empty;
     bufferLength_ = 0;
+  }
+  if (state_ == BufferState::Writing && IsInPendingBytes(position_) &&
+      position_ + count <= bufferStart_ + static_cast<int64_t>(bufferSize_)) {
+    const size_t at = static_cast<size_t>(position_ - bufferStart_);
+    std::memcpy(buffer_.get() + at, in, count);
+    bufferLength_ = std::max(bufferLength_, at + count);
+    position_ += count;
+    return true;
   }
   if (state_ == BufferState::Writing &&
       bufferStart_ + static_cast<int64_t>(bufferLength_) != position_ && !Flush()) {

@@ -89,6 +89,8 @@ class File final : public ByteSink, public ByteSource {
   // Flushes pending writes and closes. False when a write failed at any time
   // since the file was opened.
   bool Close();
+  // Exchanges everything two File objects hold: handle, buffer, position.
+  void Swap(File& other) noexcept;
   bool IsOpen() const override { return handle_ != kInvalidHandle; }
   Handle handle() const { return handle_; }
 
@@ -163,6 +165,8 @@ class File final : public ByteSink, public ByteSource {
   void ForgetErrors();
   void Begin(OpenMode mode);  // settles the buffer for a handle just opened
   int64_t SeekAnywhere(int64_t offset, SeekOrigin origin);
+  // Whether offset lies within the bytes waiting to be written, or at their end.
+  bool IsInPendingBytes(int64_t offset) const;
   uint32_t ReadThroughBuffer(void* buffer, uint32_t count);
   bool WriteThroughBuffer(const void* data, uint32_t count);
   bool FillBuffer();

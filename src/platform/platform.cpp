@@ -72,9 +72,7 @@ std::string ReserveTemporaryName(std::string_view prefix) {
   Platform& system = CurrentPlatform();
   const std::string directory = system.TempDirectory();
   if (directory.empty()) return {};
-  std::string name = system.UniqueTempName(directory, prefix, 0);
-  if (!name.empty()) system.DeleteFile(name);
-  return name;
+  return system.FreshTempName(directory, prefix);
 }
 
 bool MatchesPattern(std::string_view name, std::string_view pattern) {

@@ -63,6 +63,12 @@ class Platform {
   // only formed from the low 16 bits.
   virtual std::string UniqueTempName(std::string_view directory, std::string_view prefix,
                                      unsigned number);
+  // <dir><prefix><4 hex digits>.TMP that no file has, for a file the caller
+  // makes later. A name in a folder that only this process writes (the
+  // private temporary folder) is free once this process has not given it
+  // out before, so no file is made for it; elsewhere the file is created
+  // exclusively and deleted at once. Empty when no name can be had.
+  virtual std::string FreshTempName(std::string_view directory, std::string_view prefix);
   // The runtime's pseudo-random number, 0 to 32767.
   virtual int Random();
 };
@@ -132,9 +138,8 @@ enum class TemporaryFault { None, NotMade, WriteFailed };
 // for the user; empty when it could, or has not been asked for.
 std::string TemporaryFolderProblem();
 
-// A fresh unique name in the temporary directory: the platform creates the
-// file and it is deleted at once, so that only the name is kept. Empty when
-// no name can be had.
+// A fresh unique name in the temporary directory (FreshTempName), for a
+// file made later. Empty when no name can be had.
 std::string ReserveTemporaryName(std::string_view prefix);
 
 // True when both paths name one existing file (the same file under two

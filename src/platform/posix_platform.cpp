@@ -445,19 +445,36 @@ std::string Platform::TempDirectory() {
   return system;
 }
 
-std::string Platform::UniqueTempName(std::string_view directory, std::string_view prefix,
-                                     unsigned number) {
+namespace {
+
+// One sequence for every thread and every kind of name: two conversions
+// never draw the same number. Never 0, which asks for a fresh one.
+unsigned NextUniqueNumber() {
+  static std::atomic<unsigned> next =
+      static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(std::time(nullptr));
+  unsigned candidate;
+  do {
+    candidate = next++ & 0xFFFFu;
+  } while (candidate == 0);
+  return candidate;
+}
+
+std::string TempNameBase(std::string_view directory, std::string_view prefix) {
   std::string base(directory);
   if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
   base += prefix;
+  return base;
+}
+
+}  // namespace
+
+std::string Platform::UniqueTempName(std::string_view directory, std::string_view prefix,
+                                     unsigned number) {
+  const std::string base = TempNameBase(directory, prefix);
   if (number != 0) return base + Hex4(number) + ".TMP";
 
-  // One sequence for every thread: two conversions never draw the same number.
-  static std::atomic<unsigned> next =
-      static_cast<unsigned>(::getpid()) ^ static_cast<unsigned>(std::time(nullptr));
   for (unsigned tries = 0; tries < kUniqueNumbers; ++tries) {
-    const unsigned candidate = (next++ & 0xFFFFu);
-    if (candidate == 0) continue;
+    const unsigned candidate = NextUniqueNumber();
     std::string name = base + Hex4(candidate) + ".TMP";
     const auto native = NativePath(name);
     if (!native) return {};
@@ -472,6 +489,18 @@ std::string Platform::UniqueTempName(std::string_view directory, std::string_vie
     if (errno != EEXIST) return {};
   }
   return {};
+}
+
+// Only this process writes into its private folder, and every name it
+// forms there comes from the one sequence: a name not given out before has
+// no file, and creating one only to hold the name would cost an inode.
+std::string Platform::FreshTempName(std::string_view directory, std::string_view prefix) {
+  const std::string base = TempNameBase(directory, prefix);
+  const auto native = NativePath(base + "0000.TMP");
+  if (native && InPrivateFolder(*native)) return base + Hex4(NextUniqueNumber()) + ".TMP";
+  std::string name = UniqueTempName(directory, prefix, 0);
+  if (!name.empty()) DeleteFile(name);
+  return name;
 }
 
 bool IsSameFile(std::string_view first, std::string_view second) {

@@ -224,6 +224,14 @@ std::string Platform::UniqueTempName(std::string_view directory, std::string_vie
   return name;
 }
 
+// The folder is the system's, which others write too: the name is held
+// by a file for a moment.
+std::string Platform::FreshTempName(std::string_view directory, std::string_view prefix) {
+  std::string name = UniqueTempName(directory, prefix, 0);
+  if (!name.empty()) DeleteFile(name);
+  return name;
+}
+
 int Platform::Random() { return std::rand() & 0x7FFF; }
 
 Placement PlaceFile(std::string_view from, std::string_view to, bool replace, std::string& error) {

@@ -251,6 +251,26 @@ TEST_F(DocumentOpen, NameTableWithNoRecordsIsComplete) {
   EXPECT_TRUE(document.nameRecords().empty());
 }
 
+// The document is opened once: its pages still expand after its name has
+// gone, from the handle the open checked.
+TEST_F(DocumentOpen, PagesExpandFromTheHandleTheOpenChecked) {
+  const std::vector<std::string> pages = {TextPage({"first"}), TextPage({"second page"})};
+  Document document;
+  ASSERT_EQ(OpenBytes(document, build::BuildDocument({.pages = pages, .compress = true})),
+            OpenResult::Opened);
+#ifndef _WIN32  // on Windows an open file cannot be removed
+  ASSERT_TRUE(std::filesystem::remove(dir_ / "D.QRV"));
+#endif
+  for (uint16_t page = 2; page >= 1; --page) {
+    ASSERT_EQ(document.LoadPage(page), PageLoadResult::Loaded);
+    const PageEntry& loaded = document.pageTable()[page - 1];
+    std::string content(loaded.contentLength, '\0');
+    document.file().Seek(loaded.contentOffset, platform::SeekOrigin::Begin);
+    ASSERT_EQ(document.file().Read(content.data(), loaded.contentLength), loaded.contentLength);
+    EXPECT_EQ(content, pages[page - 1]);
+  }
+}
+
 // Pages share one expansion object: a page that fails, whether at its
 // header or partway through its stream, leaves nothing that spoils the next.
 TEST_F(DocumentOpen, APageBlockThatFailsStaysUnexpanded) {

@@ -132,6 +132,43 @@ TEST(File, WritesInSequenceAcrossTheBufferKeepEveryByte) {
   }
 }
 
+// A write that goes back into the bytes still waiting in the buffer (a
+// header completed after what follows it) lands where it was aimed, in
+// every mode, whether it stays inside them, runs past their end, or the
+// seek leaves them behind.
+TEST(File, WritesBackIntoPendingBytesLandWhereAimed) {
+  struct Step {
+    int64_t seek;  // -1: write where the last write ended
+    std::string bytes;
+  };
+  struct Case {
+    std::vector<Step> steps;
+    std::string expected;
+  };
+  const std::vector<Case> cases = {
+      {{{-1, "0123456789"}, {2, "ab"}}, "01ab456789"},
+      {{{-1, "0123456789"}, {8, "abcd"}, {-1, "!"}}, "01234567abcd!"},
+      {{{-1, "0123456789"}, {0, "AB"}, {10, "Z"}}, "AB23456789Z"},
+      {{{-1, "0123"}, {6, "x"}, {1, "y"}}, std::string("0y23\0\0x", 7)},
+  };
+  ScratchDir dir;
+  for (const OpenMode mode : {OpenMode::Write, OpenMode::ReadWrite}) {
+    for (const Case& c : cases) {
+      File file;
+      ASSERT_TRUE(file.Open(dir / "patched.bin", mode));
+      for (const Step& step : c.steps) {
+        if (step.seek >= 0) {
+          ASSERT_EQ(file.Seek(step.seek, SeekOrigin::Begin), step.seek);
+        }
+        ASSERT_TRUE(file.Write(step.bytes.data(), static_cast<uint32_t>(step.bytes.size())));
+      }
+      EXPECT_EQ(file.Size(), static_cast<int64_t>(c.expected.size()));
+      EXPECT_TRUE(file.Close());
+      EXPECT_EQ(build::ReadFileBytes(dir / "patched.bin"), c.expected);
+    }
+  }
+}
+
 TEST(File, OpeningFailsForDirectoriesMissingFilesAndAbsentDrives) {
   ScratchDir dir;
   File file;

@@ -90,6 +90,16 @@ TEST(Platform, TemporaryNamesArePrivateAndUnique) {
   const std::string formed = system.UniqueTempName(dir, "tst", 0x1A2B);
   EXPECT_EQ(formed, dir + "tst1A2B.TMP");
   EXPECT_FALSE(system.StatusOf(formed));  // only formed
+
+  // Only this process writes the folder: a fresh name needs no file, and
+  // no name is given out twice, whichever way it was asked for.
+  const std::string fresh = ReserveTemporaryName("EXT");
+  ASSERT_FALSE(fresh.empty());
+  EXPECT_EQ(fresh.substr(0, dir.size() + 3), dir + "EXT");
+  EXPECT_FALSE(system.StatusOf(fresh));
+  EXPECT_NE(fresh, a);
+  EXPECT_NE(fresh, b);
+  EXPECT_NE(fresh, ReserveTemporaryName("EXT"));
   system.DeleteFile(a);
   system.DeleteFile(b);
 }
