@@ -1,10 +1,11 @@
 # The hardening Debian builds its packages with (fortified functions,
 # stack protection, relocations made read-only and bound at load time), as
 # dpkg-buildflags gives it. The optimisation, debug and path-mapping flags it
-# gives too stay the build type's choice. Sanitizer, fuzzing and Windows
-# builds go without: they are never packaged, and fortified functions hide
-# faults from the sanitizers.
-if(WIN32 OR EXQRV_SANITIZE OR EXQRV_FUZZ OR EXQRV_TSAN)
+# gives too stay the build type's choice. Sanitizer, fuzzing, Windows and
+# WebAssembly builds go without: they are never packaged, fortified
+# functions hide faults from the sanitizers, and WebAssembly has neither a
+# stack guard nor load-time relocations.
+if(WIN32 OR EMSCRIPTEN OR EXQRV_SANITIZE OR EXQRV_FUZZ OR EXQRV_TSAN)
   return()
 endif()
 find_program(EXQRV_DPKG_BUILDFLAGS dpkg-buildflags)
