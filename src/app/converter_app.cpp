@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "document/document.h"
 #include "platform/pending_file.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
@@ -179,6 +180,7 @@ int ConverterApp::RunCommandLine(const std::string& commandLine) {
 
   platform::CountingPrompter messages;
   const platform::PrompterScope scope(&messages);
+  const WorkingCopyReuse reuse;
   // Every match is tried, directories included ("*" also matches "." and
   // "..", which are no documents and go unreported).
   std::map<std::string, std::string> textOwners;

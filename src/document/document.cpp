@@ -6,6 +6,7 @@
 #include <cstring>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "codec/compressed_block.h"
 #include "container/chunk_directory.h"
@@ -18,7 +19,18 @@ constexpr char kWorkingCopyPrefix[] = "tst";
 
 platform::Platform& System() { return platform::CurrentPlatform(); }
 
+thread_local WorkingCopyReuse* gReuse = nullptr;
+
 }  // namespace
+
+WorkingCopyReuse::WorkingCopyReuse() : previous_(std::exchange(gReuse, this)) {}
+
+WorkingCopyReuse::~WorkingCopyReuse() {
+  gReuse = previous_;
+  if (!file_.IsOpen()) return;
+  file_.Close();
+  System().DeleteFile(name_);
+}
 
 Document::Document() { pageBlock_.SetBudget(&budget_); }
 
@@ -58,7 +70,29 @@ bool Document::ReserveWorkingCopyName() {
   return !workingCopyName_.empty();
 }
 
+// The spare's name stays the one it was made under; the reserved name was
+// only formed, never made, in the private folder.
+bool Document::TakeSpareWorkingCopy() {
+  if (gReuse == nullptr || !gReuse->file_.IsOpen()) return false;
+  if (!platform::IsInProcessTempFolder(gReuse->name_)) return false;
+  file_.Swap(gReuse->file_);
+  workingCopyName_ = std::move(gReuse->name_);
+  return true;
+}
+
+// The destructor then has no file to delete.
+bool Document::LeaveWorkingCopyForReuse() {
+  if (gReuse == nullptr || gReuse->file_.IsOpen() || !hasWorkingCopy_ || !file_.IsOpen()) {
+    return false;
+  }
+  if (!platform::IsInProcessTempFolder(workingCopyName_) || !file_.Empty()) return false;
+  gReuse->file_.Swap(file_);
+  gReuse->name_ = std::exchange(workingCopyName_, std::string());
+  return true;
+}
+
 bool Document::CreateWorkingCopyFile() {
+  if (TakeSpareWorkingCopy()) return true;
   if (!workingCopyName_.empty()) {
     workingCopyName_.back() = '$';
     if (file_.Open(workingCopyName_, platform::OpenMode::ReadWrite)) return true;
@@ -219,6 +253,7 @@ uint32_t Document::FindChunk(const char* tag) {
 }
 
 void Document::Close() {
+  LeaveWorkingCopyForReuse();
   file_.Close();
   source_.Close();
 }

@@ -44,6 +44,26 @@ struct DamagedPage {
   codec::BlockResult result = codec::BlockResult::Ok;
 };
 
+// While one lives on a thread, a document closed on that thread leaves its
+// working copy, emptied, for the next document to take instead of making a
+// file: a batch of small documents then makes and removes one file, not one
+// each. Only a file of the process's private temporary folder, which no one
+// else can write, is kept, and only one that took every write; the scope
+// removes it when it ends. Scopes nest; the innermost one holds.
+class WorkingCopyReuse {
+ public:
+  WorkingCopyReuse();
+  ~WorkingCopyReuse();
+  WorkingCopyReuse(const WorkingCopyReuse&) = delete;
+  WorkingCopyReuse& operator=(const WorkingCopyReuse&) = delete;
+
+ private:
+  friend class Document;
+  platform::File file_;
+  std::string name_;
+  WorkingCopyReuse* previous_;
+};
+
 class Document {
  public:
   Document();
@@ -101,6 +121,8 @@ class Document {
   OpenResult MakeWorkingCopy();
   OpenResult WorkingCopyFailure();
   bool CreateWorkingCopyFile();
+  bool TakeSpareWorkingCopy();
+  bool LeaveWorkingCopyForReuse();
   std::vector<ChunkEntry> CopyHeaderAndDirectory(platform::File& source);
   OpenResult ExpandChunks(platform::File& source, const std::vector<ChunkEntry>& entries);
   bool RewriteWorkingCopyEntries(const std::vector<ChunkEntry>& entries,

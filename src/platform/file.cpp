@@ -117,6 +117,16 @@ bool File::Sync() {
   return false;
 }
 
+bool File::Empty() {
+  if (!IsOpen() || !rereadsWrites_ || writeFailed_ || !SystemTruncate()) return false;
+  ForgetErrors();
+  state_ = BufferState::Empty;
+  bufferLength_ = 0;
+  position_ = 0;
+  writtenEnd_ = 0;
+  return true;
+}
+
 // Every byte is written before it is read, so the buffer starts uncleared.
 // The C++ library of Debian 12's emscripten lacks make_unique_for_overwrite;
 // a plain new[] of bytes leaves them uncleared just the same.

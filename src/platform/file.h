@@ -151,6 +151,11 @@ class File final : public ByteSink, public ByteSource {
   bool Flush() override;
   // Flushes and asks the system to put the file's data on its device.
   bool Sync();
+  // Makes a file opened for reading and writing empty again, as its open
+  // did: size 0, position 0, nothing pending (pending bytes are dropped).
+  // False, the file as it was, for any other file, one a write failed on,
+  // or when the system refuses.
+  bool Empty();
 
   bool WriteFailed() const override { return writeFailed_; }
   // After a failed CreateNew: something already had the name.
@@ -182,6 +187,7 @@ class File final : public ByteSink, public ByteSource {
   int64_t SystemRead(void* buffer, size_t count, int64_t at);
   int64_t SystemWrite(const void* data, size_t count, int64_t at);
   bool SystemSync();
+  bool SystemTruncate();
   void SetError(Fault fault);
 
   Handle handle_ = kInvalidHandle;

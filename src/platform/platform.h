@@ -142,6 +142,11 @@ std::string TemporaryFolderProblem();
 // file made later. Empty when no name can be had.
 std::string ReserveTemporaryName(std::string_view prefix);
 
+// True when path names an entry of the process's own private temporary
+// folder, which no one else can write (never on Windows, whose temporary
+// folder is shared among the user's programs).
+bool IsInProcessTempFolder(std::string_view path);
+
 // True when both paths name one existing file (the same file under two
 // names, or the same name twice).
 bool IsSameFile(std::string_view first, std::string_view second);

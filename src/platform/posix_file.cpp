@@ -55,6 +55,12 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
     SetError(Fault::LastSystemError);
     return false;
   }
+  // A folder opened for writing fails by itself (EISDIR), and only a reader
+  // refuses pipes and sockets: a file opened to be written needs no look.
+  if (mode != OpenMode::Read) {
+    handle_ = fd;
+    return true;
+  }
   // A directory is not a file, as on the system whose rules we follow; reads
   // go by offset, which a pipe or socket cannot give.
   struct stat st {};
@@ -63,16 +69,13 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
     ::close(fd);
     return false;
   }
-  const bool refused = S_ISDIR(st.st_mode) ||
-                       (mode == OpenMode::Read && (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)));
-  if (refused) {
+  if (S_ISDIR(st.st_mode) || S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode)) {
     ::close(fd);
     SetError(S_ISDIR(st.st_mode) ? Fault::IsDirectory : Fault::NotSeekable);
     return false;
   }
   // A regular file never waits, so only other kinds lose the flag again.
-  if (waitFlag != 0 && !S_ISREG(st.st_mode))
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  if (!S_ISREG(st.st_mode)) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   handle_ = fd;
   return true;
 }
@@ -80,6 +83,8 @@ bool File::OpenHandle(std::string_view path, OpenMode mode) {
 void File::CloseHandle() { ::close(handle_); }
 
 bool File::SystemSync() { return ::fsync(handle_) == 0; }
+
+bool File::SystemTruncate() { return ::ftruncate(handle_, 0) == 0; }
 
 int64_t File::SystemSize() {
   struct stat st {};

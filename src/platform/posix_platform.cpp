@@ -393,6 +393,23 @@ std::optional<PathStatus> Platform::StatusOf(std::string_view path) {
   return status;
 }
 
+namespace {
+
+// Most file systems say in the entry itself what it is: a folder of ten
+// thousand documents then costs no look at each. A link is followed, as the
+// system's search does, and an entry of no stated kind looked at.
+bool IsDirectoryEntry(const std::string& directory, const dirent& entry) {
+#ifdef _DIRENT_HAVE_D_TYPE
+  if (entry.d_type == DT_DIR) return true;
+  if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) return false;
+#endif
+  struct stat st {};
+  const std::string full = directory + "/" + entry.d_name;
+  return ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
 std::vector<FoundEntry> Platform::FindFiles(std::string_view pattern) {
   std::vector<FoundEntry> found;
   const size_t cut = pattern.find_last_of(kPathServiceSeparators);
@@ -414,10 +431,7 @@ std::vector<FoundEntry> Platform::FindFiles(std::string_view pattern) {
   while (const dirent* entry = ::readdir(dir)) {
     const std::string name = entry->d_name;
     if (!MatchesPattern(name, namePattern)) continue;
-    struct stat st {};
-    const std::string full = directory + "/" + name;
-    const bool isDirectory = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-    found.push_back({name, isDirectory});
+    found.push_back({name, IsDirectoryEntry(directory, *entry)});
   }
   ::closedir(dir);
   return found;
@@ -436,6 +450,13 @@ std::optional<PrivateFolderEntry> InPrivateFolder(std::string_view native) {
 }
 
 std::string TemporaryFolderProblem() { return TempFolder().Problem(); }
+
+// A library's document works in a folder of its own (gThreadFolder), which
+// ends with the document.
+bool IsInProcessTempFolder(std::string_view path) {
+  const auto native = NativePath(path);
+  return native && gThreadFolder == nullptr && InPrivateFolder(*native).has_value();
+}
 
 std::string Platform::TempDirectory() {
   const std::string& path = TempFolder().Path();

@@ -86,6 +86,8 @@ void File::CloseHandle() { ::CloseHandle(handle_); }
 
 bool File::SystemSync() { return FlushFileBuffers(handle_) != 0; }
 
+bool File::SystemTruncate() { return MoveTo(handle_, 0) && SetEndOfFile(handle_) != 0; }
+
 int64_t File::SystemSize() {
   LARGE_INTEGER size;
   if (!GetFileSizeEx(handle_, &size)) return -1;

@@ -266,6 +266,8 @@ std::string SystemErrorText(unsigned long code) {
 
 std::string LastSystemErrorText() { return SystemErrorText(GetLastError()); }
 
+bool IsInProcessTempFolder(std::string_view) { return false; }
+
 // Both names open, and one volume and one file index behind them.
 bool IsSameFile(std::string_view first, std::string_view second) {
   BY_HANDLE_FILE_INFORMATION info[2];

@@ -7,6 +7,7 @@
 
 #include "builder/document_builder.h"
 #include "document/document.h"
+#include "platform/file.h"
 #include "platform/little_endian.h"
 #include "platform/platform.h"
 #include "support/scratch_dir.h"
@@ -114,6 +115,53 @@ TEST_F(DocumentOpen, ExpandsACompressedDocumentIntoAWorkingCopy) {
     EXPECT_EQ(document.file().Size(), sizeAfter);
   }
   EXPECT_FALSE(platform::CurrentPlatform().StatusOf(copyName));
+  EXPECT_EQ(TempEntries(), 0u);
+}
+
+// In a batch one working copy goes from document to document, emptied in
+// between; one a write failed on is not passed on, and the batch's end
+// removes the last.
+TEST_F(DocumentOpen, ABatchPassesOneWorkingCopyFromDocumentToDocument) {
+  const std::string first = build::BuildDocument(
+      {.pages = {TextPage({"a first page, longer than the second document's"})}, .compress = true});
+  const std::string second =
+      build::BuildDocument({.pages = {TextPage({"one"}), TextPage({"two"})}, .compress = true});
+  int64_t freshSize = 0;
+  {
+    Document alone;
+    ASSERT_EQ(OpenBytes(alone, second), OpenResult::Opened);
+    freshSize = alone.file().Size();
+  }
+  {
+    const WorkingCopyReuse reuse;
+    std::string copyName;
+    {
+      Document document;
+      ASSERT_EQ(OpenBytes(document, first), OpenResult::Opened);
+      ASSERT_EQ(document.LoadPage(1), PageLoadResult::Loaded);
+      copyName = document.workingCopyName();
+    }
+    EXPECT_EQ(TempEntries(), 1u);
+    {
+      Document document;
+      ASSERT_EQ(OpenBytes(document, second), OpenResult::Opened);
+      EXPECT_EQ(document.workingCopyName(), copyName);
+      EXPECT_EQ(document.file().Size(), freshSize);
+      ASSERT_EQ(document.LoadPage(2), PageLoadResult::Loaded);
+      const PageEntry& page = document.pageTable()[1];
+      std::string bytes(page.contentLength, '\0');
+      document.file().Seek(page.contentOffset, platform::SeekOrigin::Begin);
+      document.file().Read(bytes.data(), page.contentLength);
+      EXPECT_EQ(bytes, TextPage({"two"}));
+      const platform::WriteFaultScope full(0);
+      EXPECT_EQ(document.LoadPage(1), PageLoadResult::FormatError);
+    }
+    EXPECT_EQ(TempEntries(), 0u);
+    Document last;
+    ASSERT_EQ(OpenBytes(last, second), OpenResult::Opened);
+    last.Close();
+    EXPECT_EQ(TempEntries(), 1u);
+  }
   EXPECT_EQ(TempEntries(), 0u);
 }
 
