@@ -529,7 +529,9 @@ bool IsSameFile(std::string_view first, std::string_view second) {
   const auto b = NativePath(second);
   struct stat sa {
   }, sb{};
-  if (!a || !b || ::stat(a->c_str(), &sa) != 0 || ::stat(b->c_str(), &sb) != 0) return false;
+  // The second, a text's name when a conversion asks, is the one that most
+  // often is not there: then the first needs no look.
+  if (!a || !b || ::stat(b->c_str(), &sb) != 0 || ::stat(a->c_str(), &sa) != 0) return false;
   return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
