@@ -1,12 +1,10 @@
-// The page: documents chosen or dropped go to the worker, which reads them;
-// their pages come back as bytes and are shown through the chosen code
-// page. Downloads are the worker's bytes, untouched.
+// The page: documents chosen or dropped go to the converter, which reads
+// them; their pages come back as bytes and are shown through the chosen code
+// page. Downloads are the converter's bytes, untouched.
+/* global createExqrvCore, ExqrvDocuments, ExqrvConverter */
 'use strict';
 
 const $ = (id) => document.getElementById(id);
-// A browser runs no worker for a page opened straight from a file: the
-// page then says how to serve it, rather than fail on each document.
-const worker = startWorker();
 // What the page holds of each document, by id: its name, its article, the
 // bytes of its pages ({ number, text, notes, damage }) and what waits for
 // its text.
@@ -14,6 +12,7 @@ const shown = new Map();
 let nextId = 1;
 let codePage = $('codepage').value;
 let decoder = new TextDecoder(codePage);
+const send = startConverter(receive);
 
 function element(tag, className, text) {
   const node = document.createElement(tag);
@@ -37,17 +36,47 @@ function textName(name, utf8) {
   return utf8 ? `${base}utf-8.txt` : `${base}TXT`;
 }
 
-function startWorker() {
-  try {
-    return new Worker('worker.js');
-  } catch (error) {
-    const notice = $('unavailable');
-    notice.hidden = false;
-    notice.textContent = 'This browser does not run the converter for a page opened from a file. '
-      + 'Serve the page\'s folder instead, for instance with "python3 -m http.server" in it, '
-      + 'and open http://127.0.0.1:8000/.';
-    return null;
+// --- The converter -----------------------------------------------------
+
+// Served, the page converts in a worker. Browsers start none for a page
+// opened from a file, and let it fetch nothing either, but it may load the
+// scripts beside it: there the converter runs on the page, its module given
+// the .wasm from a script that holds it. Returns send(message, transfer).
+function startConverter(deliver) {
+  if (location.protocol !== 'file:') {
+    const worker = new Worker('worker.js');
+    worker.onmessage = ({ data }) => deliver(data);
+    worker.onerror = (event) => {
+      for (const id of shown.keys()) failed(id, `the converter stopped: ${event.message}`);
+    };
+    return (message, transfer) => worker.postMessage(message, transfer);
   }
+  const scripts = ['exqrv-core.js', 'exqrv-core-wasm.js', 'documents.js', 'converter.js'];
+  const convert = Promise.all(scripts.map(loadScript)).then(() => ExqrvConverter.create(
+    createExqrvCore({ wasmBinary: decodeBase64(self.exqrvCoreWasm) })
+      .then((core) => ExqrvDocuments.bind(core)),
+    deliver,
+    () => new Promise((resolve) => setTimeout(resolve, 0))));
+  return (message) => convert.then((run) => run(message), (error) => {
+    deliver({ type: 'failed', id: message.id, message: `the converter could not start: ${error}` });
+  });
+}
+
+function loadScript(name) {
+  return new Promise((resolve, reject) => {
+    const script = element('script');
+    script.src = name;
+    script.onload = resolve;
+    script.onerror = () => reject(new Error(`${name} did not load`));
+    document.head.append(script);
+  });
+}
+
+function decodeBase64(text) {
+  const binary = atob(text);
+  const bytes = new Uint8Array(binary.length);
+  for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
+  return bytes;
 }
 
 // --- Documents ---------------------------------------------------------
@@ -79,12 +108,8 @@ function addDocument(file) {
   $('documents').append(article);
   shown.set(id, { name: file.name, article, status, progress, pages, buttons: [raw, utf8],
                   pageList: [], pageCount: 0, damage: [] });
-  if (!worker) {
-    failed(id, 'the converter is not running (see above)');
-    return;
-  }
   file.arrayBuffer().then(
-    (bytes) => worker.postMessage({ type: 'open', id, bytes }, [bytes]),
+    (bytes) => send({ type: 'open', id, bytes }, [bytes]),
     (error) => failed(id, `the file cannot be read: ${error.message}`));
 }
 
@@ -103,7 +128,7 @@ function closeDocument(id) {
   if (!entry) return;
   entry.article.remove();
   shown.delete(id);
-  worker?.postMessage({ type: 'close', id });
+  send({ type: 'close', id });
   refreshFind();
 }
 
@@ -149,7 +174,7 @@ function finished(entry) {
 }
 
 function requestText(id, encoding) {
-  worker.postMessage({ type: 'text', id, encoding });
+  send({ type: 'text', id, encoding });
 }
 
 function download(entry, { encoding, bytes, error }) {
@@ -167,7 +192,8 @@ function download(entry, { encoding, bytes, error }) {
   setTimeout(() => URL.revokeObjectURL(url), 60000);
 }
 
-if (worker) worker.onmessage = ({ data }) => {
+// What the converter says of a document.
+function receive(data) {
   const entry = shown.get(data.id);
   if (!entry) return;
   switch (data.type) {
@@ -181,11 +207,7 @@ if (worker) worker.onmessage = ({ data }) => {
     case 'done': finished(entry); break;
     case 'text': download(entry, data); break;
   }
-};
-
-if (worker) worker.onerror = (event) => {
-  for (const id of shown.keys()) failed(id, `the converter stopped: ${event.message}`);
-};
+}
 
 function openFiles(files) {
   for (const file of files) addDocument(file);

@@ -1,0 +1,93 @@
+// What converts the page's documents, in a worker or, for a page opened
+// from a file (where browsers start no worker), on the page itself:
+// create(engine, post, pause) gives the function that takes the page's
+// messages ({ type: 'open' | 'text' | 'close', id, ... }); what it has to
+// say goes back through post(message, transfer). Each document's pages go
+// back in batches as they are read, and its text on request, in bytes
+// exactly as exqrv writes them. Between batches it awaits pause(), which
+// on the page lets the page draw and take input.
+/* exported ExqrvConverter */
+'use strict';
+
+const ExqrvConverter = (() => {
+  // Pages go back once about this many bytes of text are ready, or this
+  // long after the last batch: often enough for the progress and for a
+  // page that converts in its own thread to stay responsive, seldom enough
+  // that messages cost little.
+  const BATCH_BYTES = 1 << 20;
+  const BATCH_MILLISECONDS = 50;
+
+  function transferables(pages) {
+    return pages.flatMap((page) => [page.text.buffer, ...page.notes.flat().map((t) => t.buffer)]);
+  }
+
+  function create(engine, post, pause) {
+    const documents = new Map();
+
+    async function openDocument(api, message) {
+      const { id } = message;
+      let document;
+      try {
+        document = api.open(message.bytes);
+      } catch (error) {
+        post({ type: 'failed', id, message: error.message });
+        return;
+      } finally {
+        // The module holds the document now: the page's copy can go.
+        message.bytes = null;
+      }
+      documents.set(id, document);
+      post({ type: 'opened', id, pageCount: document.pageCount });
+      let batch = [];
+      let size = 0;
+      let since = performance.now();
+      for (let number = 1; number <= document.pageCount; ++number) {
+        const page = document.page(number);
+        batch.push(page);
+        size += page.text.length;
+        const last = number === document.pageCount;
+        if (last || size >= BATCH_BYTES || performance.now() - since >= BATCH_MILLISECONDS) {
+          post({ type: 'pages', id, pages: batch }, transferables(batch));
+          batch = [];
+          size = 0;
+          if (!last && pause) {
+            await pause();
+            // Closed while the page had its turn.
+            if (documents.get(id) !== document) return;
+          }
+          since = performance.now();
+        }
+      }
+      post({ type: 'done', id });
+    }
+
+    function sendText({ id, encoding }) {
+      const document = documents.get(id);
+      if (!document) return;
+      try {
+        const bytes = document.text({ encoding });
+        post({ type: 'text', id, encoding, bytes, damage: document.damage }, [bytes.buffer]);
+      } catch (error) {
+        post({ type: 'text', id, encoding, error: error.message });
+      }
+    }
+
+    return async (message) => {
+      let api;
+      try {
+        api = await engine;
+      } catch (error) {
+        post({ type: 'failed', id: message.id, message: `the converter could not start: ${error}` });
+        return;
+      }
+      if (message.type === 'open') await openDocument(api, message);
+      else if (message.type === 'text') sendText(message);
+      else if (message.type === 'close') {
+        documents.get(message.id)?.close();
+        documents.delete(message.id);
+      }
+    };
+  }
+
+  return { create };
+})();
