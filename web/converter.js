@@ -28,12 +28,12 @@ const ExqrvConverter = (() => {
       const { id } = message;
       let document;
       try {
-        document = api.open(message.bytes);
+        document = api.open(message.bytes, { adopt: true });
       } catch (error) {
         post({ type: 'failed', id, message: error.message });
         return;
       } finally {
-        // The module holds the document now: the page's copy can go.
+        // The module's file holds the bytes now, or they are of no use.
         message.bytes = null;
       }
       documents.set(id, document);
