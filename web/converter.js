@@ -1,10 +1,11 @@
 // What converts the page's documents, in a worker or, for a page opened
 // from a file (where browsers start no worker), on the page itself:
 // create(engine, post, pause) gives the function that takes the page's
-// messages ({ type: 'open' | 'text' | 'close', id, ... }); what it has to
-// say goes back through post(message, transfer). Each document's pages go
-// back in batches as they are read, and its text on request, in bytes
-// exactly as exqrv writes them. Between batches it awaits pause(), which
+// messages ({ type: 'open' | 'pages' | 'text' | 'close', id, ... }); what it
+// has to say goes back through post(message, transfer). Each document's
+// pages go back in batches as they are read, again on request (the page
+// keeps only what it shows), and its text on request, in bytes exactly as
+// exqrv writes them. Between batches it awaits pause(), which
 // on the page lets the page draw and take input.
 /* exported ExqrvConverter */
 'use strict';
@@ -23,6 +24,9 @@ const ExqrvConverter = (() => {
 
   function create(engine, post, pause) {
     const documents = new Map();
+    // The pass each document's pages are being sent for: a newer request
+    // ends an older one that still runs.
+    const passes = new Map();
 
     async function openDocument(api, message) {
       const { id } = message;
@@ -38,6 +42,15 @@ const ExqrvConverter = (() => {
       }
       documents.set(id, document);
       post({ type: 'opened', id, pageCount: document.pageCount });
+      await sendPages({ id, pass: 0 });
+    }
+
+    // Every page of the document, the batches and the end marked with the
+    // page's pass, by which it knows what answers its latest request.
+    async function sendPages({ id, pass }) {
+      const document = documents.get(id);
+      if (!document) return;
+      passes.set(id, pass);
       let batch = [];
       let size = 0;
       let since = performance.now();
@@ -47,18 +60,18 @@ const ExqrvConverter = (() => {
         size += page.text.length;
         const last = number === document.pageCount;
         if (last || size >= BATCH_BYTES || performance.now() - since >= BATCH_MILLISECONDS) {
-          post({ type: 'pages', id, pages: batch }, transferables(batch));
+          post({ type: 'pages', id, pass, pages: batch }, transferables(batch));
           batch = [];
           size = 0;
           if (!last && pause) {
             await pause();
-            // Closed while the page had its turn.
-            if (documents.get(id) !== document) return;
+            // Closed or asked for again while the page had its turn.
+            if (documents.get(id) !== document || passes.get(id) !== pass) return;
           }
           since = performance.now();
         }
       }
-      post({ type: 'done', id });
+      post({ type: 'done', id, pass });
     }
 
     function sendText({ id, encoding }) {
@@ -81,10 +94,12 @@ const ExqrvConverter = (() => {
         return;
       }
       if (message.type === 'open') await openDocument(api, message);
+      else if (message.type === 'pages') await sendPages(message);
       else if (message.type === 'text') sendText(message);
       else if (message.type === 'close') {
         documents.get(message.id)?.close();
         documents.delete(message.id);
+        passes.delete(message.id);
       }
     };
   }

@@ -5,9 +5,10 @@
 'use strict';
 
 const $ = (id) => document.getElementById(id);
-// What the page holds of each document, by id: its name, its article, the
-// bytes of its pages ({ number, text, notes, damage }) and what waits for
-// its text.
+// What the page holds of each document, by id: its name, its article and
+// how far its pages are shown. The pages themselves are only shown: a new
+// code page asks the converter for their bytes again, so that the page
+// never holds the text twice.
 const shown = new Map();
 let nextId = 1;
 let codePage = $('codepage').value;
@@ -107,7 +108,7 @@ function addDocument(file) {
   article.append(header, pages);
   $('documents').append(article);
   shown.set(id, { name: file.name, article, status, progress, pages, buttons: [raw, utf8],
-                  pageList: [], pageCount: 0, damage: [] });
+                  pageCount: 0, pass: 0, shownPages: 0, damage: [], failed: false });
   file.arrayBuffer().then(
     (bytes) => send({ type: 'open', id, bytes }, [bytes]),
     (error) => failed(id, `the file cannot be read: ${error.message}`));
@@ -116,11 +117,12 @@ function addDocument(file) {
 function failed(id, message) {
   const entry = shown.get(id);
   if (!entry) return;
+  entry.failed = true;
   entry.article.classList.add('failed');
   entry.article.removeAttribute('aria-busy');
   entry.status.textContent = `${entry.name}: ${message}`;
   entry.status.setAttribute('role', 'alert');
-  entry.progress.remove();
+  entry.progress.hidden = true;
 }
 
 function closeDocument(id) {
@@ -150,19 +152,19 @@ function pageSection(page) {
 function showPages(entry, pages) {
   const fragment = document.createDocumentFragment();
   for (const page of pages) {
-    entry.pageList.push(page);
     if (page.damage) entry.damage.push(page.damage);
     fragment.append(pageSection(page));
   }
   entry.pages.append(fragment);
-  const done = entry.pageList.length;
+  entry.shownPages += pages.length;
+  const done = entry.shownPages;
   entry.progress.value = done;
   entry.status.textContent = `Reading page ${done} of ${entry.pageCount}…`;
 }
 
 function finished(entry) {
   entry.article.removeAttribute('aria-busy');
-  entry.progress.remove();
+  entry.progress.hidden = true;
   const count = entry.pageCount;
   entry.status.textContent = `${count} ${count === 1 ? 'page' : 'pages'}`;
   if (entry.damage.length > 0) {
@@ -203,8 +205,8 @@ function receive(data) {
       entry.progress.max = Math.max(data.pageCount, 1);
       entry.progress.value = 0;
       break;
-    case 'pages': showPages(entry, data.pages); break;
-    case 'done': finished(entry); break;
+    case 'pages': if (data.pass === entry.pass) showPages(entry, data.pages); break;
+    case 'done': if (data.pass === entry.pass) finished(entry); break;
     case 'text': download(entry, data); break;
   }
 }
@@ -230,17 +232,27 @@ document.addEventListener('drop', (event) => {
   openFiles(event.dataTransfer.files);
 });
 
-// A new code page shows every page again from its bytes.
+// A new code page shows every page again, from its bytes asked anew.
 $('codepage').addEventListener('change', (event) => {
   codePage = event.target.value;
   decoder = new TextDecoder(codePage);
-  for (const entry of shown.values()) {
-    const fragment = document.createDocumentFragment();
-    for (const page of entry.pageList) fragment.append(pageSection(page));
-    entry.pages.replaceChildren(fragment);
+  for (const [id, entry] of shown) {
+    if (!entry.failed) showAgain(id, entry);
   }
   refreshFind();
 });
+
+function showAgain(id, entry) {
+  entry.pass += 1;
+  entry.shownPages = 0;
+  entry.damage = [];
+  entry.pages.replaceChildren();
+  entry.article.setAttribute('aria-busy', 'true');
+  entry.article.classList.remove('damaged');
+  entry.progress.hidden = false;
+  entry.progress.value = 0;
+  send({ type: 'pages', id, pass: entry.pass });
+}
 
 // --- Find --------------------------------------------------------------
 

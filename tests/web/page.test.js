@@ -66,7 +66,8 @@ before(async () => {
   browser = await puppeteer.launch({ executablePath: '/usr/bin/chromium',
                                      args: ['--no-sandbox', '--disable-gpu'] });
   page = await openWith(`${origin}/`,
-                        [paths.notes, paths.pages, paths.damaged, paths['not-a-document']]);
+                        [paths.notes, paths.pages, paths.compressed, paths.damaged,
+                         paths['not-a-document']]);
   await page.setViewport({ width: 1000, height: 900 });
 });
 
@@ -135,6 +136,30 @@ test('a damaged file and a non-document are each named with the reason', async (
   assert.equal(refused.pages.length, 0);
 });
 
+// Chooses another code page in the tab and checks that the compressed
+// document's page of high bytes is shown through it, each page once; then
+// chooses Windows-1252 again.
+async function checkCodePage(tab) {
+  const highBytes = qrvtool('text', '--no-notes', '--pages', '2-2', paths.compressed).stdout;
+  const settled = () => tab.waitForFunction(() => [...document.querySelectorAll('article.document')]
+    .every((a) => !a.hasAttribute('aria-busy')), { timeout: 60000 });
+  for (const codePage of ['windows-1251', 'windows-1252']) {
+    await tab.select('#codepage', codePage);
+    await settled();
+    const shown = await shownDocument('compressed.QRV', tab);
+    assert.equal(shown.status, '2 pages', codePage);
+    assert.equal(shown.pages.length, 2, codePage);
+    // Node decodes Windows-1252 as Latin-1: the browser's own decoder says.
+    const expected = await tab.evaluate((bytes, label) => new TextDecoder(label)
+      .decode(new Uint8Array(bytes)), [...highBytes], codePage);
+    assert.equal(shown.pages[1].text, expected, codePage);
+  }
+}
+
+test('another code page shows the pages again through it', async () => {
+  await checkCodePage(page);
+});
+
 test('find counts and steps through the matches', async () => {
   await page.focus('body');
   await page.keyboard.press('/');
@@ -161,7 +186,8 @@ test('it reads at a phone\'s width, and asked no other host', async () => {
 });
 
 test('opened from its folder on disk, it reads documents without a worker', async () => {
-  const local = await openWith(`file://${path.join(PAGE, 'index.html')}`, [paths.pages, paths.damaged]);
+  const local = await openWith(`file://${path.join(PAGE, 'index.html')}`,
+                               [paths.pages, paths.compressed, paths.damaged]);
   try {
     const shown = await shownDocument('pages.QRV', local);
     assert.equal(shown.status, '5 pages');
@@ -169,6 +195,7 @@ test('opened from its folder on disk, it reads documents without a worker', asyn
     assert.equal(texts, qrvtool('text', paths.pages).stdout.toString('latin1'));
     assert.deepEqual(await downloadText('pages.QRV', local), exqrvText(paths.pages));
     assert.match((await shownDocument('damaged.QRV', local)).status, /damaged: .*page 2/);
+    await checkCodePage(local);
     const elsewhere = local.requested.filter((url) => !url.startsWith(`file://${PAGE}/`) && !url.startsWith('blob:'));
     assert.deepEqual(elsewhere, []);
   } finally {
