@@ -42,15 +42,20 @@ function textName(name, utf8) {
 // Served, the page converts in a worker. Browsers start none for a page
 // opened from a file, and let it fetch nothing either, but it may load the
 // scripts beside it: there the converter runs on the page, its module given
-// the .wasm from a script that holds it. Returns send(message, transfer).
+// the .wasm from a script that holds it; so it does in a browser that
+// refuses the worker. Returns send(message, transfer).
 function startConverter(deliver) {
   if (location.protocol !== 'file:') {
-    const worker = new Worker('worker.js');
-    worker.onmessage = ({ data }) => deliver(data);
-    worker.onerror = (event) => {
-      for (const id of shown.keys()) failed(id, `the converter stopped: ${event.message}`);
-    };
-    return (message, transfer) => worker.postMessage(message, transfer);
+    try {
+      const worker = new Worker('worker.js');
+      worker.onmessage = ({ data }) => deliver(data);
+      worker.onerror = (event) => {
+        for (const id of shown.keys()) failed(id, `the converter stopped: ${event.message}`);
+      };
+      return (message, transfer) => worker.postMessage(message, transfer);
+    } catch (error) {
+      // On the page, then.
+    }
   }
   const scripts = ['exqrv-core.js', 'exqrv-core-wasm.js', 'documents.js', 'converter.js'];
   const convert = Promise.all(scripts.map(loadScript)).then(() => ExqrvConverter.create(
