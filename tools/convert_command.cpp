@@ -147,10 +147,9 @@ class TaskList {
     } else if (fs::is_directory(status)) {
       Walk(path, path);
     } else {
-      const fs::path document = path;
       const fs::path folder =
-          settings_.outputFolder.empty() ? document.parent_path() : settings_.outputFolder;
-      Take(document, folder);
+          settings_.outputFolder.empty() ? path.parent_path() : settings_.outputFolder;
+      Take(path, folder);
     }
   }
 
