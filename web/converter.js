@@ -78,8 +78,9 @@ const ExqrvConverter = (() => {
       const document = documents.get(id);
       if (!document) return;
       try {
-        const bytes = document.text({ encoding });
-        post({ type: 'text', id, encoding, bytes, damage: document.damage }, [bytes.buffer]);
+        const pieces = document.textPieces({ encoding });
+        post({ type: 'text', id, encoding, pieces, damage: document.damage },
+             pieces.map((piece) => piece.buffer));
       } catch (error) {
         post({ type: 'text', id, encoding, error: error.message });
       }

@@ -82,7 +82,7 @@
       noteCount: core.cwrap('exqrv_note_count', 'number', ['number', 'number', 'number']),
       note: core.cwrap('exqrv_note', 'number',
                        ['number', 'number', 'number', 'number', 'number', 'number', 'number']),
-      text: core.cwrap('exqrv_text', 'number', ['number', 'number', 'number']),
+      writeText: core.cwrap('exqrv_write_text', 'number', ['number', 'number', 'number']),
       message: core.cwrap('exqrv_message', 'string', ['number']),
     };
     // Four pointer-sized out-parameters, shared by every call: the module
@@ -92,6 +92,15 @@
     // The bytes of the view at words (pointer, size), copied out of the
     // module's memory, which the next call may reuse or move.
     const bytesAt = (index) => core.HEAPU8.slice(word(index), word(index) + word(index + 1));
+
+    // The whole text comes out a few hundred kilobytes at a time, each piece
+    // copied out as it is made: the module's memory, which never shrinks,
+    // then never holds the whole text.
+    let pieces = null;
+    const writer = core.addFunction((context, bytes, size) => {
+      pieces.push(core.HEAPU8.slice(bytes, bytes + size));
+      return 0;
+    }, 'iiii');
 
     // The documents' files, one for each open document, which owns it.
     const DOCUMENT_FOLDER = '/documents';
@@ -156,12 +165,30 @@
         for (let number = 1; number <= this.pageCount; ++number) yield this.page(number);
       }
 
-      // The whole text, exactly as exqrv writes it unless options are set.
-      // With damaged pages it is the text as written, and damage says why.
-      text(options) {
+      // The whole text, exactly as exqrv writes it unless options are set,
+      // in pieces (Uint8Arrays) as the module made them. With damaged pages
+      // it is the text as written, and damage says why.
+      textPieces(options) {
         if (options) this.setTextOptions(options);
-        this.damage = this.check(c.text(this.handle, out, out + 4), true);
-        return bytesAt(0);
+        pieces = [];
+        try {
+          this.damage = this.check(c.writeText(this.handle, writer, 0), true);
+          return pieces;
+        } finally {
+          pieces = null;
+        }
+      }
+
+      // The whole text in one piece.
+      text(options) {
+        const parts = this.textPieces(options);
+        const whole = new Uint8Array(parts.reduce((size, part) => size + part.length, 0));
+        let at = 0;
+        for (const part of parts) {
+          whole.set(part, at);
+          at += part.length;
+        }
+        return whole;
       }
 
       close() {

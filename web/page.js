@@ -184,12 +184,12 @@ function requestText(id, encoding) {
   send({ type: 'text', id, encoding });
 }
 
-function download(entry, { encoding, bytes, error }) {
+function download(entry, { encoding, pieces, error }) {
   if (error) {
     entry.status.textContent = `${entry.name}: the text cannot be made: ${error}`;
     return;
   }
-  const url = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
+  const url = URL.createObjectURL(new Blob(pieces, { type: 'application/octet-stream' }));
   const link = element('a');
   link.href = url;
   link.download = textName(entry.name, encoding !== '');
