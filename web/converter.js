@@ -5,8 +5,8 @@
 // has to say goes back through post(message, transfer). Each document's
 // pages go back in batches as they are read, again on request (the page
 // keeps only what it shows), and its text on request, in bytes exactly as
-// exqrv writes them. Between batches it awaits pause(), which
-// on the page lets the page draw and take input.
+// exqrv writes them. Between batches it awaits pause(), which on the page
+// lets the page draw and take input.
 /* exported ExqrvConverter */
 'use strict';
 

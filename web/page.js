@@ -59,7 +59,7 @@ function startConverter(deliver) {
   }
   const scripts = ['exqrv-core.js', 'exqrv-core-wasm.js', 'documents.js', 'converter.js'];
   const convert = Promise.all(scripts.map(loadScript)).then(() => ExqrvConverter.create(
-    createExqrvCore({ wasmBinary: decodeBase64(self.exqrvCoreWasm) })
+    createExqrvCore({ wasmBinary: embeddedModule() })
       .then((core) => ExqrvDocuments.bind(core)),
     deliver,
     () => new Promise((resolve) => setTimeout(resolve, 0))));
@@ -78,8 +78,10 @@ function loadScript(name) {
   });
 }
 
-function decodeBase64(text) {
-  const binary = atob(text);
+// The module's bytes from the script that holds them, which is then let go.
+function embeddedModule() {
+  const binary = atob(self.exqrvCoreWasm);
+  delete self.exqrvCoreWasm;
   const bytes = new Uint8Array(binary.length);
   for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
   return bytes;
