@@ -205,8 +205,9 @@
     // module's file system, copied, or with adopt taken as they lie (the
     // caller then leaves them unchanged until close).
     function open(bytes, { adopt = false } = {}) {
-      let data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
-      if (!adopt) data = data.slice();
+      const view = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+      // Copied by the constructor: a Buffer's slice would copy nothing.
+      const data = adopt ? view : new Uint8Array(view);
       const handle = c.create();
       if (!handle) throw new ExqrvError(7, 'memory ran out');
       const path = `${DOCUMENT_FOLDER}/${++opened}.QRV`;
