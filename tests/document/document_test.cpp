@@ -120,8 +120,14 @@ TEST_F(DocumentOpen, ExpandsACompressedDocumentIntoAWorkingCopy) {
 
 // In a batch one working copy goes from document to document, emptied in
 // between; one a write failed on is not passed on, and the batch's end
-// removes the last.
+// removes the last. Windows' temporary folder is shared among the user's
+// programs: there each document has a working copy of its own.
 TEST_F(DocumentOpen, ABatchPassesOneWorkingCopyFromDocumentToDocument) {
+#ifdef _WIN32
+  constexpr bool kPassedOn = false;
+#else
+  constexpr bool kPassedOn = true;
+#endif
   const std::string first = build::BuildDocument(
       {.pages = {TextPage({"a first page, longer than the second document's"})}, .compress = true});
   const std::string second =
@@ -141,11 +147,11 @@ TEST_F(DocumentOpen, ABatchPassesOneWorkingCopyFromDocumentToDocument) {
       ASSERT_EQ(document.LoadPage(1), PageLoadResult::Loaded);
       copyName = document.workingCopyName();
     }
-    EXPECT_EQ(TempEntries(), 1u);
+    EXPECT_EQ(TempEntries(), kPassedOn ? 1u : 0u);
     {
       Document document;
       ASSERT_EQ(OpenBytes(document, second), OpenResult::Opened);
-      EXPECT_EQ(document.workingCopyName(), copyName);
+      EXPECT_EQ(document.workingCopyName() == copyName, kPassedOn);
       EXPECT_EQ(document.file().Size(), freshSize);
       ASSERT_EQ(document.LoadPage(2), PageLoadResult::Loaded);
       const PageEntry& page = document.pageTable()[1];
