@@ -202,7 +202,7 @@ std::vector<std::pair<std::string, Bytes>> ChoiceInputs() {
 
 class ImplodeChoice : public ::testing::TestWithParam<uint32_t> {};
 
-// The encoder reaches its choice through hashed lists, chains and failure
+// The encoder reaches its choice through hashed lists, a table of pairs and failure
 // tables; whatever the input, it must be the choice of the plain search.
 TEST_P(ImplodeChoice, IsThatOfThePlainSearch) {
   for (const auto& [name, input] : ChoiceInputs()) {
