@@ -18,7 +18,7 @@ struct ExplodeWork {
   static constexpr uint32_t kWindowSize = 64 * 1024;
   // A match is copied in whole 16-byte steps where it can be, so the copy
   // may write up to 15 bytes past the match's end.
-  static constexpr uint32_t kCopySlack = 16;
+  static constexpr uint32_t kCopySlack = 32;
 
   uint8_t input[kInputPiece];
   uint8_t window[kWindowSize + kCopySlack];
