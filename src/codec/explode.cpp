@@ -178,14 +178,17 @@ constexpr auto kLiteralLookup = BuildLookup<LiteralEntry, size_t{1} << kLiteralL
 constexpr uint64_t LowMask(uint32_t bits) { return (uint64_t{1} << bits) - 1; }
 
 // For ASCII-coded streams, any item by its next 13 bits, flag included, so
-// that literals and matches alike take one lookup and text's alternation of
-// the two costs one branch per item. A match's entry is its short-match entry
-// (bits 6-9, where its distance's low part starts, are never 0). A literal's
-// entry holds its bits in bits 0-5 as a match's does, 0 in bits 6-9, in bits
-// 10-11 how many literals it holds (1, or 2 where a second literal's flag and
-// code fit in the 13 bits too, as the commonest letters' do), and the bytes
-// from bit 16 on. 0 means the item does not fit: a literal of 13 bits, or a
-// match the short-match table does not take.
+// that the literals before a match take one lookup and no branch of their
+// own. A match's entry is its short-match entry (0 when that table does not
+// take it). A literal's entry holds its bits in bits 0-5 as a match's does
+// (the mask that keeps a match from being taken for literals makes them 0),
+// in bits 10-11 how many literals it holds, and their bytes from bit 16 on:
+//  - two literals where a second one's flag and code fit in the 13 bits too,
+//    as the commonest letters' do;
+//  - else one, the byte in bits 16-23; a code of 13 bits, one longer than
+//    the index holds, sets bit 12, and the bit after the index chooses
+//    between the two bytes in bits 16-23 and 24-31 whose codes differ only
+//    there.
 constexpr uint32_t kItemLookupBits = 1 + kShortMatchLookupBits;
 using ItemLookup = std::array<uint32_t, size_t{1} << kItemLookupBits>;
 constexpr uint32_t kItemMatchMask = kShortMatchLowMask << kShortMatchLowShift;
@@ -333,10 +336,11 @@ BlockResult Decoder::DecodeItems() {
 void Decoder::PassFullPiece() {
   write_(work_.window + pieceStart_, ExplodeWork::kOutputPiece, context_);
   pieceStart_ += ExplodeWork::kOutputPiece;
-  // A full piece, then the items of one more fast round (two of the longest
-  // matches at most), and what the copy writes past them.
+  // A full piece, then the items of one more fast round: its literals (four
+  // bytes stored even when fewer count) and the longest match, and what the
+  // copy writes past it.
   constexpr uint32_t kRoomNeeded =
-      ExplodeWork::kOutputPiece + 2 * kMaxMatchLength + ExplodeWork::kCopySlack;
+      ExplodeWork::kOutputPiece + kLiteralsPerRound + kMaxMatchLength + ExplodeWork::kCopySlack;
   if (pieceStart_ + kRoomNeeded <= ExplodeWork::kWindowSize) return;
   // Keep the history the next item may reach back into, and what follows it.
   const uint32_t shift = pieceStart_ - ExplodeWork::kHistory;
@@ -377,12 +381,12 @@ constexpr uint32_t kMaxShortMatchBits = 1 + kShortMatchLookupBits + 6;
 constexpr uint32_t kBinaryLiteralBits = 9;
 constexpr uint32_t kRefillBits = 56;  // a refill leaves at least this many
 static_assert(kRefillBits - kLiteralsPerRound * kBinaryLiteralBits >= kMaxShortMatchBits);
-// An ASCII round decodes two items after its refill: the first never needs
-// more bits, and after a first item that the table takes the second does not
-// either; only after a longer match must the second refill.
-static_assert(kRefillBits >= kMaxItemBits);
-static_assert(kRefillBits - kMaxShortMatchBits >= kMaxItemBits);
-static_assert(kRefillBits - kMaxItemBits >= 1 + tables::kMaxLiteralCodeBits);
+// An ASCII round takes literals from the item table twice, at most 14 bits
+// each time (a flag and the longest code), and stores two bytes each time.
+constexpr uint32_t kAsciiLiteralSteps = 2;
+static_assert(kRefillBits - kAsciiLiteralSteps * (1 + tables::kMaxLiteralCodeBits) >=
+              kMaxShortMatchBits);
+static_assert(kAsciiLiteralSteps * 2 <= kLiteralsPerRound);
 // Bytes one round may read: up to two refills of 8 bytes, the first of which
 // moves on by at most 7.
 constexpr ptrdiff_t kFastInputMargin = 16;
@@ -483,8 +487,9 @@ template <uint32_t DictionaryBits>
 // items say how many of them are literals, all four bytes are stored at once
 // and the output moves on by that many. Text alternates literals and matches
 // unpredictably, and this keeps the branch predictor out of it. ASCII-coded
-// literals have codes of varying lengths, so there every item, literal or
-// match, is one lookup in the item table instead.
+// literals have codes of varying lengths; there the item table gives the one
+// or two literals before a match, or nothing, in one lookup and a mask, and
+// only a run of more literals than that costs a branch.
 template <bool Ascii, uint32_t DictionaryBits>
 ItemResult Decoder::FastLoop() {
   FastBits in{bits_, bitCount_, next_};
