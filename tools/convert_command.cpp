@@ -52,6 +52,18 @@ constexpr double kMegabyte = 1e6;
 
 enum class Display { Auto, Progress, Quiet };
 
+// Names are UTF-8 (on Windows, the program's code page). Windows' standard
+// library gives a path back as UTF-8 but reads a plain narrow string in
+// another code page, which would garble every name outside ASCII: a name
+// becomes a path as UTF-8, said so.
+fs::path PathOf(const std::string& name) {
+#ifdef _WIN32
+  return {std::u8string(name.begin(), name.end())};
+#else
+  return {name};
+#endif
+}
+
 struct Settings {
   unsigned workers = 0;  // 0: one per core
   fs::path outputFolder;
@@ -94,7 +106,7 @@ int ParseSettings(const Args& args, Settings& settings) {
       case OptionId::Workers:
         if (!ParseWorkers(value, settings.workers)) return Wants(given);
         break;
-      case OptionId::OutputFolder: settings.outputFolder = value; break;
+      case OptionId::OutputFolder: settings.outputFolder = PathOf(value); break;
       case OptionId::Recurse: settings.recurse = true; break;
       case OptionId::KeepExisting: settings.keepExisting = true; break;
       case OptionId::Progress: settings.display = Display::Progress; break;
@@ -126,18 +138,18 @@ class TaskList {
  public:
   explicit TaskList(const Settings& settings) : settings_(settings) {}
 
-  void Add(const std::string& path) {
+  void Add(const std::string& name) {
     std::error_code error;
+    const fs::path path = PathOf(name);
     const fs::file_status status = fs::status(path, error);
     if (error) {
-      failures.push_back(path + ": " + error.message());
+      failures.push_back(name + ": " + error.message());
     } else if (fs::is_directory(status)) {
       Walk(path, path);
     } else {
-      const fs::path document = path;
       const fs::path folder =
-          settings_.outputFolder.empty() ? document.parent_path() : settings_.outputFolder;
-      Take(document, folder);
+          settings_.outputFolder.empty() ? path.parent_path() : settings_.outputFolder;
+      Take(path, folder);
     }
   }
 
@@ -179,9 +191,9 @@ class TaskList {
     Task task;
     task.document = document;
     const std::string textName = TextFileNameFor(document.filename().string());
-    task.text =
-        folder / (settings_.json == JsonForm::None ? textName
-                                                   : JsonText::FileName(textName, settings_.json));
+    task.text = folder / PathOf(settings_.json == JsonForm::None
+                                    ? textName
+                                    : JsonText::FileName(textName, settings_.json));
     std::error_code error;
     task.size = fs::file_size(document, error);
     const std::string key = fs::absolute(task.text, error).lexically_normal().string();
@@ -189,7 +201,7 @@ class TaskList {
     if (fresh) {
       tasks.push_back(task);
     } else if (fs::absolute(document, error).lexically_normal() !=
-               fs::absolute(earlier->second, error).lexically_normal()) {
+               fs::absolute(PathOf(earlier->second), error).lexically_normal()) {
       failures.push_back(document.string() + ": " +
                          SharedTextMessage(task.text.string(), earlier->second));
     }

@@ -24,34 +24,65 @@
     }
   }
 
+  // The largest file in memory that grows in place: working copies take
+  // 32-bit offsets.
+  const LARGEST_FILE = 2 ** 32;
+
+  // Gives the file in memory a buffer of at least capacity bytes that grows
+  // without moving; false where the engine has no such buffers.
+  function growInPlace(node, capacity) {
+    if (capacity > LARGEST_FILE) return false;
+    try {
+      const buffer = node.contents && node.contents.buffer;
+      if (buffer && buffer.resizable && node.contents.byteOffset === 0) {
+        buffer.resize(Math.min(capacity, buffer.maxByteLength));
+        return node.contents.length >= capacity;
+      }
+      const grown = new ArrayBuffer(capacity, { maxByteLength: LARGEST_FILE });
+      if (!grown.resizable) return false;
+      const contents = new Uint8Array(grown);
+      if (node.contents) contents.set(node.contents.subarray(0, node.usedBytes));
+      node.contents = contents;
+      return true;
+    } catch (error) {
+      return false;
+    }
+  }
+
   function bind(core) {
     // The module's file system is its own, but its /tmp is made writable
     // by all without the sticky bit, which the core rightly refuses for its
     // temporary files: it is given the bit a shared /tmp has.
     core.FS.chmod('/tmp', 0o1777);
     // A file in memory grows by an eighth at a time past its first
-    // megabyte, copied whole each time: a large document's working copy
-    // would be copied some thirty times over. Doubling copies it about once.
+    // megabyte, into a new array each time: a large document's working
+    // copy would be allocated and copied some thirty times over. Where the
+    // engine has buffers that grow in place, the file's does, reserved up to
+    // the largest offset a working copy may reach; elsewhere it doubles,
+    // which copies it about once.
     const memory = core.FS.filesystems && core.FS.filesystems.MEMFS;
     if (memory && memory.expandFileStorage) {
       const expand = memory.expandFileStorage;
       memory.expandFileStorage = (node, capacity) => {
         const held = node.contents ? node.contents.length : 0;
-        expand(node, held < capacity ? Math.max(capacity, 2 * held) : capacity);
+        if (capacity <= held) return;
+        const wanted = Math.max(capacity, 2 * held);
+        if (growInPlace(node, wanted)) return;
+        expand(node, wanted);
       };
     }
     const c = {
       version: core.cwrap('exqrv_version', 'string', []),
       create: core.cwrap('exqrv_new', 'number', []),
       close: core.cwrap('exqrv_close', null, ['number']),
-      openMemory: core.cwrap('exqrv_open_memory', 'number', ['number', 'number', 'number']),
+      openFile: core.cwrap('exqrv_open_file', 'number', ['number', 'string']),
       pageCount: core.cwrap('exqrv_page_count', 'number', ['number']),
       setTextOptions: core.cwrap('exqrv_set_text_options', 'number', ['number', 'string', 'number']),
       pageText: core.cwrap('exqrv_page_text', 'number', ['number', 'number', 'number', 'number']),
       noteCount: core.cwrap('exqrv_note_count', 'number', ['number', 'number', 'number']),
       note: core.cwrap('exqrv_note', 'number',
                        ['number', 'number', 'number', 'number', 'number', 'number', 'number']),
-      text: core.cwrap('exqrv_text', 'number', ['number', 'number', 'number']),
+      writeText: core.cwrap('exqrv_write_text', 'number', ['number', 'number', 'number']),
       message: core.cwrap('exqrv_message', 'string', ['number']),
     };
     // Four pointer-sized out-parameters, shared by every call: the module
@@ -62,9 +93,41 @@
     // module's memory, which the next call may reuse or move.
     const bytesAt = (index) => core.HEAPU8.slice(word(index), word(index) + word(index + 1));
 
+    // The whole text comes out a few hundred kilobytes at a time, each piece
+    // copied out as it is made: the module's memory, which never shrinks,
+    // then never holds the whole text.
+    let pieces = null;
+    const writer = core.addFunction((context, bytes, size) => {
+      pieces.push(core.HEAPU8.slice(bytes, bytes + size));
+      return 0;
+    }, 'iiii');
+
+    // The documents' files, one for each open document, which owns it.
+    const DOCUMENT_FOLDER = '/documents';
+    core.FS.mkdir(DOCUMENT_FOLDER);
+    let opened = 0;
+
+    function writeDocument(path, data) {
+      try {
+        core.FS.writeFile(path, data, { canOwn: true });
+        return true;
+      } catch (error) {
+        return false;
+      }
+    }
+
+    function removeDocument(path) {
+      try {
+        core.FS.unlink(path);
+      } catch (error) {
+        // Never written.
+      }
+    }
+
     class QrvDocument {
-      constructor(handle) {
+      constructor(handle, path) {
         this.handle = handle;
+        this.path = path;
         this.pageCount = c.pageCount(handle);
       }
 
@@ -102,40 +165,61 @@
         for (let number = 1; number <= this.pageCount; ++number) yield this.page(number);
       }
 
-      // The whole text, exactly as exqrv writes it unless options are set.
-      // With damaged pages it is the text as written, and damage says why.
-      text(options) {
+      // The whole text, exactly as exqrv writes it unless options are set,
+      // in pieces (Uint8Arrays) as the module made them. With damaged pages
+      // it is the text as written, and damage says why.
+      textPieces(options) {
         if (options) this.setTextOptions(options);
-        this.damage = this.check(c.text(this.handle, out, out + 4), true);
-        return bytesAt(0);
+        pieces = [];
+        try {
+          this.damage = this.check(c.writeText(this.handle, writer, 0), true);
+          return pieces;
+        } finally {
+          pieces = null;
+        }
+      }
+
+      // The whole text in one piece.
+      text(options) {
+        const parts = this.textPieces(options);
+        const whole = new Uint8Array(parts.reduce((size, part) => size + part.length, 0));
+        let at = 0;
+        for (const part of parts) {
+          whole.set(part, at);
+          at += part.length;
+        }
+        return whole;
       }
 
       close() {
-        if (this.handle) c.close(this.handle);
+        if (!this.handle) return;
+        c.close(this.handle);
+        removeDocument(this.path);
         this.handle = 0;
       }
     }
 
     // Opens the document in bytes (a Uint8Array or an ArrayBuffer); throws
     // an ExqrvError with the reason when it is not one, or cannot be read.
-    function open(bytes) {
-      const data = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+    // The core reads a document from a file: the bytes become one in the
+    // module's file system, copied, or with adopt taken as they lie (the
+    // caller then leaves them unchanged until close).
+    function open(bytes, { adopt = false } = {}) {
+      const view = bytes instanceof Uint8Array ? bytes : new Uint8Array(bytes);
+      // Copied by the constructor: a Buffer's slice would copy nothing.
+      const data = adopt ? view : new Uint8Array(view);
       const handle = c.create();
       if (!handle) throw new ExqrvError(7, 'memory ran out');
-      const copy = core._malloc(Math.max(data.length, 1));
-      if (!copy) {
-        c.close(handle);
-        throw new ExqrvError(7, 'memory ran out');
-      }
-      core.HEAPU8.set(data, copy);
-      const result = c.openMemory(handle, copy, data.length);
-      core._free(copy);
+      const path = `${DOCUMENT_FOLDER}/${++opened}.QRV`;
+      const result = writeDocument(path, data) ? c.openFile(handle, path) : null;
       if (result !== OK) {
-        const error = new ExqrvError(result, c.message(handle));
+        const error = result === null ? new ExqrvError(7, 'memory ran out')
+                                      : new ExqrvError(result, c.message(handle));
         c.close(handle);
+        removeDocument(path);
         throw error;
       }
-      return new QrvDocument(handle);
+      return new QrvDocument(handle, path);
     }
 
     return { open, version: c.version(), ExqrvError };

@@ -1,19 +1,19 @@
-// The page: documents chosen or dropped go to the worker, which reads them;
-// their pages come back as bytes and are shown through the chosen code
-// page. Downloads are the worker's bytes, untouched.
+// The page: documents chosen or dropped go to the converter, which reads
+// them; their pages come back as bytes and are shown through the chosen code
+// page. Downloads are the converter's bytes, untouched.
+/* global createExqrvCore, ExqrvDocuments, ExqrvConverter */
 'use strict';
 
 const $ = (id) => document.getElementById(id);
-// A browser runs no worker for a page opened straight from a file: the
-// page then says how to serve it, rather than fail on each document.
-const worker = startWorker();
-// What the page holds of each document, by id: its name, its article, the
-// bytes of its pages ({ number, text, notes, damage }) and what waits for
-// its text.
+// What the page holds of each document, by id: its name, its article and
+// how far its pages are shown. The pages themselves are only shown: a new
+// code page asks the converter for their bytes again, so that the page
+// never holds the text twice.
 const shown = new Map();
 let nextId = 1;
 let codePage = $('codepage').value;
 let decoder = new TextDecoder(codePage);
+const send = startConverter(receive);
 
 function element(tag, className, text) {
   const node = document.createElement(tag);
@@ -37,17 +37,54 @@ function textName(name, utf8) {
   return utf8 ? `${base}utf-8.txt` : `${base}TXT`;
 }
 
-function startWorker() {
-  try {
-    return new Worker('worker.js');
-  } catch (error) {
-    const notice = $('unavailable');
-    notice.hidden = false;
-    notice.textContent = 'This browser does not run the converter for a page opened from a file. '
-      + 'Serve the page\'s folder instead, for instance with "python3 -m http.server" in it, '
-      + 'and open http://127.0.0.1:8000/.';
-    return null;
+// --- The converter -----------------------------------------------------
+
+// Served, the page converts in a worker. Browsers start none for a page
+// opened from a file, and let it fetch nothing either, but it may load the
+// scripts beside it: there the converter runs on the page, its module given
+// the .wasm from a script that holds it; so it does in a browser that
+// refuses the worker. Returns send(message, transfer).
+function startConverter(deliver) {
+  if (location.protocol !== 'file:') {
+    try {
+      const worker = new Worker('worker.js');
+      worker.onmessage = ({ data }) => deliver(data);
+      worker.onerror = (event) => {
+        for (const id of shown.keys()) failed(id, `the converter stopped: ${event.message}`);
+      };
+      return (message, transfer) => worker.postMessage(message, transfer);
+    } catch (error) {
+      // On the page, then.
+    }
   }
+  const scripts = ['exqrv-core.js', 'exqrv-core-wasm.js', 'documents.js', 'converter.js'];
+  const convert = Promise.all(scripts.map(loadScript)).then(() => ExqrvConverter.create(
+    createExqrvCore({ wasmBinary: embeddedModule() })
+      .then((core) => ExqrvDocuments.bind(core)),
+    deliver,
+    () => new Promise((resolve) => setTimeout(resolve, 0))));
+  return (message) => convert.then((run) => run(message), (error) => {
+    deliver({ type: 'failed', id: message.id, message: `the converter could not start: ${error}` });
+  });
+}
+
+function loadScript(name) {
+  return new Promise((resolve, reject) => {
+    const script = element('script');
+    script.src = name;
+    script.onload = resolve;
+    script.onerror = () => reject(new Error(`${name} did not load`));
+    document.head.append(script);
+  });
+}
+
+// The module's bytes from the script that holds them, which is then let go.
+function embeddedModule() {
+  const binary = atob(self.exqrvCoreWasm);
+  delete self.exqrvCoreWasm;
+  const bytes = new Uint8Array(binary.length);
+  for (let i = 0; i < binary.length; ++i) bytes[i] = binary.charCodeAt(i);
+  return bytes;
 }
 
 // --- Documents ---------------------------------------------------------
@@ -78,24 +115,21 @@ function addDocument(file) {
   article.append(header, pages);
   $('documents').append(article);
   shown.set(id, { name: file.name, article, status, progress, pages, buttons: [raw, utf8],
-                  pageList: [], pageCount: 0, damage: [] });
-  if (!worker) {
-    failed(id, 'the converter is not running (see above)');
-    return;
-  }
+                  pageCount: 0, pass: 0, shownPages: 0, damage: [], failed: false });
   file.arrayBuffer().then(
-    (bytes) => worker.postMessage({ type: 'open', id, bytes }, [bytes]),
+    (bytes) => send({ type: 'open', id, bytes }, [bytes]),
     (error) => failed(id, `the file cannot be read: ${error.message}`));
 }
 
 function failed(id, message) {
   const entry = shown.get(id);
   if (!entry) return;
+  entry.failed = true;
   entry.article.classList.add('failed');
   entry.article.removeAttribute('aria-busy');
   entry.status.textContent = `${entry.name}: ${message}`;
   entry.status.setAttribute('role', 'alert');
-  entry.progress.remove();
+  entry.progress.hidden = true;
 }
 
 function closeDocument(id) {
@@ -103,7 +137,7 @@ function closeDocument(id) {
   if (!entry) return;
   entry.article.remove();
   shown.delete(id);
-  worker?.postMessage({ type: 'close', id });
+  send({ type: 'close', id });
   refreshFind();
 }
 
@@ -125,19 +159,19 @@ function pageSection(page) {
 function showPages(entry, pages) {
   const fragment = document.createDocumentFragment();
   for (const page of pages) {
-    entry.pageList.push(page);
     if (page.damage) entry.damage.push(page.damage);
     fragment.append(pageSection(page));
   }
   entry.pages.append(fragment);
-  const done = entry.pageList.length;
+  entry.shownPages += pages.length;
+  const done = entry.shownPages;
   entry.progress.value = done;
   entry.status.textContent = `Reading page ${done} of ${entry.pageCount}…`;
 }
 
 function finished(entry) {
   entry.article.removeAttribute('aria-busy');
-  entry.progress.remove();
+  entry.progress.hidden = true;
   const count = entry.pageCount;
   entry.status.textContent = `${count} ${count === 1 ? 'page' : 'pages'}`;
   if (entry.damage.length > 0) {
@@ -149,15 +183,15 @@ function finished(entry) {
 }
 
 function requestText(id, encoding) {
-  worker.postMessage({ type: 'text', id, encoding });
+  send({ type: 'text', id, encoding });
 }
 
-function download(entry, { encoding, bytes, error }) {
+function download(entry, { encoding, pieces, error }) {
   if (error) {
     entry.status.textContent = `${entry.name}: the text cannot be made: ${error}`;
     return;
   }
-  const url = URL.createObjectURL(new Blob([bytes], { type: 'application/octet-stream' }));
+  const url = URL.createObjectURL(new Blob(pieces, { type: 'application/octet-stream' }));
   const link = element('a');
   link.href = url;
   link.download = textName(entry.name, encoding !== '');
@@ -167,7 +201,8 @@ function download(entry, { encoding, bytes, error }) {
   setTimeout(() => URL.revokeObjectURL(url), 60000);
 }
 
-if (worker) worker.onmessage = ({ data }) => {
+// What the converter says of a document.
+function receive(data) {
   const entry = shown.get(data.id);
   if (!entry) return;
   switch (data.type) {
@@ -177,15 +212,11 @@ if (worker) worker.onmessage = ({ data }) => {
       entry.progress.max = Math.max(data.pageCount, 1);
       entry.progress.value = 0;
       break;
-    case 'pages': showPages(entry, data.pages); break;
-    case 'done': finished(entry); break;
+    case 'pages': if (data.pass === entry.pass) showPages(entry, data.pages); break;
+    case 'done': if (data.pass === entry.pass) finished(entry); break;
     case 'text': download(entry, data); break;
   }
-};
-
-if (worker) worker.onerror = (event) => {
-  for (const id of shown.keys()) failed(id, `the converter stopped: ${event.message}`);
-};
+}
 
 function openFiles(files) {
   for (const file of files) addDocument(file);
@@ -208,17 +239,27 @@ document.addEventListener('drop', (event) => {
   openFiles(event.dataTransfer.files);
 });
 
-// A new code page shows every page again from its bytes.
+// A new code page shows every page again, from its bytes asked anew.
 $('codepage').addEventListener('change', (event) => {
   codePage = event.target.value;
   decoder = new TextDecoder(codePage);
-  for (const entry of shown.values()) {
-    const fragment = document.createDocumentFragment();
-    for (const page of entry.pageList) fragment.append(pageSection(page));
-    entry.pages.replaceChildren(fragment);
+  for (const [id, entry] of shown) {
+    if (!entry.failed) showAgain(id, entry);
   }
   refreshFind();
 });
+
+function showAgain(id, entry) {
+  entry.pass += 1;
+  entry.shownPages = 0;
+  entry.damage = [];
+  entry.pages.replaceChildren();
+  entry.article.setAttribute('aria-busy', 'true');
+  entry.article.classList.remove('damaged');
+  entry.progress.hidden = false;
+  entry.progress.value = 0;
+  send({ type: 'pages', id, pass: entry.pass });
+}
 
 // --- Find --------------------------------------------------------------
 

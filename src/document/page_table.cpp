@@ -78,8 +78,14 @@ PageLoadResult Document::LoadPage(uint16_t page) {
       pageBlock_.Run(source_, stored.contentOffset, static_cast<int32_t>(stored.contentLength),
                      file_, static_cast<uint32_t>(start), codec::BlockMode::Expand, nullptr);
   if (result != codec::BlockResult::Ok) {
-    // A page cut off by the limit is not damaged: the whole document fails.
-    if (!budget_.Exceeded()) RecordDamage(page, PageDamage::DoesNotExpand, result);
+    // A page cut off by the limit, or whose bytes the working copy could not
+    // take (a full disk, a file size limit), is not damaged: the whole
+    // document fails, named by its cause.
+    if (file_.WriteFailed()) {
+      WorkingCopyFailure();
+    } else if (!budget_.Exceeded()) {
+      RecordDamage(page, PageDamage::DoesNotExpand, result);
+    }
     return PageLoadResult::FormatError;
   }
   // The stream decoded to its end, but a changed byte in it most often

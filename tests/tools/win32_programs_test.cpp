@@ -5,6 +5,8 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -223,6 +225,16 @@ TEST_F(Win32Programs, QrvtoolConvertsKeepsReadsInputAndRecodes) {
   for (const auto& entry : std::filesystem::recursive_directory_iterator(dir_ / "out")) {
     EXPECT_EQ(entry.path().extension(), entry.is_directory() ? "" : ".TXT") << entry.path();
   }
+
+  // A name outside the system's old code page, found by walking a folder.
+  const std::filesystem::path greek = dir_.path() + "\\names";
+  std::filesystem::create_directories(greek);
+  const std::string book = build::BuildDocument({.pages = {TextPage({"omega"})}});
+  std::ofstream(greek / L"\u03A9caf\u00E9.QRV", std::ios::binary) << book;
+  const Outcome names = Start("qrvtool.exe", " convert --quiet -o names\\out names", dir_);
+  EXPECT_EQ(names.status, 0u) << names.errors;
+  std::ifstream text(greek / L"out\\\u03A9caf\u00E9.TXT", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(text), {}), "omega");
 
   const Outcome piped = Start("qrvtool.exe", " text -", dir_, dir_ / "in\\deep\\B.QRV");
   EXPECT_EQ(piped.status, 0u) << piped.errors;

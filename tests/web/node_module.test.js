@@ -39,6 +39,25 @@ test('text, and pages with their notes, are qrvtool text\'s bytes', async () => 
   }
 });
 
+// The module reads a document from a file of its own: the caller's bytes
+// are theirs again once open returns. The document is larger than what the
+// core reads ahead, so that its later pages come from that file.
+test('the caller\'s bytes may change once the document is open', async () => {
+  const page = path.join(folder, 'long-page.txt');
+  fs.writeFileSync(page, fs.readFileSync(path.join(process.env.EXQRV_SAMPLES, 'river-1.txt')).toString()
+    .repeat(2000));
+  const long = path.join(folder, 'LONG.QRV');
+  execFileSync(path.join(process.env.EXQRV_BIN, 'qrvtool'), ['make', '--out', long, page, page]);
+  const bytes = fs.readFileSync(long);
+  const document = await exqrv.open(bytes);
+  try {
+    bytes.fill(0);
+    assert.deepEqual(Buffer.from(document.text()), qrvtool('text', long).stdout);
+  } finally {
+    document.close();
+  }
+});
+
 test('code pages to UTF-8 are qrvtool\'s, undefined bytes too', async () => {
   const document = await openPath('compressed');
   try {

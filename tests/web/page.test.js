@@ -1,7 +1,8 @@
 // The page in a real headless Chromium, served from 127.0.0.1: documents
 // chosen through its file input, the pages and notes it shows, a download
 // byte for byte exqrv's text, the message for each file it cannot read, a
-// phone's width, and no request to any other host.
+// phone's width, and no request to any other host; and the same page opened
+// from its folder on disk, where it converts without a worker.
 'use strict';
 
 const assert = require('node:assert/strict');
@@ -23,7 +24,6 @@ let server;
 let origin;
 let browser;
 let page;
-const requests = [];
 
 // The page's folder as a static host serves it.
 function serve() {
@@ -43,21 +43,32 @@ function serve() {
   }));
 }
 
+// Opens the page at url in a new tab, chooses the files at paths through its
+// file input and waits until each document is read or refused. The tab's
+// requested lists every address it asked for.
+async function openWith(url, files) {
+  const tab = await browser.newPage();
+  tab.requested = [];
+  tab.on('request', (request) => tab.requested.push(request.url()));
+  await tab.goto(url);
+  const input = await tab.$('#files');
+  await input.uploadFile(...files);
+  await tab.waitForFunction((count) => {
+    const articles = [...document.querySelectorAll('article.document')];
+    return articles.length === count && articles.every((a) => !a.hasAttribute('aria-busy'));
+  }, { timeout: 60000 }, files.length);
+  return tab;
+}
+
 before(async () => {
   ({ folder, paths } = makeDocuments());
   await serve();
   browser = await puppeteer.launch({ executablePath: '/usr/bin/chromium',
                                      args: ['--no-sandbox', '--disable-gpu'] });
-  page = await browser.newPage();
-  page.on('request', (request) => requests.push(request.url()));
+  page = await openWith(`${origin}/`,
+                        [paths.notes, paths.pages, paths.compressed, paths.damaged,
+                         paths['not-a-document']]);
   await page.setViewport({ width: 1000, height: 900 });
-  await page.goto(`${origin}/`);
-  const input = await page.$('#files');
-  await input.uploadFile(paths.notes, paths.pages, paths.damaged, paths['not-a-document']);
-  await page.waitForFunction(() => {
-    const articles = [...document.querySelectorAll('article.document')];
-    return articles.length === 4 && articles.every((a) => !a.hasAttribute('aria-busy'));
-  }, { timeout: 60000 });
 });
 
 after(async () => {
@@ -66,10 +77,10 @@ after(async () => {
   fs.rmSync(folder, { recursive: true, force: true });
 });
 
-// What the page shows of the document with this name: its status, and per
+// What the tab shows of the document with this name: its status, and per
 // page its text and its notes' two texts.
-function shownDocument(name) {
-  return page.evaluate((wanted) => {
+function shownDocument(name, tab = page) {
+  return tab.evaluate((wanted) => {
     const article = [...document.querySelectorAll('article.document')]
       .find((a) => a.querySelector('h2').textContent === wanted);
     return {
@@ -97,19 +108,23 @@ test('each page is shown with its number, its text and its notes apart', async (
   assert.deepEqual(notes.pages[1].notes, [['Note to page 2, ', 'posted.'], ['[second]', '[note]']]);
 });
 
-test('the download is exqrv\'s text, byte for byte', async () => {
-  const downloads = path.join(folder, 'downloads');
-  fs.mkdirSync(downloads);
-  const session = await browser.target().createCDPSession();
+// The bytes the tab's "Download .TXT" gives for the document with this name.
+async function downloadText(name, tab = page) {
+  const downloads = fs.mkdtempSync(path.join(folder, 'downloads-'));
+  const session = await tab.createCDPSession();
   await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
-  await page.evaluate(() => [...document.querySelectorAll('article.document')]
-    .find((a) => a.querySelector('h2').textContent === 'notes.QRV')
-    .querySelector('.actions button').click());
-  const file = path.join(downloads, 'notes.TXT');
+  await tab.evaluate((wanted) => [...document.querySelectorAll('article.document')]
+    .find((a) => a.querySelector('h2').textContent === wanted)
+    .querySelector('.actions button').click(), name);
+  const file = path.join(downloads, `${name.slice(0, -3)}TXT`);
   for (let waited = 0; !fs.existsSync(file) && waited < 200; ++waited) {
     await new Promise((resolve) => setTimeout(resolve, 50));
   }
-  assert.deepEqual(fs.readFileSync(file), exqrvText(paths.notes));
+  return fs.readFileSync(file);
+}
+
+test('the download is exqrv\'s text, byte for byte', async () => {
+  assert.deepEqual(await downloadText('notes.QRV'), exqrvText(paths.notes));
 });
 
 test('a damaged file and a non-document are each named with the reason', async () => {
@@ -119,6 +134,30 @@ test('a damaged file and a non-document are each named with the reason', async (
   const refused = await shownDocument('stray.QRV');
   assert.equal(refused.status, 'stray.QRV: not a Quillor document');
   assert.equal(refused.pages.length, 0);
+});
+
+// Chooses another code page in the tab and checks that the compressed
+// document's page of high bytes is shown through it, each page once; then
+// chooses Windows-1252 again.
+async function checkCodePage(tab) {
+  const highBytes = qrvtool('text', '--no-notes', '--pages', '2-2', paths.compressed).stdout;
+  const settled = () => tab.waitForFunction(() => [...document.querySelectorAll('article.document')]
+    .every((a) => !a.hasAttribute('aria-busy')), { timeout: 60000 });
+  for (const codePage of ['windows-1251', 'windows-1252']) {
+    await tab.select('#codepage', codePage);
+    await settled();
+    const shown = await shownDocument('compressed.QRV', tab);
+    assert.equal(shown.status, '2 pages', codePage);
+    assert.equal(shown.pages.length, 2, codePage);
+    // Node decodes Windows-1252 as Latin-1: the browser's own decoder says.
+    const expected = await tab.evaluate((bytes, label) => new TextDecoder(label)
+      .decode(new Uint8Array(bytes)), [...highBytes], codePage);
+    assert.equal(shown.pages[1].text, expected, codePage);
+  }
+}
+
+test('another code page shows the pages again through it', async () => {
+  await checkCodePage(page);
 });
 
 test('find counts and steps through the matches', async () => {
@@ -140,17 +179,25 @@ test('it reads at a phone\'s width, and asked no other host', async () => {
   await page.screenshot({ path: path.join(SCREENSHOTS, 'page-phone.png') });
   const overflow = await page.evaluate(() => document.documentElement.scrollWidth - window.innerWidth);
   assert.ok(overflow <= 0, `${overflow} pixels wider than the phone`);
-  const elsewhere = requests.filter((url) => !url.startsWith(`${origin}/`) && !url.startsWith('blob:'));
+  const elsewhere = page.requested.filter((url) => !url.startsWith(`${origin}/`) && !url.startsWith('blob:'));
   assert.deepEqual(elsewhere, []);
-  assert.ok(requests.some((url) => url.endsWith('.wasm')), 'the module was loaded from the page\'s host');
+  assert.ok(page.requested.some((url) => url.endsWith('.wasm')), 'the module was loaded from the page\'s host');
+  assert.ok(!page.requested.some((url) => url.endsWith('-wasm.js')), 'served, the page fetched the module');
 });
 
-test('opened from a file, it says how to serve it', async () => {
-  const local = await browser.newPage();
+test('opened from its folder on disk, it reads documents without a worker', async () => {
+  const local = await openWith(`file://${path.join(PAGE, 'index.html')}`,
+                               [paths.pages, paths.compressed, paths.damaged]);
   try {
-    await local.goto(`file://${path.join(PAGE, 'index.html')}`);
-    const notice = await local.$eval('#unavailable', (p) => (p.hidden ? '' : p.textContent));
-    assert.match(notice, /python3 -m http\.server/);
+    const shown = await shownDocument('pages.QRV', local);
+    assert.equal(shown.status, '5 pages');
+    const texts = shown.pages.map((p) => p.text + p.notes.flat().join('')).join('');
+    assert.equal(texts, qrvtool('text', paths.pages).stdout.toString('latin1'));
+    assert.deepEqual(await downloadText('pages.QRV', local), exqrvText(paths.pages));
+    assert.match((await shownDocument('damaged.QRV', local)).status, /damaged: .*page 2/);
+    await checkCodePage(local);
+    const elsewhere = local.requested.filter((url) => !url.startsWith(`file://${PAGE}/`) && !url.startsWith('blob:'));
+    assert.deepEqual(elsewhere, []);
   } finally {
     await local.close();
   }
