@@ -191,7 +191,6 @@ constexpr uint64_t LowMask(uint32_t bits) { return (uint64_t{1} << bits) - 1; }
 //    there.
 constexpr uint32_t kItemLookupBits = 1 + kShortMatchLookupBits;
 using ItemLookup = std::array<uint32_t, size_t{1} << kItemLookupBits>;
-constexpr uint32_t kItemMatchMask = kShortMatchLowMask << kShortMatchLowShift;
 constexpr uint32_t kItemLiteralCountShift = 10;
 constexpr uint32_t kItemLiteralCountMask = 0x3;
 constexpr uint32_t kItemLiteralChoiceShift = 12;
