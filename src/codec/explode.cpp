@@ -162,14 +162,6 @@ constexpr ShortMatchLookup kShortMatchLookup = [] {
   return lookup;
 }();
 
-constexpr const ShortMatchLookup* ShortMatchLookupFor(uint32_t dictionaryBits) {
-  switch (dictionaryBits) {
-    case 4: return &kShortMatchLookup<4>;
-    case 5: return &kShortMatchLookup<5>;
-    default: return &kShortMatchLookup<6>;
-  }
-}
-
 constexpr auto kLiteralLookup = BuildLookup<LiteralEntry, size_t{1} << kLiteralLookupBits>(
     tables::kLiteralCodes, [](size_t symbol, uint8_t bits) {
       return static_cast<LiteralEntry>(symbol | (uint32_t{bits} << kLiteralLengthShift));
@@ -233,14 +225,6 @@ constexpr ItemLookup kAsciiItemLookup = [] {
   }
   return lookup;
 }();
-
-constexpr const ItemLookup* AsciiItemLookupFor(uint32_t dictionaryBits) {
-  switch (dictionaryBits) {
-    case 4: return &kAsciiItemLookup<4>;
-    case 5: return &kAsciiItemLookup<5>;
-    default: return &kAsciiItemLookup<6>;
-  }
-}
 
 enum class ItemResult { More, EndMarker, InputEnded };
 
@@ -496,8 +480,8 @@ ItemResult Decoder::FastLoop() {
   uint8_t* const window = work_.window;
   uint8_t* out = window + writePos_;
   uint8_t* const pieceEnd = window + pieceStart_ + ExplodeWork::kOutputPiece;
-  const ShortMatchLookup& shortMatches = *ShortMatchLookupFor(DictionaryBits);
-  const ItemLookup& items = *AsciiItemLookupFor(DictionaryBits);
+  const ShortMatchLookup& shortMatches = kShortMatchLookup<DictionaryBits>;
+  const ItemLookup& items = kAsciiItemLookup<DictionaryBits>;
   ItemResult result = ItemResult::More;
 
   while (end - in.next >= kFastInputMargin && out < pieceEnd) {
