@@ -32,8 +32,8 @@ struct ImplodeWork;  // all encoder state; see implode.h
 BlockResult Explode(ReadCallback read, WriteCallback write, ExplodeWork& work, void* context);
 
 // Encodes one stream. Reads up to 4096-byte batches, writes of 2048 and a
-// final rest. Clears its work memory first, so the output depends on the
-// input alone.
+// final rest. Clears what it reads before writing it (the window and the
+// table of latest pairs), so the output depends on the input alone.
 BlockResult Implode(ReadCallback read, WriteCallback write, ImplodeWork& work, void* context,
                     const uint32_t& literalCoding, const uint32_t& dictionarySize);
 

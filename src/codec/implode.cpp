@@ -7,7 +7,7 @@
 // the window's positions by a hash of the 3 bytes they start (a counting
 // sort), so the candidates that can match 3 bytes or more are one short,
 // contiguous, ascending stretch of a list. A simple scan takes the best of
-// them; once a match is longer than 10 bytes the rest of the candidates are
+// them; once a match is longer than 64 bytes the rest of the candidates are
 // searched with a failure table, as in Knuth-Morris-Pratt, so long runs and
 // long repeated phrases do not cost a full comparison per candidate. When no
 // candidate matches 3 bytes, the nearest position with the same pair, from a
@@ -28,7 +28,11 @@ constexpr uint32_t kBatch = ImplodeWork::kBatch;
 constexpr uint32_t kMaxMatch = ImplodeWork::kMaxMatch;
 constexpr uint32_t kOutputPiece = ImplodeWork::kOutputPiece;
 constexpr uint32_t kTripleMatch = 3;
-constexpr uint32_t kSimpleScanLimit = 10;  // longer matches switch to the failure-table search
+// Longer matches switch to the failure-table search. Where the switch happens
+// does not change the choice (both searches keep the longest, the nearest of
+// equals, and stop at the first 516-byte match), only its cost: below about
+// 64 bytes, building the table costs more than the comparisons it saves.
+constexpr uint32_t kSimpleScanLimit = 64;
 constexpr uint32_t kFarShortMatch = 257;  // a 2-byte match this far away costs more than 2 literals
 constexpr uint32_t kSendAtOnceLength = 8;    // matches this long are not probed against p + 1
 constexpr uint32_t kFarProbeDistance = 130;  // from here a 1-byte longer match at p + 1 wins
@@ -233,7 +237,7 @@ Match Encoder::FindMatch(uint32_t p) {
   if (end > next && triples.positions[end - 1] == p - 1) --end;
 
   // The longest candidate, the later one among equals, or the hand-over to
-  // the long-match search at the first candidate longer than 10 bytes.
+  // the long-match search at the first candidate longer than 64 bytes.
   // Comparing the first 8 bytes at once and keeping (length, position) as
   // one maximum needs no branch per candidate. A candidate of this list that
   // agrees in fewer than 3 bytes (a hash collision) only wins the maximum
@@ -455,7 +459,10 @@ BlockResult Implode(ReadCallback read, WriteCallback write, ImplodeWork& work, v
   const uint32_t dictionaryBits = DictionaryBits(dictionarySize);
   if (dictionaryBits == 0) return BlockResult::BadDictionarySize;
   if (literalCoding != Binary && literalCoding != Ascii) return BlockResult::BadLiteralCoding;
-  std::memset(&work, 0, sizeof work);
+  // Only what is read before it is written: the window, whose bytes past the
+  // input take part in comparisons, and the table of latest pairs.
+  std::memset(work.window, 0, sizeof work.window);
+  std::memset(work.lastPair, 0, sizeof work.lastPair);
   Encoder encoder(read, write, work, context, literalCoding, dictionaryBits);
   encoder.Run(literalCoding);
   return BlockResult::Ok;

@@ -1,6 +1,6 @@
 // The encoder's work memory. The caller supplies it (CompressedBlock obtains
-// one per operation); Implode clears it at the start of every call, so its
-// output depends on its input alone.
+// one per operation); at the start of every call Implode clears what it reads
+// before writing, so its output depends on its input alone.
 #pragma once
 
 #include <cstdint>

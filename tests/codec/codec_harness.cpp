@@ -403,6 +403,95 @@ std::vector<Item> ReadItems(const Bytes& stream) {
   return items;
 }
 
+namespace {
+
+// The reference encoder's state: one window, as the encoder keeps it.
+class ReferenceEncoder {
+ public:
+  ReferenceEncoder(const Bytes& input, uint32_t dictionarySize)
+      : input_(input),
+        dictionary_(dictionarySize),
+        history_(dictionarySize + kLongest),
+        window_(history_ + kBatch + kLongest + 8, 0) {}
+
+  std::vector<Item> Run() {
+    uint32_t p = history_;
+    size_t read = 0;
+    for (int batch = 1;; ++batch) {
+      const auto got = static_cast<uint32_t>(std::min<size_t>(kBatch, input_.size() - read));
+      std::copy_n(input_.begin() + static_cast<ptrdiff_t>(read), got, window_.begin() + history_);
+      read += got;
+      if (batch == 1 && got == 0) break;
+      const bool last = got < kBatch;
+      const uint32_t limit = history_ + (last ? got : kBatch - kLongest);
+      indexStart_ = batch == 1                            ? history_
+                    : batch == 2 && dictionary_ == kBatch ? p - (kBatch - kLongest)
+                                                          : p - dictionary_;
+      while (p < limit) p = Choose(p, limit, last);
+      if (last) break;
+      std::copy_n(window_.begin() + kBatch, history_, window_.begin());
+      p -= kBatch;
+    }
+    return items_;
+  }
+
+ private:
+  static constexpr uint32_t kBatch = 4096;
+  static constexpr uint32_t kLongest = 516;
+
+  Item Find(uint32_t p) const {
+    Item best;
+    for (uint32_t q = std::max(p + 1 - dictionary_, indexStart_); q + 1 < p; ++q) {
+      uint32_t length = 0;
+      while (length < kLongest && window_[q + length] == window_[p + length]) ++length;
+      if (length == kLongest) return Repeat(length, p - q);
+      if (length >= 2 && length >= best.length) best = Repeat(length, p - q);
+    }
+    return best;
+  }
+
+  uint32_t SendLiteral(uint32_t p) {
+    items_.push_back(Literal(window_[p]));
+    return p + 1;
+  }
+  uint32_t SendMatch(uint32_t p, Item match) {
+    items_.push_back(match);
+    return p + match.length;
+  }
+
+  uint32_t Choose(uint32_t p, uint32_t limit, bool last) {
+    auto tooFar = [](const Item& match) { return match.length == 2 && match.distance >= 257; };
+    Item match = Find(p);
+    for (;;) {
+      if (match.length == 0 || tooFar(match)) return SendLiteral(p);
+      if (last && p + match.length > limit) {
+        match.length = limit - p;
+        return match.length < 2 || tooFar(match) ? SendLiteral(p) : SendMatch(p, match);
+      }
+      if (match.length >= 8 || p + 1 == limit) return SendMatch(p, match);
+      const Item probe = Find(p + 1);
+      const bool probeWins = probe.length >= match.length + 2 ||
+                             (probe.length == match.length + 1 && match.distance >= 130);
+      if (!probeWins) return SendMatch(p, match);
+      p = SendLiteral(p);
+      match = probe;
+    }
+  }
+
+  const Bytes& input_;
+  const uint32_t dictionary_;
+  const uint32_t history_;
+  Bytes window_;
+  uint32_t indexStart_ = 0;
+  std::vector<Item> items_;
+};
+
+}  // namespace
+
+std::vector<Item> ReferenceImplodeItems(const Bytes& input, uint32_t dictionarySize) {
+  return ReferenceEncoder(input, dictionarySize).Run();
+}
+
 Bytes EnglishLikeText(size_t size, uint32_t seed) { return build::MakeTextCorpus(size, seed); }
 
 Bytes RandomBytes(size_t size, uint32_t seed) {

@@ -85,6 +85,14 @@ std::string Describe(const std::vector<Item>& items);
 inline constexpr Item kTruncated{UINT32_MAX, 0, 0};
 std::vector<Item> ReadItems(const Bytes& stream);
 
+// The items the encoder's rules choose for input, found the slow, plain way:
+// every earlier position in the dictionary with the same byte pair is
+// compared in full, and the longest match wins, the nearest of equally long
+// ones, but the oldest of those that reach 516 bytes. Batches, window and
+// look-ahead are as the encoder's, with a window of zeros where no input has
+// been.
+std::vector<Item> ReferenceImplodeItems(const Bytes& input, uint32_t dictionarySize);
+
 // Deterministic test data.
 Bytes EnglishLikeText(size_t size, uint32_t seed = 1);
 Bytes RandomBytes(size_t size, uint32_t seed = 1);

@@ -1,6 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "codec_harness.h"
 
@@ -151,6 +156,68 @@ TEST(Implode, BatchReadsAskForTheRestOf4096) {
             (std::vector<uint32_t>{4096, 2596, 1096, 4096, 2596, 1096, 4096, 3288}));
   EXPECT_EQ(harness.Output(), ImplodeBytes(input, Binary, 4096));
 }
+
+// Inputs where the encoder's shortcuts to the best match are taken: text,
+// machine code, the zero runs of little-endian integers and padding, runs of
+// every length, periodic data and the batch boundaries.
+std::vector<std::pair<std::string, Bytes>> ChoiceInputs() {
+  std::vector<std::pair<std::string, Bytes>> inputs = {
+      {"text", EnglishLikeText(30000, 11)},
+      {"text of two batches less the look-ahead", EnglishLikeText(2 * 4096 - 516, 12)},
+      {"random", RandomBytes(12000, 5)},
+  };
+  // The test program itself, as machine code every build machine has.
+  std::ifstream self("/proc/self/exe", std::ios::binary);
+  Bytes code(40000);
+  self.read(reinterpret_cast<char*>(code.data()), static_cast<std::streamsize>(code.size()));
+  code.resize(static_cast<size_t>(self.gcount()));
+  if (!code.empty()) inputs.emplace_back("machine code", code);
+
+  Bytes integers;
+  for (uint32_t i = 0; i < 4000; ++i) {
+    const uint64_t value = (i * 2654435761u) % (i % 3 == 0 ? 300 : 70000);
+    for (int byte = 0; byte < 8; ++byte)
+      integers.push_back(static_cast<uint8_t>(value >> (8 * byte)));
+  }
+  inputs.emplace_back("little-endian integers", integers);
+
+  Bytes runs;
+  for (uint32_t length = 1; length <= 600; length += length < 20 ? 1 : 37) {
+    runs.insert(runs.end(), length, 0);
+    runs.push_back(static_cast<uint8_t>(length));
+    runs.insert(runs.end(), length % 7 + 1, static_cast<uint8_t>(0xFF * (length & 1)));
+  }
+  inputs.emplace_back("runs of every length", runs);
+
+  Bytes periodic;
+  const Bytes motifs[] = {{1, 2, 3}, {9, 9, 9, 9, 8, 9, 9}, {0, 0, 0, 0, 0, 0, 0, 1}};
+  for (uint32_t i = 0; periodic.size() < 20000; ++i) {
+    const Bytes& motif = motifs[i / 50 % 3];
+    periodic.insert(periodic.end(), motif.begin(), motif.end());
+    if (i % 97 == 0) periodic.back() ^= 0x40;
+  }
+  inputs.emplace_back("periodic", periodic);
+  return inputs;
+}
+
+class ImplodeChoice : public ::testing::TestWithParam<uint32_t> {};
+
+// The encoder reaches its choice through hashed lists, a table of pairs and failure
+// tables; whatever the input, it must be the choice of the plain search.
+TEST_P(ImplodeChoice, IsThatOfThePlainSearch) {
+  for (const auto& [name, input] : ChoiceInputs()) {
+    const std::vector<Item> expected = ReferenceImplodeItems(input, GetParam());
+    const std::vector<Item> items = ReadItems(ImplodeBytes(input, Binary, GetParam()));
+    const auto [got, want] =
+        std::mismatch(items.begin(), items.end(), expected.begin(), expected.end());
+    if (got == items.end() && want == expected.end()) continue;
+    ADD_FAILURE() << name << ": item " << (got - items.begin()) << " is "
+                  << (got == items.end() ? "missing" : Describe({*got})) << ", expected "
+                  << (want == expected.end() ? "none" : Describe({*want}));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Dictionaries, ImplodeChoice, ::testing::Values(1024u, 2048u, 4096u));
 
 struct RoundTripCase {
   uint32_t coding;
