@@ -162,20 +162,69 @@ constexpr ShortMatchLookup kShortMatchLookup = [] {
   return lookup;
 }();
 
-constexpr const ShortMatchLookup* ShortMatchLookupFor(uint32_t dictionaryBits) {
-  switch (dictionaryBits) {
-    case 4: return &kShortMatchLookup<4>;
-    case 5: return &kShortMatchLookup<5>;
-    default: return &kShortMatchLookup<6>;
-  }
-}
-
 constexpr auto kLiteralLookup = BuildLookup<LiteralEntry, size_t{1} << kLiteralLookupBits>(
     tables::kLiteralCodes, [](size_t symbol, uint8_t bits) {
       return static_cast<LiteralEntry>(symbol | (uint32_t{bits} << kLiteralLengthShift));
     });
 
 constexpr uint64_t LowMask(uint32_t bits) { return (uint64_t{1} << bits) - 1; }
+
+// For ASCII-coded streams, any item by its next 13 bits, flag included, so
+// that the literals before a match take one lookup and no branch of their
+// own. A match's entry is its short-match entry (0 when that table does not
+// take it). A literal's entry holds its bits in bits 0-5 as a match's does
+// (the mask that keeps a match from being taken for literals makes them 0),
+// in bits 10-11 how many literals it holds, and their bytes from bit 16 on:
+//  - two literals where a second one's flag and code fit in the 13 bits too,
+//    as the commonest letters' do;
+//  - else one, the byte in bits 16-23; a code of 13 bits, one longer than
+//    the index holds, sets bit 12, and the bit after the index chooses
+//    between the two bytes in bits 16-23 and 24-31 whose codes differ only
+//    there.
+constexpr uint32_t kItemLookupBits = 1 + kShortMatchLookupBits;
+using ItemLookup = std::array<uint32_t, size_t{1} << kItemLookupBits>;
+constexpr uint32_t kItemLiteralCountShift = 10;
+constexpr uint32_t kItemLiteralCountMask = 0x3;
+constexpr uint32_t kItemLiteralChoiceShift = 12;
+constexpr uint32_t kItemLiteralsShift = 16;
+static_assert(tables::kMaxLiteralCodeBits == kItemLookupBits);
+
+template <uint32_t DictionaryBits>
+constexpr ItemLookup kAsciiItemLookup = [] {
+  ItemLookup lookup{};
+  for (uint32_t index = 0; index < lookup.size(); ++index) {
+    if ((index & 1) != 0) {
+      lookup[index] = kShortMatchLookup<DictionaryBits>[index >> 1];
+      continue;
+    }
+    // The table's bits above those known read as zeros, which a prefix code
+    // only trusts for codes no longer than the bits that are known.
+    const LiteralEntry first = kLiteralLookup[index >> 1];
+    const uint32_t firstBits = 1 + (first >> kLiteralLengthShift);
+    if (firstBits > kItemLookupBits) {
+      const LiteralEntry other = kLiteralLookup[(index >> 1) | 1u << (kItemLookupBits - 1)];
+      lookup[index] = firstBits | 1u << kItemLiteralCountShift | 1u << kItemLiteralChoiceShift |
+                      uint32_t{static_cast<uint8_t>(first)} << kItemLiteralsShift |
+                      uint32_t{static_cast<uint8_t>(other)} << (kItemLiteralsShift + 8);
+      continue;
+    }
+    uint32_t entry = firstBits | 1u << kItemLiteralCountShift |
+                     uint32_t{static_cast<uint8_t>(first)} << kItemLiteralsShift;
+    const uint32_t rest = index >> firstBits;
+    const uint32_t restBits = kItemLookupBits - firstBits;
+    if (restBits > 1 && (rest & 1) == 0) {
+      const LiteralEntry second = kLiteralLookup[rest >> 1];
+      const uint32_t secondBits = 1 + (second >> kLiteralLengthShift);
+      if (secondBits <= restBits) {
+        entry = (firstBits + secondBits) | 2u << kItemLiteralCountShift |
+                uint32_t{static_cast<uint8_t>(first)} << kItemLiteralsShift |
+                uint32_t{static_cast<uint8_t>(second)} << (kItemLiteralsShift + 8);
+      }
+    }
+    lookup[index] = entry;
+  }
+  return lookup;
+}();
 
 enum class ItemResult { More, EndMarker, InputEnded };
 
@@ -270,8 +319,8 @@ BlockResult Decoder::DecodeItems() {
 void Decoder::PassFullPiece() {
   write_(work_.window + pieceStart_, ExplodeWork::kOutputPiece, context_);
   pieceStart_ += ExplodeWork::kOutputPiece;
-  // A full piece, then the items of one more fast round: its literals (all
-  // four stored even when fewer count) and the longest match, and what the
+  // A full piece, then the items of one more fast round: its literals (four
+  // bytes stored even when fewer count) and the longest match, and what the
   // copy writes past it.
   constexpr uint32_t kRoomNeeded =
       ExplodeWork::kOutputPiece + kLiteralsPerRound + kMaxMatchLength + ExplodeWork::kCopySlack;
@@ -315,20 +364,29 @@ constexpr uint32_t kMaxShortMatchBits = 1 + kShortMatchLookupBits + 6;
 constexpr uint32_t kBinaryLiteralBits = 9;
 constexpr uint32_t kRefillBits = 56;  // a refill leaves at least this many
 static_assert(kRefillBits - kLiteralsPerRound * kBinaryLiteralBits >= kMaxShortMatchBits);
-constexpr uint32_t kAsciiLiteralsPerRound = 2;
-static_assert(kRefillBits - kAsciiLiteralsPerRound * (1 + tables::kMaxLiteralCodeBits) >=
+// An ASCII round takes literals from the item table twice, at most 14 bits
+// each time (a flag and the longest code), and stores two bytes each time.
+constexpr uint32_t kAsciiLiteralSteps = 2;
+static_assert(kRefillBits - kAsciiLiteralSteps * (1 + tables::kMaxLiteralCodeBits) >=
               kMaxShortMatchBits);
+static_assert(kAsciiLiteralSteps * 2 <= kLiteralsPerRound);
 // Bytes one round may read: up to two refills of 8 bytes, the first of which
 // moves on by at most 7.
 constexpr ptrdiff_t kFastInputMargin = 16;
 
 // Copies a match whose source lies at least 8 bytes back in whole words: each
-// word then reads only bytes that are already final. The copy may write up to
-// 15 bytes past the match; the window has room for that.
+// word then reads only bytes that are already final. Most matches in text are
+// shorter than 32 bytes, and copying 32 at once costs less than the branch
+// that would stop at 16 and miss for a tenth of them. The copy may write up
+// to 31 bytes past the match; the window has room for that.
 inline void CopyWords(uint8_t* destination, const uint8_t* source, uint32_t length) {
   uint8_t* const end = destination + length;
   std::memcpy(destination, source, 8);
   std::memcpy(destination + 8, source + 8, 8);
+  std::memcpy(destination + 16, source + 16, 8);
+  std::memcpy(destination + 24, source + 24, 8);
+  destination += 16;
+  source += 16;
   while (destination + 16 < end) {
     destination += 16;
     source += 16;
@@ -352,6 +410,56 @@ inline void CopyMatch(uint8_t* destination, uint32_t length, uint32_t distance) 
   }
 }
 
+// Copies the match a short-match entry describes (the item's bits still
+// first in `in`) and drops its bits.
+[[gnu::always_inline]] inline uint8_t* CopyShortMatch(FastBits& in, uint8_t* out, uint32_t entry) {
+  const uint32_t itemBits = entry & kShortMatchBitsMask;
+  const uint32_t lowShift = (entry >> kShortMatchLowShift) & kShortMatchLowMask;
+  const uint32_t length = (entry >> kShortMatchLengthShift) & kShortMatchLengthMask;
+  const uint32_t distance = (entry >> kShortMatchDistanceShift) +
+                            static_cast<uint32_t>((in.bits & LowMask(itemBits)) >> lowShift);
+  in.Drop(itemBits);
+  CopyMatch(out, length, distance);
+  return out + length;
+}
+
+// A match the short-match table does not take, in two lookups; refills
+// first when the register might hold fewer bits than the longest match.
+// Returns nullptr for the end marker.
+template <uint32_t DictionaryBits>
+[[gnu::always_inline]] inline uint8_t* CopyLongMatch(FastBits& in, uint8_t* out) {
+  if (in.count < kMaxItemBits) in.Refill();
+  const LengthEntry lengthEntry = kLengthLookup[(in.bits >> 1) & kLookAheadMask];
+  const uint32_t length =
+      lengthEntry.base + static_cast<uint32_t>((in.bits >> (1 + lengthEntry.codeBits)) &
+                                               LowMask(lengthEntry.extraBits));
+  in.Drop(lengthEntry.itemBits);
+  if (length == tables::kEndMarkerLength) return nullptr;
+  const uint32_t lowBits =
+      length == tables::kMinMatch ? tables::kShortMatchLowBits : DictionaryBits;
+  const FastDistanceEntry distanceEntry =
+      (*FastDistanceLookupFor(lowBits))[in.Peek(kLookAheadBits)];
+  const uint32_t distance =
+      distanceEntry.base +
+      static_cast<uint32_t>((in.bits >> distanceEntry.codeBits) & LowMask(lowBits));
+  in.Drop(distanceEntry.distanceBits);
+  CopyMatch(out, length, distance);
+  return out + length;
+}
+
+// Stores the one or two literals the next item holds, or nothing when it is
+// a match, without a branch.
+[[gnu::always_inline]] inline uint8_t* TakeLiterals(FastBits& in, uint8_t* out,
+                                                    const ItemLookup& items) {
+  const uint32_t entry = items[in.bits & LowMask(kItemLookupBits)];
+  const uint32_t literalMask = static_cast<uint32_t>(in.bits & 1) - 1;
+  const uint32_t choice =
+      static_cast<uint32_t>(in.bits >> kItemLookupBits) & (entry >> kItemLiteralChoiceShift) & 1;
+  WriteLe16(out, static_cast<uint16_t>(entry >> (kItemLiteralsShift + 8 * choice)));
+  in.Drop(entry & kShortMatchBitsMask & literalMask);
+  return out + ((entry >> kItemLiteralCountShift) & kItemLiteralCountMask & literalMask);
+}
+
 // Decodes items until a full output piece is ready or fewer than 16 input
 // bytes remain unread. A refill leaves at least 56 bits, more than the round's
 // items need, so the bit count is checked only before the one item that might
@@ -361,7 +469,10 @@ inline void CopyMatch(uint8_t* destination, uint32_t length, uint32_t distance) 
 // Binary literals go without a branch per literal: the flags of the next four
 // items say how many of them are literals, all four bytes are stored at once
 // and the output moves on by that many. Text alternates literals and matches
-// unpredictably, and this keeps the branch predictor out of it.
+// unpredictably, and this keeps the branch predictor out of it. ASCII-coded
+// literals have codes of varying lengths; there the item table gives the one
+// or two literals before a match, or nothing, in one lookup and a mask, and
+// only a run of more literals than that costs a branch.
 template <bool Ascii, uint32_t DictionaryBits>
 ItemResult Decoder::FastLoop() {
   FastBits in{bits_, bitCount_, next_};
@@ -369,12 +480,20 @@ ItemResult Decoder::FastLoop() {
   uint8_t* const window = work_.window;
   uint8_t* out = window + writePos_;
   uint8_t* const pieceEnd = window + pieceStart_ + ExplodeWork::kOutputPiece;
-  const ShortMatchLookup& shortMatches = *ShortMatchLookupFor(DictionaryBits);
+  const ShortMatchLookup& shortMatches = kShortMatchLookup<DictionaryBits>;
+  const ItemLookup& items = kAsciiItemLookup<DictionaryBits>;
   ItemResult result = ItemResult::More;
 
   while (end - in.next >= kFastInputMargin && out < pieceEnd) {
     in.Refill();
-    if constexpr (!Ascii) {
+    if constexpr (Ascii) {
+      out = TakeLiterals(in, out, items);
+      if ((in.bits & 1) == 0) {
+        // A third literal, or a second whose code did not fit beside the first.
+        out = TakeLiterals(in, out, items);
+        if ((in.bits & 1) == 0) continue;
+      }
+    } else {
       // The flags of four literals lie at bits 0, 9, 18 and 27; the first
       // flag that is set (or the bit past the fourth literal) ends the run.
       constexpr uint64_t kFlags = 1u | 1u << 9 | 1u << 18 | 1u << 27;
@@ -391,57 +510,29 @@ ItemResult Decoder::FastLoop() {
       out += literals;
       in.Drop(runEnd);
       if (literals == kLiteralsPerRound) continue;
-    } else {
-      // Up to two literals of at most 14 bits each, which leave room for a
-      // short match.
-      for (uint32_t literal = 0; literal < kAsciiLiteralsPerRound; ++literal) {
-        if ((in.bits & 1) != 0) break;
-        const LiteralEntry entry = kLiteralLookup[(in.bits >> 1) & LowMask(kLiteralLookupBits)];
-        *out++ = static_cast<uint8_t>(entry);
-        in.Drop(1 + (entry >> kLiteralLengthShift));
-      }
-      if ((in.bits & 1) == 0) continue;
     }
 
     // The flag stays in the index, which is scaled to the entries' size by
     // the load itself: one shift less between two items.
     uint32_t shortMatch;
-    std::memcpy(&shortMatch,
-                reinterpret_cast<const uint8_t*>(shortMatches.data()) +
-                    (in.bits & (LowMask(kShortMatchLookupBits) << 1)) * (sizeof shortMatch / 2),
-                sizeof shortMatch);
+    if constexpr (Ascii) {
+      shortMatch = items[in.bits & LowMask(kItemLookupBits)];
+    } else {
+      std::memcpy(&shortMatch,
+                  reinterpret_cast<const uint8_t*>(shortMatches.data()) +
+                      (in.bits & (LowMask(kShortMatchLookupBits) << 1)) * (sizeof shortMatch / 2),
+                  sizeof shortMatch);
+    }
     if (shortMatch != 0) {
-      const uint32_t itemBits = shortMatch & kShortMatchBitsMask;
-      const uint32_t lowShift = (shortMatch >> kShortMatchLowShift) & kShortMatchLowMask;
-      const uint32_t length = (shortMatch >> kShortMatchLengthShift) & kShortMatchLengthMask;
-      const uint32_t distance = (shortMatch >> kShortMatchDistanceShift) +
-                                static_cast<uint32_t>((in.bits & LowMask(itemBits)) >> lowShift);
-      in.Drop(itemBits);
-      CopyMatch(out, length, distance);
-      out += length;
+      out = CopyShortMatch(in, out, shortMatch);
       continue;
     }
-
-    if (in.count < kMaxItemBits) in.Refill();
-    const LengthEntry lengthEntry = kLengthLookup[(in.bits >> 1) & kLookAheadMask];
-    const uint32_t length =
-        lengthEntry.base + static_cast<uint32_t>((in.bits >> (1 + lengthEntry.codeBits)) &
-                                                 LowMask(lengthEntry.extraBits));
-    in.Drop(lengthEntry.itemBits);
-    if (length == tables::kEndMarkerLength) {
+    uint8_t* const afterMatch = CopyLongMatch<DictionaryBits>(in, out);
+    if (afterMatch == nullptr) {
       result = ItemResult::EndMarker;
       break;
     }
-    const uint32_t lowBits =
-        length == tables::kMinMatch ? tables::kShortMatchLowBits : DictionaryBits;
-    const FastDistanceEntry distanceEntry =
-        (*FastDistanceLookupFor(lowBits))[in.Peek(kLookAheadBits)];
-    const uint32_t distance =
-        distanceEntry.base +
-        static_cast<uint32_t>((in.bits >> distanceEntry.codeBits) & LowMask(lowBits));
-    in.Drop(distanceEntry.distanceBits);
-    CopyMatch(out, length, distance);
-    out += length;
+    out = afterMatch;
   }
 
   bits_ = in.bits;

@@ -16,9 +16,9 @@ struct ExplodeWork {
   // Larger than the minimum (history + piece + longest match) so that the
   // window slides only once every several pieces.
   static constexpr uint32_t kWindowSize = 64 * 1024;
-  // A match is copied in whole 16-byte steps where it can be, so the copy
-  // may write up to 15 bytes past the match's end.
-  static constexpr uint32_t kCopySlack = 16;
+  // A match is copied 32 bytes at first and then in 16-byte steps where it
+  // can be, so the copy may write up to 31 bytes past the match's end.
+  static constexpr uint32_t kCopySlack = 32;
 
   uint8_t input[kInputPiece];
   uint8_t window[kWindowSize + kCopySlack];

@@ -212,6 +212,34 @@ TEST(Explode, CallbacksMatchTheBitByBitDecoder) {
   }
 }
 
+// Every byte value in runs of one, two and three literals between matches,
+// so that the literals of one item entry (the pairs, and the 13-bit codes
+// whose last bit lies past the entry's index) meet every neighbour kind.
+TEST(Explode, LiteralRunsOfEveryByteMatchTheBitByBitDecoder) {
+  const std::string quick = "the quick ";
+  const Bytes phrase(quick.begin(), quick.end());
+  Bytes input = phrase;
+  for (uint32_t b = 0; b < 256; ++b) {
+    const auto first = static_cast<uint8_t>(b);
+    const auto second = static_cast<uint8_t>(b * 37 + 11);
+    const auto third = static_cast<uint8_t>(b * 101 + 59);
+    for (const Bytes& run : {Bytes{first}, Bytes{first, second}, Bytes{third, second, first}}) {
+      input.insert(input.end(), run.begin(), run.end());
+      input.insert(input.end(), phrase.begin(), phrase.begin() + 4 + b % 6);
+    }
+  }
+  for (uint32_t coding : {Binary, Ascii}) {
+    for (uint32_t dictionary : {1024u, 2048u, 4096u}) {
+      Harness fast(ImplodeBytes(input, coding, dictionary));
+      Harness reference(fast.input);
+      ASSERT_EQ(RunExplode(fast), BlockResult::Ok) << coding << " " << dictionary;
+      ReferenceExplode(reference);
+      EXPECT_EQ(fast.events, reference.events) << coding << " " << dictionary;
+      EXPECT_TRUE(fast.Output() == input) << coding << " " << dictionary;
+    }
+  }
+}
+
 TEST(Explode, WorkMemoryServesOneStreamAfterAnother) {
   auto work = std::make_unique<ExplodeWork>();
   for (const char* stream : {"00 04 82 66 08 F8 07", "00 04 82 08 ED 05 FC 03"}) {
