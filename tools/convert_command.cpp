@@ -27,6 +27,7 @@
 
 #include "app/converter_app.h"
 #include "app/text_extraction.h"
+#include "document/document.h"
 #include "platform/file.h"
 #include "platform/pending_file.h"
 #include "platform/platform.h"
@@ -519,6 +520,8 @@ class Workers {
 
  private:
   void Work() {
+    // Each worker passes one working copy from document to document.
+    const WorkingCopyReuse reuse;
     for (size_t i = next_++; i < list_.size(); i = next_++) {
       const Task& task = tasks_[list_[i]];
       platform::CountingPrompter messages;

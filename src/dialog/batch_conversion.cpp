@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "document/document.h"
 #include "platform/pending_file.h"
 #include "platform/platform.h"
 #include "platform/prompter.h"
@@ -117,6 +118,7 @@ class BatchConversion::Run {
 
 void BatchConversion::ConvertSelection(const std::vector<std::string>& selectedNames) {
   const Run run(*this);
+  const WorkingCopyReuse reuse;  // one working copy for the batch's documents
   for (const std::string& name : selectedNames) {
     if (!GoesOn(name)) return;
     ConvertSelectedName(name);
